@@ -1,0 +1,41 @@
+// The one record of a run: settings, labels, tallies, cache and counters.
+// Every phase takes it (or the parts it needs) by reference, so each can be
+// run and tested on its own.
+#ifndef LOGVANE_COMMON_RUN_STATE_H_
+#define LOGVANE_COMMON_RUN_STATE_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "config/report_labels.h"
+#include "config/run_settings.h"
+#include "names/name_cache.h"
+#include "tally/tally_tables.h"
+
+namespace logvane {
+
+struct RunCounters {
+  int64_t processedCount = 0;  // "Total Records(Hits) Processed"
+  int64_t pagesRequested = 0;  // records whose user differs from the previous
+  bool hasExtra1 = false;      // some record reached the extra(1) tally
+  bool hasExtra2 = false;
+  bool readError = false;      // reading ended on an error, not at the end
+};
+
+struct RunState {
+  RunSettings settings;
+  ReportLabels labels;
+  RunCounters counters;
+  Tallies tallies;
+  NameCache cache;
+};
+
+// The tables are large fixed arrays: a run state lives on the heap, zeroed.
+inline std::unique_ptr<RunState> NewRunState() {
+  auto state = std::make_unique<RunState>();
+  return state;
+}
+
+}  // namespace logvane
+
+#endif  // LOGVANE_COMMON_RUN_STATE_H_

@@ -1,0 +1,59 @@
+#include "config/report_labels.h"
+
+#include "common/ascii_text.h"
+
+namespace logvane {
+
+namespace {
+
+constexpr std::string_view kDefaults[kLabelCount + 1] = {
+    "",
+    "Report Produced", "Log From", "Thru", "Total Records(Hits) Processed",
+    "Top Users", "Unique Users Found", "Total Pages Requested", "Activity by Date",
+    "Rank", "User", "Hits", "Graph", "top of report", "Date", "Total Days in Log",
+    "Average Activity by Day of Week", "Day of Week", "Average Hits", "Percent",
+    "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday",
+    "Hourly Activity Load", "Hour", "Parameters", "Top Pages", "Page",
+    "Total Unique Pages", "Top Directories", "Directory", "Total Unique Directories",
+    "Top Nations", "Nation", "Total Unique Nations", "Analysis by Server Response Code",
+    "Top Documents Not Found", "Code", "Description", "K bytes", "Extra 1",
+    "Occurrence", "Total Extra 1", "Extra 2", "Total Extra 2", "Unknown Code", "OK",
+    "Created", "Accepted", "Moved Permanently", "Moved Temporarily", "Not Modified - OK",
+    "Bad Request", "Unauthorized", "Forbidden", "Not Found", "Internal Server Error",
+    "Not Implemented", "Bad Gateway", "Service Unavailable",
+};
+
+}  // namespace
+
+ReportLabels::ReportLabels() {
+  for (int key = 1; key <= kLabelCount; ++key) text[key] = std::string(kDefaults[key]);
+}
+
+std::string_view DefaultLabel(int key) { return kDefaults[key]; }
+
+void SetLabel(ReportLabels& labels, int key, std::string_view value) {
+  labels.text[key] = std::string(value.substr(0, kLabelWidth));
+}
+
+bool ApplyLabelLine(ReportLabels& labels, std::string_view line) {
+  if (line.size() < 6 || !StartsWithFolded(line, "text")) return false;
+  char first = line[4];
+  char second = line[5];
+  int key = 0;
+  if (first >= '1' && first <= '9' && second == '=') {
+    // text1= to text9=: the "=" must follow the digit directly.
+    key = first - '0';
+  } else if (first >= '1' && first <= '6' && IsDigit(second)) {
+    // text10 to text63: six characters; the value starts after the first "=".
+    key = (first - '0') * 10 + (second - '0');
+    if (key > kLabelCount) return false;
+  } else {
+    return false;
+  }
+  size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return false;
+  SetLabel(labels, key, line.substr(equals + 1));
+  return true;
+}
+
+}  // namespace logvane

@@ -1,0 +1,80 @@
+// Every setting of a run, filled by the parameter file and the prompts and
+// read-only from the reading phase on.
+#ifndef LOGVANE_CONFIG_RUN_SETTINGS_H_
+#define LOGVANE_CONFIG_RUN_SETTINGS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace logvane {
+
+// Widths of the settings' text fields.
+inline constexpr size_t kParameterFileWidth = 99;
+inline constexpr size_t kFileNameWidth = 119;       // inputFile, outputFile
+inline constexpr size_t kTitleWidth = 80;
+inline constexpr size_t kUserLinkTemplateWidth = 199;
+inline constexpr size_t kBarImageLocationWidth = 49;
+inline constexpr size_t kRobotsModeWidth = 6;
+inline constexpr size_t kSelectTextWidth = 99;
+inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
+inline constexpr size_t kExcludedTypeWidth = 20;
+inline constexpr size_t kExclusionListCapacity = 99;
+
+struct RunSettings {
+  std::string parameterFile = "lvparam.dat";
+  std::string hostName;
+  std::string inputFile;
+  std::string outputFile;
+  std::string reportTitle = "Logvane Report";
+  char lookupMode = 'Y';
+  char debugMode = '\0';
+  int32_t lookupTimeout = 20;
+  int32_t hourOffset = 0;
+  std::string userLinkTemplate;
+  std::string barImageLocation;
+  std::string robotsMode;
+  std::string selectText;  // lower case
+  bool selectOn = false;
+  bool showParameters = true;
+  bool fullPageDetails = false;
+  bool proxyMode = false;
+  bool userFromField2 = false;
+  int32_t maxUsers = 20;
+  int32_t maxPages = 20;
+  int32_t maxNotFound = 10;
+  int32_t maxDirs = 10;
+  int32_t maxNations = 20;
+  int32_t maxExtra1 = 20;
+  int32_t maxExtra2 = 20;
+  int32_t graphWidth = 400;
+  bool showUsers = true;
+  bool showDates = true;
+  bool showDays = true;
+  bool showHours = true;
+  bool showPages = true;
+  bool showDirs = true;
+  bool showNations = true;
+  bool showCodes = true;
+  std::vector<std::string> excludedAddresses;
+  std::vector<std::string> excludedTypes;  // lower case
+  std::vector<std::string> excludedExtra1;
+  std::vector<std::string> excludedExtra2;
+  int32_t dnsThreads = 1;  // reverse lookups run at once
+};
+
+// "N" in either case: no cache file and no name translation.
+inline bool LookupsOff(const RunSettings& s) { return s.lookupMode == 'N' || s.lookupMode == 'n'; }
+// "X" in either case: cached names only, no new reverse lookups.
+inline bool CacheOnly(const RunSettings& s) { return s.lookupMode == 'X' || s.lookupMode == 'x'; }
+// "Y" or "F" in either case: trace every reverse lookup started.
+inline bool TraceLookups(const RunSettings& s) {
+  char d = s.debugMode;
+  return d == 'Y' || d == 'y' || d == 'F' || d == 'f';
+}
+// "F" in either case: also a dot for every cache hit.
+inline bool TraceCacheHits(const RunSettings& s) { return s.debugMode == 'F' || s.debugMode == 'f'; }
+
+}  // namespace logvane
+
+#endif  // LOGVANE_CONFIG_RUN_SETTINGS_H_

@@ -1,0 +1,23 @@
+// Entry point: the system's services, standard input and output, and the
+// run sequence.
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "driver/run_sequence.h"
+#include "names/name_phases.h"
+
+int main(int argc, char** argv) {
+  // A closed console pipe must fail a write, not end the process before
+  // the report and the cache are written.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  logvane::Platform platform = logvane::SystemPlatform();
+  logvane::Console console(1);
+  logvane::ByteInput input(0);
+  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  int status = logvane::RunLogvane(args, env);
+  console.Flush();
+  return status;
+}

@@ -1,0 +1,158 @@
+#include "driver/run_sequence.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/run_state.h"
+#include "config/parameter_file.h"
+#include "intake/log_reader.h"
+#include "intake/log_source.h"
+#include "intake/read_records.h"
+#include "names/name_phases.h"
+#include "report/report_writer.h"
+#include "report/write_report.h"
+#include "tally/sort_tallies.h"
+
+namespace logvane {
+
+namespace {
+
+// The whole parameter file, or false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* content) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  content->clear();
+  char chunk[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    content->append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+// Shows the prompt and reads one word into `answer`; an answer longer than
+// the field is refused rather than cut. False when the run must end.
+bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
+            std::string* answer) {
+  env.console.Write(text);
+  env.console.Flush();
+  env.input.ReadWord(answer);
+  if (answer->size() <= kFileNameWidth) return true;
+  env.console.Write("\n*ERROR* ");
+  env.console.Write(what);
+  env.console.Write(" filename is longer than 119 characters.\n");
+  return false;
+}
+
+}  // namespace
+
+int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
+  Console& console = env.console;
+  const Platform& platform = env.platform;
+
+  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  std::unique_ptr<RunState> state = NewRunState();
+  RunSettings& settings = state->settings;
+
+  if (!platform.startSockets()) {
+    console.Write("*ERROR* Could not windows socket.");
+    return kEarlyEndStatus;
+  }
+  std::optional<std::string> host = platform.hostName();
+  if (!host) {
+    console.Write("*ERROR* Could not get host name.");
+    return kEarlyEndStatus;
+  }
+  settings.hostName = host->substr(0, kHostNameWidth);
+  console.Write(" (running on host: ");
+  console.Write(settings.hostName);
+  console.Write(")\n");
+
+  if (!args.empty()) {
+    const std::string& argument = args[0];
+    if (argument.empty()) {
+      console.Write("*ERROR* Invalid parameter filename given.\n");
+      return 0;
+    }
+    if (argument.size() > kParameterFileWidth) {
+      console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
+      return kEarlyEndStatus;
+    }
+    console.Write("PARAMETER file: ");
+    console.Write(argument);
+    console.Write("\n\n");
+    settings.parameterFile = argument;
+  }
+
+  std::string parameterText;
+  if (!ReadWholeFile(settings.parameterFile, &parameterText)) {
+    console.Write("*ERROR* Could not open parameters file.");
+    return kEarlyEndStatus;
+  }
+  console.Write("...... parameters file opened.\n");
+  if (!ReadParameterFile(parameterText, settings, state->labels, console,
+                         platform.lowerPriority)) {
+    return kEarlyEndStatus;
+  }
+  console.Write("...... parameters file closed.\n\n");
+
+  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+
+  if (settings.inputFile.empty() &&
+      !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
+    return kEarlyEndStatus;
+  }
+  std::unique_ptr<LogSource> log = OpenLogFile(settings.inputFile);
+  if (!log) {
+    console.Write("*ERROR* Could not open input file.");
+    return kEarlyEndStatus;
+  }
+  console.Write("...... input file opened.\n");
+
+  if (settings.outputFile.empty() &&
+      !Prompt(env, "Enter the output filename (to be created): ", "Output",
+              &settings.outputFile)) {
+    return kEarlyEndStatus;
+  }
+
+  LogLineReader reader(*log);
+  ReadRecords(*state, reader, console, platform);
+  SortTallies(*state, console);
+  if (!LookupsOff(settings)) {
+    console.Write("translating names...\n\n\n");
+    TranslateUserNames(*state, console, platform);
+  }
+
+  console.Write("generating reports...\n");
+  std::unique_ptr<ReportWriter> report = ReportWriter::Create(settings.outputFile);
+  if (!report) {
+    console.Write("*ERROR* Could not open output file.");
+    return kEarlyEndStatus;
+  }
+  console.Write("...... new output file created.\n");
+  WriteReport(*state, *report, platform);
+  if (!report->Close()) {
+    console.Write("*ERROR* Could not write output file.\n");
+    return kEarlyEndStatus;
+  }
+  console.Write("\n finished reporting...\n\n");
+  console.Write("finished: ");
+  console.Write(platform.localTimeText());
+  console.Write("\n");
+  platform.stopSockets();
+
+  if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
+  console.Write("closing...\n");
+  return 0;
+}
+
+}  // namespace logvane

@@ -1,0 +1,31 @@
+// The run from banner to "closing...": every phase once, in a fixed order,
+// with the console lines around them and every way a run can end.
+#ifndef LOGVANE_DRIVER_RUN_SEQUENCE_H_
+#define LOGVANE_DRIVER_RUN_SEQUENCE_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/byte_input.h"
+#include "platform/console.h"
+#include "platform/platform.h"
+
+namespace logvane {
+
+// Exit status of a run that ended early on a failure.
+inline constexpr int kEarlyEndStatus = 1;
+
+struct RunEnvironment {
+  Console& console;
+  ByteInput& input;  // standard input: the prompts' answers
+  const Platform& platform;
+  std::string cacheFile;  // the name cache's path
+};
+
+// Runs the whole sequence; `args` are the command-line arguments after the
+// program name. Gives the process's exit status.
+int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_DRIVER_RUN_SEQUENCE_H_

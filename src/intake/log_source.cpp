@@ -1,0 +1,64 @@
+#include "intake/log_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace logvane {
+
+namespace {
+
+class FileSource : public LogSource {
+ public:
+  explicit FileSource(int fd) : fd_(fd) {}
+  ~FileSource() override { ::close(fd_); }
+  ssize_t Read(char* buffer, size_t size) override {
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, size);
+      if (n < 0 && errno == EINTR) continue;
+      return n < 0 ? -1 : n;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+class TextSource : public LogSource {
+ public:
+  explicit TextSource(std::string text) : text_(std::move(text)) {}
+  ssize_t Read(char* buffer, size_t size) override {
+    size_t n = std::min(size, text_.size() - position_);
+    std::memcpy(buffer, text_.data() + position_, n);
+    position_ += n;
+    return static_cast<ssize_t>(n);
+  }
+
+ private:
+  std::string text_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<LogSource> OpenLogFile(const std::string& path) {
+  if (path.empty()) return nullptr;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FileSource>(fd);
+}
+
+std::unique_ptr<LogSource> LogFromText(std::string text) {
+  return std::make_unique<TextSource>(std::move(text));
+}
+
+}  // namespace logvane

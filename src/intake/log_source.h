@@ -1,0 +1,30 @@
+// Where the bytes of the log come from: a file opened by name (the driver
+// opens it before the reading phase).
+#ifndef LOGVANE_INTAKE_LOG_SOURCE_H_
+#define LOGVANE_INTAKE_LOG_SOURCE_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+namespace logvane {
+
+class LogSource {
+ public:
+  virtual ~LogSource() = default;
+  // Up to `size` bytes into `buffer`: the count read, 0 at the end of the
+  // log, -1 on a read error.
+  virtual ssize_t Read(char* buffer, size_t size) = 0;
+};
+
+// Opens the named file for reading in byte mode; none when it cannot be
+// opened or is not a file that can be read as a log (a directory).
+std::unique_ptr<LogSource> OpenLogFile(const std::string& path);
+
+// A log held in memory (tests, fuzzing).
+std::unique_ptr<LogSource> LogFromText(std::string text);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_LOG_SOURCE_H_

@@ -1,0 +1,20 @@
+// The reading phase: every log line parsed, filtered and routed into the
+// tallies in a fixed order, with its console lines.
+#ifndef LOGVANE_INTAKE_READ_RECORDS_H_
+#define LOGVANE_INTAKE_READ_RECORDS_H_
+
+#include "common/run_state.h"
+#include "intake/log_reader.h"
+#include "platform/console.h"
+#include "platform/platform.h"
+
+namespace logvane {
+
+// Writes the start lines, empties the tallies, reads the log to its end (or
+// a read error) and writes the end lines.
+void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
+                 const Platform& platform);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_READ_RECORDS_H_

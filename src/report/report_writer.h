@@ -1,0 +1,44 @@
+// ReportWriter: the open report file. Text is gathered in one buffer and
+// handed to the file in large writes; every write and the final close are
+// checked, so a full disk is reported instead of leaving a cut report.
+#ifndef LOGVANE_REPORT_REPORT_WRITER_H_
+#define LOGVANE_REPORT_REPORT_WRITER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace logvane {
+
+class ReportWriter {
+ public:
+  // Creates (or truncates) the file; none when it cannot be created.
+  static std::unique_ptr<ReportWriter> Create(const std::string& path);
+  // Gathers the report into `capture` (tests).
+  explicit ReportWriter(std::string* capture);
+  ~ReportWriter();
+  ReportWriter(const ReportWriter&) = delete;
+  ReportWriter& operator=(const ReportWriter&) = delete;
+
+  void Write(std::string_view text);
+  void WriteInt(int64_t value);
+
+  // Hands on what is pending and closes the file; false when any write or
+  // the close failed.
+  bool Close();
+
+ private:
+  explicit ReportWriter(int fd);
+  void FlushPending();
+
+  int fd_ = -1;
+  std::string* capture_ = nullptr;
+  std::string pending_;
+  bool failed_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace logvane
+
+#endif  // LOGVANE_REPORT_REPORT_WRITER_H_

@@ -1,0 +1,158 @@
+// The fixed-capacity tables that the reading phase counts into. Slots fill
+// in first-seen order from the first; a key keeps the case it was first seen
+// in, and keys that differ only in the case of A-Z are one entry. Counts are
+// 64-bit so that no log is long enough to wrap them.
+#ifndef LOGVANE_TALLY_TALLY_TABLES_H_
+#define LOGVANE_TALLY_TALLY_TABLES_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/ascii_text.h"
+#include "platform/console.h"
+#include "tally/key_index.h"
+
+namespace logvane {
+
+inline constexpr size_t kKeyWidth = 100;
+inline constexpr size_t kDateKeyWidth = 11;
+inline constexpr size_t kHourKeyWidth = 2;
+
+inline constexpr size_t kUserCapacity = 50000;
+inline constexpr size_t kDateCapacity = 500;
+inline constexpr size_t kHourCapacity = 25;
+inline constexpr size_t kPageCapacity = 50000;
+inline constexpr size_t kDirectoryCapacity = 1000;
+inline constexpr size_t kNotFoundCapacity = 10000;
+inline constexpr size_t kExtra1Capacity = 3000;
+inline constexpr size_t kExtra2Capacity = 2000;
+inline constexpr size_t kNationCapacity = 400;
+
+struct UserEntry {
+  int64_t hits;
+  FixedText<kKeyWidth> key;
+  int32_t isRobot;
+  double byteSum;
+};
+
+struct DateEntry {
+  int32_t dateNumber;  // yyyymmdd
+  int64_t hits;
+  FixedText<kDateKeyWidth> key;
+  double byteSum;
+};
+
+struct HourEntry {
+  int32_t hourNumber;
+  int64_t hits;
+  double byteSum;
+  FixedText<kHourKeyWidth> key;
+};
+
+struct KeyCountEntry {
+  int64_t hits;
+  FixedText<kKeyWidth> key;
+};
+
+// A table of slots with its index. `used` is the number of slots in use
+// before sorting; after sorting the slots in use are told by hits > 0.
+template <typename Entry, size_t Capacity>
+struct TallyTable {
+  static constexpr size_t kCapacity = Capacity;
+  Entry slots[Capacity];
+  size_t used;
+  KeyIndex<Capacity> index;
+};
+
+using DateTable = TallyTable<DateEntry, kDateCapacity>;
+using HourTable = TallyTable<HourEntry, kHourCapacity>;
+using PageTable = TallyTable<KeyCountEntry, kPageCapacity>;
+using DirectoryTable = TallyTable<KeyCountEntry, kDirectoryCapacity>;
+using NotFoundTable = TallyTable<KeyCountEntry, kNotFoundCapacity>;
+using Extra1Table = TallyTable<KeyCountEntry, kExtra1Capacity>;
+using Extra2Table = TallyTable<KeyCountEntry, kExtra2Capacity>;
+
+struct UserTable {
+  static constexpr size_t kCapacity = kUserCapacity;
+  UserEntry slots[kUserCapacity];
+  size_t userCount;
+  bool hasLastUser;
+  FixedText<kKeyWidth> lastUserKey;
+  size_t lastUserSlot;
+  bool userTableFull;  // set once, never cleared
+  KeyIndex<kUserCapacity> index;
+};
+
+// Response codes with a counter of their own, in report order after the
+// counter of other codes (index 0).
+inline constexpr int kCountedCodes[] = {200, 201, 202, 301, 302, 304, 400,
+                                        401, 403, 404, 500, 501, 502, 503};
+inline constexpr size_t kResponseCounterCount = 15;
+
+struct ResponseCodeCounters {
+  int64_t counts[kResponseCounterCount];  // [0] other codes, then kCountedCodes
+};
+
+// Counter index of a non-zero code: 0 for codes without their own counter.
+size_t ResponseCounterIndex(int32_t code);
+void CountResponseCode(ResponseCodeCounters& counters, int32_t code);
+int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code);
+
+struct WeekdayEntry {
+  int64_t hits;
+  int32_t dayCount;
+  double byteSum;
+};
+
+struct WeekdayTable {
+  WeekdayEntry days[8];  // 0 Sunday to 6 Saturday; the eighth is never filled
+};
+
+struct NationEntry {
+  int64_t hits;
+  FixedText<kKeyWidth> name;
+};
+
+struct NationTally {
+  NationEntry entries[kNationCapacity];
+  size_t used;
+  float total;  // hits over all classified users
+};
+
+struct Tallies {
+  UserTable users;
+  DateTable dates;
+  HourTable hours;
+  PageTable pages;
+  DirectoryTable directories;
+  NotFoundTable notFound;
+  Extra1Table extra1;
+  Extra2Table extra2;
+  ResponseCodeCounters codes;
+  WeekdayTable weekdays;
+  NationTally nations;
+};
+
+// Empties every table, forgets the last user; the response counters and
+// userTableFull are left as they are.
+void ClearTallies(Tallies& tallies);
+
+// Counts one record for `name`; false when the user table is full and the
+// name is new (then nothing changes but userTableFull).
+bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Console& console);
+
+// yyyymmdd of a dd/Mon/yyyy text; a month name that is none of the twelve
+// gives a month of 0.
+int32_t DateNumberOf(std::string_view dateText);
+
+void TallyDate(DateTable& dates, std::string_view dateText, int64_t byteCount, Console& console);
+void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Console& console);
+void TallyPage(PageTable& pages, std::string_view page, Console& console);
+void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console);
+void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console);
+void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console);
+void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_TALLY_TALLY_TABLES_H_
