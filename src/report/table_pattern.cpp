@@ -1,0 +1,89 @@
+#include "report/table_pattern.h"
+
+#include <cstdio>
+
+namespace logvane {
+
+std::string FormatFixed(double value, int decimals) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, value);
+  return buffer;
+}
+
+void WriteKBytes(ReportWriter& out, double byteSum) { out.Write(FormatFixed(byteSum * 0.001, 0)); }
+
+void WritePercent(ReportWriter& out, double value, double total) {
+  std::string text = FormatFixed(value / total * 100.0, 1);
+  while (text.size() < 3) text.insert(text.begin(), ' ');
+  out.Write(text);
+  out.Write(" %");
+}
+
+float BarScale(int64_t largest, int32_t graphWidth) {
+  return static_cast<float>(static_cast<double>(largest) / static_cast<double>(graphWidth));
+}
+
+int64_t BarWidth(int64_t value, float barScale) {
+  double width = static_cast<double>(value) / static_cast<double>(barScale);
+  if (!(width >= 1.0)) return 1;
+  if (width > 1e15) return static_cast<int64_t>(1e15);
+  return static_cast<int64_t>(width);
+}
+
+void WriteHeading(ReportWriter& out, std::string_view label) {
+  out.Write("<hr><h3>");
+  out.Write(label);
+  out.Write("</h3>\n");
+}
+
+void WriteTableStart(ReportWriter& out) { out.Write("<table border=5>\n "); }
+
+void WriteHeaderRow(ReportWriter& out, std::initializer_list<std::string_view> labels) {
+  bool first = true;
+  for (std::string_view label : labels) {
+    out.Write(first ? "<tr><th>" : "</th><th>");
+    out.Write(label);
+    first = false;
+  }
+  out.Write("</th></tr>");
+}
+
+void WriteGraphCell(ReportWriter& out, const RunSettings& settings, int64_t width) {
+  out.Write("</td><td><img src=\"");
+  out.Write(settings.barImageLocation);
+  out.Write("/hstb.gif\" width=");
+  out.WriteInt(width);
+  out.Write(" height=20>");
+  out.Write("</td></tr>\n");
+}
+
+void WriteTableEnd(ReportWriter& out) { out.Write("</table>\n"); }
+
+void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n) {
+  out.Write("<br>");
+  out.Write(label);
+  out.Write(": ");
+  out.WriteInt(n);
+  out.Write(" \n");
+}
+
+void WriteSectionEnd(ReportWriter& out) { out.Write("<br>\n"); }
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void WriteEscaped(ReportWriter& out, std::string_view text) { out.Write(EscapeHtml(text)); }
+
+}  // namespace logvane
