@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Logvane and runs it on the bundled example log; the report lands
+# in build/example/report.html.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cmake -S "$root" -B "$root/build" >/dev/null
+cmake --build "$root/build" -j2 --target logvane >/dev/null
+mkdir -p "$root/build/example"
+cp "$root/examples/lvipname.dat" "$root/build/example/lvipname.dat"
+cd "$root/build/example"
+../logvane ../../examples/lvparam.dat
+echo
+echo "Report written to $root/build/example/report.html"
