@@ -13,6 +13,7 @@
 #include "names/name_phases.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
+#include "driver/usage.h"
 #include "tally/sort_tallies.h"
 
 namespace logvane {
@@ -58,6 +59,19 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   const Platform& platform = env.platform;
+
+  if (!args.empty()) {
+    switch (InfoRequestOf(args[0])) {
+      case InfoRequest::kHelp:
+        console.Write(UsageText());
+        return 0;
+      case InfoRequest::kVersion:
+        console.Write(kVersionLine);
+        return 0;
+      case InfoRequest::kNone:
+        break;
+    }
+  }
 
   console.Write("[Quorvel Logvane (v1.7.8)]\n");
   std::unique_ptr<RunState> state = NewRunState();

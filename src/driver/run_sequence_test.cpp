@@ -83,3 +83,22 @@ TEST(RunSequenceSteps, SocketsShutDownOnlyAfterAFullRun) {
 
 }  // namespace
 }  // namespace logvane
+
+namespace logvane {
+namespace {
+
+TEST(RunSequenceSteps, HelpAndVersionEndWithStatusZero) {
+  RunResult help = RunWith(FakePlatform(), {"--help", "p.dat"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.console.starts_with("usage: logvane [PARAMETER-FILE]\n"));
+  EXPECT_EQ(RunWith(FakePlatform(), {"-h"}).console, help.console);
+  RunResult version = RunWith(FakePlatform(), {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.console, "Quorvel Logvane v1.7.8\n");
+  // Anything else names the parameter file, as before.
+  RunResult other = RunWith(FakePlatform(), {"-help"});
+  EXPECT_NE(other.console.find("PARAMETER file: -help\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace logvane

@@ -1,0 +1,36 @@
+#include "driver/usage.h"
+
+namespace logvane {
+
+std::string_view UsageText() {
+  return
+      "usage: logvane [PARAMETER-FILE]\n"
+      "       logvane --help | -h | --version\n"
+      "\n"
+      "Reads one web-server or proxy access log and writes one HTML report.\n"
+      "PARAMETER-FILE defaults to lvparam.dat in the working directory. The\n"
+      "name cache lvipname.dat is read from and written to the working\n"
+      "directory unless LOOKUP=N. INFILE=- reads the log from standard input\n"
+      "(then OUTFILE must name the report). Plain and gzip logs are read alike.\n"
+      "\n"
+      "Keywords, one per line (\";\" starts a comment):\n"
+      "  INFILE=path  OUTFILE=path  TITLE=text\n"
+      "  LOOKUP=Y|X|N  TIMEOUT=seconds  DNSTHREADS=1..64  DEBUG=Y|F\n"
+      "  HOFFSET=hours  ADJWIDTH=pixels  hstb_loc=prefix-of-/hstb.gif\n"
+      "  MAXUSERS= MAXPAGES= MAXDIRS= MAXNOTFOUND= MAXNATIONS= MAXEXTRA1= MAXEXTRA2=\n"
+      "  SELECT=text  EXCLUDE_ADDR=  EXCLUDE_TYPE=  EXCLUDE_EXTRA1=  EXCLUDE_EXTRA2=\n"
+      "  ROBOTS=RPT  USER=FIELD2  PAGES=FULL  PROXY=ON  PLOW  NOSHOW\n"
+      "  ULOOKUP=<a href=\"...{user}...\">\n"
+      "  NO_USER NO_DATE NO_DAY NO_HOUR NO_PAGE NO_DIR NO_NATION NO_CODE\n"
+      "  text1= ... text63=   replace one report label\n"
+      "\n"
+      "The README describes every keyword and label.\n";
+}
+
+InfoRequest InfoRequestOf(std::string_view argument) {
+  if (argument == "--help" || argument == "-h") return InfoRequest::kHelp;
+  if (argument == "--version") return InfoRequest::kVersion;
+  return InfoRequest::kNone;
+}
+
+}  // namespace logvane
