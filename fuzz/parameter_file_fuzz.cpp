@@ -1,0 +1,45 @@
+// Any bytes as a parameter file: the reader must end normally, and every
+// setting it leaves must lie inside its field and range.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "config/parameter_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace logvane;
+  RunSettings settings;
+  ReportLabels labels;
+  std::string captured;
+  Console console(&captured);
+  std::function<void()> lower = [] {};
+  ReadParameterFile(std::string_view(reinterpret_cast<const char*>(data), size), settings,
+                    labels, console, lower);
+  auto check = [](bool ok) {
+    if (!ok) std::abort();
+  };
+  check(settings.inputFile.size() <= kFileNameWidth);
+  check(settings.outputFile.size() <= kFileNameWidth);
+  check(settings.reportTitle.size() <= kTitleWidth);
+  check(settings.userLinkTemplate.size() <= kUserLinkTemplateWidth);
+  check(settings.barImageLocation.size() <= kBarImageLocationWidth);
+  check(settings.robotsMode.size() <= kRobotsModeWidth);
+  check(settings.selectText.size() <= kSelectTextWidth);
+  check(settings.maxUsers >= 10 && settings.maxUsers <= 9999);
+  check(settings.maxPages >= 1 && settings.maxPages <= 9999);
+  check(settings.maxNotFound >= 1 && settings.maxNotFound <= 999);
+  check(settings.maxDirs >= 1 && settings.maxDirs <= 999);
+  check(settings.maxNations >= 10 && settings.maxNations <= 500);
+  check(settings.maxExtra1 >= 1 && settings.maxExtra1 <= 999);
+  check(settings.maxExtra2 >= 1 && settings.maxExtra2 <= 999);
+  check(settings.lookupTimeout != 0);
+  check(settings.dnsThreads >= 1 && settings.dnsThreads <= 64);
+  for (const auto* list : {&settings.excludedAddresses, &settings.excludedTypes,
+                           &settings.excludedExtra1, &settings.excludedExtra2}) {
+    check(list->size() <= kExclusionListCapacity);
+  }
+  for (int key = 1; key <= kLabelCount; ++key) check(labels[key].size() <= kLabelWidth);
+  return 0;
+}
