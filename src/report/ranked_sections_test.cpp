@@ -68,14 +68,6 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
   EXPECT_NE(extra2.find("<br>Total Extra 2: 6 \n"), std::string::npos);
 }
 
-TEST(RankedSectionsTest, EmptyTableWritesHeaderAndZeroTotal) {
-  std::unique_ptr<RunState> state = ReportState();
-  EXPECT_EQ(Render(*state, WriteTopPages),
-            "<hr><h3>Top Pages</h3>\n<table border=5>\n "
-            "<tr><th>Rank</th><th>Page</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>"
-            "</table>\n<br>Total Unique Pages: 0 \n<br>\n");
-}
-
 TEST(RankedSectionsTest, GraphWidthOfZeroOrLessGivesBarsOfOne) {
   for (int32_t width : {0, -200}) {
     std::unique_ptr<RunState> state = ReportState();

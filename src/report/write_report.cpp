@@ -1,5 +1,7 @@
 #include "report/write_report.h"
 
+#include <iterator>
+
 #include "report/html_text.h"
 #include "report/ranked_sections.h"
 #include "report/response_codes.h"
