@@ -1,14 +1,6 @@
 #include "report/table_pattern.h"
 
-#include <cstdio>
-
 namespace logvane {
-
-std::string FormatFixed(double value, int decimals) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, value);
-  return buffer;
-}
 
 void WriteKBytes(ReportWriter& out, double byteSum) { out.Write(FormatFixed(byteSum * 0.001, 0)); }
 
@@ -68,22 +60,5 @@ void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n) {
 }
 
 void WriteSectionEnd(ReportWriter& out) { out.Write("<br>\n"); }
-
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-void WriteEscaped(ReportWriter& out, std::string_view text) { out.Write(EscapeHtml(text)); }
 
 }  // namespace logvane

@@ -1,31 +1,32 @@
 // The pieces every report section is built from: heading, table start,
-// header row, graph cell, totals line, the bar-width rule, the number
-// formats, and the escaping of texts that come from the log.
+// header row, graph cell, totals line, the ranked walk, the bar-width rule
+// and the number formats.
 #ifndef LOGVANE_REPORT_TABLE_PATTERN_H_
 #define LOGVANE_REPORT_TABLE_PATTERN_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "config/run_settings.h"
+#include "report/fixed_format.h"
+#include "report/html_text.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-// `value` with `decimals` places (0 or 1), an exact tie written as the
-// result farther from zero.
-std::string FormatFixed(double value, int decimals);
-
 // K bytes of a byte sum: the sum times 0.001 with no decimals.
 void WriteKBytes(ReportWriter& out, double byteSum);
-// value / total * 100 as "%3.1f %%".
+// value / total * 100, in double precision, as "%3.1f %%".
 void WritePercent(ReportWriter& out, double value, double total);
 
-// The scale of a section's bars, held in single precision.
+// The scale of a section's bars: largest / graphWidth held in single
+// precision, so the longest bar is graphWidth or graphWidth - 1 wide.
 float BarScale(int64_t largest, int32_t graphWidth);
-// The width of one bar: value / scale truncated, at least 1.
+// The width of one bar: value / scale truncated, at least 1 (also when the
+// scale is infinite, negative or not a number).
 int64_t BarWidth(int64_t value, float barScale);
 
 void WriteHeading(ReportWriter& out, std::string_view label);  // <hr><h3>..</h3>
@@ -38,10 +39,29 @@ void WriteTableEnd(ReportWriter& out);
 void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n);
 void WriteSectionEnd(ReportWriter& out);  // "<br>\n"
 
-// A text from the log, the cache or the resolver, made safe as element text
-// or inside a quoted attribute.
-void WriteEscaped(ReportWriter& out, std::string_view text);
-std::string EscapeHtml(std::string_view text);
+// The hits of every slot added in slot order, each converted to a 32-bit
+// float: the percentage total of most sections.
+template <typename Entry, size_t N>
+float FloatHitSum(const Entry (&slots)[N]) {
+  float total = 0;
+  for (const Entry& entry : slots) total += static_cast<float>(entry.hits);
+  return total;
+}
+
+// The ranked walk over a table sorted by descending hits: from the first
+// slot while hits > 0, numbering the entries 1, 2, 3 ...; `row(entry, rank)`
+// is called for the ranks up to `limit`. Returns the number of entries
+// visited, the section's unique total.
+template <typename Entry, size_t N, typename Row>
+int64_t RankedWalk(const Entry (&slots)[N], int64_t limit, Row&& row) {
+  int64_t rank = 0;
+  for (const Entry& entry : slots) {
+    if (entry.hits <= 0) break;
+    ++rank;
+    if (rank <= limit) row(entry, rank);
+  }
+  return rank;
+}
 
 }  // namespace logvane
 

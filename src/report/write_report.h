@@ -2,12 +2,20 @@
 #ifndef LOGVANE_REPORT_WRITE_REPORT_H_
 #define LOGVANE_REPORT_WRITE_REPORT_H_
 
+#include <string_view>
+
 #include "common/run_state.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
+// The maker's site, linked from the footer.
+inline constexpr std::string_view kMakerSiteAddress = "https://www.quorvel.com/logvane/";
+
+// Writes the head, the summary, the navigation line, every section that is
+// on, the parameters block, the capacity note and the footer. Fills the
+// weekday and nation tallies on the way.
 void WriteReport(RunState& state, ReportWriter& out, const Platform& platform);
 
 }  // namespace logvane

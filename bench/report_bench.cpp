@@ -1,0 +1,73 @@
+// Times WriteReport over full tables: 50000 users and pages shown in full,
+// every day, hour and extra slot in use, written to /dev/null. Prints the
+// report's size and the time of one report.
+#include <chrono>
+#include <iterator>
+#include <cstdio>
+#include <string>
+
+#include "common/run_state.h"
+#include "report/report_writer.h"
+#include "report/write_report.h"
+
+using namespace logvane;
+
+int main() {
+  std::unique_ptr<RunState> state = NewRunState();
+  RunSettings& s = state->settings;
+  s.hostName = "benchhost";
+  s.maxUsers = s.maxPages = 9999;
+  s.maxDirs = s.maxNotFound = s.maxExtra1 = s.maxExtra2 = 999;
+  state->counters.hasExtra1 = state->counters.hasExtra2 = true;
+  Tallies& t = state->tallies;
+  for (size_t i = 0; i < kUserCapacity; ++i) {
+    UserEntry& u = t.users.slots[i];
+    u.key.assign("host" + std::to_string(i) + ".example.com");
+    u.hits = static_cast<int64_t>(kUserCapacity - i);
+    u.byteSum = 1234.5 * static_cast<double>(i);
+  }
+  t.users.userCount = kUserCapacity;
+  auto fill = [](auto& table, const char* prefix) {
+    for (size_t i = 0; i < std::size(table.slots); ++i) {
+      table.slots[i].key.assign(prefix + std::to_string(i) + "&<x>");
+      table.slots[i].hits = static_cast<int64_t>(std::size(table.slots) - i);
+    }
+  };
+  fill(t.pages, "/page/");
+  fill(t.directories, "/dir");
+  fill(t.notFound, "/gone/");
+  fill(t.extra1, "Agent ");
+  fill(t.extra2, "http://ref/");
+  for (size_t i = 0; i < kDateCapacity; ++i) {
+    char key[16];
+    std::snprintf(key, sizeof(key), "%02zu/Jan/%04zu", 1 + i % 28, 1990 + i / 28);
+    t.dates.slots[i].key.assign(key);
+    t.dates.slots[i].hits = 100 + static_cast<int64_t>(i);
+    t.dates.slots[i].byteSum = 5e6;
+  }
+  for (size_t i = 0; i < 24; ++i) {
+    t.hours.slots[i + 1].key.assign(std::to_string(i));
+    t.hours.slots[i + 1].hits = 1000;
+  }
+  for (auto& c : t.codes.counts) c = 1000;
+  Platform platform;
+  platform.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
+
+  std::string sample;
+  {
+    ReportWriter capture(&sample);
+    WriteReport(*state, capture, platform);
+    capture.Close();
+  }
+  const int kRounds = 20;
+  auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < kRounds; ++round) {
+    std::unique_ptr<ReportWriter> out = ReportWriter::Create("/dev/null");
+    if (!out) return 1;
+    WriteReport(*state, *out, platform);
+    if (!out->Close()) return 1;
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("report of %zu bytes: %.2f ms each\n", sample.size(), seconds * 1000 / kRounds);
+  return 0;
+}

@@ -1,0 +1,30 @@
+// Texts from the log, the cache file or the resolver, made safe for the
+// report: any client of the analysed server chooses them, so none may become
+// markup or a link that runs script.
+#ifndef LOGVANE_REPORT_HTML_TEXT_H_
+#define LOGVANE_REPORT_HTML_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+#include "report/report_writer.h"
+
+namespace logvane {
+
+// & < > " as character references, NUL as U+FFFD's; safe as element text
+// and inside a double-quoted attribute.
+std::string EscapeHtml(std::string_view text);
+void WriteEscaped(ReportWriter& out, std::string_view text);
+
+// True when a browser would read `address` as a javascript:, vbscript: or
+// data: address: case is ignored, leading blanks and control characters are
+// dropped and tabs, CRs and LFs inside are skipped, as browsers do.
+bool IsScriptAddress(std::string_view address);
+
+// "<a href=\"K\">K</a>" with K escaped, or the escaped K alone when K is a
+// script address.
+void WriteKeyLink(ReportWriter& out, std::string_view key);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_REPORT_HTML_TEXT_H_

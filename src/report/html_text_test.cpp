@@ -1,0 +1,67 @@
+#include "report/html_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace logvane {
+namespace {
+
+TEST(HtmlTextTest, EscapesMarkupQuotesAndNul) {
+  using namespace std::string_literals;
+  EXPECT_EQ(EscapeHtml("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c'");
+  EXPECT_EQ(EscapeHtml("x\0y"s), "x&#xFFFD;y");
+  EXPECT_EQ(EscapeHtml("&amp;"), "&amp;amp;");
+  std::string written;
+  {
+    ReportWriter out(&written);
+    WriteEscaped(out, "<p\0>\"&"s);
+    WriteEscaped(out, "plain");
+    WriteEscaped(out, "");
+    out.Close();
+  }
+  EXPECT_EQ(written, "&lt;p&#xFFFD;&gt;&quot;&amp;plain");
+}
+
+TEST(HtmlTextTest, RecognisesScriptAddressesAsBrowsersReadThem) {
+  using namespace std::string_literals;
+  const struct {
+    std::string address;
+    bool script;
+  } cases[] = {
+      {"javascript:alert(1)", true},
+      {"JavaScript:alert(1)", true},
+      {"  \x01\x1f javascript:x", true},
+      {"java\tscr\nipt:x", true},
+      {"\r\njavascript:x", true},
+      {"vbscript:msgbox", true},
+      {"VBScript:msgbox", true},
+      {"data:text/html,<script>", true},
+      {"DATA:,x", true},
+      {"\0javascript:x"s, true},
+      {"/javascript:x", false},
+      {"java script:x", false},
+      {"javascript", false},
+      {"/index.html", false},
+      {"http://example.org/", false},
+      {"datax:", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsScriptAddress(c.address), c.script) << c.address;
+}
+
+TEST(HtmlTextTest, KeyLinkFallsBackToTextForScriptAddresses) {
+  std::string written;
+  {
+    ReportWriter out(&written);
+    WriteKeyLink(out, "/a\"b<c>");
+    WriteKeyLink(out, " JAVASCRIPT:alert(\"x\")");
+    out.Close();
+  }
+  EXPECT_EQ(written,
+            "<a href=\"/a&quot;b&lt;c&gt;\">/a&quot;b&lt;c&gt;</a>"
+            " JAVASCRIPT:alert(&quot;x&quot;)");
+}
+
+}  // namespace
+}  // namespace logvane

@@ -1,0 +1,79 @@
+#include "report/ranked_sections.h"
+
+#include "common/ascii_text.h"
+#include "report/table_pattern.h"
+
+namespace logvane {
+
+namespace {
+
+enum class KeyCell { kLink, kPlain, kLinkWhenHttp };
+
+struct RankedSection {
+  int heading;
+  int keyColumn;
+  int countColumn;
+  int totalLabel;
+  KeyCell keyCell;
+};
+
+template <size_t N>
+void WriteRankedSection(const RunState& state, ReportWriter& out,
+                        const KeyCountEntry (&slots)[N], int32_t limit,
+                        const RankedSection& section) {
+  const RunSettings& settings = state.settings;
+  const ReportLabels& labels = state.labels;
+
+  WriteHeading(out, labels[section.heading]);
+  WriteTableStart(out);
+  WriteHeaderRow(out, {labels[kRank], labels[section.keyColumn], labels[section.countColumn],
+                       labels[kPercent], labels[kGraph]});
+  const float total = FloatHitSum(slots);
+  const float barScale = BarScale(slots[0].hits, settings.graphWidth);
+  int64_t unique = RankedWalk(slots, limit, [&](const KeyCountEntry& entry, int64_t rank) {
+    std::string_view key = entry.key.view();
+    out.Write("<tr><td>");
+    out.WriteInt(rank);
+    out.Write("</td><td>");
+    bool link = section.keyCell == KeyCell::kLink ||
+                (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
+    if (link) {
+      WriteKeyLink(out, key);
+    } else {
+      WriteEscaped(out, key);
+    }
+    out.Write("</td><td>");
+    out.WriteInt(entry.hits);
+    out.Write("</td><td>");
+    WritePercent(out, static_cast<double>(entry.hits), total);
+    WriteGraphCell(out, settings, BarWidth(entry.hits, barScale));
+  });
+  WriteTableEnd(out);
+  WriteTotalLine(out, labels[section.totalLabel], unique);
+  WriteSectionEnd(out);
+}
+
+}  // namespace
+
+void WriteTopPages(RunState& state, ReportWriter& out) {
+  WriteRankedSection(state, out, state.tallies.pages.slots, state.settings.maxPages,
+                     {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
+}
+
+void WriteTopDirectories(RunState& state, ReportWriter& out) {
+  WriteRankedSection(state, out, state.tallies.directories.slots, state.settings.maxDirs,
+                     {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
+                      KeyCell::kPlain});
+}
+
+void WriteExtra1(RunState& state, ReportWriter& out) {
+  WriteRankedSection(state, out, state.tallies.extra1.slots, state.settings.maxExtra1,
+                     {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
+}
+
+void WriteExtra2(RunState& state, ReportWriter& out) {
+  WriteRankedSection(state, out, state.tallies.extra2.slots, state.settings.maxExtra2,
+                     {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
+}
+
+}  // namespace logvane

@@ -1,0 +1,69 @@
+// Filling a run state's tables directly, in the order the sorting phase
+// leaves them, and rendering report pieces into a string.
+#ifndef LOGVANE_TESTS_SUPPORT_REPORT_FIXTURE_H_
+#define LOGVANE_TESTS_SUPPORT_REPORT_FIXTURE_H_
+
+#include <string>
+#include <string_view>
+
+#include "common/run_state.h"
+#include "report/report_writer.h"
+
+namespace logvane::testing {
+
+inline std::unique_ptr<RunState> ReportState() {
+  std::unique_ptr<RunState> state = NewRunState();
+  state->settings.hostName = "testhost";
+  return state;
+}
+
+// Appends a user in the next slot (add them in descending hits).
+inline void AddUser(UserTable& users, std::string_view key, int64_t hits, double bytes = 0,
+                    bool robot = false) {
+  UserEntry& entry = users.slots[users.userCount++];
+  entry.key.assign(key);
+  entry.hits = hits;
+  entry.byteSum = bytes;
+  entry.isRobot = robot ? 1 : 0;
+}
+
+// Puts a day or an hour in slot `slot`; the sorted time tables hold their
+// empty slots first.
+inline void SetDate(DateTable& dates, size_t slot, std::string_view key, int64_t hits,
+                    double bytes = 0) {
+  DateEntry& entry = dates.slots[slot];
+  entry.key.assign(key);
+  entry.dateNumber = DateNumberOf(key);
+  entry.hits = hits;
+  entry.byteSum = bytes;
+}
+
+inline void SetHour(HourTable& hours, size_t slot, int hour, int64_t hits, double bytes = 0) {
+  HourEntry& entry = hours.slots[slot];
+  entry.key.assign(std::to_string(hour));
+  entry.hourNumber = hour;
+  entry.hits = hits;
+  entry.byteSum = bytes;
+}
+
+// Appends a key in the next slot (add them in descending hits).
+template <typename Table>
+void AddKey(Table& table, std::string_view key, int64_t hits) {
+  KeyCountEntry& entry = table.slots[table.used++];
+  entry.key.assign(key);
+  entry.hits = hits;
+}
+
+// What `write(state, out)` writes.
+template <typename Writer>
+std::string Render(RunState& state, Writer&& write) {
+  std::string text;
+  ReportWriter out(&text);
+  write(state, out);
+  out.Close();
+  return text;
+}
+
+}  // namespace logvane::testing
+
+#endif  // LOGVANE_TESTS_SUPPORT_REPORT_FIXTURE_H_
