@@ -7,6 +7,7 @@ cmake -S "$root" -B "$root/build" >/dev/null
 cmake --build "$root/build" -j2 --target logvane >/dev/null
 mkdir -p "$root/build/example"
 cp "$root/examples/lvipname.dat" "$root/build/example/lvipname.dat"
+cp "$root/assets/hstb.gif" "$root/build/example/hstb.gif"
 cd "$root/build/example"
 ../logvane ../../examples/lvparam.dat
 echo
