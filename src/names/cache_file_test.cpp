@@ -299,7 +299,9 @@ std::optional<std::string> SaveWithoutWriteAccess(const NameCache& cache,
   std::string console;
   char chunk[256];
   ssize_t n;
-  while ((n = ::read(fds[0], chunk, sizeof(chunk))) > 0) console.append(chunk, static_cast<size_t>(n));
+  while ((n = ::read(fds[0], chunk, sizeof(chunk))) > 0) {
+    console.append(chunk, static_cast<size_t>(n));
+  }
   ::close(fds[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -322,6 +324,49 @@ TEST(SaveNameCache, KeepsTheOldFileInAnUnwritableDirectory) {
   EXPECT_EQ(*console, "*WARNING* cannot create cache file.\n");
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), old);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
+}
+
+// A cache of `count` found names, all different from those of `seed`s
+// other than its own.
+std::unique_ptr<NameCache> FoundNames(size_t count, int seed) {
+  auto cache = NewCache();
+  for (size_t i = 0; i < count; ++i) {
+    AppendNameCacheEntry(*cache,
+                         "10." + std::to_string(i / 62500) + "." + std::to_string(i / 250 % 250) +
+                             "." + std::to_string(i % 250 + 1),
+                         "run" + std::to_string(seed) + "-host" + std::to_string(i) + ".example");
+  }
+  return cache;
+}
+
+TEST(SaveNameCache, AKillDuringTheSaveLeavesAWholeFile) {
+  TempDir dir;
+  const std::string file = dir.File("lvipname.dat");
+  auto first = FoundNames(20000, 1);
+  auto second = FoundNames(20000, 2);
+  std::string discard;
+  Console quiet(&discard);
+  SaveNameCache(*first, file, quiet);
+  const std::string firstContent = ReadFile(file);
+  SaveNameCache(*second, file, quiet);
+  const std::string secondContent = ReadFile(file);
+  ASSERT_GT(firstContent.size(), 400000u);
+
+  for (int round = 0; round < 12; ++round) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Saves over and over until it is killed.
+      for (int i = 0;; ++i) SaveNameCache(i % 2 == 0 ? *first : *second, file, quiet);
+    }
+    ::usleep(static_cast<useconds_t>(3000 + round * 1700));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::string content = ReadFile(file);
+    EXPECT_TRUE(content == firstContent || content == secondContent)
+        << "round " << round << ": " << content.size() << " bytes";
+  }
 }
 
 TEST(WorthSaving, SkipsWhatTheLoaderWouldNotTakeBack) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -76,6 +77,8 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   SaveNameCache(state->cache, cacheFile, console);
   result.keys = UserKeys(*state);
   result.lookups = log->calls();
+  // Several lookups at once may reach the resolver in any order.
+  std::sort(result.lookups.begin(), result.lookups.end());
   return result;
 }
 
@@ -91,9 +94,9 @@ TEST(TranslateUserNames, ASecondRunLooksUpOnlyWhatTheFirstCouldNotName) {
                                                  {"2001:db8::1", {"six.example"}},
                                                  {"127.0.0.1", {"localhost"}}};
     RunResult first = RunNamePhases(file, users, answers, threads);
-    EXPECT_EQ(first.lookups, (std::vector<std::string>{"192.0.2.1", "198.51.100.7",
-                                                       "203.0.113.9", "2001:db8::1",
-                                                       "127.0.0.1"}));
+    EXPECT_EQ(first.lookups, (std::vector<std::string>{"127.0.0.1", "192.0.2.1",
+                                                       "198.51.100.7", "2001:db8::1",
+                                                       "203.0.113.9"}));
     EXPECT_EQ(first.keys, (std::vector<std::string>{"a.example", "b.example", "203.0.113.9",
                                                     "six.example", "alice", "localhost"}));
     EXPECT_EQ(testing::ReadFile(file),
