@@ -1,22 +1,15 @@
-// The cache file's load and save around a run, and the translation of
-// numeric user keys into host names.
+// The name phases the run driver calls: the cache file's load before the
+// log and its save at the end, and the translation of numeric user keys.
 #ifndef LOGVANE_NAMES_NAME_PHASES_H_
 #define LOGVANE_NAMES_NAME_PHASES_H_
 
-#include <string>
-
-#include "common/run_state.h"
-#include "platform/console.h"
-#include "platform/platform.h"
+#include "names/cache_file.h"
+#include "names/translate_names.h"
 
 namespace logvane {
 
 // The cache file's fixed name, in the working directory.
 inline constexpr const char* kNameCacheFile = "lvipname.dat";
-
-void LoadNameCache(NameCache& cache, const std::string& path, Console& console);
-void SaveNameCache(const NameCache& cache, const std::string& path, Console& console);
-void TranslateUserNames(RunState& state, Console& console, const Platform& platform);
 
 }  // namespace logvane
 

@@ -1,0 +1,42 @@
+#include "names/lookup_worker.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+namespace logvane {
+
+std::shared_ptr<LookupJob> StartLookup(const std::string& address,
+                                       const ReverseResolver& resolver) {
+  auto job = std::make_shared<LookupJob>();
+  job->address = address;
+  try {
+    std::thread([job, resolver] {
+      std::optional<std::string> name;
+      try {
+        name = resolver(job->address);
+      } catch (...) {
+        // A resolver that throws found no name.
+        name.reset();
+      }
+      job->name = std::move(name);
+      job->done.store(true, std::memory_order_release);
+    }).detach();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return job;
+}
+
+LookupState PollLookup(const LookupJob& job, int64_t startSeconds, int64_t nowSeconds,
+                       int32_t timeoutSeconds) {
+  if (job.done.load(std::memory_order_acquire)) return LookupState::kAnswered;
+  if (nowSeconds - startSeconds > static_cast<int64_t>(timeoutSeconds)) {
+    return LookupState::kTimedOut;
+  }
+  return LookupState::kRunning;
+}
+
+void WaitPollInterval() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+
+}  // namespace logvane

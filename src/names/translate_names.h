@@ -1,0 +1,26 @@
+// The name translation phase: every numeric key of the user table becomes
+// the host name of its address, where the cache or a lookup finds one.
+#ifndef LOGVANE_NAMES_TRANSLATE_NAMES_H_
+#define LOGVANE_NAMES_TRANSLATE_NAMES_H_
+
+#include <string>
+#include <vector>
+
+#include "common/run_state.h"
+#include "names/resolve_address.h"
+#include "platform/console.h"
+#include "platform/platform.h"
+
+namespace logvane {
+
+// Walks the user table from its first slot while hits > 0 and translates
+// each key that ends in a digit, in table order.
+void TranslateUserNames(RunState& state, Console& console, const Platform& platform);
+
+// Resolves `texts` in order: one lookup at a time when DNSTHREADS is 1,
+// else several at once with the same outcome.
+void ResolveAll(std::vector<std::string>& texts, LookupContext& context);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_NAMES_TRANSLATE_NAMES_H_
