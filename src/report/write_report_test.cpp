@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "config/parameter_file.h"
 #include "report/top_nations.h"
+#include "support/markup_check.h"
 #include "support/report_fixture.h"
 #include "support/test_support.h"
 
@@ -217,83 +217,10 @@ TEST(WriteReportTest, ProxyLabelsNameTheSections) {
   }
 }
 
-// Reads every tag of `html` and fails on any element or attribute that the
-// report does not write itself, on an address that is not a page, anchor or
-// web address, and on a stray "<", ">" or NUL in the text.
 void ExpectOnlyOwnMarkup(const std::string& html) {
-  static const std::set<std::string> kElements = {
-      "html", "head", "title", "body", "a", "center", "h2", "h3", "h4", "h5",
-      "font", "br", "hr", "table", "tr", "th", "td", "img"};
-  static const std::set<std::string> kAttributes = {"bgcolor", "name", "href", "size",
-                                                    "border", "src", "width", "height"};
-  auto isName = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); };
-  size_t i = 0;
-  int tags = 0;
-  while (i < html.size()) {
-    char c = html[i];
-    ASSERT_NE(c, '\0') << "NUL at " << i;
-    ASSERT_NE(c, '>') << "stray '>' at " << i << ": " << html.substr(i > 40 ? i - 40 : 0, 80);
-    if (c != '<') {
-      ++i;
-      continue;
-    }
-    ++tags;
-    ++i;
-    if (i < html.size() && html[i] == '/') ++i;
-    size_t nameStart = i;
-    while (i < html.size() && isName(html[i])) ++i;
-    std::string element = html.substr(nameStart, i - nameStart);
-    ASSERT_TRUE(kElements.count(element)) << "element '" << element << "' at " << nameStart;
-    for (;;) {
-      while (i < html.size() && html[i] == ' ') ++i;
-      ASSERT_LT(i, html.size()) << "unclosed tag";
-      if (html[i] == '>') {
-        ++i;
-        break;
-      }
-      size_t attributeStart = i;
-      while (i < html.size() && isName(html[i])) ++i;
-      std::string attribute = html.substr(attributeStart, i - attributeStart);
-      ASSERT_TRUE(kAttributes.count(attribute))
-          << "attribute '" << attribute << "' at " << attributeStart << ": "
-          << html.substr(attributeStart, 60);
-      ASSERT_EQ(html[i], '=') << "at " << i;
-      ++i;
-      std::string value;
-      if (html[i] == '"') {
-        size_t close = html.find('"', i + 1);
-        ASSERT_NE(close, std::string::npos);
-        value = html.substr(i + 1, close - i - 1);
-        i = close + 1;
-        ASSERT_TRUE(html[i] == ' ' || html[i] == '>') << "junk after a value at " << i;
-      } else {
-        size_t end = html.find_first_of(" >", i);
-        value = html.substr(i, end - i);
-        i = end;
-      }
-      ASSERT_EQ(value.find('<'), std::string::npos) << value;
-      if (attribute == "href") {
-        // What a browser makes of the address: references decoded, leading
-        // blanks and controls dropped, tabs and line ends skipped.
-        std::string address;
-        for (size_t v = 0; v < value.size(); ++v) {
-          if (value[v] == '&') {
-            size_t semicolon = value.find(';', v);
-            ASSERT_NE(semicolon, std::string::npos) << value;
-            address += '?';
-            v = semicolon;
-          } else if (value[v] != '\t' && value[v] != '\n' && value[v] != '\r' &&
-                     !(address.empty() && static_cast<unsigned char>(value[v]) <= 0x20)) {
-            address += (value[v] >= 'A' && value[v] <= 'Z') ? char(value[v] + 32) : value[v];
-          }
-        }
-        for (const char* scheme : {"javascript:", "vbscript:", "data:"}) {
-          EXPECT_FALSE(address.starts_with(scheme)) << "href " << value;
-        }
-      }
-    }
-  }
-  EXPECT_GT(tags, 100);
+  testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
+  EXPECT_EQ(finding.problem, "");
+  EXPECT_GT(finding.tags, 100);
 }
 
 std::unique_ptr<RunState> HostileState() {

@@ -1,0 +1,64 @@
+// Hostile keys in every table: the report must hold only its own markup,
+// whatever bytes the users, pages, directories, documents, extras and dates
+// carry.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/run_state.h"
+#include "report/report_writer.h"
+#include "report/write_report.h"
+#include "support/markup_check.h"
+#include "tally/sort_tallies.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace logvane;
+  static std::unique_ptr<RunState> state = NewRunState();
+  static const Platform platform = [] {
+    Platform p;
+    p.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
+    return p;
+  }();
+  state->settings = RunSettings();
+  state->counters = RunCounters();
+  ClearTallies(state->tallies);
+  std::string console;
+  Console out(&console);
+
+  // Keys are the input's lines; each feeds the table its position selects.
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  Tallies& t = state->tallies;
+  size_t line = 0;
+  while (!input.empty()) {
+    size_t end = input.find('\n');
+    std::string_view key = input.substr(0, end);
+    input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
+    switch (line++ % 8) {
+      case 0: TallyUser(t.users, key, static_cast<int64_t>(key.size()) * 1000, out); break;
+      case 1: TallyPage(t.pages, key, out); break;
+      case 2: TallyDirectory(t.directories, key, out); break;
+      case 3: TallyNotFound(t.notFound, key, out); CountResponseCode(t.codes, 404); break;
+      case 4: TallyExtra1(t.extra1, key, out); state->counters.hasExtra1 = true; break;
+      case 5: TallyExtra2(t.extra2, key, out); state->counters.hasExtra2 = true; break;
+      case 6: TallyDate(t.dates, key, static_cast<int64_t>(key.size()), out); break;
+      case 7: TallyHour(t.hours, key.substr(0, 2), 1, out); break;
+    }
+  }
+  if (line % 3 == 0) state->settings.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
+  SortTallies(*state, out);
+
+  std::string html;
+  ReportWriter writer(&html);
+  WriteReport(*state, writer, platform);
+  writer.Close();
+  testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
+  if (!finding.problem.empty()) {
+    std::fprintf(stderr, "foreign markup: %s\n", finding.problem.c_str());
+    std::abort();
+  }
+  return 0;
+}

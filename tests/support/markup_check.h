@@ -1,0 +1,20 @@
+// Reads an HTML report tag by tag and tells what in it the report does not
+// write itself: an unknown element or attribute, a script address in a link,
+// a stray "<" or ">" or a NUL byte in the text.
+#ifndef LOGVANE_TESTS_SUPPORT_MARKUP_CHECK_H_
+#define LOGVANE_TESTS_SUPPORT_MARKUP_CHECK_H_
+
+#include <string>
+
+namespace logvane::testing {
+
+struct MarkupFinding {
+  std::string problem;  // empty when the document holds only the report's own markup
+  int tags = 0;         // tags read
+};
+
+MarkupFinding CheckOwnMarkup(const std::string& html);
+
+}  // namespace logvane::testing
+
+#endif  // LOGVANE_TESTS_SUPPORT_MARKUP_CHECK_H_
