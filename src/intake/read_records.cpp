@@ -1,6 +1,175 @@
 #include "intake/read_records.h"
 
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "intake/log_parser.h"
+
 namespace logvane {
+
+namespace {
+
+// The console text of a milestone count, or nothing.
+std::string_view MilestoneText(int64_t count) {
+  switch (count) {
+    case 1000: return "1000 records";
+    case 5000: return "5,000 records";
+    case 10000: return "10,000 records";
+    case 25000: return "25,000 records";
+    case 50000: return "50,000 records";
+    case 100000: return "100,000 records";
+    case 250000: return "250,000 records";
+    case 500000: return "500,000 records";
+    case 750000: return "750,000 records";
+    case 1000000: return "1,000,000 records";
+    default: return {};
+  }
+}
+
+bool BeginsWithAnyFolded(std::string_view text, const std::vector<std::string>& prefixes) {
+  for (const std::string& prefix : prefixes) {
+    if (StartsWithFolded(text, prefix)) return true;
+  }
+  return false;
+}
+
+bool ContainsAny(std::string_view text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    if (text.find(part) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// The hour key: the line's hour moved by the offset, corrected once by 24.
+// The sum is formed in 64 bits so that no offset can overflow it; an offset
+// beyond a day leaves a sum outside 0 to 23, which the hour table cuts to
+// two characters.
+std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char* buffer,
+                                size_t bufferSize) {
+  int64_t hour = LeadingInteger(hourText) + offset;
+  if (hour < 0) {
+    hour += 24;
+  } else if (hour >= 24) {
+    hour -= 24;
+  }
+  char* end = buffer + bufferSize;
+  char* p = end;
+  bool negative = hour < 0;
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(hour) : static_cast<uint64_t>(hour);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (negative) *--p = '-';
+  return std::string_view(p, static_cast<size_t>(end - p));
+}
+
+// Everything one line needs beyond itself: settings read once for the
+// whole phase, the tallies, the counters and the console.
+class LineRouter {
+ public:
+  LineRouter(RunState& state, Console& console)
+      : settings_(state.settings),
+        tallies_(state.tallies),
+        counters_(state.counters),
+        console_(console),
+        robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {}
+
+  void Route(std::string_view line);
+
+ private:
+  void Count() { ++counters_.processedCount; }
+
+  const RunSettings& settings_;
+  Tallies& tallies_;
+  RunCounters& counters_;
+  Console& console_;
+  const bool robotsOn_;
+  LogRecord record_;
+};
+
+void LineRouter::Route(std::string_view line) {
+  LogRecord& r = record_;
+  BeginRecord(r, line);
+
+  LineFault fault = FindBracket(r);
+  if (fault != LineFault::kNone) {
+    ReportLineFault(fault, line, console_);
+    Count();
+    return;
+  }
+  FindByteCount(r);
+
+  if (settings_.selectOn) {
+    FindRequestText(r);
+    if (r.requestText.view().find(settings_.selectText) == std::string_view::npos) {
+      Count();
+      return;
+    }
+  }
+
+  bool userCounted = false;
+  if (FindClientAddress(r)) {
+    if (BeginsWithAnyFolded(r.clientAddress, settings_.excludedAddresses)) return;
+    FindUserName(r, settings_.userFromField2);
+    userCounted = TallyUser(tallies_.users, r.userName, r.byteCount, console_);
+    // A new user begins a new page request; a name that is the start of the
+    // previous one counts as the same user.
+    std::string_view previous = counters_.previousUser.view();
+    if (previous.substr(0, r.userName.size()) != r.userName) ++counters_.pagesRequested;
+    counters_.previousUser.assign(r.userName);
+  }
+
+  FindDate(r);
+  TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
+
+  fault = FindHour(r);
+  if (fault != LineFault::kNone) {
+    ReportLineFault(fault, line, console_);
+    return;
+  }
+  char hourBuffer[24];
+  TallyHour(tallies_.hours,
+            ShiftedHourKey(r.hourText, settings_.hourOffset, hourBuffer, sizeof(hourBuffer)),
+            r.byteCount, console_);
+
+  fault = FindPage(r, settings_.proxyMode, settings_.fullPageDetails);
+  if (fault != LineFault::kNone) {
+    ReportLineFault(fault, line, console_);
+    return;
+  }
+  std::string_view page = r.page.view();
+  if (!ContainsAny(page, settings_.excludedTypes)) TallyPage(tallies_.pages, page, console_);
+
+  if (robotsOn_ && userCounted && StartsWithFolded(page, "/robots")) {
+    tallies_.users.slots[tallies_.users.lastUserSlot].isRobot = 1;
+  }
+
+  FindDirectory(r);
+  TallyDirectory(tallies_.directories, r.directory, console_);
+
+  FindStatusCode(r);
+  if (r.statusCode != 0) {
+    CountResponseCode(tallies_.codes, r.statusCode);
+    if (r.statusCode == 404) TallyNotFound(tallies_.notFound, page, console_);
+    FindExtras(r);
+    if (r.hasExtra1 && !ContainsAny(r.extra1, settings_.excludedExtra1)) {
+      TallyExtra1(tallies_.extra1, r.extra1, console_);
+      counters_.hasExtra1 = true;
+    }
+    if (r.hasExtra2 && !ContainsAny(r.extra2, settings_.excludedExtra2)) {
+      TallyExtra2(tallies_.extra2, r.extra2, console_);
+      counters_.hasExtra2 = true;
+    }
+  }
+
+  Count();
+  std::string_view milestone = MilestoneText(counters_.processedCount);
+  if (!milestone.empty()) console_.Line(milestone);
+}
+
+}  // namespace
 
 void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
                  const Platform& platform) {
@@ -9,15 +178,23 @@ void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
   console.Write(platform.localTimeText());
   console.Write("\n");
   ClearTallies(state.tallies);
+
+  // Diagnostics may come once per line: hand them on in large pieces, in
+  // order, rather than one write per line.
+  bool lineFlush = console.lineFlush();
+  console.SetLineFlush(false);
+  LineRouter router(state, console);
   std::string_view piece;
   ReadStatus status;
-  while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) {
-  }
+  while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) router.Route(piece);
+
   state.counters.readError = status == ReadStatus::kReadError;
   console.Line(state.counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(state.counters.processedCount);
   console.Write(" records.\n");
+  console.SetLineFlush(lineFlush);
+  console.Flush();
 }
 
 }  // namespace logvane

@@ -54,8 +54,10 @@ struct KeyCountEntry {
   FixedText<kKeyWidth> key;
 };
 
-// A table of slots with its index. `used` is the number of slots in use
-// before sorting; after sorting the slots in use are told by hits > 0.
+// A table of slots with its index. `used` is the number of slots in use;
+// they are slots 0 to used-1, before and after sorting. The index (and the
+// user table's shortcut) name slots by number and so serve the reading
+// phase alone: nothing is tallied once the tables are sorted.
 template <typename Entry, size_t Capacity>
 struct TallyTable {
   static constexpr size_t kCapacity = Capacity;
