@@ -56,12 +56,17 @@ std::vector<GeneralTable> AllGeneralTables() {
                              TallyHour(h, k, 10, c);
                            }),
       MakeTable<PageTable>("pages", "*ERROR* More than 50000 unique pages", &Tallies::pages,
-                           TallyPage),
+                           [](PageTable& p, std::string_view k, Console& c) {
+                             TallyPage(p, k, c);
+                           }),
       MakeTable<DirectoryTable>("directories", "*ERROR* More than 1000 unique directories",
                                 &Tallies::directories, TallyDirectory),
       MakeTable<NotFoundTable>("not found",
                                "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
-                               &Tallies::notFound, TallyNotFound),
+                               &Tallies::notFound,
+                               [](NotFoundTable& n, std::string_view k, Console& c) {
+                                 TallyNotFound(n, k, c);
+                               }),
       MakeTable<Extra1Table>("extra 1", "*ERROR* More than 3000 unique extra(1) entries.",
                              &Tallies::extra1, TallyExtra1),
       MakeTable<Extra2Table>("extra 2", "*ERROR* More than 2000 unique extra(2) entries.",
