@@ -62,20 +62,55 @@ inline std::string_view Slice(std::string_view line, size_t from, size_t count) 
   return line.substr(from, count);
 }
 
+// `text`, a part of `line`, lowercased into `out` and cut to its capacity.
+// Sixteen bytes go at a time while both the line and the store have room
+// for them; bytes written past the text's end are not part of the value.
 template <size_t N>
-void AssignLowercased(FixedText<N>& out, std::string_view text) {
+void AssignLowercased(FixedText<N>& out, std::string_view text, std::string_view line) {
   size_t n = std::min(text.size(), N);
-  for (size_t i = 0; i < n; ++i) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const char* lineEnd = line.data() + line.size();
+  const __m128i offset = _mm_set1_epi8(0x80 - 'A');
+  const __m128i bound = _mm_set1_epi8(-128 + 26);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  while (i < n && i + 16 <= N && text.data() + i + 16 <= lineEnd) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    __m128i upper = _mm_cmplt_epi8(_mm_add_epi8(v, offset), bound);
+    v = _mm_or_si128(v, _mm_and_si128(upper, caseBit));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data + i), v);
+    i += 16;
+  }
+#else
+  (void)line;
+#endif
+  for (; i < n; ++i) {
     char c = text[i];
     out.data[i] = static_cast<unsigned char>(c - 'A') < 26 ? static_cast<char>(c + ('a' - 'A')) : c;
   }
   out.size = static_cast<uint32_t>(n);
 }
 
-// The decimal number after `from`: blanks and tabs skipped, optional sign.
+// The decimal number at `from`: blanks and tabs skipped, an optional sign,
+// digits up to the first other byte; as LeadingInteger, saturating.
 inline int64_t NumberAt(std::string_view line, size_t from) {
   if (from >= line.size()) return 0;
-  return LeadingInteger(line.substr(from), /*skipAllSpace=*/false);
+  const char* p = line.data() + from;
+  const char* end = line.data() + line.size();
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  constexpr int64_t kLimit = INT64_MAX / 10 - 10;
+  int64_t value = 0;
+  for (; p < end; ++p) {
+    unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (digit > 9) break;
+    if (value < kLimit) value = value * 10 + digit;
+  }
+  return negative ? -value : value;
 }
 
 // A candidate name under USER=FIELD2 is taken when it is more than a "-".
@@ -142,7 +177,7 @@ void FindRequestText(LogRecord& r) {
     return;
   }
   AssignLowercased(r.requestText,
-                   r.line.substr(r.requestOpen + 1, r.requestClose - r.requestOpen - 1));
+                   r.line.substr(r.requestOpen + 1, r.requestClose - r.requestOpen - 1), r.line);
 }
 
 bool FindClientAddress(LogRecord& r) {
@@ -231,7 +266,7 @@ LineFault FindPage(LogRecord& r, bool proxyMode, bool fullPageDetails) {
   if (blank >= kMarkerLimit) return LineFault::kBadPageD;
   r.urlStart = url;
   r.urlClose = close;
-  AssignLowercased(r.page, line.substr(url, end - url));
+  AssignLowercased(r.page, line.substr(url, end - url), line);
   return LineFault::kNone;
 }
 

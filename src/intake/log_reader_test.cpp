@@ -113,6 +113,35 @@ TEST(LogReaderTest, PiecesDoNotDependOnBlockOrReadSizes) {
   }
 }
 
+TEST(LogReaderTest, APieceStaysValidThroughTheNextCall) {
+  std::mt19937 random(3);
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    size_t length = random() % 20 == 0 ? 1500 + random() % 1000 : random() % 200;
+    for (size_t j = 0; j < length; ++j) text.push_back(static_cast<char>('0' + random() % 64));
+    text.push_back('\n');
+  }
+  const std::vector<std::string> expected = ExpectedPieces(text);
+  for (size_t chunk : {size_t{1}, size_t{999}, size_t{1} << 20}) {
+    SCOPED_TRACE("chunk " + std::to_string(chunk));
+    ChunkedSource source(text, chunk);
+    LogLineReader reader(source, 1);  // the smallest block: many turns
+    std::string_view previous;
+    std::string_view piece;
+    size_t count = 0;
+    while (reader.ReadLogLine(&piece) == ReadStatus::kLine) {
+      ASSERT_LT(count, expected.size());
+      ASSERT_EQ(piece, expected[count]);
+      if (count > 0) {
+        ASSERT_EQ(previous, expected[count - 1]) << count;
+      }
+      previous = piece;
+      ++count;
+    }
+    EXPECT_EQ(count, expected.size());
+  }
+}
+
 TEST(LogReaderTest, ReadErrorEndsReadingAfterWhatWasRead) {
   ChunkedSource source("one\ntwo\npart", 5, /*failAtEnd=*/true);
   LogLineReader reader(source);

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "intake/log_parser.h"
@@ -65,8 +66,27 @@ std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char*
   return std::string_view(p, static_cast<size_t>(end - p));
 }
 
+// One line with every field it can give, found ahead of routing. Finding
+// is free of effects, so it may run a line early.
+struct PreparedLine {
+  LogRecord record;
+  LineFault bracketFault;
+  bool selected;
+  bool hasClient;
+  HashedKey user;
+  LineFault hourFault;
+  LineFault pageFault;
+  HashedKey page;
+};
+
 // Everything one line needs beyond itself: settings read once for the
 // whole phase, the tallies, the counters and the console.
+//
+// Lines go through in two steps. Prepare finds a line's fields and asks the
+// memory for the index buckets of its user and page, which in a large log
+// are seldom in the cache; Route feeds the tallies in their fixed order and
+// writes the console lines. The phase prepares the next line while the
+// current one's entries are on their way, so the waits overlap with work.
 class LineRouter {
  public:
   LineRouter(RunState& state, Console& console)
@@ -76,7 +96,10 @@ class LineRouter {
         console_(console),
         robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {}
 
-  void Route(std::string_view line);
+  void Prepare(std::string_view line, PreparedLine& p) const;
+  // Asks for the entries that the prepared line's buckets name.
+  void PrefetchEntries(const PreparedLine& p) const;
+  void Route(PreparedLine& p);
 
  private:
   void Count() { ++counters_.processedCount; }
@@ -86,62 +109,66 @@ class LineRouter {
   RunCounters& counters_;
   Console& console_;
   const bool robotsOn_;
-  LogRecord record_;
 };
 
-void LineRouter::Route(std::string_view line) {
-  LogRecord& r = record_;
+void LineRouter::Prepare(std::string_view line, PreparedLine& p) const {
+  LogRecord& r = p.record;
   BeginRecord(r, line);
+  p.hasClient = false;
+  p.hourFault = p.pageFault = LineFault::kNone;
+  p.bracketFault = FindBracket(r);
+  if (p.bracketFault != LineFault::kNone) return;
+  FindByteCount(r);
+  p.selected = true;
+  if (settings_.selectOn) {
+    FindRequestText(r);
+    p.selected = r.requestText.view().find(settings_.selectText) != std::string_view::npos;
+    if (!p.selected) return;
+  }
+  p.hasClient = FindClientAddress(r);
+  if (p.hasClient) {
+    FindUserName(r, settings_.userFromField2);
+    p.user = HashKey(r.userName);
+    PrefetchBucket(tallies_.users, p.user);
+  }
+  FindDate(r);
+  p.hourFault = FindHour(r);
+  if (p.hourFault != LineFault::kNone) return;
+  p.pageFault = FindPage(r, settings_.proxyMode, settings_.fullPageDetails);
+  if (p.pageFault != LineFault::kNone) return;
+  p.page = HashKey(r.page.view());
+  PrefetchBucket(tallies_.pages, p.page);
+  FindDirectory(r);
+  FindStatusCode(r);
+  if (r.statusCode != 0) FindExtras(r);
+}
 
-  LineFault fault = FindBracket(r);
-  if (fault != LineFault::kNone) {
-    ReportLineFault(fault, line, console_);
+void LineRouter::PrefetchEntries(const PreparedLine& p) const {
+  if (p.bracketFault != LineFault::kNone || !p.selected) return;
+  if (p.hasClient) PrefetchEntry(tallies_.users, p.user);
+  if (p.hourFault == LineFault::kNone && p.pageFault == LineFault::kNone) {
+    PrefetchEntry(tallies_.pages, p.page);
+  }
+}
+
+void LineRouter::Route(PreparedLine& p) {
+  LogRecord& r = p.record;
+  std::string_view line = r.line;
+
+  if (p.bracketFault != LineFault::kNone) {
+    ReportLineFault(p.bracketFault, line, console_);
     Count();
     return;
   }
-  FindByteCount(r);
-
-  if (settings_.selectOn) {
-    FindRequestText(r);
-    if (r.requestText.view().find(settings_.selectText) == std::string_view::npos) {
-      Count();
-      return;
-    }
-  }
-
-  // Every field this line can give is found first, while the memory is
-  // asked for the user's and the page's index buckets and entries, which
-  // for a large log are seldom in the cache. Finding is free of effects;
-  // the tallies below are fed in their fixed order all the same.
-  const bool hasClient = FindClientAddress(r);
-  HashedKey user{};
-  if (hasClient) {
-    FindUserName(r, settings_.userFromField2);
-    user = HashKey(r.userName);
-    PrefetchBucket(tallies_.users, user);
-  }
-  FindDate(r);
-  const LineFault hourFault = FindHour(r);
-  LineFault pageFault = LineFault::kNone;
-  HashedKey page{};
-  if (hourFault == LineFault::kNone) {
-    pageFault = FindPage(r, settings_.proxyMode, settings_.fullPageDetails);
-    if (pageFault == LineFault::kNone) {
-      page = HashKey(r.page.view());
-      PrefetchBucket(tallies_.pages, page);
-      FindDirectory(r);
-      FindStatusCode(r);
-    }
-  }
-  if (hasClient) PrefetchEntry(tallies_.users, user);
-  if (hourFault == LineFault::kNone && pageFault == LineFault::kNone) {
-    PrefetchEntry(tallies_.pages, page);
+  if (!p.selected) {
+    Count();
+    return;
   }
 
   bool userCounted = false;
-  if (hasClient) {
+  if (p.hasClient) {
     if (BeginsWithAnyFolded(r.clientAddress, settings_.excludedAddresses)) return;
-    userCounted = TallyUser(tallies_.users, user, r.byteCount, console_);
+    userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
     // A new user begins a new page request; a name that is the start of the
     // previous one counts as the same user.
     std::string_view previous = counters_.previousUser.view();
@@ -151,8 +178,8 @@ void LineRouter::Route(std::string_view line) {
 
   TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
 
-  if (hourFault != LineFault::kNone) {
-    ReportLineFault(hourFault, line, console_);
+  if (p.hourFault != LineFault::kNone) {
+    ReportLineFault(p.hourFault, line, console_);
     return;
   }
   char hourBuffer[24];
@@ -160,10 +187,11 @@ void LineRouter::Route(std::string_view line) {
             ShiftedHourKey(r.hourText, settings_.hourOffset, hourBuffer, sizeof(hourBuffer)),
             r.byteCount, console_);
 
-  if (pageFault != LineFault::kNone) {
-    ReportLineFault(pageFault, line, console_);
+  if (p.pageFault != LineFault::kNone) {
+    ReportLineFault(p.pageFault, line, console_);
     return;
   }
+  const HashedKey& page = p.page;
   if (!ContainsAny(page.text, settings_.excludedTypes)) TallyPage(tallies_.pages, page, console_);
 
   if (robotsOn_ && userCounted && StartsWithFolded(page.text, "/robots")) {
@@ -175,7 +203,6 @@ void LineRouter::Route(std::string_view line) {
   if (r.statusCode != 0) {
     CountResponseCode(tallies_.codes, r.statusCode);
     if (r.statusCode == 404) TallyNotFound(tallies_.notFound, page, console_);
-    FindExtras(r);
     if (r.hasExtra1 && !ContainsAny(r.extra1, settings_.excludedExtra1)) {
       TallyExtra1(tallies_.extra1, r.extra1, console_);
       counters_.hasExtra1 = true;
@@ -205,10 +232,22 @@ void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
+  // The reader keeps a piece valid through the following call, so one line
+  // can be prepared while the one before it waits to be routed.
   LineRouter router(state, console);
+  PreparedLine lines[2];
+  PreparedLine* current = &lines[0];
+  PreparedLine* next = &lines[1];
   std::string_view piece;
-  ReadStatus status;
-  while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) router.Route(piece);
+  ReadStatus status = reader.ReadLogLine(&piece);
+  if (status == ReadStatus::kLine) router.Prepare(piece, *current);
+  while (status == ReadStatus::kLine) {
+    router.PrefetchEntries(*current);
+    status = reader.ReadLogLine(&piece);
+    if (status == ReadStatus::kLine) router.Prepare(piece, *next);
+    router.Route(*current);
+    std::swap(current, next);
+  }
 
   state.counters.readError = status == ReadStatus::kReadError;
   console.Line(state.counters.readError ? "Error reading file..." : "End of file...");
