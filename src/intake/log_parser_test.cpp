@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <random>
 #include <string>
 
 namespace logvane {
@@ -387,6 +390,65 @@ TEST(LogParserTest, NulByteIsAnOrdinaryCharacter) {
   EXPECT_EQ(f.status, 404);
   EXPECT_EQ(f.bytes, 9);
   EXPECT_EQ(f.extra2, "u");
+}
+
+// Lines of marker characters in every order: no finder reads outside its
+// line (the sanitizer build watches), and every field is a part of the line
+// within its width.
+TEST(LogParserTest, ArbitraryLinesStayInsideTheirBytes) {
+  std::mt19937 random(5);
+  std::string alphabet = "[]\" :-/?.xA0123\t\r";
+  alphabet.push_back('\0');
+  auto inside = [](std::string_view field, const char* begin, size_t size) {
+    return field.empty() || (field.data() >= begin && field.data() + field.size() <= begin + size);
+  };
+  for (int i = 0; i < 20000; ++i) {
+    // Half are well-formed lines with a few bytes changed, cut anywhere.
+    std::string text;
+    if (random() % 2 == 0) {
+      text = LineWith("GET /a/b.html?x HTTP/1.0", "404", "77", " \"ref\" \"agent\"");
+      for (int k = 0; k < 4; ++k) text[random() % text.size()] = alphabet[random() % alphabet.size()];
+      text.resize(random() % (text.size() + 1));
+    } else {
+      text.resize(random() % 320);
+      for (char& c : text) c = alphabet[random() % alphabet.size()];
+    }
+    size_t size = text.size();
+    // A heap block of exactly the line's size, so any over-read is caught.
+    std::unique_ptr<char[]> bytes(new char[size == 0 ? 1 : size]);
+    std::memcpy(bytes.get(), text.data(), size);
+    std::string_view line(bytes.get(), size);
+    Options options{.proxy = random() % 2 == 0, .fullPages = random() % 2 == 0,
+                    .field2 = random() % 2 == 0};
+    LogRecord r;
+    BeginRecord(r, line);
+    if (FindBracket(r) != LineFault::kNone) continue;
+    FindByteCount(r);
+    FindRequestText(r);
+    ASSERT_LE(r.requestText.size, kRequestTextWidth);
+    if (FindClientAddress(r)) {
+      FindUserName(r, options.field2);
+      ASSERT_TRUE(inside(r.clientAddress, bytes.get(), size));
+      ASSERT_TRUE(inside(r.userName, bytes.get(), size));
+      ASSERT_LE(r.userName.size(), kUserNameWidth);
+    }
+    FindDate(r);
+    ASSERT_LE(r.dateText.size, kDateTextWidth);
+    if (FindHour(r) != LineFault::kNone) continue;
+    ASSERT_TRUE(inside(r.hourText, bytes.get(), size));
+    if (FindPage(r, options.proxy, options.fullPages) != LineFault::kNone) continue;
+    ASSERT_LE(r.page.size, kPageWidth);
+    FindDirectory(r);
+    ASSERT_LE(r.directory.size(), kDirectoryWidth);
+    ASSERT_TRUE(r.directory == "/" || inside(r.directory, bytes.get(), size));
+    FindStatusCode(r);
+    if (r.statusCode == 0) continue;
+    FindExtras(r);
+    ASSERT_TRUE(inside(r.extra1, bytes.get(), size));
+    ASSERT_TRUE(inside(r.extra2, bytes.get(), size));
+    ASSERT_LE(r.extra1.size(), kExtraWidth);
+    ASSERT_LE(r.extra2.size(), kExtraWidth);
+  }
 }
 
 TEST(LogParserTest, FaultTexts) {
