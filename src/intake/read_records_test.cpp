@@ -190,6 +190,22 @@ TEST(ReadRecordsTest, ATallyOfAWellFormedLine) {
   EXPECT_EQ(out.counters().pagesRequested, 1);
 }
 
+TEST(ReadRecordsTest, ProxyModeTalliesDomainsAndSchemes) {
+  Entry a;
+  a.request = "GET http://Www.Example.COM/a/b.html HTTP/1.0";
+  Entry b;
+  b.request = "GET http://www.example.com/c?d HTTP/1.0";
+  Entry c;
+  c.request = "GET ftp://files.example.org/x HTTP/1.0";
+  Outcome out = ReadLog(Line(a) + Line(b) + Line(c), [](RunSettings& s) { s.proxyMode = true; });
+  const Tallies& t = out.tallies();
+  EXPECT_EQ(HitsOf(t.pages, "http://www.example.com"), 2);
+  EXPECT_EQ(HitsOf(t.pages, "ftp://files.example.org"), 1);
+  EXPECT_EQ(HitsOf(t.directories, "http:"), 2);
+  EXPECT_EQ(HitsOf(t.directories, "ftp:"), 1);
+  EXPECT_EQ(out.counters().processedCount, 3);
+}
+
 TEST(ReadRecordsTest, MilestonesOnlyForRoutedRecords) {
   Entry e;
   const std::string ok = Line(e);
