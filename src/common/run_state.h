@@ -17,6 +17,7 @@ namespace logvane {
 struct RunCounters {
   int64_t processedCount = 0;  // "Total Records(Hits) Processed"
   int64_t pagesRequested = 0;  // records whose user differs from the previous
+  FixedText<kKeyWidth> previousUser{};  // user of the last record that had one
   bool hasExtra1 = false;      // some record reached the extra(1) tally
   bool hasExtra2 = false;
   bool readError = false;      // reading ended on an error, not at the end

@@ -4,32 +4,39 @@
 
 namespace logvane {
 
+namespace {
+// A full block holds at least two pieces beyond an unfinished one.
+constexpr size_t kLeastBlock = 4 * kLinePieceWidth;
+}  // namespace
+
 LogLineReader::LogLineReader(LogSource& source, size_t blockSize)
-    : source_(source),
-      capacity_(blockSize < 2 * kLinePieceWidth ? 2 * kLinePieceWidth : blockSize) {
-  buffer_ = std::make_unique<char[]>(capacity_);
+    : source_(source), capacity_(blockSize < kLeastBlock ? kLeastBlock : blockSize) {
+  blocks_[0] = std::make_unique<char[]>(capacity_);
+  blocks_[1] = std::make_unique<char[]>(capacity_);
+  buffer_ = blocks_[0].get();
 }
 
 bool LogLineReader::Refill() {
   if (atEnd_ || failed_) return false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+  if (end_ == capacity_) {
+    // Only the unfinished tail moves; it is shorter than one piece, so at
+    // least two pieces come out of the new block before it fills in turn.
+    char* other = buffer_ == blocks_[0].get() ? blocks_[1].get() : blocks_[0].get();
+    std::memcpy(other, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
+    buffer_ = other;
   }
-  while (end_ < capacity_) {
-    ssize_t n = source_.Read(buffer_.get() + end_, capacity_ - end_);
-    if (n < 0) {
-      failed_ = true;
-      return false;
-    }
-    if (n == 0) {
-      atEnd_ = true;
-      return false;
-    }
-    end_ += static_cast<size_t>(n);
-    return true;
+  ssize_t n = source_.Read(buffer_ + end_, capacity_ - end_);
+  if (n < 0) {
+    failed_ = true;
+    return false;
   }
+  if (n == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += static_cast<size_t>(n);
   return true;
 }
 
@@ -37,7 +44,7 @@ ReadStatus LogLineReader::ReadLogLine(std::string_view* piece) {
   for (;;) {
     size_t available = end_ - begin_;
     size_t window = available < kLinePieceWidth ? available : kLinePieceWidth;
-    const char* start = buffer_.get() + begin_;
+    const char* start = buffer_ + begin_;
     const void* newline = window ? std::memchr(start, '\n', window) : nullptr;
     if (newline != nullptr || window == kLinePieceWidth ||
         (available > 0 && (atEnd_ || failed_))) {

@@ -20,17 +20,22 @@ class LogLineReader {
  public:
   explicit LogLineReader(LogSource& source, size_t blockSize = 1 << 20);
 
-  // The next piece, valid until the next call. Bytes are delivered as they
-  // are: a carriage return before the newline stays part of the piece.
+  // The next piece. It stays valid through the call after this one, so a
+  // caller may hold one piece while it reads the next. Bytes are delivered
+  // as they are: a carriage return before the newline stays part of the
+  // piece.
   ReadStatus ReadLogLine(std::string_view* piece);
 
  private:
   bool Refill();  // false when no more bytes come
 
+  // Two blocks take turns: when one is full, its unfinished tail moves to
+  // the front of the other, and the piece handed out last stays where it is.
   LogSource& source_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> blocks_[2];
+  char* buffer_;      // the block being read
   size_t capacity_;
-  size_t begin_ = 0;
+  size_t begin_ = 0;  // start of the bytes not yet handed out
   size_t end_ = 0;
   bool atEnd_ = false;
   bool failed_ = false;

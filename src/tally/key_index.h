@@ -9,13 +9,23 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace logvane {
 
 namespace fold_detail {
 
-inline uint64_t LoadWord(const char* p, size_t n) {
-  uint64_t w = 0;
-  std::memcpy(&w, p, n);
+inline uint64_t Load8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+inline uint64_t Load4(const char* p) {
+  uint32_t w;
+  std::memcpy(&w, p, 4);
   return w;
 }
 
@@ -30,45 +40,139 @@ inline uint64_t FoldWord(uint64_t w) {
   return w | (upper >> 2);
 }
 
-inline uint64_t Mix(uint64_t h) {
-  h ^= h >> 29;
-  h *= 0xbf58476d1ce4e5b9ULL;
-  h ^= h >> 32;
-  return h;
+#if defined(__SSE2__)
+inline __m128i Load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
+
+// FoldWord for sixteen bytes: 'A'..'Z' moved to -128..-103 are the only
+// bytes below -102.
+inline __m128i Fold16(__m128i v) {
+  __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(0x80 - 'A'));
+  __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+  return _mm_or_si128(v, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+inline bool Same16(const char* a, const char* b) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(Load16(a), Load16(b))) == 0xFFFF;
+}
+#endif
+
+// Whether n bytes at a and b are the same, in words rather than by a
+// library call: keys are short.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+#if defined(__SSE2__)
+  if (n >= 16) {
+    for (size_t i = 0; i + 16 < n; i += 16) {
+      if (!Same16(a + i, b + i)) return false;
+    }
+    return Same16(a + n - 16, b + n - 16);
+  }
+#endif
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      if (Load8(a + i) != Load8(b + i)) return false;
+    }
+    return Load8(a + n - 8) == Load8(b + n - 8);
+  }
+  if (n >= 4) return Load4(a) == Load4(b) && Load4(a + n - 4) == Load4(b + n - 4);
+  for (size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The 128-bit product of a and b, its halves folded together.
+inline uint64_t Mum(uint64_t a, uint64_t b) {
+  unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+}
+
+inline constexpr uint64_t kSeed0 = 0xa0761d6478bd642fULL;
+inline constexpr uint64_t kSeed1 = 0xe7037ed1a0b428dbULL;
+inline constexpr uint64_t kSeed2 = 0x8ebc6af09c88c6e3ULL;
 
 }  // namespace fold_detail
 
-// Hash of a key with the letters A-Z folded.
+// Hash of a key with the letters A-Z folded: sixteen bytes a step, the short
+// tail read as overlapping words. Only folded bytes enter it, so keys that
+// differ in the case of letters alone hash alike.
 inline uint64_t FoldedHash(std::string_view key) {
   using namespace fold_detail;
-  uint64_t h = 0x9e3779b97f4a7c15ULL ^ key.size();
   const char* p = key.data();
   size_t n = key.size();
-  while (n >= 8) {
-    h = (h ^ FoldWord(LoadWord(p, 8))) * 0x94d049bb133111ebULL;
-    h = (h << 27) | (h >> 37);
-    p += 8;
-    n -= 8;
+  uint64_t h = kSeed0 ^ (n * kSeed1);
+  uint64_t a;
+  uint64_t b;
+  if (n <= 16) {
+    if (n >= 4) {
+      size_t mid = (n >> 3) << 2;
+      a = (Load4(p) << 32) | Load4(p + mid);
+      b = (Load4(p + n - 4) << 32) | Load4(p + n - 4 - mid);
+    } else if (n > 0) {
+      a = (static_cast<uint64_t>(static_cast<unsigned char>(p[0])) << 16) |
+          (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << 8) |
+          static_cast<unsigned char>(p[n - 1]);
+      b = 0;
+    } else {
+      a = b = 0;
+    }
+  } else {
+#if defined(__SSE2__)
+    while (n > 16) {
+      __m128i f = Fold16(Load16(p));
+      uint64_t lo = static_cast<uint64_t>(_mm_cvtsi128_si64(f));
+      uint64_t hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(f, f)));
+      h = Mum(lo ^ kSeed1, hi ^ h);
+      p += 16;
+      n -= 16;
+    }
+#else
+    while (n > 16) {
+      h = Mum(FoldWord(Load8(p)) ^ kSeed1, FoldWord(Load8(p + 8)) ^ h);
+      p += 16;
+      n -= 16;
+    }
+#endif
+    a = Load8(p + n - 16);
+    b = Load8(p + n - 8);
   }
-  if (n != 0) h = (h ^ FoldWord(LoadWord(p, n))) * 0x94d049bb133111ebULL;
-  return Mix(h);
+  return Mum(kSeed1 ^ key.size(), Mum(FoldWord(a) ^ kSeed2, FoldWord(b) ^ h));
 }
 
-// Equal over the whole length, letters A-Z matching a-z.
+// Equal over the whole length, letters A-Z matching a-z. Keys met again are
+// usually written alike, so a plain comparison settles most cases.
 inline bool FoldedEqual(std::string_view a, std::string_view b) {
   using namespace fold_detail;
   if (a.size() != b.size()) return false;
+  size_t n = a.size();
+  if (SameBytes(a.data(), b.data(), n)) return true;
   const char* p = a.data();
   const char* q = b.data();
-  size_t n = a.size();
+#if defined(__SSE2__)
+  while (n >= 16) {
+    __m128i x = Fold16(Load16(p));
+    __m128i y = Fold16(Load16(q));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF) return false;
+    p += 16;
+    q += 16;
+    n -= 16;
+  }
+#endif
   while (n >= 8) {
-    if (FoldWord(LoadWord(p, 8)) != FoldWord(LoadWord(q, 8))) return false;
+    if (FoldWord(Load8(p)) != FoldWord(Load8(q))) return false;
     p += 8;
     q += 8;
     n -= 8;
   }
-  return n == 0 || FoldWord(LoadWord(p, n)) == FoldWord(LoadWord(q, n));
+  for (size_t i = 0; i < n; ++i) {
+    char c = p[i];
+    char d = q[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    if (d >= 'A' && d <= 'Z') d = static_cast<char>(d + ('a' - 'A'));
+    if (c != d) return false;
+  }
+  return true;
 }
 
 constexpr size_t IndexBucketsFor(size_t capacity) {
@@ -77,9 +181,10 @@ constexpr size_t IndexBucketsFor(size_t capacity) {
   return buckets;
 }
 
-// Maps folded keys to slot numbers. Each bucket holds the upper half of
-// the key's hash and the slot number plus one (0 marks an empty bucket).
-// With at least twice as many buckets as slots a probe sequence stays short.
+// Maps folded keys to slot numbers. Each bucket holds the upper half of the
+// key's hash and the slot number plus one (0 marks an empty bucket). With at
+// least twice as many buckets as slots a probe sequence stays short, and
+// there is always an empty bucket to end it.
 template <size_t Capacity>
 struct KeyIndex {
   static constexpr size_t kBuckets = IndexBucketsFor(Capacity);
@@ -87,12 +192,28 @@ struct KeyIndex {
 
   void Clear() { std::memset(buckets, 0, sizeof(buckets)); }
 
+  static size_t HomeOf(uint64_t hash) { return static_cast<size_t>(hash) & (kBuckets - 1); }
+
+  // Asks the memory for the bucket where a search for `hash` starts.
+  void Prefetch(uint64_t hash) const { __builtin_prefetch(&buckets[HomeOf(hash)]); }
+
+  // The slot of the first bucket where a search for `hash` would look, when
+  // that bucket is taken and carries the hash's tag: a likely answer, for
+  // prefetching its slot.
+  int64_t LikelySlot(uint64_t hash) const {
+    uint64_t entry = buckets[HomeOf(hash)];
+    if (entry == 0 || static_cast<uint32_t>(entry >> 32) != static_cast<uint32_t>(hash >> 32)) {
+      return -1;
+    }
+    return static_cast<int64_t>(static_cast<uint32_t>(entry) - 1);
+  }
+
   // Finds the slot whose key folds equal to `key`; `keyOf(slot)` gives a
   // slot's key. Returns the slot, or -1 and the bucket where it would go.
   template <typename KeyOf>
   int64_t Find(std::string_view key, uint64_t hash, KeyOf keyOf, size_t* freeBucket) const {
     uint32_t tag = static_cast<uint32_t>(hash >> 32);
-    size_t b = static_cast<size_t>(hash) & (kBuckets - 1);
+    size_t b = HomeOf(hash);
     for (;;) {
       uint64_t entry = buckets[b];
       if (entry == 0) {

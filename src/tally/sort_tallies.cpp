@@ -1,10 +1,48 @@
 #include "tally/sort_tallies.h"
 
+#include <algorithm>
+
 namespace logvane {
 
-void SortTallies(RunState& /*state*/, Console& console) {
+namespace {
+
+// Only the slots in use are sorted: they form the beginning of every table
+// after reading, and the free slots after them stay where they are, which
+// is where every reader looks for them in the ranked tables. A stable sort
+// keeps first-seen order among equal values, so a report does not change
+// from run to run.
+template <typename Entry, typename Less>
+void SortInUse(Entry* slots, size_t used, Less less) {
+  std::stable_sort(slots, slots + used, less);
+}
+
+template <typename Entry>
+void RankByHits(Entry* slots, size_t used) {
+  SortInUse(slots, used, [](const Entry& a, const Entry& b) { return a.hits > b.hits; });
+}
+
+}  // namespace
+
+void SortTallies(RunState& state, Console& console) {
   console.Write("sorting...\n\n\n");
   console.Flush();
+
+  const RunSettings& settings = state.settings;
+  Tallies& t = state.tallies;
+  if (settings.showUsers) RankByHits(t.users.slots, t.users.userCount);
+  if (settings.showPages) RankByHits(t.pages.slots, t.pages.used);
+  if (settings.showDirs) RankByHits(t.directories.slots, t.directories.used);
+  if (settings.showDates) {
+    SortInUse(t.dates.slots, t.dates.used,
+              [](const DateEntry& a, const DateEntry& b) { return a.dateNumber < b.dateNumber; });
+  }
+  if (settings.showHours) {
+    SortInUse(t.hours.slots, t.hours.used,
+              [](const HourEntry& a, const HourEntry& b) { return a.hourNumber < b.hourNumber; });
+  }
+  if (settings.showCodes) RankByHits(t.notFound.slots, t.notFound.used);
+  if (state.counters.hasExtra1) RankByHits(t.extra1.slots, t.extra1.used);
+  if (state.counters.hasExtra2) RankByHits(t.extra2.slots, t.extra2.used);
 }
 
 }  // namespace logvane

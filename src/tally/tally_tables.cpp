@@ -10,30 +10,58 @@ template <typename Table>
 void ClearTable(Table& table) {
   std::memset(static_cast<void*>(table.slots), 0, sizeof(table.slots));
   table.used = 0;
+  table.recent = 0;
   table.index.Clear();
 }
 
-// Finds the slot of `key` or takes the next free one for it; -1 when the
-// key is new and every slot is in use (the table's message is then written).
-// `isNew` tells whether the slot was just taken.
+// A key written exactly as the last one counted is that one's entry: runs
+// of one key (a day, a visitor's browser) skip the hash and the index.
+template <typename Table>
+int64_t RecentSlot(const Table& table, std::string_view key) {
+  if (table.recent == 0) return -1;
+  std::string_view last = table.slots[table.recent - 1].key.view();
+  if (last.size() != key.size() || !fold_detail::SameBytes(last.data(), key.data(), key.size())) {
+    return -1;
+  }
+  return static_cast<int64_t>(table.recent - 1);
+}
+
+// Finds the slot of `key` (already cut to the table's key width) or takes
+// the next free one for it; -1 when the key is new and every slot is in use
+// (the table's message is then written). `isNew` tells whether the slot was
+// just taken.
+template <typename Table>
+int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string_view fullMessage,
+                  Console& console, bool* isNew) {
+  *isNew = false;
+  int64_t slot = RecentSlot(table, key);
+  if (slot >= 0) return slot;
+  size_t bucket = 0;
+  auto keyOf = [&table](size_t s) { return table.slots[s].key.view(); };
+  slot = table.index.Find(key, hash, keyOf, &bucket);
+  if (slot < 0) {
+    if (table.used == Table::kCapacity) {
+      console.Line(fullMessage);
+      return -1;
+    }
+    slot = static_cast<int64_t>(table.used++);
+    table.slots[slot].key.assign(key);
+    table.index.Insert(bucket, hash, static_cast<size_t>(slot));
+    *isNew = true;
+  }
+  table.recent = static_cast<size_t>(slot) + 1;
+  return slot;
+}
+
 template <typename Table>
 int64_t FindOrAdd(Table& table, std::string_view key, std::string_view fullMessage,
                   Console& console, bool* isNew) {
-  uint64_t hash = FoldedHash(key);
-  size_t bucket = 0;
-  auto keyOf = [&table](size_t slot) { return table.slots[slot].key.view(); };
-  int64_t slot = table.index.Find(key, hash, keyOf, &bucket);
-  *isNew = false;
-  if (slot >= 0) return slot;
-  if (table.used == Table::kCapacity) {
-    console.Line(fullMessage);
-    return -1;
+  int64_t slot = RecentSlot(table, key);
+  if (slot >= 0) {
+    *isNew = false;
+    return slot;
   }
-  size_t fresh = table.used++;
-  table.slots[fresh].key.assign(key);
-  table.index.Insert(bucket, hash, fresh);
-  *isNew = true;
-  return static_cast<int64_t>(fresh);
+  return FindOrAdd(table, key, FoldedHash(key), fullMessage, console, isNew);
 }
 
 template <typename Table>
@@ -43,6 +71,18 @@ void CountKey(Table& table, std::string_view key, std::string_view fullMessage,
   int64_t slot = FindOrAdd(table, key.substr(0, kKeyWidth), fullMessage, console, &isNew);
   if (slot >= 0) ++table.slots[slot].hits;
 }
+
+template <typename Table>
+void CountKey(Table& table, const HashedKey& key, std::string_view fullMessage,
+              Console& console) {
+  bool isNew = false;
+  int64_t slot = FindOrAdd(table, key.text, key.hash, fullMessage, console, &isNew);
+  if (slot >= 0) ++table.slots[slot].hits;
+}
+
+constexpr std::string_view kPagesFull = "*ERROR* More than 50000 unique pages";
+constexpr std::string_view kNotFoundFull =
+    "*ERROR* Too many NOT FOUND pages, ask for free upgrade.";
 
 }  // namespace
 
@@ -81,18 +121,23 @@ void ClearTallies(Tallies& tallies) {
 }
 
 bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Console& console) {
-  name = name.substr(0, kKeyWidth);
+  return TallyUser(users, HashKey(name), byteCount, console);
+}
+
+bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Console& console) {
+  std::string_view name = key.text;
   // Consecutive records of one client skip the search.
-  if (users.hasLastUser && users.lastUserKey.view() == name) {
+  std::string_view last = users.lastUserKey.view();
+  if (users.hasLastUser && last.size() == name.size() &&
+      fold_detail::SameBytes(last.data(), name.data(), name.size())) {
     UserEntry& entry = users.slots[users.lastUserSlot];
     ++entry.hits;
     entry.byteSum += static_cast<double>(byteCount);
     return true;
   }
-  uint64_t hash = FoldedHash(name);
   size_t bucket = 0;
   auto keyOf = [&users](size_t slot) { return users.slots[slot].key.view(); };
-  int64_t found = users.index.Find(name, hash, keyOf, &bucket);
+  int64_t found = users.index.Find(name, key.hash, keyOf, &bucket);
   size_t slot;
   if (found >= 0) {
     slot = static_cast<size_t>(found);
@@ -109,7 +154,7 @@ bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Conso
     entry.hits = 1;
     entry.isRobot = 0;
     entry.byteSum = static_cast<double>(byteCount);
-    users.index.Insert(bucket, hash, slot);
+    users.index.Insert(bucket, key.hash, slot);
   }
   users.lastUserSlot = slot;
   users.lastUserKey.assign(name);
@@ -162,7 +207,11 @@ void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Co
 }
 
 void TallyPage(PageTable& pages, std::string_view page, Console& console) {
-  CountKey(pages, page, "*ERROR* More than 50000 unique pages", console);
+  CountKey(pages, page, kPagesFull, console);
+}
+
+void TallyPage(PageTable& pages, const HashedKey& page, Console& console) {
+  CountKey(pages, page, kPagesFull, console);
 }
 
 void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console) {
@@ -170,7 +219,11 @@ void TallyDirectory(DirectoryTable& directories, std::string_view directory, Con
 }
 
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
-  CountKey(notFound, page, "*ERROR* Too many NOT FOUND pages, ask for free upgrade.", console);
+  CountKey(notFound, page, kNotFoundFull, console);
+}
+
+void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& console) {
+  CountKey(notFound, page, kNotFoundFull, console);
 }
 
 void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {

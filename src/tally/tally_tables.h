@@ -54,13 +54,16 @@ struct KeyCountEntry {
   FixedText<kKeyWidth> key;
 };
 
-// A table of slots with its index. `used` is the number of slots in use
-// before sorting; after sorting the slots in use are told by hits > 0.
+// A table of slots with its index. `used` is the number of slots in use;
+// they are slots 0 to used-1, before and after sorting. The index (and the
+// user table's shortcut) name slots by number and so serve the reading
+// phase alone: nothing is tallied once the tables are sorted.
 template <typename Entry, size_t Capacity>
 struct TallyTable {
   static constexpr size_t kCapacity = Capacity;
   Entry slots[Capacity];
   size_t used;
+  size_t recent;  // slot plus one of the key counted last, 0 for none
   KeyIndex<Capacity> index;
 };
 
@@ -137,9 +140,36 @@ struct Tallies {
 // userTableFull are left as they are.
 void ClearTallies(Tallies& tallies);
 
+// A key cut to the key width with its folded hash. The reading phase makes
+// it once per record, asks the memory for the key's bucket and entry ahead of
+// counting, and counts with it without hashing again.
+struct HashedKey {
+  std::string_view text;
+  uint64_t hash;
+};
+
+inline HashedKey HashKey(std::string_view text) {
+  text = text.substr(0, kKeyWidth);
+  return HashedKey{text, FoldedHash(text)};
+}
+
+// Hints for the memory; neither changes a table. The entry hint reads the
+// bucket, so it pays best once the bucket hint has had time to arrive.
+template <typename Table>
+void PrefetchBucket(const Table& table, const HashedKey& key) {
+  table.index.Prefetch(key.hash);
+}
+
+template <typename Table>
+void PrefetchEntry(const Table& table, const HashedKey& key) {
+  int64_t slot = table.index.LikelySlot(key.hash);
+  if (slot >= 0) __builtin_prefetch(&table.slots[slot]);
+}
+
 // Counts one record for `name`; false when the user table is full and the
 // name is new (then nothing changes but userTableFull).
 bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Console& console);
+bool TallyUser(UserTable& users, const HashedKey& name, int64_t byteCount, Console& console);
 
 // yyyymmdd of a dd/Mon/yyyy text; a month name that is none of the twelve
 // gives a month of 0.
@@ -148,8 +178,10 @@ int32_t DateNumberOf(std::string_view dateText);
 void TallyDate(DateTable& dates, std::string_view dateText, int64_t byteCount, Console& console);
 void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Console& console);
 void TallyPage(PageTable& pages, std::string_view page, Console& console);
+void TallyPage(PageTable& pages, const HashedKey& page, Console& console);
 void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console);
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console);
+void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& console);
 void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console);
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console);
 

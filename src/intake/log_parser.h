@@ -1,0 +1,120 @@
+// The log line parser: every field of a line is found by a few searches
+// for one marker character from a fixed starting point. The reading phase
+// calls the finders in its own order and only as far as the line gets, so
+// each finder relies on the positions that the earlier ones recorded.
+#ifndef LOGVANE_INTAKE_LOG_PARSER_H_
+#define LOGVANE_INTAKE_LOG_PARSER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "common/ascii_text.h"
+#include "platform/console.h"
+
+namespace logvane {
+
+// Several markers count only within the first 250 characters of a line.
+inline constexpr size_t kMarkerLimit = 250;
+
+inline constexpr size_t kRequestTextWidth = 99;
+inline constexpr size_t kClientAddressWidth = 100;
+inline constexpr size_t kUserNameWidth = 100;
+inline constexpr size_t kDateTextWidth = 11;
+inline constexpr size_t kHourTextWidth = 2;
+inline constexpr size_t kPageWidth = 99;
+inline constexpr size_t kDirectoryWidth = 50;
+inline constexpr size_t kExtraWidth = 99;
+
+inline constexpr size_t kNoPosition = std::string_view::npos;
+
+// Why the parsing of a line stopped; each kind has its console text.
+enum class LineFault {
+  kNone,
+  kNoBracket,
+  kBadFormat,
+  kNoHour,
+  kNoPage,
+  kPageTooFar,
+  kBadPageA,
+  kBadPageB,
+  kBadPageD,
+};
+
+// The fields of one line. Texts that are lowercased live in the record's
+// own fixed stores; the others are views into `line` and live as long as it.
+// A record is reused for every line: BeginRecord resets it.
+struct LogRecord {
+  std::string_view line;
+  int64_t byteCount;                    // 0 when not found
+  FixedText<kRequestTextWidth> requestText;  // lowercased
+  bool hasClientAddress;
+  std::string_view clientAddress;
+  std::string_view userName;
+  FixedText<kDateTextWidth> dateText;   // dd/Mon/yyyy
+  std::string_view hourText;
+  FixedText<kPageWidth> page;           // lowercased
+  std::string_view directory;
+  int32_t statusCode;                   // 0 when not found
+  bool hasExtra1;
+  bool hasExtra2;
+  std::string_view extra1;
+  std::string_view extra2;
+
+  // Positions found on the way (0-based), for the finders that follow.
+  size_t bracket;        // the "[" of the date
+  bool twoDigitDay;
+  size_t requestOpen;    // the request's quotes, searched from the first "]"
+  size_t requestClose;
+  size_t firstBlank;
+  size_t urlStart;       // just after the first blank after the first quote
+  size_t urlClose;       // the first quote after that blank
+};
+
+// Resets `record` for `line`; no field of the previous line survives.
+void BeginRecord(LogRecord& record, std::string_view line);
+
+// The "[" within the first 250 characters and the width of the day.
+LineFault FindBracket(LogRecord& record);
+
+// Bytes sent: the number after the second blank after the request's
+// closing quote. Also records the request's quotes. Needs nothing before.
+void FindByteCount(LogRecord& record);
+
+// The request between its quotes, lowercased. Needs FindByteCount.
+void FindRequestText(LogRecord& record);
+
+// The text before the first blank; false when the line has no blank within
+// its first 250 characters.
+bool FindClientAddress(LogRecord& record);
+
+// The user: the client address, or under USER=FIELD2 the authuser or ident
+// field when it holds a name. Needs FindBracket and FindClientAddress.
+void FindUserName(LogRecord& record, bool userFromField2);
+
+// dd/Mon/yyyy, the day padded to two digits. Needs FindBracket.
+void FindDate(LogRecord& record);
+
+// The two characters after the first ":" that follows the date's "[", so an
+// IPv6 client address cannot be taken for the time. Needs FindBracket.
+LineFault FindHour(LogRecord& record);
+
+// The URL's path (in proxy mode its scheme and host), lowercased; the query
+// is cut unless `fullPageDetails`. Needs nothing before.
+LineFault FindPage(LogRecord& record, bool proxyMode, bool fullPageDetails);
+
+// The URL's first path component, or "/". Needs a successful FindPage.
+void FindDirectory(LogRecord& record);
+
+// The response code after the URL's closing quote. Needs FindPage.
+void FindStatusCode(LogRecord& record);
+
+// The two quoted fields after the byte count. Needs FindStatusCode.
+void FindExtras(LogRecord& record);
+
+// Writes the console text of `fault` for `line` (nothing for kNone).
+void ReportLineFault(LineFault fault, std::string_view line, Console& console);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_LOG_PARSER_H_

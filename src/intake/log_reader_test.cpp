@@ -1,0 +1,167 @@
+#include "intake/log_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace logvane {
+namespace {
+
+// Hands out its text at most `chunk` bytes per read, then ends or fails.
+class ChunkedSource : public LogSource {
+ public:
+  ChunkedSource(std::string text, size_t chunk, bool failAtEnd = false)
+      : text_(std::move(text)), chunk_(chunk), failAtEnd_(failAtEnd) {}
+  ssize_t Read(char* buffer, size_t size) override {
+    if (position_ == text_.size()) return failAtEnd_ ? -1 : 0;
+    size_t n = std::min({size, chunk_, text_.size() - position_});
+    std::memcpy(buffer, text_.data() + position_, n);
+    position_ += n;
+    return static_cast<ssize_t>(n);
+  }
+
+ private:
+  std::string text_;
+  size_t chunk_;
+  bool failAtEnd_;
+  size_t position_ = 0;
+};
+
+struct ReadResult {
+  std::vector<std::string> pieces;
+  ReadStatus status;
+};
+
+ReadResult ReadAll(LogSource& source, size_t blockSize = 1 << 20) {
+  LogLineReader reader(source, blockSize);
+  ReadResult result;
+  std::string_view piece;
+  while ((result.status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) {
+    result.pieces.emplace_back(piece);
+  }
+  return result;
+}
+
+// What reading a line at a time with room for 1997 characters gives.
+std::vector<std::string> ExpectedPieces(const std::string& text) {
+  std::vector<std::string> pieces;
+  size_t position = 0;
+  while (position < text.size()) {
+    size_t n = std::min(text.size() - position, kLinePieceWidth);
+    size_t newline = text.find('\n', position);
+    if (newline != std::string::npos && newline < position + n) n = newline - position + 1;
+    pieces.push_back(text.substr(position, n));
+    position += n;
+  }
+  return pieces;
+}
+
+TEST(LogReaderTest, SplitsIntoPiecesAsReadLineByLine) {
+  const std::string x1997(1997, 'x');
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {"plain lines", "a\nbb\n", {"a\n", "bb\n"}},
+      {"last line without line end", "a\nbb", {"a\n", "bb"}},
+      {"carriage return kept", "a\r\nb\r\n", {"a\r\n", "b\r\n"}},
+      {"empty lines are pieces", "\n\nz\n", {"\n", "\n", "z\n"}},
+      {"nul byte is ordinary", std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}},
+      {"empty log", "", {}},
+      {"1996 characters and line end fit", std::string(1996, 'y') + "\n",
+       {std::string(1996, 'y') + "\n"}},
+      {"1997 characters leave the line end alone", x1997 + "\nz\n", {x1997, "\n", "z\n"}},
+      {"3000 characters", std::string(3000, 'w') + "\n",
+       {std::string(1997, 'w'), std::string(1003, 'w') + "\n"}},
+      {"4000 characters without line end", std::string(4000, 'v'),
+       {std::string(1997, 'v'), std::string(1997, 'v'), std::string(6, 'v')}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChunkedSource source(c.text, 1 << 20);
+    ReadResult result = ReadAll(source);
+    EXPECT_EQ(result.pieces, c.pieces);
+    EXPECT_EQ(result.status, ReadStatus::kEndOfFile);
+  }
+}
+
+TEST(LogReaderTest, PiecesDoNotDependOnBlockOrReadSizes) {
+  std::mt19937 random(7);
+  std::string text;
+  for (int i = 0; i < 400; ++i) {
+    size_t length = random() % 50 == 0 ? 1990 + random() % 2100 : random() % 300;
+    for (size_t j = 0; j < length; ++j) text.push_back(static_cast<char>('a' + random() % 26));
+    if (random() % 7 == 0) text.push_back('\r');
+    text.push_back('\n');
+  }
+  text += "tail without line end";
+  const std::vector<std::string> expected = ExpectedPieces(text);
+  for (size_t blockSize : {size_t{1}, size_t{4000}, size_t{5003}, size_t{1} << 20}) {
+    for (size_t chunk : {size_t{1}, size_t{7}, size_t{1997}, size_t{1998}, size_t{65536}}) {
+      SCOPED_TRACE("block " + std::to_string(blockSize) + " chunk " + std::to_string(chunk));
+      ChunkedSource source(text, chunk);
+      ReadResult result = ReadAll(source, blockSize);
+      ASSERT_EQ(result.pieces, expected);
+      EXPECT_EQ(result.status, ReadStatus::kEndOfFile);
+    }
+  }
+}
+
+TEST(LogReaderTest, APieceStaysValidThroughTheNextCall) {
+  std::mt19937 random(3);
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    size_t length = random() % 20 == 0 ? 1500 + random() % 1000 : random() % 200;
+    for (size_t j = 0; j < length; ++j) text.push_back(static_cast<char>('0' + random() % 64));
+    text.push_back('\n');
+  }
+  const std::vector<std::string> expected = ExpectedPieces(text);
+  for (size_t chunk : {size_t{1}, size_t{999}, size_t{1} << 20}) {
+    SCOPED_TRACE("chunk " + std::to_string(chunk));
+    ChunkedSource source(text, chunk);
+    LogLineReader reader(source, 1);  // the smallest block: many turns
+    std::string_view previous;
+    std::string_view piece;
+    size_t count = 0;
+    while (reader.ReadLogLine(&piece) == ReadStatus::kLine) {
+      ASSERT_LT(count, expected.size());
+      ASSERT_EQ(piece, expected[count]);
+      if (count > 0) {
+        ASSERT_EQ(previous, expected[count - 1]) << count;
+      }
+      previous = piece;
+      ++count;
+    }
+    EXPECT_EQ(count, expected.size());
+  }
+}
+
+TEST(LogReaderTest, ReadErrorEndsReadingAfterWhatWasRead) {
+  ChunkedSource source("one\ntwo\npart", 5, /*failAtEnd=*/true);
+  LogLineReader reader(source);
+  std::vector<std::string> pieces;
+  std::string_view piece;
+  ReadStatus status;
+  while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) pieces.emplace_back(piece);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"one\n", "two\n", "part"}));
+  EXPECT_EQ(status, ReadStatus::kReadError);
+  EXPECT_EQ(reader.ReadLogLine(&piece), ReadStatus::kReadError);
+}
+
+TEST(LogReaderTest, EndOfFileStaysEndOfFile) {
+  ChunkedSource source("x\n", 100);
+  LogLineReader reader(source);
+  std::string_view piece;
+  ASSERT_EQ(reader.ReadLogLine(&piece), ReadStatus::kLine);
+  EXPECT_EQ(reader.ReadLogLine(&piece), ReadStatus::kEndOfFile);
+  EXPECT_EQ(reader.ReadLogLine(&piece), ReadStatus::kEndOfFile);
+}
+
+}  // namespace
+}  // namespace logvane

@@ -1,0 +1,154 @@
+#include "tally/sort_tallies.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace logvane {
+namespace {
+
+struct Sorted {
+  std::unique_ptr<RunState> state = NewRunState();
+  std::string sink;
+  Console console{&sink};
+  Tallies& t() { return state->tallies; }
+  void Count(std::function<void(Tallies&, std::string_view, Console&)> tally,
+             const std::vector<std::pair<std::string, int>>& keys) {
+    for (const auto& [key, times] : keys) {
+      for (int i = 0; i < times; ++i) tally(t(), key, console);
+    }
+  }
+};
+
+template <typename Table>
+std::vector<std::string> KeysInUse(const Table& table) {
+  std::vector<std::string> keys;
+  for (const auto& slot : table.slots) {
+    if (slot.hits > 0) keys.emplace_back(slot.key.view());
+  }
+  return keys;
+}
+
+// Slots in use first: the first slot with no hits ends them.
+template <typename Table>
+void ExpectInUseFirst(const Table& table, size_t used) {
+  for (size_t i = 0; i < used; ++i) EXPECT_GT(table.slots[i].hits, 0) << i;
+  for (size_t i = used; i < Table::kCapacity; ++i) ASSERT_EQ(table.slots[i].hits, 0) << i;
+}
+
+TEST(SortTalliesTest, PrintsItsLineAndFlushes) {
+  Sorted s;
+  s.console.SetLineFlush(false);
+  SortTallies(*s.state, s.console);
+  EXPECT_EQ(s.sink, "sorting...\n\n\n");
+}
+
+TEST(SortTalliesTest, RankedTablesLargestFirstThenFreeSlots) {
+  Sorted s;
+  for (auto [user, hits] : {std::pair{"five", 5}, {"nine", 9}, {"two", 2}}) {
+    for (int i = 0; i < hits; ++i) TallyUser(s.t().users, user, 1, s.console);
+  }
+  s.Count([](Tallies& t, std::string_view k, Console& c) { TallyPage(t.pages, k, c); },
+          {{"/a", 1}, {"/b", 3}, {"/c", 3}, {"/d", 2}});
+  s.state->counters.hasExtra1 = s.state->counters.hasExtra2 = true;
+  s.Count([](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
+          {{"x", 1}, {"y", 2}});
+  SortTallies(*s.state, s.console);
+  const UserTable& users = s.t().users;
+  EXPECT_EQ(KeysInUse(users), (std::vector<std::string>{"nine", "five", "two"}));
+  ExpectInUseFirst(users, 3);
+  // Equal counts keep their first-seen order.
+  EXPECT_EQ(KeysInUse(s.t().pages), (std::vector<std::string>{"/b", "/c", "/d", "/a"}));
+  ExpectInUseFirst(s.t().pages, 4);
+  EXPECT_EQ(KeysInUse(s.t().extra2), (std::vector<std::string>{"y", "x"}));
+}
+
+TEST(SortTalliesTest, DaysAndHoursInTimeOrder) {
+  Sorted s;
+  for (const char* day : {"07/Oct/1998", "05/Oct/1998", "06/Oct/1998", "01/Jan/1999"}) {
+    TallyDate(s.t().dates, day, 1, s.console);
+  }
+  for (const char* hour : {"13", "0", "-7", "9", "23"}) TallyHour(s.t().hours, hour, 1, s.console);
+  SortTallies(*s.state, s.console);
+  std::vector<int32_t> days;
+  for (const DateEntry& e : s.t().dates.slots) {
+    if (e.hits > 0) days.push_back(e.dateNumber);
+  }
+  EXPECT_EQ(days, (std::vector<int32_t>{19981005, 19981006, 19981007, 19990101}));
+  std::vector<int32_t> hours;
+  for (const HourEntry& e : s.t().hours.slots) {
+    if (e.hits > 0) hours.push_back(e.hourNumber);
+  }
+  EXPECT_EQ(hours, (std::vector<int32_t>{-7, 0, 9, 13, 23}));
+  // The byte sums travel with their entries.
+  EXPECT_EQ(s.t().dates.slots[0].key.view(), "05/Oct/1998");
+  EXPECT_EQ(s.t().dates.slots[0].byteSum, 1.0);
+}
+
+// Each table is sorted only when its section is on (the extras: when a
+// record reached them).
+TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
+  using Tally = std::function<void(Tallies&, std::string_view, Console&)>;
+  struct Case {
+    const char* name;
+    std::function<void(RunState&, bool)> enable;
+    Tally tally;
+    std::function<std::vector<std::string>(const Tallies&)> keys;
+  };
+  const std::vector<std::pair<std::string, int>> counts = {{"1", 1}, {"3", 3}, {"2", 2}};
+  const Case cases[] = {
+      {"users", [](RunState& s, bool on) { s.settings.showUsers = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyUser(t.users, k, 0, c); },
+       [](const Tallies& t) { return KeysInUse(t.users); }},
+      {"pages", [](RunState& s, bool on) { s.settings.showPages = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyPage(t.pages, k, c); },
+       [](const Tallies& t) { return KeysInUse(t.pages); }},
+      {"directories", [](RunState& s, bool on) { s.settings.showDirs = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyDirectory(t.directories, k, c); },
+       [](const Tallies& t) { return KeysInUse(t.directories); }},
+      {"not found", [](RunState& s, bool on) { s.settings.showCodes = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyNotFound(t.notFound, k, c); },
+       [](const Tallies& t) { return KeysInUse(t.notFound); }},
+      {"extra 1", [](RunState& s, bool on) { s.counters.hasExtra1 = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyExtra1(t.extra1, k, c); },
+       [](const Tallies& t) { return KeysInUse(t.extra1); }},
+      {"extra 2", [](RunState& s, bool on) { s.counters.hasExtra2 = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
+       [](const Tallies& t) { return KeysInUse(t.extra2); }},
+      {"dates", [](RunState& s, bool on) { s.settings.showDates = on; },
+       [](Tallies& t, std::string_view k, Console& c) {
+         TallyDate(t.dates, std::string("0") + std::string(k) + "/Oct/1998", 0, c);
+       },
+       [](const Tallies& t) { return KeysInUse(t.dates); }},
+      {"hours", [](RunState& s, bool on) { s.settings.showHours = on; },
+       [](Tallies& t, std::string_view k, Console& c) { TallyHour(t.hours, k, 0, c); },
+       [](const Tallies& t) { return KeysInUse(t.hours); }},
+  };
+  for (const Case& c : cases) {
+    for (bool on : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (on ? " on" : " off"));
+      Sorted s;
+      s.Count(c.tally, counts);
+      c.enable(*s.state, on);
+      SortTallies(*s.state, s.console);
+      std::vector<std::string> keys = c.keys(s.t());
+      std::vector<std::string> expected;
+      bool byTime = std::string_view(c.name) == "dates" || std::string_view(c.name) == "hours";
+      if (!on) {
+        expected = {"1", "3", "2"};
+      } else {
+        expected = byTime ? std::vector<std::string>{"1", "2", "3"}
+                          : std::vector<std::string>{"3", "2", "1"};
+      }
+      if (std::string_view(c.name) == "dates") {
+        for (std::string& k : expected) k = "0" + k + "/Oct/1998";
+      }
+      EXPECT_EQ(keys, expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace logvane
