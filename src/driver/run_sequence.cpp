@@ -7,6 +7,7 @@
 
 #include "common/run_state.h"
 #include "config/parameter_file.h"
+#include "intake/gzip_source.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -121,23 +122,35 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
 
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
 
-  if (settings.inputFile.empty() &&
+  const bool inputAsked = settings.inputFile.empty();
+  if (inputAsked &&
       !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
     return kEarlyEndStatus;
   }
-  std::unique_ptr<LogSource> log = OpenLogFile(settings.inputFile);
+  const bool logOnInput = IsStandardInputName(settings.inputFile);
+  // "-" typed at the prompt: the log starts on the line after the answer.
+  if (logOnInput && inputAsked) env.input.SkipLineEnd();
+  std::unique_ptr<LogSource> log =
+      logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
   if (!log) {
     console.Write("*ERROR* Could not open input file.");
     return kEarlyEndStatus;
   }
   console.Write("...... input file opened.\n");
 
+  if (settings.outputFile.empty() && logOnInput) {
+    // Standard input is the log: no answer can be read from it.
+    console.Write("*ERROR* The log is read from standard input (INFILE=-): "
+                  "name the report with OUTFILE in the parameter file.\n");
+    return kEarlyEndStatus;
+  }
   if (settings.outputFile.empty() &&
       !Prompt(env, "Enter the output filename (to be created): ", "Output",
               &settings.outputFile)) {
     return kEarlyEndStatus;
   }
 
+  log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadRecords(*state, reader, console, platform);
   SortTallies(*state, console);

@@ -43,7 +43,20 @@ class TextSource : public LogSource {
   size_t position_ = 0;
 };
 
+class InputSource : public LogSource {
+ public:
+  explicit InputSource(ByteInput& input) : input_(input) {}
+  ssize_t Read(char* buffer, size_t size) override { return input_.Read(buffer, size); }
+
+ private:
+  ByteInput& input_;
+};
+
 }  // namespace
+
+std::unique_ptr<LogSource> LogFromInput(ByteInput& input) {
+  return std::make_unique<InputSource>(input);
+}
 
 std::unique_ptr<LogSource> OpenLogFile(const std::string& path) {
   if (path.empty()) return nullptr;

@@ -1,5 +1,5 @@
-// Where the bytes of the log come from: a file opened by name (the driver
-// opens it before the reading phase).
+// Where the bytes of the log come from: a file opened by name or standard
+// input (the driver opens it before the reading phase).
 #ifndef LOGVANE_INTAKE_LOG_SOURCE_H_
 #define LOGVANE_INTAKE_LOG_SOURCE_H_
 
@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
+
+#include "platform/byte_input.h"
 
 namespace logvane {
 
@@ -21,6 +23,13 @@ class LogSource {
 // Opens the named file for reading in byte mode; none when it cannot be
 // opened or is not a file that can be read as a log (a directory).
 std::unique_ptr<LogSource> OpenLogFile(const std::string& path);
+
+// The log on standard input (INFILE=-), taking first whatever a prompt
+// has already read ahead of it.
+std::unique_ptr<LogSource> LogFromInput(ByteInput& input);
+
+// Whether a log name means standard input.
+inline bool IsStandardInputName(const std::string& path) { return path == "-"; }
 
 // A log held in memory (tests, fuzzing).
 std::unique_ptr<LogSource> LogFromText(std::string text);

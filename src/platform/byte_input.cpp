@@ -45,6 +45,16 @@ bool ByteInput::ReadWord(std::string* word) {
   }
 }
 
+void ByteInput::SkipLineEnd() {
+  if (position_ >= buffer_.size() && !Fill()) return;
+  if (buffer_[position_] == '\r') {
+    if (position_ + 1 >= buffer_.size() && !Fill()) return;
+    if (buffer_[position_ + 1] != '\n') return;
+    ++position_;
+  }
+  if (buffer_[position_] == '\n') ++position_;
+}
+
 ssize_t ByteInput::Read(char* out, size_t size) {
   if (position_ < buffer_.size()) {
     size_t n = std::min(size, buffer_.size() - position_);

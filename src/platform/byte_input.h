@@ -20,6 +20,9 @@ class ByteInput {
   // ends before a word starts.
   bool ReadWord(std::string* word);
 
+  // Drops one line end ("\n" or "\r\n") when it comes next.
+  void SkipLineEnd();
+
   // Up to `size` bytes: 0 at the end, -1 on a read error.
   ssize_t Read(char* buffer, size_t size);
 

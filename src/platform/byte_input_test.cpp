@@ -38,3 +38,28 @@ TEST(ByteInput, BytesAfterAWordReachTheNextReader) {
 
 }  // namespace
 }  // namespace logvane
+
+namespace logvane {
+namespace {
+
+TEST(ByteInput, SkipLineEndDropsOnlyALineEnd) {
+  struct Case {
+    const char* text;
+    const char* rest;
+  };
+  const Case cases[] = {{"-\nlog\n", "log\n"}, {"-\r\nlog\n", "log\n"}, {"- log\n", " log\n"},
+                        {"-\rlog", "\rlog"}, {"-", ""}};
+  for (const Case& c : cases) {
+    ByteInput in{std::string(c.text)};
+    std::string word;
+    ASSERT_TRUE(in.ReadWord(&word));
+    in.SkipLineEnd();
+    std::string rest;
+    char chunk[8];
+    for (ssize_t n; (n = in.Read(chunk, sizeof(chunk))) > 0;) rest.append(chunk, n);
+    EXPECT_EQ(rest, c.rest) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace logvane

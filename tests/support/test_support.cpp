@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -84,6 +86,10 @@ std::thread Drain(int fd, std::string* into) {
 
 ProgramResult RunProgram(const std::string& directory, const std::vector<std::string>& args,
                          const std::string& input) {
+  // A program that ends before it has read all its input must not kill the
+  // test with SIGPIPE.
+  static const bool pipeSignalIgnored = (std::signal(SIGPIPE, SIG_IGN), true);
+  (void)pipeSignalIgnored;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
@@ -127,6 +133,23 @@ ProgramResult RunProgram(const std::string& directory, const std::vector<std::st
   errReader.join();
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
   return result;
+}
+
+std::string GzipText(const std::string& text) {
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflateInit2");
+  }
+  std::string out(deflateBound(&z, text.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  int rc = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  if (rc != Z_STREAM_END) throw std::runtime_error("deflate");
+  return out;
 }
 
 std::string MaskTimes(const std::string& text) {

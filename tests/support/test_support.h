@@ -47,6 +47,9 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::string& directory, const std::vector<std::string>& args,
                          const std::string& input = "");
 
+// `text` compressed as one gzip member.
+std::string GzipText(const std::string& text);
+
 // Replaces every "Www Mmm dd hh:mm:ss yyyy" time text by kFakeTime's, so
 // transcripts of real runs can be compared whole.
 std::string MaskTimes(const std::string& text);

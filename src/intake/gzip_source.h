@@ -1,0 +1,21 @@
+// Compressed logs: a source that starts with the gzip magic bytes is read
+// through zlib, transparently, so every line of a rotated "access.log.2.gz"
+// comes out exactly as the uncompressed log would give it.
+#ifndef LOGVANE_INTAKE_GZIP_SOURCE_H_
+#define LOGVANE_INTAKE_GZIP_SOURCE_H_
+
+#include <memory>
+
+#include "intake/log_source.h"
+
+namespace logvane {
+
+// Looks at the first bytes of `raw`: gzip data gives a source of its
+// decompressed bytes (several members one after another, as gzip writes
+// them when files are concatenated), anything else gives the bytes as they
+// are. A damaged or cut compressed stream ends in a read error.
+std::unique_ptr<LogSource> DecompressIfGzip(std::unique_ptr<LogSource> raw);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_GZIP_SOURCE_H_

@@ -1,0 +1,113 @@
+#include "intake/gzip_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace logvane {
+namespace {
+
+std::string Gzip(const std::string& text) { return testing::GzipText(text); }
+
+struct Drained {
+  std::string bytes;
+  bool error = false;
+};
+
+// Reads a source to its end in small, uneven reads.
+Drained Drain(std::unique_ptr<LogSource> source) {
+  Drained d;
+  char chunk[777];
+  for (;;) {
+    ssize_t n = source->Read(chunk, sizeof(chunk));
+    if (n < 0) {
+      d.error = true;
+      break;
+    }
+    if (n == 0) break;
+    d.bytes.append(chunk, static_cast<size_t>(n));
+  }
+  return d;
+}
+
+std::string SampleLog(int lines) {
+  std::string log;
+  for (int i = 0; i < lines; ++i) {
+    log += "192.0.2." + std::to_string(i % 250 + 1) + " - - [07/Oct/1998:13:55:" +
+           std::to_string(10 + i % 50) + " -0700] \"GET /page" + std::to_string(i % 97) +
+           ".html HTTP/1.0\" 200 " + std::to_string(i * 37 % 9000) + "\r\n";
+  }
+  return log;
+}
+
+TEST(GzipSource, PlainBytesPassThroughWhole) {
+  for (const std::string& text : {std::string(), std::string("\x1f"), std::string("x"),
+                                  std::string("\x1f" "abc"), SampleLog(50)}) {
+    Drained d = Drain(DecompressIfGzip(LogFromText(text)));
+    EXPECT_FALSE(d.error);
+    EXPECT_EQ(d.bytes, text);
+  }
+}
+
+TEST(GzipSource, CompressedLogGivesTheSameBytes) {
+  std::string log = SampleLog(20000);  // several input blocks
+  Drained d = Drain(DecompressIfGzip(LogFromText(Gzip(log))));
+  EXPECT_FALSE(d.error);
+  EXPECT_EQ(d.bytes, log);
+  // Concatenated members, as "cat a.gz b.gz" gives.
+  std::string second = SampleLog(7);
+  Drained both = Drain(DecompressIfGzip(LogFromText(Gzip(log) + Gzip(second))));
+  EXPECT_FALSE(both.error);
+  EXPECT_EQ(both.bytes, log + second);
+}
+
+TEST(GzipSource, DamageEndsInAReadErrorAfterTheGoodBytes) {
+  std::string log = SampleLog(3000);
+  std::string packed = Gzip(log);
+  struct Case {
+    const char* what;
+    std::string data;
+    bool goodBytesFirst;  // a flipped bit shows only at the checksum
+  };
+  std::string flipped = packed;
+  flipped[packed.size() / 2] = static_cast<char>(flipped[packed.size() / 2] ^ 0x5a);
+  const Case cases[] = {
+      {"cut short", packed.substr(0, packed.size() / 2), true},
+      {"only the header", packed.substr(0, 10), true},
+      {"garbage behind", packed + "trailing text\n", true},
+      {"damaged inside", flipped, false},
+      {"bad checksum", packed.substr(0, packed.size() - 8) + std::string(8, '\0'), true},
+  };
+  for (const Case& c : cases) {
+    Drained d = Drain(DecompressIfGzip(LogFromText(c.data)));
+    EXPECT_TRUE(d.error) << c.what;
+    if (c.goodBytesFirst) {
+      EXPECT_EQ(log.compare(0, d.bytes.size(), d.bytes), 0) << c.what;
+    }
+  }
+}
+
+TEST(GzipSource, ReadErrorOfTheFileIsPassedOn) {
+  struct Failing : LogSource {
+    int calls = 0;
+    std::string head;
+    ssize_t Read(char* buffer, size_t size) override {
+      if (calls++ == 0 && !head.empty()) {
+        size_t n = std::min(size, head.size());
+        std::memcpy(buffer, head.data(), n);
+        return static_cast<ssize_t>(n);
+      }
+      return -1;
+    }
+  };
+  EXPECT_TRUE(Drain(DecompressIfGzip(std::make_unique<Failing>())).error);
+  auto compressed = std::make_unique<Failing>();
+  compressed->head = Gzip(SampleLog(100)).substr(0, 30);
+  EXPECT_TRUE(Drain(DecompressIfGzip(std::move(compressed))).error);
+}
+
+}  // namespace
+}  // namespace logvane
