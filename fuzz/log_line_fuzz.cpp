@@ -1,6 +1,6 @@
 // Any bytes as a log: read in pieces, parsed, filtered and routed into the
 // tallies, sorted, translated through a small cache and reported. The first
-// four bytes choose the settings and how the log arrives; the rest is the
+// six bytes choose the settings and how the log arrives; the rest is the
 // log. Every phase must end normally, the counts must agree with the pieces
 // delivered, and the report must hold only its own markup.
 #include <algorithm>
@@ -177,10 +177,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return p;
   }();
 
-  uint8_t control[4] = {};
-  std::memcpy(control, data, std::min<size_t>(size, 4));
-  std::string_view log(reinterpret_cast<const char*>(data) + std::min<size_t>(size, 4),
-                       size - std::min<size_t>(size, 4));
+  constexpr size_t kControlBytes = 6;
+  uint8_t control[kControlBytes] = {};
+  const size_t controlSize = std::min(size, kControlBytes);
+  std::memcpy(control, data, controlSize);
+  std::string_view log(reinterpret_cast<const char*>(data) + controlSize, size - controlSize);
 
   RunSettings& s = state->settings;
   s = RunSettings();
@@ -199,11 +200,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.excludedExtra1 = {"Mozilla", "\""};
     s.excludedExtra2 = {"-"};
   }
-  s.hourOffset = static_cast<int8_t>(control[1]);
+  // Offsets beyond a day, up to the ends of the field.
+  s.hourOffset = control[1] == 0x80   ? INT32_MIN
+                 : control[1] == 0x7F ? INT32_MAX
+                                      : static_cast<int8_t>(control[1]);
   s.lookupMode = (control[3] & 2) ? 'X' : 'N';
   s.debugMode = (control[3] & 4) ? 'F' : '\0';
   s.showParameters = !(control[3] & 8);
   if (control[3] & 16) s.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
+  s.graphWidth = 50 + control[4] * 3;
+  if (control[5] & 7) {
+    int32_t limit = control[5] & 7;
+    s.maxUsers = s.maxNations = 10 + limit;
+    s.maxPages = s.maxDirs = s.maxNotFound = s.maxExtra1 = s.maxExtra2 = limit;
+  }
+  s.showUsers = !(control[5] & 8);
+  s.showDates = s.showDays = !(control[5] & 16);
+  s.showHours = !(control[5] & 32);
+  s.showPages = s.showDirs = !(control[5] & 64);
+  s.showCodes = s.showNations = !(control[5] & 128);
   Choices choices;
   choices.chunk = (control[2] >> 2) == 0 ? SIZE_MAX : 1 + (control[2] >> 2) * 61u;
   choices.blockSize = 4 * kLinePieceWidth + (control[3] >> 5) * 997u;
@@ -264,10 +279,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t sortingFrom = console.size();
   SortTallies(*state, out);
   Check(console.substr(sortingFrom) == "sorting...\n\n\n", "sorting line");
-  CheckOrder(t.users.slots, t.users.userCount, [](const UserEntry& e) { return e.hits; }, false);
-  CheckOrder(t.pages.slots, t.pages.used, [](const KeyCountEntry& e) { return e.hits; }, false);
-  CheckOrder(t.dates.slots, t.dates.used, [](const DateEntry& e) { return e.dateNumber; }, true);
-  CheckOrder(t.hours.slots, t.hours.used, [](const HourEntry& e) { return e.hourNumber; }, true);
+  auto hits = [](const auto& e) { return e.hits; };
+  if (s.showUsers) CheckOrder(t.users.slots, t.users.userCount, hits, false);
+  if (s.showPages) CheckOrder(t.pages.slots, t.pages.used, hits, false);
+  if (s.showCodes) CheckOrder(t.notFound.slots, t.notFound.used, hits, false);
+  if (s.showDates) {
+    CheckOrder(t.dates.slots, t.dates.used, [](const DateEntry& e) { return e.dateNumber; }, true);
+  }
+  if (s.showHours) {
+    CheckOrder(t.hours.slots, t.hours.used, [](const HourEntry& e) { return e.hourNumber; }, true);
+  }
 
   if (!LookupsOff(s)) {
     size_t cached = state->cache.usedCount;
