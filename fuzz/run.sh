@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for SECONDS (default 30)
 # on a scratch copy of its seed corpus in the repository. Fails when any
-# target finds a crash, a leak or undefined behaviour.
+# target finds a crash, a leak or undefined behaviour. A target's
+# dictionary fuzz/<name>.dict guides its mutations, and fuzz/<name>.flags
+# (one line) adds libFuzzer flags, where they exist.
 #   fuzz/run.sh            # about 30 s per target, as CI does
 #   fuzz/run.sh 3600       # a long run
 #   fuzz/run.sh 600 log_line   # one target
@@ -21,9 +23,12 @@ for source in "$root"/fuzz/*_fuzz.cpp; do
   work="$build/corpus/$name"
   mkdir -p "$work" "$build/artifacts/$name"
   seeds="$root/fuzz/corpus/$name"
+  flags=()
+  [ -f "$root/fuzz/$name.dict" ] && flags+=(-dict="$root/fuzz/$name.dict")
+  [ -f "$root/fuzz/$name.flags" ] && read -r -a more <"$root/fuzz/$name.flags" && flags+=("${more[@]}")
   echo "== $target for ${seconds}s"
   if ! "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$build/artifacts/$name/" \
+      -print_final_stats=1 -artifact_prefix="$build/artifacts/$name/" "${flags[@]}" \
       "$work" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")} >"$build/$name.log" 2>&1; then
     status=1
     tail -n 40 "$build/$name.log"

@@ -217,6 +217,12 @@ bool ReplaceCacheFile(const NameCache& cache, const std::string& target, Console
 void LoadNameCache(NameCache& cache, const std::string& path, Console& console) {
   ClearNameCache(cache);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A directory opens here, but holds no records to read.
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
+    ::close(fd);
+    fd = -1;
+  }
   if (fd < 0) {
     console.Line("*NOTE* No previous IP names file found.");
     return;

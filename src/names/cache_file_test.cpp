@@ -124,15 +124,19 @@ TEST(LoadNameCache, SortsByAddressText) {
 }
 
 TEST(LoadNameCache, MissingFileIsNotedAndLeavesTheCacheEmpty) {
-  TempDir dir;
-  auto cache = NewCache();
-  cache->loadedCount = cache->usedCount = 3;  // cleared by the load
-  std::string console;
-  Console out(&console);
-  LoadNameCache(*cache, dir.File("lvipname.dat"), out);
-  EXPECT_EQ(console, "*NOTE* No previous IP names file found.\n");
-  EXPECT_EQ(cache->loadedCount, 0u);
-  EXPECT_EQ(cache->usedCount, 0u);
+  // A directory in the file's place is no file either.
+  for (bool directory : {false, true}) {
+    TempDir dir;
+    if (directory) std::filesystem::create_directory(dir.File("lvipname.dat"));
+    auto cache = NewCache();
+    cache->loadedCount = cache->usedCount = 3;  // cleared by the load
+    std::string console;
+    Console out(&console);
+    LoadNameCache(*cache, dir.File("lvipname.dat"), out);
+    EXPECT_EQ(console, "*NOTE* No previous IP names file found.\n");
+    EXPECT_EQ(cache->loadedCount, 0u);
+    EXPECT_EQ(cache->usedCount, 0u);
+  }
 }
 
 std::string ValidLines(size_t count) {

@@ -1,0 +1,44 @@
+// Whole runs of the built program over one log, and the parts of their
+// console and report that the robustness tests compare.
+#ifndef LOGVANE_TESTS_SUPPORT_RUN_CHECK_H_
+#define LOGVANE_TESTS_SUPPORT_RUN_CHECK_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace logvane::testing {
+
+struct LogRun {
+  ProgramResult result;
+  std::string console;  // standard output, the two clock texts replaced by kFakeTime's
+  std::string report;   // the report file, empty when none was written
+};
+
+// Writes `log` as access.log and a parameter file naming it, report.html,
+// `lookup` as LOOKUP and the `extra` lines, and runs the program in `dir`.
+LogRun RunOnLog(const TempDir& dir, const std::string& log, char lookup = 'N',
+                const std::string& extra = "");
+
+// The console of a run that ends normally, from "...... input file
+// opened." on: the reading phase with `diagnostics` between its start lines
+// and "End of file...", and every line after it. With `lookups` the
+// translation line and the cache save line are in it too.
+std::string NormalEnd(const std::string& diagnostics, long long processed, bool lookups);
+
+// Runs the built program in `directory` as a user without any rights of
+// its own (nobody, when the tests run as root; else the current user), with
+// standard input empty. Standard error is gathered with standard output.
+// None when no such user can be had.
+std::optional<ProgramResult> RunProgramUnprivileged(const std::string& directory,
+                                                    const std::vector<std::string>& args);
+
+// Replaces the time texts after "started: " and "finished: ", which is all
+// that a run prints of the clock (cheaper than MaskTimes on a long console).
+std::string MaskRunTimes(std::string console);
+
+}  // namespace logvane::testing
+
+#endif  // LOGVANE_TESTS_SUPPORT_RUN_CHECK_H_
