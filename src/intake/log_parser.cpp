@@ -312,6 +312,37 @@ void FindExtras(LogRecord& r) {
   r.extra2 = line.substr(open2 + 1, std::min(close2 - open2 - 1, kExtraWidth));
 }
 
+namespace {
+
+bool IsTerminalControl(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return (u < 0x20 && c != '\t') || u == 0x7f;
+}
+
+// Writes a log line for the operator to read: its own line end is kept,
+// every other control byte becomes "?", so a line written by a stranger
+// cannot move the cursor, retitle or reprogram the operator's terminal.
+void WriteLineForConsole(std::string_view line, Console& console) {
+  std::string_view end;
+  if (line.ends_with("\r\n")) {
+    end = line.substr(line.size() - 2);
+  } else if (line.ends_with('\n')) {
+    end = line.substr(line.size() - 1);
+  }
+  line.remove_suffix(end.size());
+  size_t start = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (!IsTerminalControl(line[i])) continue;
+    console.Write(line.substr(start, i - start));
+    console.WriteChar('?');
+    start = i + 1;
+  }
+  console.Write(line.substr(start));
+  console.Write(end);
+}
+
+}  // namespace
+
 void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
   std::string_view prefix;
   switch (fault) {
@@ -344,7 +375,7 @@ void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
       break;
   }
   console.Write(prefix);
-  console.Write(line);
+  WriteLineForConsole(line, console);
   console.Write("\n");
 }
 

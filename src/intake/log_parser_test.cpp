@@ -485,6 +485,29 @@ TEST(LogParserTest, FaultTexts) {
   EXPECT_EQ(out, "Hour Not Found in: cut piece\n");
 }
 
+TEST(LogParserTest, EchoedLinesCarryNoTerminalControls) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string line;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"a\x1b]0;owned\x07" "b\n", "a?]0;owned?b\n"},
+      {"x\x1b[2J\ry\r\n", "x?[2J?y\r\n"},  // a CRLF line end stays
+      {"tab\tnul\0del\x7f\n"s, "tab\tnul?del?\n"},
+      {"\xc3\xa9t\xc3\xa9\n", "\xc3\xa9t\xc3\xa9\n"},  // bytes above 127 stay
+      {"mid\nline", "mid?line"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    {
+      Console console(&out);
+      ReportLineFault(LineFault::kNoHour, c.line, console);
+    }
+    EXPECT_EQ(out, "Hour Not Found in: " + c.shown + "\n") << c.line;
+  }
+}
+
 TEST(LogParserTest, RejectedLineIsFlushedAtOnce) {
   std::string out;
   Console console(&out);
