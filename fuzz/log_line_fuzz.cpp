@@ -22,10 +22,13 @@
 #include "names/translate_names.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
+#include "support/chunked_source.h"
 #include "support/markup_check.h"
 #include "tally/sort_tallies.h"
 
 namespace {
+
+using logvane::testing::ChunkedSource;
 
 using namespace logvane;
 
@@ -37,25 +40,6 @@ void Check(bool ok, const char* what) {
 
 // The log handed out a few bytes per read, as a pipe or a slow disk would,
 // ending at its end or on a read error.
-class ChunkedSource : public LogSource {
- public:
-  ChunkedSource(std::string_view text, size_t chunk, bool failAtEnd)
-      : text_(text), chunk_(chunk), failAtEnd_(failAtEnd) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (position_ == text_.size()) return failAtEnd_ ? -1 : 0;
-    size_t n = std::min({size, chunk_, text_.size() - position_});
-    std::memcpy(buffer, text_.data() + position_, n);
-    position_ += n;
-    return static_cast<ssize_t>(n);
-  }
-
- private:
-  std::string_view text_;
-  size_t chunk_;
-  bool failAtEnd_;
-  size_t position_ = 0;
-};
-
 struct Choices {
   size_t chunk;      // bytes per read
   size_t blockSize;  // the reader's block
@@ -66,7 +50,7 @@ struct Choices {
 // byte, each at most 1997 long and ending after its first line end, and a
 // piece must stay readable through the next call. Gives the pieces.
 std::vector<std::string_view> Pieces(std::string_view log, const Choices& c) {
-  ChunkedSource source(log, c.chunk, c.failAtEnd);
+  ChunkedSource source(std::string(log), c.chunk, c.failAtEnd);
   LogLineReader reader(source, c.blockSize);
   std::vector<std::string_view> pieces;
   size_t offset = 0;
@@ -232,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string console;
   Console out(&console);
   {
-    ChunkedSource source(log, choices.chunk, choices.failAtEnd);
+    ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
     LogLineReader reader(source, choices.blockSize);
     ReadRecords(*state, reader, out, platform);
   }

@@ -18,15 +18,6 @@ namespace {
 const char kLog[] = "192.0.2.1 - - [07/Oct/1998:13:55:36 -0700] \"GET / HTTP/1.0\" 200 1\n";
 const char kCache[] = "192.0.2.1,known.example.org\n10.0.0.9,ten.example\n";
 
-std::vector<std::string> FilesIn(const std::string& directory) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // A directory with a log, a cache file and a parameter file that writes
 // the report to `outputFile` with cached names only.
 void Prepare(const TempDir& dir, const std::string& outputFile) {

@@ -8,28 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/chunked_source.h"
+
 namespace logvane {
 namespace {
 
-// Hands out its text at most `chunk` bytes per read, then ends or fails.
-class ChunkedSource : public LogSource {
- public:
-  ChunkedSource(std::string text, size_t chunk, bool failAtEnd = false)
-      : text_(std::move(text)), chunk_(chunk), failAtEnd_(failAtEnd) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (position_ == text_.size()) return failAtEnd_ ? -1 : 0;
-    size_t n = std::min({size, chunk_, text_.size() - position_});
-    std::memcpy(buffer, text_.data() + position_, n);
-    position_ += n;
-    return static_cast<ssize_t>(n);
-  }
-
- private:
-  std::string text_;
-  size_t chunk_;
-  bool failAtEnd_;
-  size_t position_ = 0;
-};
+using testing::ChunkedSource;
 
 struct ReadResult {
   std::vector<std::string> pieces;

@@ -17,6 +17,7 @@
 namespace logvane {
 namespace {
 
+using testing::FilesIn;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -39,15 +40,6 @@ std::vector<Record> LoadedRecords(const NameCache& cache) {
                        std::string(cache.entries[i].name.view())});
   }
   return records;
-}
-
-std::vector<std::string> FilesIn(const std::string& directory) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 TEST(LoadNameCache, ChecksEachLine) {

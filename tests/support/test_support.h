@@ -28,6 +28,8 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// The names in a directory, sorted.
+std::vector<std::string> FilesIn(const std::string& directory);
 
 // The time text every fake clock gives.
 inline constexpr const char* kFakeTime = "Thu Oct  8 13:55:36 1998\n";
