@@ -14,9 +14,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   logvane::Platform platform = logvane::SystemPlatform();
-  logvane::Console console(1);
+  // OUTFILE=- gives standard output to the report, unless it is a terminal
+  // (the run then refuses); the console lines go to standard error instead.
+  const bool reportTakesOutput = logvane::ParameterFileWantsStandardOutput(args) &&
+                                 !logvane::StandardOutputIsTerminal();
+  logvane::Console console(reportTakesOutput ? 2 : 1);
   logvane::ByteInput input(0);
   logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  env.reportMayTakeStandardOutput = reportTakesOutput;
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   return status;

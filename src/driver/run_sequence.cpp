@@ -57,6 +57,25 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
 
 }  // namespace
 
+bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args) {
+  RunSettings settings;
+  if (!args.empty()) {
+    const std::string& argument = args[0];
+    if (InfoRequestOf(argument) != InfoRequest::kNone || argument.empty() ||
+        argument.size() > kParameterFileWidth) {
+      return false;
+    }
+    settings.parameterFile = argument;
+  }
+  std::string text;
+  if (!ReadWholeFile(settings.parameterFile, &text)) return false;
+  ReportLabels labels;
+  std::string discarded;
+  Console quiet(&discarded);
+  if (!ReadParameterFile(text, settings, labels, quiet, {})) return false;
+  return IsStandardOutputName(settings.outputFile);
+}
+
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   const Platform& platform = env.platform;
@@ -120,6 +139,16 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   }
   console.Write("...... parameters file closed.\n\n");
 
+  // Only OUTFILE=- means standard output; "-" typed at the prompt below
+  // stays a file of that name.
+  const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
+  if (reportOnOutput && !env.reportMayTakeStandardOutput) {
+    console.Write("*ERROR* OUTFILE=- writes the report to standard output, which is a "
+                  "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
+                  "a file.\n");
+    return kEarlyEndStatus;
+  }
+
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
 
   const bool inputAsked = settings.inputFile.empty();
@@ -160,7 +189,9 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   }
 
   console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = ReportWriter::Create(settings.outputFile);
+  std::unique_ptr<ReportWriter> report = reportOnOutput
+                                             ? ReportWriter::ForStandardOutput()
+                                             : ReportWriter::Create(settings.outputFile);
   if (!report) {
     console.Write("*ERROR* Could not open output file.");
     return kEarlyEndStatus;

@@ -20,7 +20,18 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
+  // OUTFILE=- may write the report to standard output: it is no terminal
+  // and the console has been moved to standard error for this run.
+  bool reportMayTakeStandardOutput = false;
 };
+
+// The report name that means standard output.
+inline bool IsStandardOutputName(const std::string& path) { return path == "-"; }
+
+// Whether the parameter file the run will read (the first argument, else
+// lvparam.dat) says OUTFILE=-; read silently, before anything is printed,
+// so the console can move to standard error before its first line.
+bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

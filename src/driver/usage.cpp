@@ -12,6 +12,8 @@ std::string_view UsageText() {
       "name cache lvipname.dat is read from and written to the working\n"
       "directory unless LOOKUP=N. INFILE=- reads the log from standard input\n"
       "(then OUTFILE must name the report). Plain and gzip logs are read alike.\n"
+      "OUTFILE=- writes the report to standard output (a file or a pipe, never\n"
+      "a terminal); the console lines then go to standard error.\n"
       "\n"
       "Keywords, one per line (\";\" starts a comment):\n"
       "  INFILE=path  OUTFILE=path  TITLE=text\n"
@@ -24,7 +26,7 @@ std::string_view UsageText() {
       "  NO_USER NO_DATE NO_DAY NO_HOUR NO_PAGE NO_DIR NO_NATION NO_CODE\n"
       "  text1= ... text63=   replace one report label\n"
       "\n"
-      "The README describes every keyword and label.\n";
+      "The manual page logvane(1) and the README describe every keyword and label.\n";
 }
 
 InfoRequest InfoRequestOf(std::string_view argument) {

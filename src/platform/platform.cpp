@@ -44,6 +44,8 @@ void LowerSystemPriority() {
   if (errno == 0) (void)setpriority(PRIO_PROCESS, 0, current + 1);
 }
 
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
 std::string SystemLocalTimeText() {
   std::time_t now = std::time(nullptr);
   std::tm local{};

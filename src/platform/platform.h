@@ -40,6 +40,9 @@ std::optional<std::string> SystemHostName();
 // Idle scheduling for the process, one step below normal for this thread.
 void LowerSystemPriority();
 
+// Whether standard output is a terminal (rather than a file or a pipe).
+bool StandardOutputIsTerminal();
+
 std::string SystemLocalTimeText();
 int64_t SystemNowSeconds();
 

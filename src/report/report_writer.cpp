@@ -16,10 +16,16 @@ std::unique_ptr<ReportWriter> ReportWriter::Create(const std::string& path) {
   if (path.empty()) return nullptr;
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
-  return std::unique_ptr<ReportWriter>(new ReportWriter(fd));
+  return std::unique_ptr<ReportWriter>(new ReportWriter(fd, true));
 }
 
-ReportWriter::ReportWriter(int fd) : fd_(fd) { pending_.reserve(kFlushSize * 2); }
+std::unique_ptr<ReportWriter> ReportWriter::ForStandardOutput() {
+  return std::unique_ptr<ReportWriter>(new ReportWriter(STDOUT_FILENO, false));
+}
+
+ReportWriter::ReportWriter(int fd, bool owned) : fd_(fd), owned_(owned) {
+  pending_.reserve(kFlushSize * 2);
+}
 
 ReportWriter::ReportWriter(std::string* capture) : capture_(capture) {}
 
@@ -58,7 +64,7 @@ bool ReportWriter::Close() {
   if (closed_) return !failed_;
   closed_ = true;
   FlushPending();
-  if (fd_ >= 0) {
+  if (fd_ >= 0 && owned_) {
     if (::close(fd_) != 0) failed_ = true;
     fd_ = -1;
   }

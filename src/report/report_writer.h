@@ -15,6 +15,8 @@ class ReportWriter {
  public:
   // Creates (or truncates) the file; none when it cannot be created.
   static std::unique_ptr<ReportWriter> Create(const std::string& path);
+  // Writes to standard output, which stays open after Close().
+  static std::unique_ptr<ReportWriter> ForStandardOutput();
   // Gathers the report into `capture` (tests).
   explicit ReportWriter(std::string* capture);
   ~ReportWriter();
@@ -29,10 +31,11 @@ class ReportWriter {
   bool Close();
 
  private:
-  explicit ReportWriter(int fd);
+  ReportWriter(int fd, bool owned);
   void FlushPending();
 
   int fd_ = -1;
+  bool owned_ = true;  // closed by Close()
   std::string* capture_ = nullptr;
   std::string pending_;
   bool failed_ = false;
