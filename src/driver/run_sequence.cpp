@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <optional>
 
 #include "common/run_state.h"
 #include "config/parameter_file.h"
@@ -55,6 +57,187 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
   return false;
 }
 
+// Each step of the run either hands on to the next or ends the run with
+// the process's exit status.
+using StepEnd = std::optional<int>;
+constexpr StepEnd kGoOn = std::nullopt;
+
+// --help and --version answer and end the run before anything else.
+StepEnd AnswerInfoRequest(const std::vector<std::string>& args, Console& console) {
+  if (args.empty()) return kGoOn;
+  switch (InfoRequestOf(args[0])) {
+    case InfoRequest::kHelp:
+      console.Write(UsageText());
+      return 0;
+    case InfoRequest::kVersion:
+      console.Write(kVersionLine);
+      return 0;
+    case InfoRequest::kNone:
+      break;
+  }
+  return kGoOn;
+}
+
+StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
+  if (!env.platform.startSockets()) {
+    env.console.Write("*ERROR* Could not windows socket.");
+    return kEarlyEndStatus;
+  }
+  std::optional<std::string> host = env.platform.hostName();
+  if (!host) {
+    env.console.Write("*ERROR* Could not get host name.");
+    return kEarlyEndStatus;
+  }
+  settings.hostName = host->substr(0, kHostNameWidth);
+  env.console.Write(" (running on host: ");
+  env.console.Write(settings.hostName);
+  env.console.Write(")\n");
+  return kGoOn;
+}
+
+// The parameter file named on the command line, if one is.
+StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& console,
+                              RunSettings& settings) {
+  if (args.empty()) return kGoOn;
+  const std::string& argument = args[0];
+  if (argument.empty()) {
+    console.Write("*ERROR* Invalid parameter filename given.\n");
+    return 0;
+  }
+  if (argument.size() > kParameterFileWidth) {
+    console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
+    return kEarlyEndStatus;
+  }
+  console.Write("PARAMETER file: ");
+  console.Write(argument);
+  console.Write("\n\n");
+  settings.parameterFile = argument;
+  return kGoOn;
+}
+
+StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
+  std::string parameterText;
+  if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
+    env.console.Write("*ERROR* Could not open parameters file.");
+    return kEarlyEndStatus;
+  }
+  env.console.Write("...... parameters file opened.\n");
+  if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
+                         env.platform.lowerPriority)) {
+    return kEarlyEndStatus;
+  }
+  env.console.Write("...... parameters file closed.\n\n");
+  return kGoOn;
+}
+
+// OUTFILE=- needs a standard output that is no terminal, and the console
+// moved out of its way (see ParameterFileWantsStandardOutput).
+StepEnd CheckReportOnOutput(RunEnvironment& env, bool reportOnOutput) {
+  if (!reportOnOutput || env.reportMayTakeStandardOutput) return kGoOn;
+  env.console.Write("*ERROR* OUTFILE=- writes the report to standard output, which is a "
+                    "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
+                    "a file.\n");
+  return kEarlyEndStatus;
+}
+
+// Opens the log named in the parameter file or at the prompt.
+StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogSource>* log) {
+  const bool inputAsked = settings.inputFile.empty();
+  if (inputAsked &&
+      !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
+    return kEarlyEndStatus;
+  }
+  const bool logOnInput = IsStandardInputName(settings.inputFile);
+  // "-" typed at the prompt: the log starts on the line after the answer.
+  if (logOnInput && inputAsked) env.input.SkipLineEnd();
+  *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
+  if (!*log) {
+    env.console.Write("*ERROR* Could not open input file.");
+    return kEarlyEndStatus;
+  }
+  env.console.Write("...... input file opened.\n");
+  return kGoOn;
+}
+
+// The report's name from the parameter file or the prompt.
+StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
+  if (settings.outputFile.empty() && IsStandardInputName(settings.inputFile)) {
+    // Standard input is the log: no answer can be read from it.
+    env.console.Write("*ERROR* The log is read from standard input (INFILE=-): "
+                      "name the report with OUTFILE in the parameter file.\n");
+    return kEarlyEndStatus;
+  }
+  if (settings.outputFile.empty() &&
+      !Prompt(env, "Enter the output filename (to be created): ", "Output",
+              &settings.outputFile)) {
+    return kEarlyEndStatus;
+  }
+  return kGoOn;
+}
+
+// Reads the log into the tallies, sorts them and translates the users.
+void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
+  log = DecompressIfGzip(std::move(log));
+  LogLineReader reader(*log);
+  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
+  SortTallies(state, env.console);
+  if (!LookupsOff(state.settings)) {
+    env.console.Write("translating names...\n\n\n");
+    TranslateUserNames(state, env.console, env.platform);
+  }
+}
+
+StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutput) {
+  Console& console = env.console;
+  console.Write("generating reports...\n");
+  std::unique_ptr<ReportWriter> report = reportOnOutput
+                                             ? ReportWriter::ForStandardOutput()
+                                             : ReportWriter::Create(state.settings.outputFile);
+  if (!report) {
+    console.Write("*ERROR* Could not open output file.");
+    return kEarlyEndStatus;
+  }
+  console.Write("...... new output file created.\n");
+  WriteReport(state, *report, env.platform);
+  if (!report->Close()) {
+    console.Write("*ERROR* Could not write output file.\n");
+    return kEarlyEndStatus;
+  }
+  console.Write("\n finished reporting...\n\n");
+  console.Write("finished: ");
+  console.Write(env.platform.localTimeText());
+  console.Write("\n");
+  return kGoOn;
+}
+
+StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
+  Console& console = env.console;
+  if (StepEnd end = AnswerInfoRequest(args, console)) return end;
+
+  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  std::unique_ptr<RunState> state = NewRunState();
+  RunSettings& settings = state->settings;
+  if (StepEnd end = StartSockets(env, settings)) return end;
+  if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
+  if (StepEnd end = ReadParameters(env, *state)) return end;
+  // Only OUTFILE=- means standard output; "-" typed at the prompt stays a
+  // file of that name.
+  const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
+  if (StepEnd end = CheckReportOnOutput(env, reportOnOutput)) return end;
+  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+
+  std::unique_ptr<LogSource> log;
+  if (StepEnd end = OpenLog(env, settings, &log)) return end;
+  if (StepEnd end = NameReport(env, settings)) return end;
+  TallyLog(env, *state, std::move(log));
+  if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
+  env.platform.stopSockets();
+
+  if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
+  console.Write("closing...\n");
+  return 0;
+}
+
 }  // namespace
 
 bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args) {
@@ -77,140 +260,7 @@ bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args) {
 }
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
-  Console& console = env.console;
-  const Platform& platform = env.platform;
-
-  if (!args.empty()) {
-    switch (InfoRequestOf(args[0])) {
-      case InfoRequest::kHelp:
-        console.Write(UsageText());
-        return 0;
-      case InfoRequest::kVersion:
-        console.Write(kVersionLine);
-        return 0;
-      case InfoRequest::kNone:
-        break;
-    }
-  }
-
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
-  std::unique_ptr<RunState> state = NewRunState();
-  RunSettings& settings = state->settings;
-
-  if (!platform.startSockets()) {
-    console.Write("*ERROR* Could not windows socket.");
-    return kEarlyEndStatus;
-  }
-  std::optional<std::string> host = platform.hostName();
-  if (!host) {
-    console.Write("*ERROR* Could not get host name.");
-    return kEarlyEndStatus;
-  }
-  settings.hostName = host->substr(0, kHostNameWidth);
-  console.Write(" (running on host: ");
-  console.Write(settings.hostName);
-  console.Write(")\n");
-
-  if (!args.empty()) {
-    const std::string& argument = args[0];
-    if (argument.empty()) {
-      console.Write("*ERROR* Invalid parameter filename given.\n");
-      return 0;
-    }
-    if (argument.size() > kParameterFileWidth) {
-      console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
-      return kEarlyEndStatus;
-    }
-    console.Write("PARAMETER file: ");
-    console.Write(argument);
-    console.Write("\n\n");
-    settings.parameterFile = argument;
-  }
-
-  std::string parameterText;
-  if (!ReadWholeFile(settings.parameterFile, &parameterText)) {
-    console.Write("*ERROR* Could not open parameters file.");
-    return kEarlyEndStatus;
-  }
-  console.Write("...... parameters file opened.\n");
-  if (!ReadParameterFile(parameterText, settings, state->labels, console,
-                         platform.lowerPriority)) {
-    return kEarlyEndStatus;
-  }
-  console.Write("...... parameters file closed.\n\n");
-
-  // Only OUTFILE=- means standard output; "-" typed at the prompt below
-  // stays a file of that name.
-  const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
-  if (reportOnOutput && !env.reportMayTakeStandardOutput) {
-    console.Write("*ERROR* OUTFILE=- writes the report to standard output, which is a "
-                  "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
-                  "a file.\n");
-    return kEarlyEndStatus;
-  }
-
-  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
-
-  const bool inputAsked = settings.inputFile.empty();
-  if (inputAsked &&
-      !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
-    return kEarlyEndStatus;
-  }
-  const bool logOnInput = IsStandardInputName(settings.inputFile);
-  // "-" typed at the prompt: the log starts on the line after the answer.
-  if (logOnInput && inputAsked) env.input.SkipLineEnd();
-  std::unique_ptr<LogSource> log =
-      logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
-  if (!log) {
-    console.Write("*ERROR* Could not open input file.");
-    return kEarlyEndStatus;
-  }
-  console.Write("...... input file opened.\n");
-
-  if (settings.outputFile.empty() && logOnInput) {
-    // Standard input is the log: no answer can be read from it.
-    console.Write("*ERROR* The log is read from standard input (INFILE=-): "
-                  "name the report with OUTFILE in the parameter file.\n");
-    return kEarlyEndStatus;
-  }
-  if (settings.outputFile.empty() &&
-      !Prompt(env, "Enter the output filename (to be created): ", "Output",
-              &settings.outputFile)) {
-    return kEarlyEndStatus;
-  }
-
-  log = DecompressIfGzip(std::move(log));
-  LogLineReader reader(*log);
-  ReadRecords(*state, reader, console, platform);
-  SortTallies(*state, console);
-  if (!LookupsOff(settings)) {
-    console.Write("translating names...\n\n\n");
-    TranslateUserNames(*state, console, platform);
-  }
-
-  console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = reportOnOutput
-                                             ? ReportWriter::ForStandardOutput()
-                                             : ReportWriter::Create(settings.outputFile);
-  if (!report) {
-    console.Write("*ERROR* Could not open output file.");
-    return kEarlyEndStatus;
-  }
-  console.Write("...... new output file created.\n");
-  WriteReport(*state, *report, platform);
-  if (!report->Close()) {
-    console.Write("*ERROR* Could not write output file.\n");
-    return kEarlyEndStatus;
-  }
-  console.Write("\n finished reporting...\n\n");
-  console.Write("finished: ");
-  console.Write(platform.localTimeText());
-  console.Write("\n");
-  platform.stopSockets();
-
-  if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
-  console.Write("closing...\n");
-  return 0;
+  return RunSteps(args, env).value_or(0);
 }
 
 }  // namespace logvane
