@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/parameter_file.h"
+#include "driver/usage.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -105,6 +106,16 @@ TEST(ManPage, DocumentsEveryErrorWarningAndNote) {
     EXPECT_NE(page.find(message), std::string::npos) << message << " is not in doc/logvane.1";
   }
   EXPECT_GE(messages, 20);
+}
+
+TEST(ManPage, NamesTheProgramsVersion) {
+  std::string version(kVersionLine.substr(kVersionLine.rfind('v') + 1));
+  version.pop_back();  // the line end
+  std::string page = ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/doc/logvane.1");
+  std::string title = page.substr(0, page.find('\n'));
+  EXPECT_TRUE(title.starts_with(".TH LOGVANE 1 ")) << title;
+  EXPECT_NE(title.find("\"Logvane " + version + "\""), std::string::npos)
+      << "the .TH line of doc/logvane.1 does not name version " << version;
 }
 
 }  // namespace
