@@ -1,5 +1,7 @@
 // Entry point: the system's services, standard input and output, and the
 // run sequence.
+#include <unistd.h>
+
 #include <csignal>
 #include <string>
 #include <vector>
@@ -14,14 +16,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   logvane::Platform platform = logvane::SystemPlatform();
-  // OUTFILE=- gives standard output to the report, unless it is a terminal
-  // (the run then refuses); the console lines go to standard error instead.
-  const bool reportTakesOutput = logvane::ParameterFileWantsStandardOutput(args) &&
-                                 !logvane::StandardOutputIsTerminal();
-  logvane::Console console(reportTakesOutput ? 2 : 1);
-  logvane::ByteInput input(0);
+  logvane::Console console(STDOUT_FILENO);
+  logvane::ByteInput input(STDIN_FILENO);
   logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
-  env.reportMayTakeStandardOutput = reportTakesOutput;
+  // OUTFILE=- may give standard output to the report unless it is a terminal.
+  env.standardOutputTakesReport = !logvane::StandardOutputIsTerminal();
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   return status;

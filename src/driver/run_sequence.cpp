@@ -132,10 +132,12 @@ StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   return kGoOn;
 }
 
-// OUTFILE=- needs a standard output that is no terminal, and the console
-// moved out of its way (see ParameterFileWantsStandardOutput).
-StepEnd CheckReportOnOutput(RunEnvironment& env, bool reportOnOutput) {
-  if (!reportOnOutput || env.reportMayTakeStandardOutput) return kGoOn;
+// OUTFILE=- takes standard output from the console, which then writes
+// to standard error, everything held so far included; a terminal is refused.
+StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput) {
+  if (reportOnOutput && env.standardOutputTakesReport) env.console.Redirect(STDERR_FILENO);
+  env.console.Release();
+  if (!reportOnOutput || env.standardOutputTakesReport) return kGoOn;
   env.console.Write("*ERROR* OUTFILE=- writes the report to standard output, which is a "
                     "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
                     "a file.\n");
@@ -218,6 +220,9 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   if (StepEnd end = AnswerInfoRequest(args, console)) return end;
 
+  // Nothing reaches the console until the parameter file has said whether
+  // standard output is the report's; nothing before that waits for input.
+  console.Hold();
   console.Write("[Quorvel Logvane (v1.7.8)]\n");
   std::unique_ptr<RunState> state = NewRunState();
   RunSettings& settings = state->settings;
@@ -227,7 +232,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   // Only OUTFILE=- means standard output; "-" typed at the prompt stays a
   // file of that name.
   const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
-  if (StepEnd end = CheckReportOnOutput(env, reportOnOutput)) return end;
+  if (StepEnd end = ClaimStandardOutput(env, reportOnOutput)) return end;
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
 
   std::unique_ptr<LogSource> log;
@@ -243,25 +248,6 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 }
 
 }  // namespace
-
-bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args) {
-  RunSettings settings;
-  if (!args.empty()) {
-    const std::string& argument = args[0];
-    if (InfoRequestOf(argument) != InfoRequest::kNone || argument.empty() ||
-        argument.size() > kParameterFileWidth) {
-      return false;
-    }
-    settings.parameterFile = argument;
-  }
-  std::string text;
-  if (!ReadWholeFile(settings.parameterFile, &text)) return false;
-  ReportLabels labels;
-  std::string discarded;
-  Console quiet(&discarded);
-  if (!ReadParameterFile(text, settings, labels, quiet, {})) return false;
-  return IsStandardOutputName(settings.outputFile);
-}
 
 void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
   if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);

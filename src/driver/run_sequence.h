@@ -22,18 +22,13 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
-  // OUTFILE=- may write the report to standard output: it is no terminal
-  // and the console has been moved to standard error for this run.
-  bool reportMayTakeStandardOutput = false;
+  // OUTFILE=- may write the report to standard output (a file or a pipe,
+  // not a terminal); the console then moves to standard error.
+  bool standardOutputTakesReport = false;
 };
 
 // The report name that means standard output.
 inline bool IsStandardOutputName(const std::string& path) { return path == "-"; }
-
-// Whether the parameter file the run will read (the first argument, else
-// lvparam.dat) says OUTFILE=-; read silently, before anything is printed,
-// so the console can move to standard error before its first line.
-bool ParameterFileWantsStandardOutput(const std::vector<std::string>& args);
 
 // Derives the totals that the report reads from whole tables: the weekday
 // averages and the nation tally, each when its section is written.

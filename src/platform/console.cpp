@@ -19,6 +19,7 @@ Console::~Console() { Flush(); }
 void Console::Write(std::string_view text) {
   if (text.empty()) return;
   pending_.append(text);
+  if (held_) return;
   if (lineFlush_) {
     if (text.find('\n') != std::string_view::npos) Flush();
   } else if (pending_.size() >= kPendingLimit) {
@@ -39,6 +40,15 @@ void Console::Flush() {
   if (pending_.empty()) return;
   Deliver(pending_);
   pending_.clear();
+}
+
+void Console::Redirect(int fd) {
+  if (capture_ == nullptr) fd_ = fd;
+}
+
+void Console::Release() {
+  held_ = false;
+  Flush();
 }
 
 void Console::SetLineFlush(bool on) {

@@ -25,8 +25,14 @@ class Console {
   void WriteChar(char c);
   void WriteNumber(int64_t value);
   void Line(std::string_view text);  // text, then a line end
-  void Flush();
+  void Flush();  // hands on what is pending, held or not
   void SetLineFlush(bool on);
+  // Keeps everything written (but for an explicit Flush()) until Release(),
+  // so the first lines can still be sent elsewhere; Redirect() chooses the
+  // descriptor (a capturing console keeps capturing).
+  void Hold() { held_ = true; }
+  void Redirect(int fd);
+  void Release();
   bool lineFlush() const { return lineFlush_; }
 
  private:
@@ -36,6 +42,7 @@ class Console {
   std::string* capture_ = nullptr;
   std::string pending_;
   bool lineFlush_ = true;
+  bool held_ = false;
 };
 
 }  // namespace logvane

@@ -54,5 +54,24 @@ TEST(Console, CaptureKeepsOrder) {
   EXPECT_EQ(captured, "abc\n7");
 }
 
+TEST(Console, HeldLinesGoWhereTheyAreRedirected) {
+  int first[2], second[2];
+  ASSERT_EQ(pipe2(first, O_NONBLOCK), 0);
+  ASSERT_EQ(pipe2(second, O_NONBLOCK), 0);
+  {
+    Console console(first[1]);
+    console.Hold();
+    console.Line("banner");
+    console.Write("echo\n");
+    EXPECT_EQ(Pending(first[0]), "");
+    console.Redirect(second[1]);
+    console.Release();
+    console.Line("after");
+    EXPECT_EQ(Pending(second[0]), "banner\necho\nafter\n");
+    EXPECT_EQ(Pending(first[0]), "");
+  }
+  for (int fd : {first[0], first[1], second[0], second[1]}) ::close(fd);
+}
+
 }  // namespace
 }  // namespace logvane
