@@ -9,7 +9,7 @@
 #include <string>
 
 #include "config/parameter_file.h"
-#include "driver/usage.h"
+#include "common/version.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -109,8 +109,7 @@ TEST(ManPage, DocumentsEveryErrorWarningAndNote) {
 }
 
 TEST(ManPage, NamesTheProgramsVersion) {
-  std::string version(kVersionLine.substr(kVersionLine.rfind('v') + 1));
-  version.pop_back();  // the line end
+  std::string version(kVersion);
   std::string page = ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/doc/logvane.1");
   std::string title = page.substr(0, page.find('\n'));
   EXPECT_TRUE(title.starts_with(".TH LOGVANE 1 ")) << title;

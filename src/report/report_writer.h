@@ -9,14 +9,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_io.h"
+
 namespace logvane {
 
 class ReportWriter {
  public:
   // Creates (or truncates) the file; none when it cannot be created.
-  static std::unique_ptr<ReportWriter> Create(const std::string& path);
+  static std::unique_ptr<ReportWriter> Create(const std::string& path,
+                                              const FileCalls& calls = SystemFileCalls());
   // Writes to standard output, which stays open after Close().
-  static std::unique_ptr<ReportWriter> ForStandardOutput();
+  static std::unique_ptr<ReportWriter> ForStandardOutput(const FileCalls& calls = SystemFileCalls());
   // Gathers the report into `capture` (tests).
   explicit ReportWriter(std::string* capture);
   ~ReportWriter();
@@ -31,11 +34,12 @@ class ReportWriter {
   bool Close();
 
  private:
-  ReportWriter(int fd, bool owned);
+  ReportWriter(int fd, bool owned, const FileCalls& calls);
   void FlushPending();
 
   int fd_ = -1;
   bool owned_ = true;  // closed by Close()
+  const FileCalls* calls_ = nullptr;
   std::string* capture_ = nullptr;
   std::string pending_;
   bool failed_ = false;
