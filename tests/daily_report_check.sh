@@ -44,6 +44,12 @@ gzip -c yesterday > logs/access.log.1.gz
 run logs/access.log reports || fail "compressed rotation"
 check_report
 
+# dateext: the file is named after this morning's rotation.
+rm -rf reports logs/access.log.1.gz state/*
+gzip -c yesterday > "logs/access.log-$(date +%Y%m%d).gz"
+run logs/access.log reports || fail "dateext rotation"
+check_report
+
 # No rotated log: a message and a failure, no report.
 rm -rf reports
 if run logs/none.log reports 2> err.txt; then fail "ran without a rotated log"; fi
