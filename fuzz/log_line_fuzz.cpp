@@ -148,7 +148,7 @@ void FillCache(NameCache& cache) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::unique_ptr<RunState> state = [] {
+  static RunStatePtr state = [] {
     auto s = NewRunState();
     FillCache(s->cache);
     return s;

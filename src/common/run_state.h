@@ -5,7 +5,9 @@
 #define LOGVANE_COMMON_RUN_STATE_H_
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "config/report_labels.h"
 #include "config/run_settings.h"
@@ -23,18 +25,44 @@ struct RunCounters {
   bool readError = false;      // reading ended on an error, not at the end
 };
 
+// Made only by NewRunState. The tables are not constructed: they are used
+// as the zeroed memory they are made in (constructing them would write to
+// every slot, and so to every page, of some 24 MB).
 struct RunState {
+  RunState() {}
+  ~RunState() {}
+  RunState(const RunState&) = delete;
+  RunState& operator=(const RunState&) = delete;
+
   RunSettings settings;
   ReportLabels labels;
   RunCounters counters;
-  Tallies tallies;
-  NameCache cache;
+  union {
+    Tallies tallies;
+  };
+  union {
+    NameCache cache;
+  };
 };
 
+struct RunStateDeleter {
+  void operator()(RunState* state) const {
+    state->~RunState();
+    std::free(state);
+  }
+};
+
+using RunStatePtr = std::unique_ptr<RunState, RunStateDeleter>;
+
 // The tables are large fixed arrays: a run state lives on the heap, zeroed.
-inline std::unique_ptr<RunState> NewRunState() {
-  auto state = std::make_unique<RunState>();
-  return state;
+// The zeroes come from the system (calloc hands out fresh zero pages for a
+// block this large), so a page is only paid for when a run first writes to
+// it: a short log touches a few pages of each table, and the name cache
+// costs nothing under LOOKUP=N.
+inline RunStatePtr NewRunState() {
+  void* memory = std::calloc(1, sizeof(RunState));
+  if (memory == nullptr) throw std::bad_alloc();
+  return RunStatePtr(new (memory) RunState);
 }
 
 }  // namespace logvane

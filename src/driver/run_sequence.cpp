@@ -75,7 +75,7 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   }
 
   console.Write("[Quorvel Logvane (v1.7.8)]\n");
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
 
   if (!platform.startSockets()) {

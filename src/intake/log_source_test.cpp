@@ -97,7 +97,7 @@ TEST(LogSourceTest, FileChangedWhileItIsRead) {
     ChangedAfterFirstRead source(std::move(file), 50 * line.size(),
                                  [&] { c.change(path); });
     LogLineReader reader(source, 4 * kLinePieceWidth);
-    std::unique_ptr<RunState> state = NewRunState();
+    RunStatePtr state = NewRunState();
     std::string console;
     Console out(&console);
     ReadRecords(*state, reader, out, FakePlatform());

@@ -133,7 +133,7 @@ TEST(ReadRecordsCapacityTest, EveryTableFullThroughTheReadingPhase) {
     add(c.capacity - 1);
     add(c.capacity + 2);
 
-    std::unique_ptr<RunState> state = NewRunState();
+    RunStatePtr state = NewRunState();
     state->settings.robotsMode = "RPT";
     std::string captured;
     Console console(&captured);
@@ -188,7 +188,7 @@ TEST(ReadRecordsCapacityTest, UsersBeyondTheFullTable) {
   known.client = "U7";  // user u7, written in other case
   log += known.Text();
 
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   state->settings.robotsMode = "rpt";
   std::string captured;
   Console console(&captured);

@@ -31,7 +31,7 @@ std::string Line(const Entry& e) {
 }
 
 struct Outcome {
-  std::unique_ptr<RunState> state;
+  RunStatePtr state;
   std::string console;
   bool lineFlushAfter = false;
   const Tallies& tallies() const { return state->tallies; }

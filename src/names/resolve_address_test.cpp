@@ -68,7 +68,7 @@ class ResolveAddressTest : public ::testing::Test {
   }
   RunSettings& settings() { return state_->settings; }
 
-  std::unique_ptr<RunState> state_;
+  RunStatePtr state_;
   std::string output_;
   Console console_{&output_};
   Platform platform_;

@@ -45,7 +45,7 @@ TEST(WeekdayTest, CalendarDaysAndNormalisation) {
 }
 
 TEST(TimeSectionsTest, ActivityByDateRowsAndTotals) {
-  std::unique_ptr<RunState> state = ReportState();
+  RunStatePtr state = ReportState();
   SetDate(state->tallies.dates, 10, "16/Jan/1999", 5, 2500);
   SetDate(state->tallies.dates, 12, "17/Jan/1999", 4, 1499);
   EXPECT_EQ(Render(*state, WriteActivityByDate),
@@ -59,7 +59,7 @@ TEST(TimeSectionsTest, ActivityByDateRowsAndTotals) {
 }
 
 TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
-  std::unique_ptr<RunState> state = ReportState();
+  RunStatePtr state = ReportState();
   // 03/Jan/1999 was a Sunday; two full weeks, the busiest day a Wednesday.
   for (int d = 0; d < 14; ++d) {
     int64_t hits = (d % 7 == 3) ? 40 : 10 + d;
@@ -96,7 +96,7 @@ TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
 }
 
 TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
-  std::unique_ptr<RunState> state = ReportState();
+  RunStatePtr state = ReportState();
   state->tallies.weekdays.days[0].hits = 99;  // stale: cleared first
   SetDate(state->tallies.dates, 0, "07/Jan/1999", 3, 500);  // Thursday
   SetDate(state->tallies.dates, 1, "05/Foo/1999", 9);
@@ -112,7 +112,7 @@ TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
 }
 
 TEST(TimeSectionsTest, HourlyLoadSharesOfAllHours) {
-  std::unique_ptr<RunState> state = ReportState();
+  RunStatePtr state = ReportState();
   state->settings.barImageLocation = "http://img.example";
   SetHour(state->tallies.hours, 20, 8, 1, 40);
   SetHour(state->tallies.hours, 22, 9, 7, 2500);

@@ -38,7 +38,7 @@ class TopNationsTest : public ::testing::Test {
     return report;
   }
 
-  std::unique_ptr<RunState> state_;
+  RunStatePtr state_;
   std::string consoleText_;
   Console console_{&consoleText_};
 };

@@ -10,7 +10,7 @@ namespace logvane {
 namespace {
 
 struct Sorted {
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   std::string sink;
   Console console{&sink};
   Tallies& t() { return state->tallies; }

@@ -6,12 +6,20 @@ namespace logvane {
 
 namespace {
 
+// Only slots below the count in use are ever written, and the index only
+// once a key was added, so a table that is empty already (a fresh run
+// state's zero pages) is left untouched rather than written over.
+template <typename Entry>
+void ClearSlots(Entry* slots, size_t used) {
+  if (used != 0) std::memset(static_cast<void*>(slots), 0, used * sizeof(Entry));
+}
+
 template <typename Table>
 void ClearTable(Table& table) {
-  std::memset(static_cast<void*>(table.slots), 0, sizeof(table.slots));
+  ClearSlots(table.slots, table.used);
+  if (table.used != 0) table.index.Clear();
   table.used = 0;
   table.recent = 0;
-  table.index.Clear();
 }
 
 // A key written exactly as the last one counted is that one's entry: runs
@@ -103,12 +111,12 @@ int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code) {
 
 void ClearTallies(Tallies& tallies) {
   UserTable& users = tallies.users;
-  std::memset(static_cast<void*>(users.slots), 0, sizeof(users.slots));
+  ClearSlots(users.slots, users.userCount);
+  if (users.userCount != 0) users.index.Clear();
   users.userCount = 0;
   users.hasLastUser = false;
   users.lastUserKey.clear();
   users.lastUserSlot = 0;
-  users.index.Clear();
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);
   ClearTable(tallies.pages);

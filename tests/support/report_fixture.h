@@ -11,8 +11,8 @@
 
 namespace logvane::testing {
 
-inline std::unique_ptr<RunState> ReportState() {
-  std::unique_ptr<RunState> state = NewRunState();
+inline RunStatePtr ReportState() {
+  RunStatePtr state = NewRunState();
   state->settings.hostName = "testhost";
   return state;
 }
