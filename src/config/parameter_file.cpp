@@ -231,6 +231,15 @@ bool Reader::Apply(const Line& line) {
     EchoNumber("ADJ WIDTH: ", n);
     return true;
   }
+  if (Matches(text, "THREADS")) {
+    if (!hasValue) return true;
+    int32_t n = number();
+    if (n < 0) n = 0;
+    if (n > kMostReadingThreads) n = kMostReadingThreads;
+    s_.readingThreads = n;
+    EchoNumber("Threads: ", n);
+    return true;
+  }
   if (Matches(text, "DNSTHREADS")) {
     if (!hasValue) return true;
     int32_t n = number();

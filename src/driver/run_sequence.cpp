@@ -152,7 +152,10 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
 
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
-  ReadRecords(*state, reader, console, platform);
+  ReadingPlan plan;
+  plan.threads = settings.readingThreads != 0 ? settings.readingThreads : SystemOnlineCores();
+  plan.blockLines = env.readBlockLines;
+  ReadRecords(*state, reader, console, platform, plan);
   SortTallies(*state, console);
   if (!LookupsOff(settings)) {
     console.Write("translating names...\n\n\n");
