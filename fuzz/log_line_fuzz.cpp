@@ -15,7 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/run_state.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -261,7 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
     LogLineReader reader(source, choices.blockSize);
-    ReadRecords(*state, reader, out, platform);
+    ReadRecords(state->settings, state->tallies, state->counters, reader, out, platform);
   }
   {
     // The same log through the threaded phase, in blocks of a few lines so
@@ -279,7 +280,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadingPlan plan;
     plan.threads = 2 + (control[4] & 3);
     plan.blockLines = 1 + (control[4] >> 2 & 7);
-    ReadRecords(*threaded, reader, threadedOut, platform, plan);
+    ReadRecords(threaded->settings, threaded->tallies, threaded->counters, reader, threadedOut,
+                platform, plan);
     Check(threadedConsole == console, "threaded reading writes the same console");
     Check(SameReading(*state, *threaded), "threaded reading counts the same");
   }
@@ -324,7 +326,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   size_t sortingFrom = console.size();
-  SortTallies(*state, out);
+  SortTallies(state->settings, state->counters, state->tallies, out);
   Check(console.substr(sortingFrom) == "sorting...\n\n\n", "sorting line");
   auto hits = [](const auto& e) { return e.hits; };
   if (s.showUsers) CheckOrder(t.users.slots, t.users.userCount, hits, false);
@@ -339,10 +341,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (!LookupsOff(s)) {
     size_t cached = state->cache.usedCount;
-    TranslateUserNames(*state, out, platform);
+    TranslateUserNames(state->settings, state->tallies.users, state->cache, out, platform);
     Check(state->cache.usedCount == cached, "cache-only mode adds nothing");
   }
 
+  DeriveReportTotals(state->settings, state->tallies);
   std::string html;
   ReportWriter writer(&html);
   WriteReport(*state, writer, platform);

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "config/run_settings.h"
 #include "platform/byte_input.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
@@ -23,6 +25,10 @@ struct RunEnvironment {
   size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
                               // 0 for the default, small in tests
 };
+
+// Derives the totals that the report reads from whole tables: the weekday
+// averages and the nation tally, each when its section is written.
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

@@ -1,9 +1,11 @@
 #include "intake/block_pipeline.h"
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -17,10 +19,24 @@ namespace {
 // frees it for the reader again.
 enum class BlockState { kFree, kFilled, kClaimed, kPrepared };
 
+// Block memory comes from malloc, not written when it is set aside: the
+// parts a short log never reaches cost no pages. A prepared line is plain
+// data that PrepareLine fills whole.
+struct FreeMemory {
+  void operator()(void* p) const { std::free(p); }
+};
+
+template <typename T>
+std::unique_ptr<T[], FreeMemory> Uninitialised(size_t count) {
+  void* p = std::malloc(count * sizeof(T));
+  if (p == nullptr) throw std::bad_alloc();
+  return std::unique_ptr<T[], FreeMemory>(static_cast<T*>(p));
+}
+
 struct Block {
-  std::unique_ptr<char[]> bytes;
-  std::unique_ptr<uint32_t[]> ends;  // end of each piece in `bytes`
-  std::unique_ptr<PreparedLine[]> lines;
+  std::unique_ptr<char[], FreeMemory> bytes;
+  std::unique_ptr<uint32_t[], FreeMemory> ends;  // end of each piece in `bytes`
+  std::unique_ptr<PreparedLine[], FreeMemory> lines;
   size_t count = 0;
   bool last = false;  // reading ended after this block's pieces
   ReadStatus endStatus = ReadStatus::kEndOfFile;
@@ -29,23 +45,29 @@ struct Block {
 
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const RunSettings& settings, size_t ringSize,
+  Pipeline(LogLineReader& reader, const LineFormat& format, size_t ringSize,
            size_t blockLines)
       : reader_(reader),
-        settings_(settings),
+        format_(format),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines)),
         ring_(ringSize) {
     for (Block& b : ring_) {
-      b.bytes.reset(new char[blockBytes_]);
-      b.ends.reset(new uint32_t[blockLines_]);
-      b.lines.reset(new PreparedLine[blockLines_]);
+      b.bytes = Uninitialised<char>(blockBytes_);
+      b.ends = Uninitialised<uint32_t>(blockLines_);
+      b.lines = Uninitialised<PreparedLine>(blockLines_);
     }
   }
 
-  void ReadAll();
+  // Fills block 0 on the calling thread; true when it holds the whole log.
+  bool ReadFirst();
+  // Fills the blocks after the first until the log ends.
+  void ReadRest();
   void PrepareBlocks();
   ReadStatus RouteAll(LineRouter& router);
+  // Everything on the calling thread, one block at a time, from the first
+  // (filled already).
+  ReadStatus RouteAlone(LineRouter& router);
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
@@ -54,9 +76,10 @@ class Pipeline {
   Block& ClaimNext();
   void Prepare(Block& b);
   void Fill(Block& b);
+  static void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
-  const RunSettings& settings_;
+  const LineFormat& format_;
   const size_t blockLines_;
   const size_t blockBytes_;
   std::vector<Block> ring_;
@@ -103,8 +126,16 @@ void Pipeline::Fill(Block& b) {
   b.count = count;
 }
 
-void Pipeline::ReadAll() {
-  for (uint64_t number = 0;; ++number) {
+bool Pipeline::ReadFirst() {
+  Block& b = ring_[0];
+  Fill(b);
+  std::lock_guard<std::mutex> lock(mutex_);
+  b.state = BlockState::kFilled;
+  return b.last;
+}
+
+void Pipeline::ReadRest() {
+  for (uint64_t number = 1;; ++number) {
     Block& b = ring_[number % ring_.size()];
     {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -133,7 +164,7 @@ void Pipeline::Prepare(Block& b) {
   size_t begin = 0;
   for (size_t i = 0; i < b.count; ++i) {
     size_t end = b.ends[i];
-    PrepareLine(settings_, std::string_view(bytes + begin, end - begin), b.lines[i]);
+    PrepareLine(format_, std::string_view(bytes + begin, end - begin), b.lines[i]);
     begin = end;
   }
 }
@@ -159,11 +190,32 @@ void Pipeline::PrepareBlocks() {
   }
 }
 
-ReadStatus Pipeline::RouteAll(LineRouter& router) {
+void Pipeline::RouteBlock(Block& b, LineRouter& router) {
   // How far ahead of routing the memory is asked for a line's buckets, and
   // then for its entries.
   constexpr size_t kBucketsAhead = 6;
   constexpr size_t kEntriesAhead = 3;
+  PreparedLine* lines = b.lines.get();
+  size_t count = b.count;
+  for (size_t i = 0; i < count && i < kBucketsAhead; ++i) router.PrefetchBuckets(lines[i]);
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kBucketsAhead < count) router.PrefetchBuckets(lines[i + kBucketsAhead]);
+    if (i + kEntriesAhead < count) router.PrefetchEntries(lines[i + kEntriesAhead]);
+    router.Route(lines[i]);
+  }
+}
+
+ReadStatus Pipeline::RouteAlone(LineRouter& router) {
+  Block& b = ring_[0];
+  for (;;) {
+    Prepare(b);
+    RouteBlock(b, router);
+    if (b.last) return b.endStatus;
+    Fill(b);
+  }
+}
+
+ReadStatus Pipeline::RouteAll(LineRouter& router) {
   for (uint64_t number = 0;; ++number) {
     Block& b = ring_[number % ring_.size()];
     bool prepareHere = false;
@@ -182,14 +234,7 @@ ReadStatus Pipeline::RouteAll(LineRouter& router) {
       if (b.last) changed_.notify_all();
       Prepare(b);
     }
-    PreparedLine* lines = b.lines.get();
-    size_t count = b.count;
-    for (size_t i = 0; i < count && i < kBucketsAhead; ++i) router.PrefetchBuckets(lines[i]);
-    for (size_t i = 0; i < count; ++i) {
-      if (i + kBucketsAhead < count) router.PrefetchBuckets(lines[i + kBucketsAhead]);
-      if (i + kEntriesAhead < count) router.PrefetchEntries(lines[i + kEntriesAhead]);
-      router.Route(lines[i]);
-    }
+    RouteBlock(b, router);
     bool last = b.last;
     ReadStatus status = b.endStatus;
     {
@@ -211,19 +256,20 @@ void Pipeline::Stop() {
 
 }  // namespace
 
-ReadStatus RouteInBlocks(LogLineReader& reader, const RunSettings& settings, LineRouter& router,
-                         int32_t workers, size_t blockLines, bool* started) {
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineFormat& format, LineRouter& router,
+                         int32_t workers, size_t blockLines) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, settings, 2 * static_cast<size_t>(workers) + 2, blockLines);
+  Pipeline pipeline(reader, format, 2 * static_cast<size_t>(workers) + 2, blockLines);
+  // A log that fits one block is not worth a thread: the router prepares
+  // and routes it here.
+  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router);
   std::thread readerThread;
   try {
-    readerThread = std::thread([&pipeline] { pipeline.ReadAll(); });
+    readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
   } catch (const std::system_error&) {
-    *started = false;
-    return ReadStatus::kEndOfFile;
+    return pipeline.RouteAlone(router);
   }
-  *started = true;
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
   std::vector<std::thread> workerThreads;

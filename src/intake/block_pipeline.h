@@ -35,10 +35,10 @@ inline constexpr size_t BlockBytes(size_t blockLines) {
 
 // Routes every piece of `reader` through `router`, lines prepared by
 // `workers` threads (at least 1). Returns how reading ended (end of file or
-// read error). False in `*started` when no thread could be started; then
-// nothing was read, and the caller reads sequentially.
-ReadStatus RouteInBlocks(LogLineReader& reader, const RunSettings& settings, LineRouter& router,
-                         int32_t workers, size_t blockLines, bool* started);
+// read error). A log that fits in one block, or a machine that will not
+// start a thread, is read and routed on the calling thread alone.
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineFormat& format, LineRouter& router,
+                         int32_t workers, size_t blockLines);
 
 }  // namespace logvane
 

@@ -63,77 +63,68 @@ std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char*
   return std::string_view(p, static_cast<size_t>(end - p));
 }
 
+// The record's user and page keys, once the line got as far as each.
+bool HasUser(const LogRecord& r) {
+  return r.bracketFault == LineFault::kNone && r.selected && r.hasClientAddress;
+}
+bool HasPage(const LogRecord& r) {
+  return r.bracketFault == LineFault::kNone && r.selected && r.hourFault == LineFault::kNone &&
+         r.pageFault == LineFault::kNone;
+}
+
 }  // namespace
 
-LineRouter::LineRouter(RunState& state, Console& console)
-    : settings_(state.settings),
-      tallies_(state.tallies),
-      counters_(state.counters),
+LineFormat LineFormatOf(const RunSettings& settings) {
+  LineFormat format;
+  format.selectOn = settings.selectOn;
+  format.selectText = settings.selectText;
+  format.userFromField2 = settings.userFromField2;
+  format.proxyMode = settings.proxyMode;
+  format.fullPageDetails = settings.fullPageDetails;
+  return format;
+}
+
+LineRouter::LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+                       Console& console)
+    : settings_(settings),
+      tallies_(tallies),
+      counters_(counters),
       console_(console),
       robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {}
 
-void PrepareLine(const RunSettings& settings, std::string_view line, PreparedLine& p) {
-  LogRecord& r = p.record;
-  BeginRecord(r, line);
-  p.hasClient = false;
-  p.hourFault = p.pageFault = LineFault::kNone;
-  p.bracketFault = FindBracket(r);
-  if (p.bracketFault != LineFault::kNone) return;
-  FindByteCount(r);
-  p.selected = true;
-  if (settings.selectOn) {
-    FindRequestText(r);
-    p.selected = r.requestText.view().find(settings.selectText) != std::string_view::npos;
-    if (!p.selected) return;
-  }
-  p.hasClient = FindClientAddress(r);
-  if (p.hasClient) {
-    FindUserName(r, settings.userFromField2);
-    p.user = HashKey(r.userName);
-  }
-  FindDate(r);
-  p.hourFault = FindHour(r);
-  if (p.hourFault != LineFault::kNone) return;
-  p.pageFault = FindPage(r, settings.proxyMode, settings.fullPageDetails);
-  if (p.pageFault != LineFault::kNone) return;
-  p.page = HashKey(r.page.view());
-  FindDirectory(r);
-  FindStatusCode(r);
-  if (r.statusCode != 0) FindExtras(r);
+void PrepareLine(const LineFormat& format, std::string_view line, PreparedLine& p) {
+  const LogRecord& r = p.record;
+  ParseLogLine(line, format, p.record);
+  if (HasUser(r)) p.user = HashKey(r.userName);
+  if (HasPage(r)) p.page = HashKey(r.page.view());
 }
 
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
-  if (p.bracketFault != LineFault::kNone || !p.selected) return;
-  if (p.hasClient) PrefetchBucket(tallies_.users, p.user);
-  if (p.hourFault == LineFault::kNone && p.pageFault == LineFault::kNone) {
-    PrefetchBucket(tallies_.pages, p.page);
-  }
+  if (HasUser(p.record)) PrefetchBucket(tallies_.users, p.user);
+  if (HasPage(p.record)) PrefetchBucket(tallies_.pages, p.page);
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
-  if (p.bracketFault != LineFault::kNone || !p.selected) return;
-  if (p.hasClient) PrefetchEntry(tallies_.users, p.user);
-  if (p.hourFault == LineFault::kNone && p.pageFault == LineFault::kNone) {
-    PrefetchEntry(tallies_.pages, p.page);
-  }
+  if (HasUser(p.record)) PrefetchEntry(tallies_.users, p.user);
+  if (HasPage(p.record)) PrefetchEntry(tallies_.pages, p.page);
 }
 
 void LineRouter::Route(PreparedLine& p) {
   LogRecord& r = p.record;
   std::string_view line = r.line;
 
-  if (p.bracketFault != LineFault::kNone) {
-    ReportLineFault(p.bracketFault, line, console_);
+  if (r.bracketFault != LineFault::kNone) {
+    ReportLineFault(r.bracketFault, line, console_);
     Count();
     return;
   }
-  if (!p.selected) {
+  if (!r.selected) {
     Count();
     return;
   }
 
   bool userCounted = false;
-  if (p.hasClient) {
+  if (r.hasClientAddress) {
     if (BeginsWithAnyFolded(r.clientAddress, settings_.excludedAddresses)) return;
     userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
     // A new user begins a new page request; a name that is the start of the
@@ -145,8 +136,8 @@ void LineRouter::Route(PreparedLine& p) {
 
   TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
 
-  if (p.hourFault != LineFault::kNone) {
-    ReportLineFault(p.hourFault, line, console_);
+  if (r.hourFault != LineFault::kNone) {
+    ReportLineFault(r.hourFault, line, console_);
     return;
   }
   char hourBuffer[24];
@@ -154,8 +145,8 @@ void LineRouter::Route(PreparedLine& p) {
             ShiftedHourKey(r.hourText, settings_.hourOffset, hourBuffer, sizeof(hourBuffer)),
             r.byteCount, console_);
 
-  if (p.pageFault != LineFault::kNone) {
-    ReportLineFault(p.pageFault, line, console_);
+  if (r.pageFault != LineFault::kNone) {
+    ReportLineFault(r.pageFault, line, console_);
     return;
   }
   const HashedKey& page = p.page;

@@ -1,46 +1,51 @@
 // One log line on its way into the tallies, in two steps: PrepareLine finds
-// its fields and every decision that depends on the line and the settings
-// alone; LineRouter::Route feeds the tallies in their fixed order and writes
-// the line's console text. Preparing has no effects, so lines may be
-// prepared ahead of routing, on any thread; routing happens in log order.
+// its fields (through the one parse entry, ParseLogLine) and hashes its
+// user and page keys; LineRouter::Route feeds the tallies in their fixed
+// order and writes the line's console text. Preparing reads nothing but the
+// line and the format, so lines may be prepared ahead of routing, on any
+// thread; routing happens in log order.
 #ifndef LOGVANE_INTAKE_LINE_ROUTER_H_
 #define LOGVANE_INTAKE_LINE_ROUTER_H_
 
 #include <string_view>
 
-#include "common/run_state.h"
+#include "config/run_settings.h"
 #include "intake/log_parser.h"
 #include "platform/console.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
-// One line with every field it can give. Its texts are views into the line
-// or into the record's own stores, so it lives in place while it is used.
+// One line with every field it can give, and the hashed keys of its user
+// and page. Its texts are views into the line or into the record's own
+// stores, so it stays in place while it is used.
 struct PreparedLine {
   LogRecord record;
-  LineFault bracketFault;
-  bool selected;
-  bool hasClient;
   HashedKey user;
-  LineFault hourFault;
-  LineFault pageFault;
   HashedKey page;
 };
 
-// Fills `p` for `line`; reads nothing but the line and the settings. The
-// line must stay in place as long as `p` is used.
-void PrepareLine(const RunSettings& settings, std::string_view line, PreparedLine& p);
+// What the parser takes from the settings.
+LineFormat LineFormatOf(const RunSettings& settings);
 
+// Fills `p` for `line`. The line must stay in place as long as `p` is used.
+void PrepareLine(const LineFormat& format, std::string_view line, PreparedLine& p);
+
+// Feeds the tallies and counters: settings read once for the whole phase,
+// the tallies, the counters and the console.
 class LineRouter {
  public:
-  LineRouter(RunState& state, Console& console);
+  LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+             Console& console);
 
-  // Hints for the memory: the index buckets of the prepared line's keys,
-  // then, once those have had time to arrive, their entries.
+  // Hints for the memory: the index buckets of a prepared line's keys, which
+  // in a large log are seldom in the cache, then, once those have had time
+  // to arrive, the entries they name.
   void PrefetchBuckets(const PreparedLine& p) const;
   void PrefetchEntries(const PreparedLine& p) const;
 
-  // Feeds the tallies and counters with `p` and writes its console lines.
+  // Counts `p` in its fixed order and writes its console lines.
   void Route(PreparedLine& p);
 
  private:

@@ -13,21 +13,21 @@ namespace {
 // Each line prepared and routed in turn. The reader keeps a piece valid
 // through the following call, so one line can be prepared while the one
 // before it waits to be routed.
-ReadStatus RouteInTurn(LogLineReader& reader, const RunSettings& settings, LineRouter& router) {
+ReadStatus RouteInTurn(LogLineReader& reader, const LineFormat& format, LineRouter& router) {
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];
   std::string_view piece;
   ReadStatus status = reader.ReadLogLine(&piece);
   if (status == ReadStatus::kLine) {
-    PrepareLine(settings, piece, *current);
+    PrepareLine(format, piece, *current);
     router.PrefetchBuckets(*current);
   }
   while (status == ReadStatus::kLine) {
     router.PrefetchEntries(*current);
     status = reader.ReadLogLine(&piece);
     if (status == ReadStatus::kLine) {
-      PrepareLine(settings, piece, *next);
+      PrepareLine(format, piece, *next);
       router.PrefetchBuckets(*next);
     }
     router.Route(*current);
@@ -38,31 +38,29 @@ ReadStatus RouteInTurn(LogLineReader& reader, const RunSettings& settings, LineR
 
 }  // namespace
 
-void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan) {
+void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+                 LogLineReader& reader, Console& console, const Platform& platform,
+                 const ReadingPlan& plan) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(platform.localTimeText());
   console.Write("\n");
-  ClearTallies(state.tallies);
+  ClearTallies(tallies);
 
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
-  LineRouter router(state, console);
-  ReadStatus status = ReadStatus::kEndOfFile;
-  bool parallel = false;
-  if (plan.threads > 1) {
-    status = RouteInBlocks(reader, state.settings, router, plan.threads - 1, plan.blockLines,
-                           &parallel);
-  }
-  if (!parallel) status = RouteInTurn(reader, state.settings, router);
+  LineRouter router(settings, tallies, counters, console);
+  const LineFormat format = LineFormatOf(settings);
+  ReadStatus status = plan.threads > 1 ? RouteInBlocks(reader, format, router, plan.threads - 1,
+                                                       plan.blockLines)
+                                        : RouteInTurn(reader, format, router);
 
-  state.counters.readError = status == ReadStatus::kReadError;
-  console.Line(state.counters.readError ? "Error reading file..." : "End of file...");
+  counters.readError = status == ReadStatus::kReadError;
+  console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
-  console.WriteNumber(state.counters.processedCount);
+  console.WriteNumber(counters.processedCount);
   console.Write(" records.\n");
   console.SetLineFlush(lineFlush);
   console.Flush();
