@@ -45,10 +45,10 @@ struct Block {
 
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const LineFormat& format, size_t ringSize,
+  Pipeline(LogLineReader& reader, const LineRules& rules, size_t ringSize,
            size_t blockLines)
       : reader_(reader),
-        format_(format),
+        rules_(rules),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines)),
         ring_(ringSize) {
@@ -79,7 +79,7 @@ class Pipeline {
   static void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
-  const LineFormat& format_;
+  const LineRules& rules_;
   const size_t blockLines_;
   const size_t blockBytes_;
   std::vector<Block> ring_;
@@ -164,7 +164,7 @@ void Pipeline::Prepare(Block& b) {
   size_t begin = 0;
   for (size_t i = 0; i < b.count; ++i) {
     size_t end = b.ends[i];
-    PrepareLine(format_, std::string_view(bytes + begin, end - begin), b.lines[i]);
+    PrepareLine(rules_, std::string_view(bytes + begin, end - begin), b.lines[i]);
     begin = end;
   }
 }
@@ -256,11 +256,11 @@ void Pipeline::Stop() {
 
 }  // namespace
 
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineFormat& format, LineRouter& router,
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRouter& router,
                          int32_t workers, size_t blockLines) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, format, 2 * static_cast<size_t>(workers) + 2, blockLines);
+  Pipeline pipeline(reader, rules, 2 * static_cast<size_t>(workers) + 2, blockLines);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router);

@@ -37,7 +37,7 @@ inline constexpr size_t BlockBytes(size_t blockLines) {
 // `workers` threads (at least 1). Returns how reading ended (end of file or
 // read error). A log that fits in one block, or a machine that will not
 // start a thread, is read and routed on the calling thread alone.
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineFormat& format, LineRouter& router,
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRouter& router,
                          int32_t workers, size_t blockLines);
 
 }  // namespace logvane

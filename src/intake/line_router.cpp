@@ -74,29 +74,43 @@ bool HasPage(const LogRecord& r) {
 
 }  // namespace
 
-LineFormat LineFormatOf(const RunSettings& settings) {
-  LineFormat format;
-  format.selectOn = settings.selectOn;
-  format.selectText = settings.selectText;
-  format.userFromField2 = settings.userFromField2;
-  format.proxyMode = settings.proxyMode;
-  format.fullPageDetails = settings.fullPageDetails;
-  return format;
+LineRules::LineRules(const RunSettings& s)
+    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")) {
+  format.selectOn = s.selectOn;
+  format.selectText = s.selectText;
+  format.userFromField2 = s.userFromField2;
+  format.proxyMode = s.proxyMode;
+  format.fullPageDetails = s.fullPageDetails;
 }
 
-LineRouter::LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                       Console& console)
-    : settings_(settings),
-      tallies_(tallies),
-      counters_(counters),
-      console_(console),
-      robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {}
+LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
+    : tallies_(tallies), counters_(counters), console_(console) {}
 
-void PrepareLine(const LineFormat& format, std::string_view line, PreparedLine& p) {
+void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p) {
+  const RunSettings& settings = rules.settings;
   const LogRecord& r = p.record;
-  ParseLogLine(line, format, p.record);
-  if (HasUser(r)) p.user = HashKey(r.userName);
-  if (HasPage(r)) p.page = HashKey(r.page.view());
+  ParseLogLine(line, rules.format, p.record);
+  if (r.bracketFault != LineFault::kNone || !r.selected) return;
+  if (r.hasClientAddress) {
+    p.addressExcluded = BeginsWithAnyFolded(r.clientAddress, settings.excludedAddresses);
+    p.user = HashKey(r.userName);
+  }
+  if (r.hourFault != LineFault::kNone) return;
+  p.hourKey = ShiftedHourKey(r.hourText, settings.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
+  if (r.pageFault != LineFault::kNone) return;
+  p.page = HashKey(r.page.view());
+  p.pageExcluded = ContainsAny(p.page.text, settings.excludedTypes);
+  p.robotsPage = rules.robotsOn && StartsWithFolded(p.page.text, "/robots");
+  p.directory = HashKey(r.directory);
+  if (r.statusCode == 0) return;
+  if (r.hasExtra1) {
+    p.extra1Excluded = ContainsAny(r.extra1, settings.excludedExtra1);
+    p.extra1 = HashKey(r.extra1);
+  }
+  if (r.hasExtra2) {
+    p.extra2Excluded = ContainsAny(r.extra2, settings.excludedExtra2);
+    p.extra2 = HashKey(r.extra2);
+  }
 }
 
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
@@ -125,7 +139,7 @@ void LineRouter::Route(PreparedLine& p) {
 
   bool userCounted = false;
   if (r.hasClientAddress) {
-    if (BeginsWithAnyFolded(r.clientAddress, settings_.excludedAddresses)) return;
+    if (p.addressExcluded) return;
     userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
     // A new user begins a new page request; a name that is the start of the
     // previous one counts as the same user.
@@ -140,33 +154,30 @@ void LineRouter::Route(PreparedLine& p) {
     ReportLineFault(r.hourFault, line, console_);
     return;
   }
-  char hourBuffer[24];
-  TallyHour(tallies_.hours,
-            ShiftedHourKey(r.hourText, settings_.hourOffset, hourBuffer, sizeof(hourBuffer)),
-            r.byteCount, console_);
+  TallyHour(tallies_.hours, p.hourKey, r.byteCount, console_);
 
   if (r.pageFault != LineFault::kNone) {
     ReportLineFault(r.pageFault, line, console_);
     return;
   }
   const HashedKey& page = p.page;
-  if (!ContainsAny(page.text, settings_.excludedTypes)) TallyPage(tallies_.pages, page, console_);
+  if (!p.pageExcluded) TallyPage(tallies_.pages, page, console_);
 
-  if (robotsOn_ && userCounted && StartsWithFolded(page.text, "/robots")) {
+  if (p.robotsPage && userCounted) {
     tallies_.users.slots[tallies_.users.lastUserSlot].isRobot = 1;
   }
 
-  TallyDirectory(tallies_.directories, r.directory, console_);
+  TallyDirectory(tallies_.directories, p.directory, console_);
 
   if (r.statusCode != 0) {
     CountResponseCode(tallies_.codes, r.statusCode);
     if (r.statusCode == 404) TallyNotFound(tallies_.notFound, page, console_);
-    if (r.hasExtra1 && !ContainsAny(r.extra1, settings_.excludedExtra1)) {
-      TallyExtra1(tallies_.extra1, r.extra1, console_);
+    if (r.hasExtra1 && !p.extra1Excluded) {
+      TallyExtra1(tallies_.extra1, p.extra1, console_);
       counters_.hasExtra1 = true;
     }
-    if (r.hasExtra2 && !ContainsAny(r.extra2, settings_.excludedExtra2)) {
-      TallyExtra2(tallies_.extra2, r.extra2, console_);
+    if (r.hasExtra2 && !p.extra2Excluded) {
+      TallyExtra2(tallies_.extra2, p.extra2, console_);
       counters_.hasExtra2 = true;
     }
   }

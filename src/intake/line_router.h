@@ -17,27 +17,43 @@
 
 namespace logvane {
 
-// One line with every field it can give, and the hashed keys of its user
-// and page. Its texts are views into the line or into the record's own
-// stores, so it stays in place while it is used.
+// One line with every field it can give, its keys hashed, and every
+// routing decision that depends on the line and the settings alone (the
+// exclusions, the robots page, the shifted hour). Its texts are views into
+// the line or into its own stores, so it stays in place while it is used.
+// Fields are set only as far as the line got.
 struct PreparedLine {
   LogRecord record;
   HashedKey user;
   HashedKey page;
+  HashedKey directory;
+  HashedKey extra1;
+  HashedKey extra2;
+  bool addressExcluded;
+  bool pageExcluded;
+  bool robotsPage;
+  bool extra1Excluded;
+  bool extra2Excluded;
+  std::string_view hourKey;  // in hourBuffer
+  char hourBuffer[24];
 };
 
-// What the parser takes from the settings.
-LineFormat LineFormatOf(const RunSettings& settings);
+// What preparing a line reads: the parser's part of the settings, and the
+// settings themselves for the exclusions, robots and the hour offset.
+struct LineRules {
+  explicit LineRules(const RunSettings& settings);
+  const RunSettings& settings;
+  LineFormat format;
+  bool robotsOn;
+};
 
 // Fills `p` for `line`. The line must stay in place as long as `p` is used.
-void PrepareLine(const LineFormat& format, std::string_view line, PreparedLine& p);
+void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p);
 
-// Feeds the tallies and counters: settings read once for the whole phase,
-// the tallies, the counters and the console.
+// Feeds the tallies and counters in log order, writing the console lines.
 class LineRouter {
  public:
-  LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-             Console& console);
+  LineRouter(Tallies& tallies, RunCounters& counters, Console& console);
 
   // Hints for the memory: the index buckets of a prepared line's keys, which
   // in a large log are seldom in the cache, then, once those have had time
@@ -51,11 +67,9 @@ class LineRouter {
  private:
   void Count() { ++counters_.processedCount; }
 
-  const RunSettings& settings_;
   Tallies& tallies_;
   RunCounters& counters_;
   Console& console_;
-  const bool robotsOn_;
 };
 
 }  // namespace logvane

@@ -13,21 +13,21 @@ namespace {
 // Each line prepared and routed in turn. The reader keeps a piece valid
 // through the following call, so one line can be prepared while the one
 // before it waits to be routed.
-ReadStatus RouteInTurn(LogLineReader& reader, const LineFormat& format, LineRouter& router) {
+ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter& router) {
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];
   std::string_view piece;
   ReadStatus status = reader.ReadLogLine(&piece);
   if (status == ReadStatus::kLine) {
-    PrepareLine(format, piece, *current);
+    PrepareLine(rules, piece, *current);
     router.PrefetchBuckets(*current);
   }
   while (status == ReadStatus::kLine) {
     router.PrefetchEntries(*current);
     status = reader.ReadLogLine(&piece);
     if (status == ReadStatus::kLine) {
-      PrepareLine(format, piece, *next);
+      PrepareLine(rules, piece, *next);
       router.PrefetchBuckets(*next);
     }
     router.Route(*current);
@@ -51,11 +51,11 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
-  LineRouter router(settings, tallies, counters, console);
-  const LineFormat format = LineFormatOf(settings);
-  ReadStatus status = plan.threads > 1 ? RouteInBlocks(reader, format, router, plan.threads - 1,
+  LineRouter router(tallies, counters, console);
+  const LineRules rules(settings);
+  ReadStatus status = plan.threads > 1 ? RouteInBlocks(reader, rules, router, plan.threads - 1,
                                                        plan.blockLines)
-                                        : RouteInTurn(reader, format, router);
+                                        : RouteInTurn(reader, rules, router);
 
   counters.readError = status == ReadStatus::kReadError;
   console.Line(counters.readError ? "Error reading file..." : "End of file...");

@@ -240,6 +240,11 @@ void TallyDirectory(DirectoryTable& directories, std::string_view directory, Con
   CountKey(directories, directory, full, console);
 }
 
+void TallyDirectory(DirectoryTable& directories, const HashedKey& directory, Console& console) {
+  static const std::string full = MoreThanText(kDirectoryCapacity, " unique directories");
+  CountKey(directories, directory, full, console);
+}
+
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
   CountKey(notFound, page, kNotFoundFull, console);
 }
@@ -253,7 +258,17 @@ void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {
   CountKey(extra1, text, full, console);
 }
 
+void TallyExtra1(Extra1Table& extra1, const HashedKey& text, Console& console) {
+  static const std::string full = MoreThanText(kExtra1Capacity, " unique extra(1) entries.");
+  CountKey(extra1, text, full, console);
+}
+
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
+  static const std::string full = MoreThanText(kExtra2Capacity, " unique extra(2) entries.");
+  CountKey(extra2, text, full, console);
+}
+
+void TallyExtra2(Extra2Table& extra2, const HashedKey& text, Console& console) {
   static const std::string full = MoreThanText(kExtra2Capacity, " unique extra(2) entries.");
   CountKey(extra2, text, full, console);
 }
