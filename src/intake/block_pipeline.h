@@ -2,8 +2,8 @@
 //
 // A reader thread cuts the log into blocks of whole pieces (exactly the
 // pieces that ReadLogLine gives, copied), workers prepare the lines of a
-// block (PrepareLine: every field and every decision that depends on the
-// line alone), and the calling thread routes the prepared lines block after
+// block (PrepareLine: every field, hashed keys, and every decision that
+// depends on the line and the settings alone), and the calling thread routes the prepared lines block after
 // block, in log order, through the one LineRouter. Everything that depends
 // on the tallies, the counters or the lines before — first-seen order,
 // capacity messages, the previous-user rule, robots marking, byte sums,
@@ -12,7 +12,8 @@
 //
 // Memory is fixed when the phase starts: a ring of 2 blocks per worker plus
 // 2, each with room for `blockLines` prepared lines and their bytes (see
-// BlockBytes). Nothing is allocated per line.
+// BlockBytes): 1.8 MiB a block by default, 3.6 MiB a worker. Nothing is
+// allocated per line.
 #ifndef LOGVANE_INTAKE_BLOCK_PIPELINE_H_
 #define LOGVANE_INTAKE_BLOCK_PIPELINE_H_
 
