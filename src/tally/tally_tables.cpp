@@ -236,8 +236,7 @@ void TallyDirectory(DirectoryTable& directories, std::string_view directory, Con
 }
 
 void TallyDirectory(DirectoryTable& directories, const HashedKey& directory, Console& console) {
-  static const std::string full = MoreThanText(kDirectoryCapacity, " unique directories");
-  CountKey(directories, directory, full, console);
+  CountKey(directories, directory, kDirectoriesFull.view(), console);
 }
 
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
@@ -253,8 +252,7 @@ void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {
 }
 
 void TallyExtra1(Extra1Table& extra1, const HashedKey& text, Console& console) {
-  static const std::string full = MoreThanText(kExtra1Capacity, " unique extra(1) entries.");
-  CountKey(extra1, text, full, console);
+  CountKey(extra1, text, kExtra1Full.view(), console);
 }
 
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
@@ -262,8 +260,7 @@ void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
 }
 
 void TallyExtra2(Extra2Table& extra2, const HashedKey& text, Console& console) {
-  static const std::string full = MoreThanText(kExtra2Capacity, " unique extra(2) entries.");
-  CountKey(extra2, text, full, console);
+  CountKey(extra2, text, kExtra2Full.view(), console);
 }
 
 }  // namespace logvane
