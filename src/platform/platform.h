@@ -43,6 +43,9 @@ void LowerSystemPriority();
 // Whether standard output is a terminal (rather than a file or a pipe).
 bool StandardOutputIsTerminal();
 
+// Processors online now, at least 1.
+int32_t SystemOnlineCores();
+
 std::string SystemLocalTimeText();
 int64_t SystemNowSeconds();
 
