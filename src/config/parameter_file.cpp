@@ -231,6 +231,14 @@ bool Reader::Apply(const Line& line) {
     EchoNumber("ADJ WIDTH: ", n);
     return true;
   }
+  if (Matches(text, "STYLE")) {
+    if (!hasValue) return true;
+    Echo("Report style: ", value);
+    // The value is compared like a keyword; blanks after it do not count.
+    std::string_view style = value.substr(0, value.find_last_not_of(" \t") + 1);
+    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
+    return true;
+  }
   if (Matches(text, "DNSTHREADS")) {
     if (!hasValue) return true;
     int32_t n = number();

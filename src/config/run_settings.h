@@ -21,6 +21,10 @@ inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
 inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
 
+// Which report is written: the classic page, or (STYLE=MODERN) the
+// self-contained page for phones, dark mode and print.
+enum class ReportStyle { kClassic, kModern };
+
 struct RunSettings {
   std::string parameterFile = "lvparam.dat";
   std::string hostName;
@@ -61,6 +65,7 @@ struct RunSettings {
   std::vector<std::string> excludedExtra1;
   std::vector<std::string> excludedExtra2;
   int32_t dnsThreads = 1;  // reverse lookups run at once
+  ReportStyle reportStyle = ReportStyle::kClassic;
 };
 
 // "N" in either case: no cache file and no name translation.

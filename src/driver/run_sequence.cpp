@@ -12,6 +12,7 @@
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "names/name_phases.h"
+#include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/usage.h"
@@ -166,7 +167,12 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
-  WriteReport(*state, *report, platform);
+  if (settings.reportStyle == ReportStyle::kModern) {
+    DeriveReportTallies(*state);
+    WriteModernReport(*state, *report, platform);
+  } else {
+    WriteReport(*state, *report, platform);
+  }
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
     return kEarlyEndStatus;

@@ -66,6 +66,19 @@ std::optional<int> WeekdayOfDateKey(std::string_view key) {
   return WeekdayOf(year, month, day);
 }
 
+void SumWeekdays(const DateTable& dates, WeekdayTable& week) {
+  week = WeekdayTable{};
+  for (const DateEntry& date : dates.slots) {
+    if (date.hits == 0) continue;
+    std::optional<int> weekday = WeekdayOfDateKey(date.key.view());
+    if (!weekday) continue;
+    WeekdayEntry& day = week.days[*weekday];
+    day.hits += date.hits;
+    day.dayCount += 1;
+    day.byteSum += date.byteSum;
+  }
+}
+
 void WriteActivityByDate(RunState& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
@@ -109,16 +122,7 @@ void WriteDayOfWeek(RunState& state, ReportWriter& out) {
   WriteHeaderRow(out, {labels[kDayOfWeek], labels[kAverageHits], labels[kPercent],
                        "Average K bytes", labels[kGraph]});
 
-  week = WeekdayTable{};
-  for (const DateEntry& date : state.tallies.dates.slots) {
-    if (date.hits == 0) continue;
-    std::optional<int> weekday = WeekdayOfDateKey(date.key.view());
-    if (!weekday) continue;
-    WeekdayEntry& day = week.days[*weekday];
-    day.hits += date.hits;
-    day.dayCount += 1;
-    day.byteSum += date.byteSum;
-  }
+  SumWeekdays(state.tallies.dates, week);
 
   // The percentages are shares of the summed averages, while the bars are
   // scaled by the largest weekday sum, before averaging.

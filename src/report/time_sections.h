@@ -17,6 +17,10 @@ void WriteActivityByDate(RunState& state, ReportWriter& out);
 void WriteDayOfWeek(RunState& state, ReportWriter& out);
 void WriteHourlyLoad(RunState& state, ReportWriter& out);
 
+// The hits, days and bytes of the dates that fell on each weekday, summed
+// (not yet averaged); dates whose key names no day are left out.
+void SumWeekdays(const DateTable& dates, WeekdayTable& week);
+
 // The weekday (0 Sunday to 6 Saturday) of day `day` of `month` (1 to 12) in
 // `year` in the proleptic Gregorian calendar; a day beyond the month's end
 // counts on into the following months. Every year from 1 to 9999 has one.
