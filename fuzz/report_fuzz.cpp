@@ -1,4 +1,4 @@
-// Hostile keys in every table: the report must hold only its own markup,
+// Hostile keys in every table: both report styles must hold only their own markup,
 // whatever bytes the users, pages, directories, documents, extras and dates
 // carry.
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/run_state.h"
+#include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "support/markup_check.h"
@@ -51,14 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (line % 3 == 0) state->settings.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
   SortTallies(*state, out);
 
-  std::string html;
-  ReportWriter writer(&html);
-  WriteReport(*state, writer, platform);
-  writer.Close();
-  testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
-  if (!finding.problem.empty()) {
-    std::fprintf(stderr, "foreign markup: %s\n", finding.problem.c_str());
-    std::abort();
+  for (bool modern : {false, true}) {
+    std::string html;
+    ReportWriter writer(&html);
+    if (modern) {
+      DeriveReportTallies(*state);
+      WriteModernReport(*state, writer, platform);
+    } else {
+      WriteReport(*state, writer, platform);
+    }
+    writer.Close();
+    testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
+    if (!finding.problem.empty()) {
+      std::fprintf(stderr, "foreign markup (%s): %s\n", modern ? "modern" : "classic",
+                   finding.problem.c_str());
+      std::abort();
+    }
   }
   return 0;
 }
