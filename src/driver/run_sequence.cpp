@@ -1,48 +1,27 @@
 #include "driver/run_sequence.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <memory>
 #include <optional>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "names/name_phases.h"
+#include "names/nations.h"
+#include "platform/file_io.h"
 #include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/usage.h"
 #include "tally/sort_tallies.h"
+#include "tally/weekdays.h"
 
 namespace logvane {
 
 namespace {
-
-// The whole parameter file, or false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  content->clear();
-  char chunk[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    content->append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return true;
-}
 
 // Shows the prompt and reads one word into `answer`; an answer longer than
 // the field is refused rather than cut. False when the run must end.
@@ -171,11 +150,13 @@ void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> l
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
-  SortTallies(state, env.console);
+  SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
-    TranslateUserNames(state, env.console, env.platform);
+    TranslateUserNames(state.settings, state.tallies.users, state.cache, env.console,
+                       env.platform);
   }
+  DeriveReportTotals(state.settings, state.tallies);
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
@@ -188,7 +169,6 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
   }
   console.Write("...... new output file created.\n");
   if (state.settings.reportStyle == ReportStyle::kModern) {
-    DeriveReportTallies(state);
     WriteModernReport(state, *report, env.platform);
   } else {
     WriteReport(state, *report, env.platform);
@@ -229,6 +209,11 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 }
 
 }  // namespace
+
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
+  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
+}
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   return RunSteps(args, env).value_or(0);

@@ -2,13 +2,11 @@
 
 #include <iterator>
 
-#include "names/nations.h"
 #include "report/html_text.h"
 #include "report/modern_sections.h"
 #include "report/modern_style.h"
 #include "report/modern_table.h"
 #include "report/table_pattern.h"
-#include "report/time_sections.h"
 #include "report/write_report.h"
 
 namespace logvane {
@@ -19,32 +17,32 @@ struct Section {
   std::string_view anchor;
   int navigationLabel;
   bool backLink;
-  void (*write)(const RunState&, ReportWriter&);
-  bool (*on)(const RunState&);
+  void (*write)(const ReportInput&, ReportWriter&);
+  bool (*on)(const ReportInput&);
 };
 
 // The sections in the classic report's order, with its anchors.
 constexpr Section kSections[] = {
     {"TU", kTopUsers, true, WriteModernTopUsers,
-     [](const RunState& s) { return s.settings.showUsers; }},
+     [](const ReportInput& s) { return s.settings.showUsers; }},
     {"BD", kActivityByDate, true, WriteModernActivityByDate,
-     [](const RunState& s) { return s.settings.showDates; }},
+     [](const ReportInput& s) { return s.settings.showDates; }},
     {"BA", kDayOfWeekTitle, true, WriteModernDayOfWeek,
-     [](const RunState& s) { return s.settings.showDays; }},
+     [](const ReportInput& s) { return s.settings.showDays; }},
     {"BH", kHourlyLoad, true, WriteModernHourlyLoad,
-     [](const RunState& s) { return s.settings.showHours; }},
+     [](const ReportInput& s) { return s.settings.showHours; }},
     {"TP", kTopPages, true, WriteModernTopPages,
-     [](const RunState& s) { return s.settings.showPages; }},
+     [](const ReportInput& s) { return s.settings.showPages; }},
     {"TD", kTopDirectories, true, WriteModernTopDirectories,
-     [](const RunState& s) { return s.settings.showDirs; }},
+     [](const ReportInput& s) { return s.settings.showDirs; }},
     {"TN", kTopNations, false, WriteModernTopNations,
-     [](const RunState& s) { return s.settings.showNations; }},
+     [](const ReportInput& s) { return s.settings.showNations; }},
     {"BC", kResponseCodeTitle, true, WriteModernResponseCodes,
-     [](const RunState& s) { return s.settings.showCodes; }},
+     [](const ReportInput& s) { return s.settings.showCodes; }},
     {"TE1", kExtra1, false, WriteModernExtra1,
-     [](const RunState& s) { return s.counters.hasExtra1; }},
+     [](const ReportInput& s) { return s.counters.hasExtra1; }},
     {"TE2", kExtra2, false, WriteModernExtra2,
-     [](const RunState& s) { return s.counters.hasExtra2; }},
+     [](const ReportInput& s) { return s.counters.hasExtra2; }},
 };
 
 // Nothing may be fetched or run: no script, no remote (or local) file of
@@ -52,7 +50,7 @@ constexpr Section kSections[] = {
 constexpr std::string_view kSecurityPolicy =
     "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'";
 
-void WriteHead(const RunState& state, ReportWriter& out) {
+void WriteHead(const ReportInput& state, ReportWriter& out) {
   out.Write("<!DOCTYPE html>\n<html lang=en><head>\n<meta charset=\"utf-8\">\n");
   out.Write("<meta name=viewport content=\"width=device-width,initial-scale=1\">\n");
   out.Write("<meta http-equiv=Content-Security-Policy content=\"");
@@ -77,7 +75,7 @@ void WriteFigure(ReportWriter& out, std::string_view label, std::string_view val
   out.Write("</dd></div>");
 }
 
-void WriteHeader(const RunState& state, ReportWriter& out, const Platform& platform) {
+void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& platform) {
   const ReportLabels& labels = state.labels;
   // The first and last days in table order, as in the classic summary; the
   // K bytes of all days, as in the total under Activity by Date.
@@ -111,7 +109,7 @@ void WriteHeader(const RunState& state, ReportWriter& out, const Platform& platf
   out.Write("</p>\n</header>\n");
 }
 
-void WriteNavigation(const RunState& state, ReportWriter& out) {
+void WriteNavigation(const ReportInput& state, ReportWriter& out) {
   out.Write("<nav>");
   for (const Section& section : kSections) {
     if (!section.on(state)) continue;
@@ -124,7 +122,7 @@ void WriteNavigation(const RunState& state, ReportWriter& out) {
   out.Write("</nav>\n");
 }
 
-void WriteParameters(const RunState& state, ReportWriter& out) {
+void WriteParameters(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   out.Write("<section class=\"card par\"><h2>");
   out.Write(state.labels[kParameters]);
@@ -151,12 +149,7 @@ void WriteParameters(const RunState& state, ReportWriter& out) {
 
 }  // namespace
 
-void DeriveReportTallies(RunState& state) {
-  SumWeekdays(state.tallies.dates, state.tallies.weekdays);
-  TallyNations(state.tallies.users, state.tallies.nations);
-}
-
-void WriteModernReport(const RunState& state, ReportWriter& out, const Platform& platform) {
+void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
   WriteHead(state, out);
   WriteHeader(state, out, platform);
   WriteNavigation(state, out);

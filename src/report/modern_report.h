@@ -5,20 +5,17 @@
 #ifndef LOGVANE_REPORT_MODERN_REPORT_H_
 #define LOGVANE_REPORT_MODERN_REPORT_H_
 
-#include "common/run_state.h"
+#include "report/report_input.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-// What the report reads but the reading phase does not count: the weekday
-// sums and the nation tally.
-void DeriveReportTallies(RunState& state);
-
 // The head and stylesheet, the header with the summary figures, the
 // navigation, a card for every section that is on, the parameters, the
-// capacity note and the footer. Reads the tallies DeriveReportTallies left.
-void WriteModernReport(const RunState& state, ReportWriter& out, const Platform& platform);
+// capacity note and the footer, from tallies whose weekday averages and
+// nations are derived.
+void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform);
 
 }  // namespace logvane
 

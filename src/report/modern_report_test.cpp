@@ -19,10 +19,10 @@ using testing::ReportState;
 using testing::SetDate;
 using testing::SetHour;
 
-std::string Page(RunState& state) {
+std::string Page(ReportInput& state) {
   Platform platform = testing::FakePlatform();
-  DeriveReportTallies(state);
-  return Render(state, [&](RunState& s, ReportWriter& out) { WriteModernReport(s, out, platform); });
+  return Render(state,
+                [&](const ReportInput& s, ReportWriter& out) { WriteModernReport(s, out, platform); });
 }
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -31,8 +31,8 @@ size_t Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-std::unique_ptr<RunState> SmallRun() {
-  std::unique_ptr<RunState> state = ReportState();
+std::unique_ptr<ReportInput> SmallRun() {
+  std::unique_ptr<ReportInput> state = ReportState();
   Tallies& t = state->tallies;
   AddUser(t.users, "www.example.com", 5, 2500);
   AddUser(t.users, "10.0.0.9", 1, 700, true);
@@ -46,7 +46,7 @@ std::unique_ptr<RunState> SmallRun() {
 }
 
 TEST(ModernReport, OneSelfContainedPageWithoutScript) {
-  std::unique_ptr<RunState> state = SmallRun();
+  std::unique_ptr<ReportInput> state = SmallRun();
   std::string page = Page(*state);
   EXPECT_TRUE(page.starts_with("<!DOCTYPE html>\n<html lang=en><head>\n<meta charset=\"utf-8\">\n"));
   EXPECT_NE(page.find("<meta name=viewport content=\"width=device-width,initial-scale=1\">"),
@@ -83,7 +83,7 @@ TEST(ModernReport, BarsHaveTheClassicWidths) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.largest);
-    std::unique_ptr<RunState> state = ReportState();
+    std::unique_ptr<ReportInput> state = ReportState();
     state->settings.graphWidth = c.graphWidth;
     AddUser(state->tallies.users, "a", c.largest);
     AddUser(state->tallies.users, "b", c.smallest);
@@ -100,7 +100,7 @@ TEST(ModernReport, BarsHaveTheClassicWidths) {
 }
 
 TEST(ModernReport, HourlyChartHasAColumnForEveryHour) {
-  std::unique_ptr<RunState> state = SmallRun();
+  std::unique_ptr<ReportInput> state = SmallRun();
   std::string hours = Render(*state, WriteModernHourlyLoad);
   std::string chart = hours.substr(0, hours.find("</div>"));
   EXPECT_EQ(Count(chart, "<i title="), 24u);
@@ -113,7 +113,7 @@ TEST(ModernReport, HourlyChartHasAColumnForEveryHour) {
 }
 
 TEST(ModernReport, ParametersCapacityNoteAndBackLinks) {
-  std::unique_ptr<RunState> state = SmallRun();
+  std::unique_ptr<ReportInput> state = SmallRun();
   state->settings.excludedAddresses = {"10.1."};
   state->settings.excludedTypes = {"<x>"};
   state->settings.hourOffset = -5;
@@ -139,7 +139,7 @@ TEST(ModernReport, ParametersCapacityNoteAndBackLinks) {
 }
 
 TEST(ModernReport, MarkupScannerRefusesWhatThePageNeverWrites) {
-  std::unique_ptr<RunState> state = SmallRun();
+  std::unique_ptr<ReportInput> state = SmallRun();
   std::string page = Page(*state);
   ASSERT_EQ(testing::CheckOwnMarkup(page).problem, "");
   const std::pair<std::string, std::string> foreign[] = {

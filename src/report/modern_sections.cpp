@@ -22,7 +22,7 @@ struct RankedSection {
 // Top Pages, Top Directories and the Extra sections: rank, key, count, the
 // share of all the table's hits, bar.
 template <size_t N>
-void WriteRanked(const RunState& state, ReportWriter& out, const KeyCountEntry (&slots)[N],
+void WriteRanked(const ReportInput& state, ReportWriter& out, const KeyCountEntry (&slots)[N],
                  int32_t limit, const RankedSection& section) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
@@ -53,13 +53,13 @@ void WriteRanked(const RunState& state, ReportWriter& out, const KeyCountEntry (
   WriteModernTotal(out, labels[section.totalLabel], unique);
 }
 
-void WriteRankedCard(const RunState& state, ReportWriter& out, std::string_view id,
+void WriteRankedCard(const ReportInput& state, ReportWriter& out, std::string_view id,
                      const auto& slots, int32_t limit, const RankedSection& section) {
   WriteCardStart(out, id, state.labels[section.heading]);
   WriteRanked(state, out, slots, limit, section);
 }
 
-void WriteCodeTable(const RunState& state, ReportWriter& out) {
+void WriteCodeTable(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const ResponseCodeCounters& codes = state.tallies.codes;
   WriteModernTableStart(out, KeyColumn::kSecond, false,
@@ -82,7 +82,7 @@ void WriteCodeTable(const RunState& state, ReportWriter& out) {
   WriteModernTableEnd(out);
 }
 
-void WriteNotFoundTable(const RunState& state, ReportWriter& out) {
+void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const NotFoundTable& notFound = state.tallies.notFound;
@@ -110,7 +110,7 @@ void WriteNotFoundTable(const RunState& state, ReportWriter& out) {
 
 }  // namespace
 
-void WriteModernTopUsers(const RunState& state, ReportWriter& out) {
+void WriteModernTopUsers(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const UserTable& users = state.tallies.users;
@@ -137,28 +137,28 @@ void WriteModernTopUsers(const RunState& state, ReportWriter& out) {
   WriteModernTotal(out, labels[kTotalPagesRequested], state.counters.pagesRequested);
 }
 
-void WriteModernTopPages(const RunState& state, ReportWriter& out) {
+void WriteModernTopPages(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TP", state.tallies.pages.slots, state.settings.maxPages,
                   {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
 }
 
-void WriteModernTopDirectories(const RunState& state, ReportWriter& out) {
+void WriteModernTopDirectories(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TD", state.tallies.directories.slots, state.settings.maxDirs,
                   {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
                    KeyCell::kPlain});
 }
 
-void WriteModernExtra1(const RunState& state, ReportWriter& out) {
+void WriteModernExtra1(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TE1", state.tallies.extra1.slots, state.settings.maxExtra1,
                   {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
 }
 
-void WriteModernExtra2(const RunState& state, ReportWriter& out) {
+void WriteModernExtra2(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TE2", state.tallies.extra2.slots, state.settings.maxExtra2,
                   {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
 }
 
-void WriteModernTopNations(const RunState& state, ReportWriter& out) {
+void WriteModernTopNations(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const NationTally& nations = state.tallies.nations;
@@ -186,7 +186,7 @@ void WriteModernTopNations(const RunState& state, ReportWriter& out) {
   WriteModernTotal(out, labels[kTotalUniqueNations], rank);
 }
 
-void WriteModernResponseCodes(const RunState& state, ReportWriter& out) {
+void WriteModernResponseCodes(const ReportInput& state, ReportWriter& out) {
   WriteCardStart(out, "BC", state.labels[kResponseCodeTitle]);
   WriteCodeTable(state, out);
   WriteNotFoundTable(state, out);

@@ -49,7 +49,7 @@ void WriteHourChart(const HourTable& hours, float barScale, ReportWriter& out) {
 
 }  // namespace
 
-void WriteModernActivityByDate(const RunState& state, ReportWriter& out) {
+void WriteModernActivityByDate(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const DateTable& dates = state.tallies.dates;
   WriteCardStart(out, "BD", labels[kActivityByDate]);
@@ -79,7 +79,7 @@ void WriteModernActivityByDate(const RunState& state, ReportWriter& out) {
   out.Write("</b></p>\n");
 }
 
-void WriteModernDayOfWeek(const RunState& state, ReportWriter& out) {
+void WriteModernDayOfWeek(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const WeekdayTable& week = state.tallies.weekdays;
   WriteCardStart(out, "BA", labels[kDayOfWeekTitle]);
@@ -88,31 +88,27 @@ void WriteModernDayOfWeek(const RunState& state, ReportWriter& out) {
                          "Average K bytes", labels[kGraph]});
   // Shares of the summed averages; bars scaled by the largest weekday sum.
   int64_t averageTotal = 0;
-  int64_t largest = 0;
   for (int d = 0; d < 7; ++d) {
-    const WeekdayEntry& day = week.days[d];
-    if (day.hits > 0) averageTotal += day.hits / day.dayCount;
-    largest = std::max(largest, day.hits);
+    if (week.days[d].hits > 0) averageTotal += week.days[d].hits;
   }
-  const float barScale = BarScale(largest, state.settings.graphWidth);
+  const float barScale = BarScale(week.largestSum, state.settings.graphWidth);
   for (int d = 0; d < 7; ++d) {
     const WeekdayEntry& day = week.days[d];
     if (day.hits <= 0) continue;
-    const int64_t averageHits = day.hits / day.dayCount;
     out.Write("<tr><td>");
     out.Write(labels[kSunday + d]);
     NextCell(out);
-    out.WriteInt(averageHits);
+    out.WriteInt(day.hits);
     NextCell(out);
-    WritePercent(out, static_cast<double>(averageHits), static_cast<double>(averageTotal));
+    WritePercent(out, static_cast<double>(day.hits), static_cast<double>(averageTotal));
     NextCell(out);
-    WriteKBytes(out, day.byteSum / day.dayCount);
-    WriteBarCell(out, BarWidth(averageHits, barScale), averageHits);
+    WriteKBytes(out, day.byteSum);
+    WriteBarCell(out, BarWidth(day.hits, barScale), day.hits);
   }
   WriteModernTableEnd(out);
 }
 
-void WriteModernHourlyLoad(const RunState& state, ReportWriter& out) {
+void WriteModernHourlyLoad(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const HourTable& hours = state.tallies.hours;
   WriteCardStart(out, "BH", labels[kHourlyLoad]);
