@@ -1,49 +1,15 @@
 #include "report/modern_report.h"
 
-#include <iterator>
-
 #include "report/html_text.h"
-#include "report/modern_sections.h"
 #include "report/modern_style.h"
 #include "report/modern_table.h"
+#include "report/report_outline.h"
 #include "report/table_pattern.h"
 #include "report/write_report.h"
 
 namespace logvane {
 
 namespace {
-
-struct Section {
-  std::string_view anchor;
-  int navigationLabel;
-  bool backLink;
-  void (*write)(const ReportInput&, ReportWriter&);
-  bool (*on)(const ReportInput&);
-};
-
-// The sections in the classic report's order, with its anchors.
-constexpr Section kSections[] = {
-    {"TU", kTopUsers, true, WriteModernTopUsers,
-     [](const ReportInput& s) { return s.settings.showUsers; }},
-    {"BD", kActivityByDate, true, WriteModernActivityByDate,
-     [](const ReportInput& s) { return s.settings.showDates; }},
-    {"BA", kDayOfWeekTitle, true, WriteModernDayOfWeek,
-     [](const ReportInput& s) { return s.settings.showDays; }},
-    {"BH", kHourlyLoad, true, WriteModernHourlyLoad,
-     [](const ReportInput& s) { return s.settings.showHours; }},
-    {"TP", kTopPages, true, WriteModernTopPages,
-     [](const ReportInput& s) { return s.settings.showPages; }},
-    {"TD", kTopDirectories, true, WriteModernTopDirectories,
-     [](const ReportInput& s) { return s.settings.showDirs; }},
-    {"TN", kTopNations, false, WriteModernTopNations,
-     [](const ReportInput& s) { return s.settings.showNations; }},
-    {"BC", kResponseCodeTitle, true, WriteModernResponseCodes,
-     [](const ReportInput& s) { return s.settings.showCodes; }},
-    {"TE1", kExtra1, false, WriteModernExtra1,
-     [](const ReportInput& s) { return s.counters.hasExtra1; }},
-    {"TE2", kExtra2, false, WriteModernExtra2,
-     [](const ReportInput& s) { return s.counters.hasExtra2; }},
-};
 
 // Nothing may be fetched or run: no script, no remote (or local) file of
 // any kind; only the page's own stylesheet and style attributes.
@@ -77,18 +43,12 @@ void WriteFigure(ReportWriter& out, std::string_view label, std::string_view val
 
 void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& platform) {
   const ReportLabels& labels = state.labels;
-  // The first and last days in table order, as in the classic summary; the
-  // K bytes of all days, as in the total under Activity by Date.
-  std::string_view firstDate;
-  std::string_view lastDate;
-  bool found = false;
+  // The days of the classic summary; the K bytes of all days, as in the
+  // total under Activity by Date.
+  const LogDays days = FirstAndLastDay(state.tallies.dates);
   double kiloBytes = 0;
   for (const DateEntry& date : state.tallies.dates.slots) {
-    if (date.hits <= 0) continue;
-    if (!found) firstDate = date.key.view();
-    lastDate = date.key.view();
-    found = true;
-    kiloBytes += date.byteSum * 0.001;
+    if (date.hits > 0) kiloBytes += date.byteSum * 0.001;
   }
   const int64_t users = RankedWalk(state.tallies.users.slots, 0, [](const UserEntry&, int64_t) {});
 
@@ -97,8 +57,8 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
   out.Write("</h1>\n<dl class=sum>");
   WriteFigure(out, labels[kTotalRecords], std::to_string(state.counters.processedCount));
   WriteFigure(out, labels[kUniqueUsers], std::to_string(users));
-  WriteFigure(out, labels[kLogFrom], firstDate);
-  WriteFigure(out, labels[kThru], lastDate);
+  WriteFigure(out, labels[kLogFrom], days.first);
+  WriteFigure(out, labels[kThru], days.last);
   WriteFigure(out, labels[kKBytes], FormatFixed(kiloBytes, 0));
   out.Write("</dl>\n<p class=when>");
   out.Write(labels[kReportProduced]);
@@ -111,7 +71,7 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
 
 void WriteNavigation(const ReportInput& state, ReportWriter& out) {
   out.Write("<nav>");
-  for (const Section& section : kSections) {
+  for (const ReportSection& section : kReportSections) {
     if (!section.on(state)) continue;
     out.Write("<a href=\"#");
     out.Write(section.anchor);
@@ -154,9 +114,9 @@ void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platfo
   WriteHeader(state, out, platform);
   WriteNavigation(state, out);
   out.Write("<main>\n");
-  for (const Section& section : kSections) {
+  for (const ReportSection& section : kReportSections) {
     if (!section.on(state)) continue;
-    section.write(state, out);
+    section.modern(state, out);
     WriteCardEnd(out, section.backLink ? std::string_view(state.labels[kTopOfReport])
                                        : std::string_view());
   }
