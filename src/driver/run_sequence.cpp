@@ -50,7 +50,7 @@ StepEnd AnswerInfoRequest(const std::vector<std::string>& args, Console& console
       console.Write(UsageText());
       return 0;
     case InfoRequest::kVersion:
-      console.Write(kVersionLine);
+      console.Write(VersionLine());
       return 0;
     case InfoRequest::kNone:
       break;
@@ -188,7 +188,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   if (StepEnd end = AnswerInfoRequest(args, console)) return end;
 
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  console.Write(BannerLine());
   std::unique_ptr<RunState> state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;

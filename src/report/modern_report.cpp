@@ -1,5 +1,6 @@
 #include "report/modern_report.h"
 
+#include "common/version.h"
 #include "report/html_text.h"
 #include "report/modern_style.h"
 #include "report/modern_table.h"
@@ -123,12 +124,14 @@ void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platfo
   if (state.settings.showParameters) WriteParameters(state, out);
   if (state.tallies.users.userTableFull) {
     out.Write("<p class=note>");
-    out.Write("Note: Log file had more than 50,000 users; only first 50,000 reportable.");
+    out.Write(CapacityNote());
     out.Write("</p>\n");
   }
   out.Write("</main>\n<footer><p>powered by the <a href=\"");
   out.Write(kMakerSiteAddress);
-  out.Write("\">Quorvel</a> Logvane v1.7.8</p></footer>\n");
+  out.Write("\">Quorvel</a> Logvane v");
+  out.Write(kVersion);
+  out.Write("</p></footer>\n");
   out.Write("</body></html>\n");
 }
 

@@ -1,5 +1,6 @@
 #include "report/report_outline.h"
 
+#include "common/ascii_text.h"
 #include "report/modern_sections.h"
 #include "report/ranked_sections.h"
 #include "report/response_codes.h"
@@ -42,6 +43,12 @@ LogDays FirstAndLastDay(const DateTable& dates) {
     found = true;
   }
   return days;
+}
+
+std::string CapacityNote() {
+  const std::string capacity = DecimalText(kUserCapacity, true);
+  return "Note: Log file had more than " + capacity + " users; only first " + capacity +
+         " reportable.";
 }
 
 }  // namespace logvane

@@ -1,10 +1,12 @@
 // What the classic and the modern report share around their tables: the
 // sections in the order both write them, with their anchors, navigation
-// labels, back-links and switches, and the days the summary names.
+// labels, back-links and switches, the days the summary names and the
+// capacity note.
 #ifndef LOGVANE_REPORT_REPORT_OUTLINE_H_
 #define LOGVANE_REPORT_REPORT_OUTLINE_H_
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "report/report_input.h"
@@ -33,6 +35,9 @@ struct LogDays {
   std::string_view last;
 };
 LogDays FirstAndLastDay(const DateTable& dates);
+
+// The note written when the user table ran full.
+std::string CapacityNote();
 
 }  // namespace logvane
 
