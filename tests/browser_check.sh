@@ -58,7 +58,7 @@ frame.addEventListener('load', function () {
   var sealed = policy && /default-src 'none'/.test(policy.content) ? 1 : 0;
   document.body.setAttribute('data-result', 'images=' + doc.images.length + ' broken=' + broken +
       ' links=' + links.length + ' missing=' + missing.length + ' ' + missing.join(',') +
-      ' scroll=' + root.scrollWidth + ' window=' + root.clientWidth +
+      ' scroll=' + root.scrollWidth + ' window=' + root.clientWidth + ' height=' + root.scrollHeight +
       ' loaders=' + loaders + ' fetched=' + fetched + ' sealed=' + sealed);
 });
 </script></body></html>
@@ -107,7 +107,7 @@ for scheme in light dark; do
     name="modern-$width-$scheme"
     result="$(render "$name" "r=report-modern.html&w=$width" "$scheme_flag")"
     echo "$name: $result"
-    if ! [[ "$result" =~ images=0\ broken=0\ links=([0-9]+)\ missing=0\ +scroll=([0-9]+)\ window=([0-9]+)\ loaders=0\ fetched=0\ sealed=1 ]]; then
+    if ! [[ "$result" =~ images=0\ broken=0\ links=([0-9]+)\ missing=0\ +scroll=([0-9]+)\ window=([0-9]+)\ height=([0-9]+)\ loaders=0\ fetched=0\ sealed=1 ]]; then
       echo "$name: a link leads nowhere, or the page loads something"
       status=1
     elif [ "${BASH_REMATCH[1]}" -lt 2 ]; then
@@ -122,7 +122,10 @@ for scheme in light dark; do
       grep 'CONSOLE' "chromium-$name.log"
       status=1
     fi
-    shoot "$name.png" "$width" "$([ "$width" = 390 ] && echo 9000 || echo 5000)" "$scheme_flag"
+    # The whole page in one picture (as tall as it is, within reason).
+    height="${BASH_REMATCH[4]:-4000}"
+    [ "$height" -gt 16000 ] && height=16000
+    shoot "$name.png" "$width" "$height" "$scheme_flag"
   done
 done
 exit "$status"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -266,12 +267,13 @@ TEST(HostileInput, MarkupAndScriptInEveryField) {
     // Every line is counted: the quote in the last URL only ends its request
     // early.
     ExpectNormalEnd(run, "", 7, true);
-    EXPECT_EQ(run.report.find("<script"), std::string::npos);
-    EXPECT_EQ(run.report.find("<iframe"), std::string::npos);
-    EXPECT_NE(run.report.find("&lt;script&gt;alert(1)&lt;/script&gt;.example.com"),
-              std::string::npos);
-    EXPECT_NE(run.report.find("&lt;b&gt;bob&lt;/b&gt;"), std::string::npos);
-    EXPECT_NE(run.report.find("07/&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
+    // The modern report lets keys wrap after their separators.
+    std::string report = std::regex_replace(run.report, std::regex("<wbr>"), "");
+    EXPECT_EQ(report.find("<script"), std::string::npos);
+    EXPECT_EQ(report.find("<iframe"), std::string::npos);
+    EXPECT_NE(report.find("&lt;script&gt;alert(1)&lt;/script&gt;.example.com"), std::string::npos);
+    EXPECT_NE(report.find("&lt;b&gt;bob&lt;/b&gt;"), std::string::npos);
+    EXPECT_NE(report.find("07/&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
   }
 }
 

@@ -47,6 +47,23 @@ void WriteEscaped(ReportWriter& out, std::string_view text) {
   out.Write(text.substr(start));
 }
 
+void WriteKeyText(ReportWriter& out, std::string_view text, KeyText form) {
+  if (form == KeyText::kPlain) {
+    WriteEscaped(out, text);
+    return;
+  }
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '.' && c != '/' && c != '?' && c != '&' && c != '=') continue;
+    WriteEscaped(out, text.substr(start, i + 1 - start));
+    // No break after the last character: the cell ends there anyway.
+    if (i + 1 < text.size()) out.Write("<wbr>");
+    start = i + 1;
+  }
+  WriteEscaped(out, text.substr(start));
+}
+
 bool IsScriptAddress(std::string_view address) {
   size_t i = 0;
   while (i < address.size() && static_cast<unsigned char>(address[i]) <= 0x20) ++i;
@@ -63,15 +80,15 @@ bool IsScriptAddress(std::string_view address) {
          head.starts_with("data:");
 }
 
-void WriteKeyLink(ReportWriter& out, std::string_view key) {
+void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form) {
   if (IsScriptAddress(key)) {
-    WriteEscaped(out, key);
+    WriteKeyText(out, key, form);
     return;
   }
   out.Write("<a href=\"");
   WriteEscaped(out, key);
   out.Write("\">");
-  WriteEscaped(out, key);
+  WriteKeyText(out, key, form);
   out.Write("</a>");
 }
 

@@ -39,9 +39,9 @@ void WriteRanked(const ReportInput& state, ReportWriter& out, const KeyCountEntr
     bool link = section.keyCell == KeyCell::kLink ||
                 (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
     if (link) {
-      WriteKeyLink(out, key);
+      WriteKeyLink(out, key, KeyText::kBreakable);
     } else {
-      WriteEscaped(out, key);
+      WriteKeyText(out, key, KeyText::kBreakable);
     }
     NextCell(out);
     out.WriteInt(entry.hits);
@@ -98,7 +98,7 @@ void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
     out.Write("<tr><td>");
     out.WriteInt(rank);
     NextCell(out);
-    WriteEscaped(out, entry.key.view());
+    WriteKeyText(out, entry.key.view(), KeyText::kBreakable);
     NextCell(out);
     out.WriteInt(entry.hits);
     NextCell(out);
@@ -124,7 +124,7 @@ void WriteModernTopUsers(const ReportInput& state, ReportWriter& out) {
     out.Write("<tr><td>");
     out.WriteInt(rank);
     NextCell(out);
-    WriteUserCell(out, settings.userLinkTemplate, user.key.view());
+    WriteUserCell(out, settings.userLinkTemplate, user.key.view(), KeyText::kBreakable);
     if (user.isRobot == 1) out.Write(" (spider)");
     NextCell(out);
     out.WriteInt(user.hits);

@@ -44,8 +44,10 @@ constexpr std::string_view kStylesheet =
     "th,td{padding:.3rem .55rem;border-bottom:1px solid var(--line);text-align:right;"
     "white-space:nowrap;font-variant-numeric:tabular-nums;vertical-align:middle}\n"
     "th{font-size:.75rem;font-weight:600;color:var(--mut);background:var(--card);"
-    "white-space:normal;vertical-align:bottom}\n"
+    "vertical-align:bottom}\n"
     "tbody tr:nth-child(even){background:var(--alt)}\n"
+    // Numbers and ranks take the width they need; the key and the bar the rest.
+    "th{width:1%}.k1 th:first-child,.k2 th:nth-child(2){width:auto}\n"
     // The key column reads left to right and may wrap.
     ".k1 td:first-child,.k1 th:first-child,.k2 td:nth-child(2),.k2 th:nth-child(2){"
     "text-align:left}\n"
@@ -68,7 +70,7 @@ constexpr std::string_view kStylesheet =
     // narrow so that most tables fit without scrolling.
     "@media (max-width:600px){body{font-size:14px}header,main,footer{padding:0 .6rem}"
     "header{padding-top:1rem}nav{overflow-x:auto;white-space:nowrap}.card{padding:.75rem}"
-    "th,td{padding:.25rem .3rem}.k2 td:nth-child(2){min-width:6.5rem}"
+    "th,td{padding:.25rem .3rem}th{white-space:normal}.k2 td:nth-child(2){min-width:6.5rem}"
     ".g td:last-child,.g th:last-child{width:24%;min-width:3.5rem}"
     ".hc{column-gap:1px}.hc span:not(:nth-of-type(3n+1)){visibility:hidden}}\n"
     ".par ul{margin:0;padding-left:1.2rem;overflow-wrap:anywhere}\n"

@@ -84,7 +84,7 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
       "html", "head", "title", "body", "a", "center", "h2", "h3", "h4", "h5",
       "font", "br", "hr", "table", "tr", "th", "td", "img",
       "meta", "style", "header", "h1", "dl", "dt", "dd", "div", "p", "b", "nav", "main",
-      "section", "thead", "tbody", "i", "span", "ul", "li", "footer"};
+      "section", "thead", "tbody", "i", "span", "ul", "li", "footer", "wbr"};
   static const std::set<std::string> kAttributes = {
       "bgcolor", "name", "href", "size", "border", "src", "width", "height",
       "lang", "charset", "content", "http-equiv", "class", "id", "role", "aria-label",
