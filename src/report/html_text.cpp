@@ -52,16 +52,21 @@ void WriteKeyText(ReportWriter& out, std::string_view text, KeyText form) {
     WriteEscaped(out, text);
     return;
   }
+  // One pass: runs of plain bytes go out whole, between references and
+  // breaks (no break after the last byte: the cell ends there anyway).
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c != '.' && c != '/' && c != '?' && c != '&' && c != '=') continue;
-    WriteEscaped(out, text.substr(start, i + 1 - start));
-    // No break after the last character: the cell ends there anyway.
-    if (i + 1 < text.size()) out.Write("<wbr>");
+    const char c = text[i];
+    const bool breaks = (c == '.' || c == '/' || c == '?' || c == '&' || c == '=') &&
+                        i + 1 < text.size();
+    std::string_view reference = ReferenceFor(c);
+    if (reference.empty() && !breaks) continue;
+    out.Write(text.substr(start, i - start));
+    out.Write(reference.empty() ? text.substr(i, 1) : reference);
+    if (breaks) out.Write("<wbr>");
     start = i + 1;
   }
-  WriteEscaped(out, text.substr(start));
+  out.Write(text.substr(start));
 }
 
 bool IsScriptAddress(std::string_view address) {

@@ -51,7 +51,8 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
   for (const DateEntry& date : state.tallies.dates.slots) {
     if (date.hits > 0) kiloBytes += date.byteSum * 0.001;
   }
-  const int64_t users = RankedWalk(state.tallies.users.slots, 0, [](const UserEntry&, int64_t) {});
+  // Every user in use has a hit, so this is the Top Users walk's count.
+  const int64_t users = static_cast<int64_t>(state.tallies.users.userCount);
 
   out.Write("<header id=TOP><h1>");
   out.Write(state.settings.reportTitle);
