@@ -46,7 +46,8 @@ LogDays FirstAndLastDay(const DateTable& dates) {
 }
 
 std::string CapacityNote() {
-  const std::string capacity = DecimalText(kUserCapacity, true);
+  constexpr ConstText kCapacity = NumberedText("", kUserCapacity, "", true);
+  const std::string capacity(kCapacity.view());
   return "Note: Log file had more than " + capacity + " users; only first " + capacity +
          " reportable.";
 }
