@@ -25,7 +25,8 @@ constexpr std::string_view kStylesheet =
     ".sum div{background:var(--card);border:1px solid var(--line);border-radius:8px;"
     "padding:.45rem .75rem}\n"
     ".sum dt{font-size:.75rem;color:var(--mut)}\n"
-    ".sum dd{margin:0;font-size:1.15rem;font-weight:600;font-variant-numeric:tabular-nums}\n"
+    ".sum dd{margin:0;min-height:1.45em;font-size:1.15rem;font-weight:600;"
+    "font-variant-numeric:tabular-nums}\n"
     ".when{margin:.6rem 0 0;font-size:.8rem;color:var(--mut)}\n"
     // The navigation stays in view and scrolls sideways on its own.
     "nav{position:sticky;top:0;z-index:1;background:var(--card);"
