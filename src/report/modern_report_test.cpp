@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report/modern_sections.h"
+#include "report/write_report.h"
 #include "support/markup_check.h"
 #include "support/report_fixture.h"
 #include "support/test_support.h"
@@ -136,6 +137,41 @@ TEST(ModernReport, ParametersCapacityNoteAndBackLinks) {
   EXPECT_EQ(page.find("Parameters"), std::string::npos);
   EXPECT_EQ(page.find("reporting host"), std::string::npos);
   EXPECT_EQ(page.find("Note:"), std::string::npos);
+}
+
+TEST(ModernReport, FullTablesTakeAtMostHalfAsManyBytesAgainAsTheClassicReport) {
+  std::unique_ptr<ReportInput> state = ReportState();
+  RunSettings& s = state->settings;
+  s.maxUsers = s.maxPages = 9999;
+  s.maxDirs = s.maxNotFound = s.maxExtra1 = s.maxExtra2 = 999;
+  state->counters.hasExtra1 = state->counters.hasExtra2 = true;
+  Tallies& t = state->tallies;
+  for (size_t i = 0; i < kUserCapacity; ++i) {
+    AddUser(t.users, "host" + std::to_string(i) + ".example.com",
+            static_cast<int64_t>(kUserCapacity - i), 1234.5 * static_cast<double>(i));
+  }
+  auto fill = [](auto& table, const std::string& prefix) {
+    for (size_t i = 0; i < std::size(table.slots); ++i) {
+      AddKey(table, prefix + std::to_string(i) + ".html", static_cast<int64_t>(50000 - i));
+    }
+  };
+  fill(t.pages, "/page/");
+  fill(t.directories, "/dir");
+  fill(t.notFound, "/gone/");
+  fill(t.extra1, "Agent/");
+  fill(t.extra2, "http://ref/");
+  for (size_t i = 0; i < kDateCapacity; ++i) {
+    char key[16];
+    std::snprintf(key, sizeof(key), "%02zu/Jan/%04zu", 1 + i % 28, 1990 + i / 28);
+    SetDate(t.dates, i, key, 100 + static_cast<int64_t>(i), 5e6);
+  }
+  for (int h = 0; h < 24; ++h) SetHour(t.hours, static_cast<size_t>(h) + 1, h, 1000);
+  Platform platform = testing::FakePlatform();
+  const std::string classic = Render(
+      *state, [&](const ReportInput& in, ReportWriter& out) { WriteReport(in, out, platform); });
+  const std::string modern = Page(*state);
+  EXPECT_GT(classic.size(), 4000000u);
+  EXPECT_LE(modern.size() * 2, classic.size() * 3);
 }
 
 TEST(ModernReport, MarkupScannerRefusesWhatThePageNeverWrites) {
