@@ -91,8 +91,12 @@ int main(int argc, char** argv) {
     if (only != "modern") classicMs = std::min(classicMs, time(classic));
     if (only != "classic") modernMs = std::min(modernMs, time(modern));
   }
-  if (only != "modern") std::printf("classic report of %zu bytes: %.2f ms\n", classicBytes, classicMs);
-  if (only != "classic") std::printf("modern report of %zu bytes: %.2f ms\n", modernBytes, modernMs);
+  if (only != "modern") {
+    std::printf("classic report of %zu bytes: %.2f ms\n", classicBytes, classicMs);
+  }
+  if (only != "classic") {
+    std::printf("modern report of %zu bytes: %.2f ms\n", modernBytes, modernMs);
+  }
   if (only.empty()) {
     std::printf("modern / classic: %.2f x the bytes, %.2f x the time (best of %d rounds each)\n",
                 static_cast<double>(modernBytes) / static_cast<double>(classicBytes),

@@ -22,8 +22,9 @@ using testing::SetHour;
 
 std::string Page(ReportInput& state) {
   Platform platform = testing::FakePlatform();
-  return Render(state,
-                [&](const ReportInput& s, ReportWriter& out) { WriteModernReport(s, out, platform); });
+  return Render(state, [&](const ReportInput& in, ReportWriter& out) {
+    WriteModernReport(in, out, platform);
+  });
 }
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -49,7 +50,8 @@ std::unique_ptr<ReportInput> SmallRun() {
 TEST(ModernReport, OneSelfContainedPageWithoutScript) {
   std::unique_ptr<ReportInput> state = SmallRun();
   std::string page = Page(*state);
-  EXPECT_TRUE(page.starts_with("<!DOCTYPE html>\n<html lang=en><head>\n<meta charset=\"utf-8\">\n"));
+  EXPECT_TRUE(
+      page.starts_with("<!DOCTYPE html>\n<html lang=en><head>\n<meta charset=\"utf-8\">\n"));
   EXPECT_NE(page.find("<meta name=viewport content=\"width=device-width,initial-scale=1\">"),
             std::string::npos);
   EXPECT_NE(page.find("<meta http-equiv=Content-Security-Policy content=\"default-src 'none';"),
