@@ -21,7 +21,7 @@ using namespace logvane;
 int main(int argc, char** argv) {
   // "classic" or "modern" times that style alone (for perf and the like).
   const std::string only = argc > 1 ? argv[1] : "";
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& s = state->settings;
   s.hostName = "benchhost";
   s.maxUsers = s.maxPages = 9999;
