@@ -27,10 +27,11 @@ void WriteHead(const ReportInput& state, ReportWriter& out) {
   out.Write(state.settings.reportTitle);
   out.Write("</title>\n<style>\n");
   out.Write(ModernStylesheet());
-  // Bars are shares of the graph width; one of 0 or less leaves every bar
-  // 1 wide, as in the classic report, and 1 keeps the division defined.
+  // Bars are shares of the graph width. One of 0 or less leaves every bar
+  // 1 pixel wide in the classic report; against the default width such a
+  // bar stays a sliver here too.
   out.Write(":root{--gw:");
-  out.WriteInt(state.settings.graphWidth > 0 ? state.settings.graphWidth : 1);
+  out.WriteInt(state.settings.graphWidth > 0 ? state.settings.graphWidth : 400);
   out.Write("}\n</style>\n</head><body>\n");
 }
 

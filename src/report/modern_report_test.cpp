@@ -82,7 +82,7 @@ TEST(ModernReport, BarsHaveTheClassicWidths) {
       {400, 4, 1, "--gw:400}", "--w:400></i>\n--w:100></i>\n"},
       {400, 5, 1, "--gw:400}", "--w:399></i>\n--w:79></i>\n"},
       {400, 100000, 3, "--gw:400}", "--w:400></i>\n--w:1></i>\n"},
-      {-20, 5, 1, "--gw:1}", "--w:1></i>\n--w:1></i>\n"},
+      {-20, 5, 1, "--gw:400}", "--w:1></i>\n--w:1></i>\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.largest);
