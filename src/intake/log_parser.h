@@ -39,7 +39,15 @@ enum class LineFault {
   kBadPageA,
   kBadPageB,
   kBadPageD,
+  // The line does not fit the configured log format: it is counted and
+  // feeds nothing, and standard error reports it at the end of the run.
+  kNoMatch,
 };
+
+// Text that a format-driven parser decodes (JSON escapes) or puts together
+// (a request from its method, URI and protocol) lives in the record, since
+// a line is at most this wide and decoding never lengthens it.
+inline constexpr size_t kRecordTextWidth = 4096;
 
 // The fields of one line. Texts that are lowercased live in the record's
 // own fixed stores; the others are views into `line` and live as long as it.
@@ -69,6 +77,10 @@ struct LogRecord {
   size_t firstBlank;
   size_t urlStart;       // just after the first blank after the first quote
   size_t urlClose;       // the first quote after that blank
+
+  // Stores of the format-driven parsers; BeginRecord leaves them alone.
+  char hourDigits[2];
+  char ownText[kRecordTextWidth];
 };
 
 // Resets `record` for `line`; no field of the previous line survives.
