@@ -20,6 +20,8 @@ inline constexpr size_t kSelectTextWidth = 99;
 inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
 inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
+inline constexpr size_t kLogFormatWidth = 1000;
+inline constexpr size_t kExtraFieldWidth = 100;
 
 struct RunSettings {
   std::string parameterFile = "lvparam.dat";
@@ -61,6 +63,11 @@ struct RunSettings {
   std::vector<std::string> excludedExtra1;
   std::vector<std::string> excludedExtra2;
   int32_t dnsThreads = 1;  // reverse lookups run at once
+  // The log's layout (empty: common or combined, read by markers) and the
+  // fields that feed the extra sections (empty: referrer and user agent).
+  std::string logFormat;
+  std::string extra1Field;
+  std::string extra2Field;
 };
 
 // "N" in either case: no cache file and no name translation.

@@ -20,6 +20,9 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
+  // Standard error, for notes to the operator beside the console; none
+  // drops them.
+  Console* diagnostics = nullptr;
 };
 
 // Runs the whole sequence; `args` are the command-line arguments after the

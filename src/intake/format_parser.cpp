@@ -8,15 +8,17 @@ FormatParser::FormatParser(const LogFormat& format) : format_(format) {
   if (format.kind == FormatKind::kJson) json_ = std::make_unique<JsonLineParser>();
 }
 
-FormattedFaults FormatParser::Parse(std::string_view line, const ParseOptions& options,
-                                    LogRecord& record) {
+void FormatParser::Parse(std::string_view line, const LineFormat& format, LogRecord& record) {
   BeginRecord(record, line);
   size_t used = 0;
   bool matched = json_ != nullptr
                      ? json_->Parse(format_, line, fields_, record.ownText, kRecordTextWidth, &used)
                      : MatchTextLine(format_, line, fields_);
-  if (!matched) return {LineFault::kNoMatch, LineFault::kNone};
-  return {LineFault::kNone, FillRecordFromFields(fields_, options, used, record)};
+  if (!matched) {
+    record.bracketFault = LineFault::kNoMatch;
+    return;
+  }
+  FillRecordFromFields(fields_, format, used, record);
 }
 
 }  // namespace logvane

@@ -15,18 +15,15 @@
 
 namespace logvane {
 
-struct FormattedFaults {
-  LineFault line;  // kNone, or kNoMatch: nothing else of the record holds
-  LineFault page;  // the page's fault, as the marker parser names it
-};
-
 class FormatParser {
  public:
   // `format` is a compiled kText or kJson format that outlives the parser.
   explicit FormatParser(const LogFormat& format);
 
-  // Begins `record` on `line` and fills it.
-  FormattedFaults Parse(std::string_view line, const ParseOptions& options, LogRecord& record);
+  // ParseLogLine for this format: begins `record` on `line` and fills it,
+  // its faults included. A line that does not fit has the fault kNoMatch
+  // in place of the bracket's and nothing else.
+  void Parse(std::string_view line, const LineFormat& format, LogRecord& record);
 
  private:
   const LogFormat& format_;

@@ -47,7 +47,7 @@ std::string_view RequestOf(const LineFields& f, size_t ownUsed, LogRecord& r) {
 
 // The page and directory of `request` by the marker parser's rules, with
 // the request's end where the line's closing quote would be.
-LineFault PageFromRequest(std::string_view request, const ParseOptions& o, LogRecord& r) {
+LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogRecord& r) {
   size_t blank = FindIn(request, ' ', 0, request.size());
   if (blank == kNoPosition) return LineFault::kBadPageA;
   size_t url = blank + 1;
@@ -80,8 +80,15 @@ LineFault PageFromRequest(std::string_view request, const ParseOptions& o, LogRe
 
 }  // namespace
 
-LineFault FillRecordFromFields(const LineFields& f, const ParseOptions& o, size_t ownUsed,
-                               LogRecord& r) {
+void FillRecordFromFields(const LineFields& f, const LineFormat& o, size_t ownUsed,
+                          LogRecord& r) {
+  r.byteCount = LeadingInteger(f.bytes, false);
+  std::string_view request = RequestOf(f, ownUsed, r);
+  if (o.selectOn) {
+    AssignLowercased(r.requestText, request);
+    r.selected = r.requestText.view().find(o.selectText) != std::string_view::npos;
+    if (!r.selected) return;
+  }
   if (f.client.data() != nullptr) {
     r.hasClientAddress = true;
     r.clientAddress = f.client.substr(0, kClientAddressWidth);
@@ -98,16 +105,13 @@ LineFault FillRecordFromFields(const LineFields& f, const ParseOptions& o, size_
   r.hourDigits[0] = f.time.hour[0];
   r.hourDigits[1] = f.time.hour[1];
   r.hourText = std::string_view(r.hourDigits, 2);
-  r.byteCount = LeadingInteger(f.bytes, false);
-  std::string_view request = RequestOf(f, ownUsed, r);
-  if (o.selectOn) AssignLowercased(r.requestText, request);
   r.statusCode = LeadingInt32(f.status, false);
   for (int i = 0; i < 2; ++i) {
     if (f.extra[i].data() == nullptr) continue;
     (i == 0 ? r.hasExtra1 : r.hasExtra2) = true;
     (i == 0 ? r.extra1 : r.extra2) = f.extra[i].substr(0, kExtraWidth);
   }
-  return PageFromRequest(request, o, r);
+  r.pageFault = PageFromRequest(request, o, r);
 }
 
 }  // namespace logvane

@@ -30,19 +30,12 @@ inline void ClearLineFields(LineFields& f) {
   f.hasTime = false;
 }
 
-// What the settings ask of the parsers.
-struct ParseOptions {
-  bool selectOn = false;
-  bool userFromField2 = false;
-  bool proxyMode = false;
-  bool fullPageDetails = false;
-};
-
-// Fills `record` (already begun on the line) from `fields`; gives the
-// page's fault, as the marker parser would find it within the request.
-// `ownUsed` bytes of record.ownText are taken already.
-LineFault FillRecordFromFields(const LineFields& fields, const ParseOptions& options,
-                               size_t ownUsed, LogRecord& record);
+// Fills `record` (already begun on the line) from `fields` as far as
+// ParseLogLine would get on the same request: the SELECT test, then every
+// field, the page's fault found as the marker parser finds it within the
+// request. `ownUsed` bytes of record.ownText are taken already.
+void FillRecordFromFields(const LineFields& fields, const LineFormat& format, size_t ownUsed,
+                          LogRecord& record);
 
 }  // namespace logvane
 

@@ -1,10 +1,12 @@
 #include "intake/read_records.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "intake/format_parser.h"
 #include "intake/log_parser.h"
 
 namespace logvane {
@@ -94,8 +96,8 @@ bool HasPage(const LogRecord& r) {
 // current one's entries are on their way, so the waits overlap with work.
 class LineRouter {
  public:
-  LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-             Console& console)
+  LineRouter(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+             RunCounters& counters, Console& console)
       : settings_(settings),
         tallies_(tallies),
         counters_(counters),
@@ -106,6 +108,9 @@ class LineRouter {
     format_.userFromField2 = settings.userFromField2;
     format_.proxyMode = settings.proxyMode;
     format_.fullPageDetails = settings.fullPageDetails;
+    if (logFormat.kind != FormatKind::kMarkers) {
+      formatParser_ = std::make_unique<FormatParser>(logFormat);
+    }
   }
 
   void Prepare(std::string_view line, PreparedLine& p) const;
@@ -118,6 +123,8 @@ class LineRouter {
 
   const RunSettings& settings_;
   LineFormat format_;
+  // Set when the log is in a format other than the marker parser's.
+  std::unique_ptr<FormatParser> formatParser_;
   Tallies& tallies_;
   RunCounters& counters_;
   Console& console_;
@@ -126,7 +133,11 @@ class LineRouter {
 
 void LineRouter::Prepare(std::string_view line, PreparedLine& p) const {
   const LogRecord& r = p.record;
-  ParseLogLine(line, format_, p.record);
+  if (formatParser_) {
+    formatParser_->Parse(line, format_, p.record);
+  } else {
+    ParseLogLine(line, format_, p.record);
+  }
   if (HasUser(r)) {
     p.user = HashKey(r.userName);
     PrefetchBucket(tallies_.users, p.user);
@@ -148,6 +159,9 @@ void LineRouter::Route(PreparedLine& p) {
 
   if (r.bracketFault != LineFault::kNone) {
     ReportLineFault(r.bracketFault, line, console_);
+    if (r.bracketFault == LineFault::kNoMatch && counters_.unmatchedLines++ == 0) {
+      counters_.firstUnmatched.assign(line);
+    }
     Count();
     return;
   }
@@ -213,6 +227,12 @@ void LineRouter::Route(PreparedLine& p) {
 
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
                  LogLineReader& reader, Console& console, const Platform& platform) {
+  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform);
+}
+
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console,
+                 const Platform& platform) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(platform.localTimeText());
@@ -225,7 +245,7 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   console.SetLineFlush(false);
   // The reader keeps a piece valid through the following call, so one line
   // can be prepared while the one before it waits to be routed.
-  LineRouter router(settings, tallies, counters, console);
+  LineRouter router(settings, logFormat, tallies, counters, console);
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];

@@ -4,6 +4,7 @@
 #define LOGVANE_INTAKE_READ_RECORDS_H_
 
 #include "config/run_settings.h"
+#include "intake/log_format.h"
 #include "intake/log_reader.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -16,6 +17,11 @@ namespace logvane {
 // a read error) and writes the end lines.
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
                  LogLineReader& reader, Console& console, const Platform& platform);
+
+// The same for a log in `logFormat`; a kMarkers format reads as above.
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console,
+                 const Platform& platform);
 
 }  // namespace logvane
 
