@@ -2,6 +2,8 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "intake/json_text.h"
@@ -39,11 +41,39 @@ constexpr KeyName kKeys[] = {
     {"http_user_agent", Key::kUserAgent}, {"user_agent", Key::kUserAgent},
 };
 
-Key KeyOf(std::string_view name) {
-  for (const KeyName& k : kKeys) {
-    if (k.name == name) return k.key;
+// Keys are looked up for every member of every line: a table by length
+// and first letter leaves one or two comparisons.
+class KeyTable {
+ public:
+  KeyTable() {
+    for (const KeyName& k : kKeys) {
+      for (uint8_t& slot : slots_[Slot(k.name)]) {
+        if (slot != 0) continue;
+        slot = static_cast<uint8_t>(&k - kKeys + 1);
+        break;
+      }
+    }
   }
-  return Key::kNone;
+  Key Find(std::string_view name) const {
+    if (name.empty()) return Key::kNone;
+    for (uint8_t index : slots_[Slot(name)]) {
+      if (index != 0 && kKeys[index - 1].name == name) return kKeys[index - 1].key;
+    }
+    return Key::kNone;
+  }
+
+ private:
+  static size_t Slot(std::string_view name) {
+    return (name.size() * 7 + static_cast<unsigned char>(name[0]) * 3 +
+            static_cast<unsigned char>(name.back())) % kSlots;
+  }
+  static constexpr size_t kSlots = 251;
+  uint8_t slots_[kSlots][4] = {};  // no more than three names share one
+};
+
+Key KeyOf(std::string_view name) {
+  static const KeyTable table;
+  return table.Find(name);
 }
 
 // The raw text of a key: up to its closing quote.
@@ -103,12 +133,12 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
   size_t n = 0;
   // Decodes the string or takes the number at `token` (a view into the
   // buffer), from the same place in the line.
-  auto value = [&](std::string_view token, std::string_view* out) {
+  auto value = [&](std::string_view token, size_t limit, std::string_view* out) {
     size_t offset = static_cast<size_t>(token.data() - buffer);
     std::string_view original = line.substr(offset);
     if (original.empty()) return;
     if (original[0] == '"') {
-      DecodedText d = DecodeJsonText(original.substr(1), store + n, capacity - n);
+      DecodedText d = DecodeJsonText(original.substr(1), store + n, std::min(limit, capacity - n));
       *out = std::string_view(store + n, d.size);
       n += d.size;
     } else if (original[0] != '{' && original[0] != '[' && !token.starts_with("null")) {
@@ -131,8 +161,12 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
     Key role = KeyOf(key);
     if (role == Key::kNone && extraOut[0] == nullptr && extraOut[1] == nullptr) continue;
     std::string_view token = field.value().raw_json_token();
+    // The request's parts are read whole; every other field the record
+    // keeps is at most about 100 bytes wide.
+    bool whole = role == Key::kRequest || role == Key::kMethod || role == Key::kUri ||
+                 role == Key::kPath || role == Key::kProtocol;
     std::string_view text;
-    value(token, &text);
+    value(token, whole ? capacity : 128, &text);
     if (text.data() == nullptr) continue;
     for (int e = 0; e < 2; ++e) {
       if (extraOut[e] != nullptr) *extraOut[e] = text;

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace logvane {
 
 namespace {
@@ -29,9 +33,14 @@ int32_t Hex(std::string_view in, size_t p, size_t count) {
 class Out {
  public:
   Out(char* out, size_t capacity) : out_(out), capacity_(capacity) {}
+  bool full() const { return size_ == capacity_; }
   void Put(char c) {
-    if (size_ < capacity_) out_[size_] = c;
-    ++size_;
+    if (size_ < capacity_) out_[size_++] = c;
+  }
+  void PutRun(const char* p, size_t n) {
+    if (n > capacity_ - size_) n = capacity_ - size_;
+    std::memcpy(out_ + size_, p, n);
+    size_ += n;
   }
   void PutCodePoint(uint32_t cp) {
     if (cp < 0x80) {
@@ -50,13 +59,30 @@ class Out {
       Put(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
-  size_t size() const { return size_ < capacity_ ? size_ : capacity_; }
+  size_t size() const { return size_; }
 
  private:
   char* out_;
   size_t capacity_;
   size_t size_ = 0;
 };
+
+// The first quote or backslash at or after `i`, or in.size().
+size_t EndOfRun(std::string_view in, size_t i) {
+  const char* p = in.data();
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; i + 16 <= in.size(); i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash))));
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
+  while (i < in.size() && p[i] != '"' && p[i] != '\\') ++i;
+  return i;
+}
 
 }  // namespace
 
@@ -65,10 +91,11 @@ DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity) {
   size_t i = 0;
   while (i < in.size()) {
     // Plain runs are copied whole.
-    size_t run = i;
-    while (run < in.size() && in[run] != '"' && in[run] != '\\') ++run;
-    for (; i < run; ++i) o.Put(in[i]);
+    size_t run = EndOfRun(in, i);
+    o.PutRun(in.data() + i, run - i);
+    i = run;
     if (i >= in.size()) break;
+    if (o.full()) return {o.size(), i, false};
     if (in[i] == '"') return {o.size(), i, true};
     // A backslash.
     if (i + 1 >= in.size()) {

@@ -17,8 +17,8 @@ struct DecodedText {
 };
 
 // Decodes `in`, the bytes after a string's opening quote, up to its closing
-// quote, into `out` (at most `capacity` bytes; the rest is read but not
-// kept). A broken escape is kept as written. \u escapes become UTF-8, a
+// quote, into `out`; reading stops once `capacity` bytes are written, since
+// every field the record keeps has a width of its own. A broken escape is kept as written. \u escapes become UTF-8, a
 // lone surrogate U+FFFD.
 DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity);
 

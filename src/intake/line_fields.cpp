@@ -1,5 +1,7 @@
 #include "intake/line_fields.h"
 
+#include "intake/byte_search.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -15,10 +17,7 @@ void AssignLowercased(FixedText<N>& out, std::string_view text) {
 }
 
 size_t FindIn(std::string_view text, char c, size_t from, size_t limit) {
-  limit = std::min(limit, text.size());
-  if (from >= limit) return kNoPosition;
-  const void* hit = std::memchr(text.data() + from, c, limit - from);
-  return hit == nullptr ? kNoPosition : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+  return FindByte(text, c, from, limit);
 }
 
 bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }

@@ -264,8 +264,8 @@ bool Finish(LogFormat* format, std::string* error) {
     item.quoted = i > 0 && items[i - 1].literal.ends_with('"') && i + 1 < items.size() &&
                   items[i + 1].literal.starts_with('"');
   }
-  if (!time) *error = "it has no time field";
   if (!request) *error = "it has no request field";
+  if (!time) *error = "it has no time field";
   return time && request;
 }
 
@@ -345,8 +345,13 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1,
     layout = kVhostCombinedFormat;
   } else if (EqualsFolded(value, "JSON")) {
     format->kind = FormatKind::kJson;
-    return ChooseExtra(format, 0, extra1, "http_referer", error) &&
-           ChooseExtra(format, 1, extra2, "http_user_agent", error);
+    if (ChooseExtra(format, 0, extra1, "http_referer", error) &&
+        ChooseExtra(format, 1, extra2, "http_user_agent", error)) {
+      return true;
+    }
+    *format = LogFormat();
+    format->text = std::string(value);
+    return false;
   }
   format->kind = FormatKind::kText;
   size_t percent = layout.find('%');

@@ -1,6 +1,6 @@
 #include "intake/text_line.h"
 
-#include <cstring>
+#include "intake/byte_search.h"
 
 namespace logvane {
 
@@ -10,20 +10,16 @@ namespace {
 // at a quote that no backslash escapes, as Apache and nginx write `\"`.
 size_t FindLiteral(std::string_view line, size_t from, std::string_view literal, bool quoted) {
   const char* base = line.data();
-  size_t end = line.size();
-  char first = literal[0];
-  while (from < end) {
-    const void* hit = std::memchr(base + from, first, end - from);
-    if (hit == nullptr) return std::string_view::npos;
-    size_t at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+  for (;;) {
+    size_t at = FindByte(line, literal[0], from, line.size());
+    if (at == std::string_view::npos) return at;
     bool escaped = false;
     if (quoted) {
       for (size_t b = at; b > 0 && base[b - 1] == '\\'; --b) escaped = !escaped;
     }
-    if (!escaped && line.substr(at, literal.size()) == literal) return at;
+    if (!escaped && HasAt(line, at, literal)) return at;
     from = at + 1;
   }
-  return std::string_view::npos;
 }
 
 bool Convert(FieldRole role, std::string_view text, DayAndHour* time) {
@@ -48,7 +44,7 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
   for (size_t i = 0; i < items.size(); ++i) {
     const FormatItem& item = items[i];
     if (!item.literal.empty()) {
-      if (line.substr(pos, item.literal.size()) != item.literal) return false;
+      if (!HasAt(line, pos, item.literal)) return false;
       pos += item.literal.size();
       continue;
     }
