@@ -7,17 +7,19 @@
 #include <memory>
 #include <optional>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "names/name_phases.h"
+#include "names/nations.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/usage.h"
 #include "tally/sort_tallies.h"
+#include "tally/weekdays.h"
 
 namespace logvane {
 
@@ -222,11 +224,13 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.platform);
   NoteUnmatchedLines(env, state.counters);
-  SortTallies(state, env.console);
+  SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
-    TranslateUserNames(state, env.console, env.platform);
+    TranslateUserNames(state.settings, state.tallies.users, state.cache, env.console,
+                       env.platform);
   }
+  DeriveReportTotals(state.settings, state.tallies);
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
@@ -277,6 +281,11 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 }
 
 }  // namespace
+
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
+  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
+}
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   return RunSteps(args, env).value_or(0);
