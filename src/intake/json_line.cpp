@@ -135,8 +135,8 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
   // buffer), from the same place in the line.
   auto value = [&](std::string_view token, size_t limit, std::string_view* out) {
     size_t offset = static_cast<size_t>(token.data() - buffer);
+    if (token.data() < buffer || offset >= line.size()) return;
     std::string_view original = line.substr(offset);
-    if (original.empty()) return;
     if (original[0] == '"') {
       DecodedText d = DecodeJsonText(original.substr(1), store + n, std::min(limit, capacity - n));
       *out = std::string_view(store + n, d.size);
