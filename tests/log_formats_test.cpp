@@ -15,6 +15,7 @@
 namespace logvane::testing {
 namespace {
 
+using namespace std::string_literals;
 using bench::ConvertLog;
 using bench::kLayouts;
 using bench::Layout;
@@ -90,19 +91,19 @@ TEST(LogFormats, DamagedLinesAreCountedAndNamed) {
        "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] 'GET / HTTP/1.1' 200 1 \"-\" \"-\"\n"
        "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200\n"
        "1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\"\n" +
-           std::string("v:80 \0\x1b[2J - [10/Oct/2025:13:55:36 +0000]\n", 46) +
+           "v:80 \0\x1b[2J - [10/Oct/2025:13:55:36 +0000]\n"s +
            "v:80 h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"" + huge + "\" \"-\"\n",
        4 + 3, "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] 'GET / HTTP/1.1' 200 1 \"-\" \"-\""},
       {Layout::kNginxString,
        "h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\" rt=0\n"
-       "\n" + std::string("h - - [2025-10-10T13:55:36\0Z] \"GET", 34) + "\n",
+       "\n" + "h - - [2025-10-10T13:55:36\0Z] \"GET"s + "\n",
        3, "h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\" rt=0"},
       {Layout::kJson,
        "{\"time_local\":\"10/Oct/2025:13:55:36 +0000\",\"request\":\"GET / HTTP/1.1\"\n"
        "{\"request\":\"GET / HTTP/1.1\"}\n"
        "[1,2]\n"
        "{\"time_local\":\"10/Oct/2025:13:55:36 +0000\",\"request\":\"GET / HTTP/1.1\",\"u\":\"" +
-           huge + "\"}\n" + std::string("\0\x01{}\n", 5),
+           huge + "\"}\n" + "\0\x01{}\n"s,
        3 + 3 + 1, "{\"time_local\":\"10/Oct/2025:13:55:36 +0000\",\"request\":\"GET / HTTP/1.1\""},
   };
   for (const Case& c : cases) {
