@@ -7,7 +7,7 @@
 #   bench/formats.sh 1000000 5
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build-bench"
+build="${BENCH_BUILD:-$root/build-bench}"  # BENCH_BUILD: an existing build to use
 work="$build/formats"
 lines="${1:-5000000}"
 rounds="${2:-3}"
