@@ -11,7 +11,9 @@ build="${BENCH_BUILD:-$root/build-bench}"  # BENCH_BUILD: an existing build to u
 work="$build/formats"
 lines="${1:-5000000}"
 rounds="${2:-3}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOGVANE_TESTS=OFF >/dev/null
+# An existing build is used as it is configured.
+[ -n "${BENCH_BUILD:-}" ] ||
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOGVANE_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target logvane gen_log convert_log run_measured >/dev/null
 mkdir -p "$work"
 source_log="$work/access-$lines.log"

@@ -74,6 +74,8 @@ TEST(FormatParser, TextFormatsFillTheRecord) {
        "h|h|10/Oct/2000 20|/a/b|/a|301|0|!|!"},
       {"$remote_addr [$time_iso8601] \"$request_method $request_uri\" $status",
        "h [2025-01-02T23:59:59-05:00] \"GET /x.gif\" 200", "h|h|02/Jan/2025 23|/x.gif|/|200|0|!|!"},
+      {"%{%Y-%m-%dT%H:%M:%S%z}t %r", "2025-01-02T03:04:05+0100 GET /",
+       "!||02/Jan/2025 03|/|/|0|0|!|!"},
       {"$msec $request_uri $status", "971211336.250 /p 200", "!||10/Oct/2000 20|/p|/p|200|0|!|!"},
       // A request without its URL: the page's fault, as in a combined line.
       {kNginxCombined, "h - - [10/Oct/2025:01:02:03 +0000] \"-\" 400 0 \"-\" \"-\"",

@@ -114,8 +114,11 @@ Directive ApacheDirective(std::string_view text, size_t p) {
         f.role = FieldRole::kTimeMsec;
       } else if (form == "usec") {
         f.role = FieldRole::kTimeUsec;
+      } else if (!form.empty() && form.find('%') != std::string_view::npos) {
+        // A strftime layout: read as whichever known form it produces.
+        f.role = FieldRole::kTimeAny;
       } else {
-        f.name = "time_" + std::string(form);  // a strftime layout: read past
+        f.name = "time_" + std::string(form);  // msec_frac and the like
       }
       break;
     }
@@ -259,7 +262,7 @@ bool Finish(LogFormat* format, std::string* error) {
     if (!item.literal.empty()) continue;
     FieldRole r = item.field.role;
     time |= r == FieldRole::kTimeLocal || r == FieldRole::kTimeIso || r == FieldRole::kTimeSec ||
-            r == FieldRole::kTimeMsec || r == FieldRole::kTimeUsec;
+            r == FieldRole::kTimeMsec || r == FieldRole::kTimeUsec || r == FieldRole::kTimeAny;
     request |= r == FieldRole::kRequest || r == FieldRole::kUri;
     item.quoted = i > 0 && items[i - 1].literal.ends_with('"') && i + 1 < items.size() &&
                   items[i + 1].literal.starts_with('"');

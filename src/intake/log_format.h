@@ -29,6 +29,7 @@ enum class FieldRole : uint8_t {
   kProtocol,   // %H $server_protocol
   kStatus,     // %>s %s $status
   kBytes,      // %b %B %O $body_bytes_sent $bytes_sent
+  kTimeAny,    // %{strftime layout}t: any time form, known by its shape
 };
 
 // A field's identity, for choosing the extras: the role and, for headers

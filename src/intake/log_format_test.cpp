@@ -31,7 +31,7 @@ TEST(LogFormat, CompilesDirectivesAndVariables) {
   } cases[] = {
       // Roles: 1 client, 2 ident, 3 authuser, 4 time_local, 5 iso, 6 sec,
       // 7 msec, 8 usec, 9 request, 10 method, 11 uri, 12 protocol,
-      // 13 status, 14 bytes.
+      // 13 status, 14 bytes, 15 a time of a strftime layout.
       {"VHOST_COMBINED",
        "server_name[:]server_port[ ]1[ ]2[ ]3[ []4[] \"]9q[\" ]13[ ]14[ \"]http_refererq[\" \"]"
        "http_user_agentq[\"]",
@@ -41,7 +41,8 @@ TEST(LogFormat, CompilesDirectivesAndVariables) {
        "1[ []7[] \"]10[ ]11[ ]12[\" ]13[ ]14[ ]request_time_us[ ]request_time[ ]"
        "http_x_forwarded_for[ ]http_referer[ % ]apache_Z",
        20, -1},
-      {"%{sec}t %{usec}t %{end:msec}t %{%d/%b}t %r", "6[ ]8[ ]7[ ]time_%d/%b[ ]9", -1, -1},
+      {"%{sec}t %{usec}t %{end:msec}t %{%d/%b}t %{msec_frac}t %r", "6[ ]8[ ]7[ ]15[ ]time_msec_frac[ ]9",
+       -1, -1},
       {R"($remote_addr - $remote_user [$time_local] "$request" $status $body_bytes_sent "$http_referer" "$http_user_agent")",
        "1[ - ]3[ []4[] \"]9q[\" ]13[ ]14[ \"]http_refererq[\" \"]http_user_agentq[\"]", 12, 14},
       {"'$remote_addr ${time_iso8601} ' '$msec \"$request_method $request_uri $server_protocol\" $bytes_sent$'",

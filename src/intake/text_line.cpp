@@ -29,6 +29,7 @@ bool Convert(FieldRole role, std::string_view text, DayAndHour* time) {
     case FieldRole::kTimeSec: return TimeFromEpoch(text, 1, time);
     case FieldRole::kTimeMsec: return TimeFromEpoch(text, 1000, time);
     case FieldRole::kTimeUsec: return TimeFromEpoch(text, 1000000, time);
+    case FieldRole::kTimeAny: return TimeFromAny(text, time);
     default: return false;
   }
 }
