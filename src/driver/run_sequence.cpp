@@ -198,8 +198,12 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
               std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
+  ReadingPlan plan;
+  plan.threads = state.settings.readingThreads != 0 ? state.settings.readingThreads
+                                                      : SystemOnlineCores();
+  plan.blockLines = env.readBlockLines;
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
-              env.platform);
+              env.platform, plan);
   NoteUnmatchedLines(env, state.counters);
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
@@ -236,7 +240,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = AnswerInfoRequest(args, console)) return end;
 
   console.Write(BannerLine());
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;

@@ -22,13 +22,18 @@ class FormatParser {
 
   // ParseLogLine for this format: begins `record` on `line` and fills it,
   // its faults included. A line that does not fit has the fault kNoMatch
-  // in place of the bracket's and nothing else.
+  // in place of the bracket's and nothing else. Texts decoded or put
+  // together for the record stay valid through the next call, as the
+  // reader's pieces do, so one line can be parsed while the one before it
+  // waits to be routed.
   void Parse(std::string_view line, const LineFormat& format, LogRecord& record);
 
  private:
   const LogFormat& format_;
   std::unique_ptr<JsonLineParser> json_;
   LineFields fields_;
+  std::unique_ptr<char[]> stores_;  // two of kRecordTextWidth, used in turn
+  int nextStore_ = 0;
 };
 
 }  // namespace logvane

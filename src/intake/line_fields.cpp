@@ -23,11 +23,11 @@ size_t FindIn(std::string_view text, char c, size_t from, size_t limit) {
 bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }
 
 // The request as one text: given whole, or put together in the record.
-std::string_view RequestOf(const LineFields& f, size_t ownUsed, LogRecord& r) {
+std::string_view RequestOf(const LineFields& f, char* store, size_t storeUsed) {
   if (f.request.data() != nullptr) return f.request;
   if (f.uri.data() == nullptr) return {};
-  char* out = r.ownText + ownUsed;
-  size_t room = kRecordTextWidth - ownUsed;
+  char* out = store + storeUsed;
+  size_t room = kRecordTextWidth - storeUsed;
   size_t n = 0;
   auto put = [&](std::string_view part) {
     size_t k = std::min(part.size(), room - n);
@@ -79,10 +79,10 @@ LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogReco
 
 }  // namespace
 
-void FillRecordFromFields(const LineFields& f, const LineFormat& o, size_t ownUsed,
-                          LogRecord& r) {
+void FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
+                          size_t storeUsed, LogRecord& r) {
   r.byteCount = LeadingInteger(f.bytes, false);
-  std::string_view request = RequestOf(f, ownUsed, r);
+  std::string_view request = RequestOf(f, store, storeUsed);
   if (o.selectOn) {
     AssignLowercased(r.requestText, request);
     r.selected = r.requestText.view().find(o.selectText) != std::string_view::npos;

@@ -33,9 +33,10 @@ inline void ClearLineFields(LineFields& f) {
 // Fills `record` (already begun on the line) from `fields` as far as
 // ParseLogLine would get on the same request: the SELECT test, then every
 // field, the page's fault found as the marker parser finds it within the
-// request. `ownUsed` bytes of record.ownText are taken already.
-void FillRecordFromFields(const LineFields& fields, const LineFormat& format, size_t ownUsed,
-                          LogRecord& record);
+// request. A request put together from its parts goes to `store` (at
+// least kRecordTextWidth bytes), of which `storeUsed` are taken already.
+void FillRecordFromFields(const LineFields& fields, const LineFormat& format, char* store,
+                          size_t storeUsed, LogRecord& record);
 
 }  // namespace logvane
 

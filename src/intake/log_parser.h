@@ -45,8 +45,8 @@ enum class LineFault {
 };
 
 // Text that a format-driven parser decodes (JSON escapes) or puts together
-// (a request from its method, URI and protocol) lives in the record, since
-// a line is at most this wide and decoding never lengthens it.
+// (a request from its method, URI and protocol) fits in this much, since a
+// line is at most 1997 wide and decoding never lengthens it.
 inline constexpr size_t kRecordTextWidth = 4096;
 
 // The fields of one line. Texts that are lowercased live in the record's
@@ -87,9 +87,8 @@ struct LogRecord {
   LineFault hourFault;
   LineFault pageFault;
 
-  // Stores of the format-driven parsers; BeginRecord leaves them alone.
+  // The hour of a format-driven parser's time; BeginRecord leaves it alone.
   char hourDigits[2];
-  char ownText[kRecordTextWidth];
 };
 
 // What changes how a line is read; settings of the whole run.
