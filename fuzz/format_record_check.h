@@ -65,7 +65,7 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
     CheckRecord(record);
     ++lines;
   }
-  static std::unique_ptr<RunState> state;
+  static RunStatePtr state;
   if (!state) state = NewRunState();
   state->counters = RunCounters();
   std::string console;
