@@ -23,6 +23,10 @@ inline constexpr size_t kExclusionListCapacity = 99;
 inline constexpr size_t kLogFormatWidth = 1000;
 inline constexpr size_t kExtraFieldWidth = 100;
 
+// Which report is written: the classic page, or (STYLE=MODERN) the
+// self-contained page for phones, dark mode and print.
+enum class ReportStyle { kClassic, kModern };
+
 struct RunSettings {
   std::string parameterFile = "lvparam.dat";
   std::string hostName;
@@ -64,6 +68,7 @@ struct RunSettings {
   std::vector<std::string> excludedExtra2;
   int32_t dnsThreads = 1;  // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
+  ReportStyle reportStyle = ReportStyle::kClassic;
   // The log's layout (empty: common or combined, read by markers) and the
   // fields that feed the extra sections (empty: referrer and user agent).
   std::string logFormat;
