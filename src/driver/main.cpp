@@ -18,10 +18,13 @@ int main(int argc, char** argv) {
   logvane::Platform platform = logvane::SystemPlatform();
   logvane::Console console(STDOUT_FILENO);
   logvane::ByteInput input(STDIN_FILENO);
+  logvane::Console errors(STDERR_FILENO);
   logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  env.diagnostics = &errors;
   // OUTFILE=- may give standard output to the report unless it is a terminal.
   env.standardOutputTakesReport = !logvane::StandardOutputIsTerminal();
   int status = logvane::RunLogvane(args, env);
   console.Flush();
+  errors.Flush();
   return status;
 }
