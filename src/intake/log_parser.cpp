@@ -1,6 +1,7 @@
 #include "intake/log_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -217,12 +218,18 @@ inline size_t After(const S& s, Marker m, size_t p) {
 // One byte at a time: the reference for the marks themselves, on any
 // processor.
 void MarkPortable(std::string_view line, LineMarks& marks) {
+  // The marker of each byte value, kMarkerCount for none.
+  static constexpr auto kMarkerOf = [] {
+    std::array<uint8_t, 256> of{};
+    of.fill(kMarkerCount);
+    for (unsigned m = 0; m < kMarkerCount; ++m) of[static_cast<uint8_t>(kMarkerChars[m])] = m;
+    return of;
+  }();
   size_t words = (line.size() + 63) / 64;
   for (auto& row : marks.bits) std::fill(row, row + words, uint64_t{0});
   for (size_t i = 0; i < line.size(); ++i) {
-    for (unsigned m = 0; m < kMarkerCount; ++m) {
-      if (line[i] == kMarkerChars[m]) marks.bits[m][i >> 6] |= uint64_t{1} << (i & 63);
-    }
+    unsigned m = kMarkerOf[static_cast<uint8_t>(line[i])];
+    if (m != kMarkerCount) marks.bits[m][i >> 6] |= uint64_t{1} << (i & 63);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "intake/log_parser.h"
+#include "support/record_check.h"
 
 namespace logvane {
 namespace {
@@ -17,71 +18,19 @@ namespace {
 const MarkerScan kMarkingScans[] = {MarkerScan::kMarksPortable, MarkerScan::kMarksAvx2,
                                     MarkerScan::kMarksAvx512};
 
-// The settings that change which markers are searched, in every mix.
+// The settings that change which markers are searched, in every mix; the
+// request is always taken (SELECT with a text every request holds).
 std::vector<LineFormat> AllFormats() {
   std::vector<LineFormat> formats;
-  for (int bits = 0; bits < 16; ++bits) {
+  for (int bits = 0; bits < 8; ++bits) {
     LineFormat f;
-    f.selectOn = bits & 1;
-    f.selectText = "a";
-    f.userFromField2 = bits & 2;
-    f.proxyMode = bits & 4;
-    f.fullPageDetails = bits & 8;
+    f.selectOn = true;
+    f.userFromField2 = bits & 1;
+    f.proxyMode = bits & 2;
+    f.fullPageDetails = bits & 4;
     formats.push_back(f);
   }
   return formats;
-}
-
-// The same part of `line`, or (for a text not in the line, like "/") the
-// same text.
-bool SameSpan(std::string_view a, std::string_view b, std::string_view line) {
-  auto inside = [&](std::string_view s) {
-    return s.data() >= line.data() && s.data() <= line.data() + line.size();
-  };
-  if (a.empty() && b.empty()) return true;
-  if (inside(a) || inside(b)) return a.data() == b.data() && a.size() == b.size();
-  return a == b;
-}
-
-::testing::AssertionResult SameRecord(const LogRecord& x, const LogRecord& y) {
-  std::string_view l = x.line;
-  const struct {
-    const char* name;
-    bool same;
-  } checks[] = {
-      {"line", x.line.data() == y.line.data() && x.line.size() == y.line.size()},
-      {"byteCount", x.byteCount == y.byteCount},
-      {"requestText", x.requestText.view() == y.requestText.view()},
-      {"hasClientAddress", x.hasClientAddress == y.hasClientAddress},
-      {"clientAddress", SameSpan(x.clientAddress, y.clientAddress, l)},
-      {"userName", SameSpan(x.userName, y.userName, l)},
-      {"dateText", x.dateText.view() == y.dateText.view()},
-      {"hourText", SameSpan(x.hourText, y.hourText, l)},
-      {"page", x.page.view() == y.page.view()},
-      {"directory", SameSpan(x.directory, y.directory, l)},
-      {"statusCode", x.statusCode == y.statusCode},
-      {"hasExtra1", x.hasExtra1 == y.hasExtra1},
-      {"hasExtra2", x.hasExtra2 == y.hasExtra2},
-      {"extra1", SameSpan(x.extra1, y.extra1, l)},
-      {"extra2", SameSpan(x.extra2, y.extra2, l)},
-      {"bracket", x.bracket == y.bracket},
-      {"twoDigitDay", x.twoDigitDay == y.twoDigitDay},
-      {"requestOpen", x.requestOpen == y.requestOpen},
-      {"requestClose", x.requestClose == y.requestClose},
-      {"firstBlank", x.firstBlank == y.firstBlank},
-      {"urlStart", x.urlStart == y.urlStart},
-      {"urlEnd", x.urlEnd == y.urlEnd},
-      {"urlClose", x.urlClose == y.urlClose},
-      {"extrasEnd", x.extrasEnd == y.extrasEnd},
-      {"bracketFault", x.bracketFault == y.bracketFault},
-      {"selected", x.selected == y.selected},
-      {"hourFault", x.hourFault == y.hourFault},
-      {"pageFault", x.pageFault == y.pageFault},
-  };
-  for (const auto& c : checks) {
-    if (!c.same) return ::testing::AssertionFailure() << c.name << " differs";
-  }
-  return ::testing::AssertionSuccess();
 }
 
 // Parses `text` from a heap block of exactly its size (so the sanitizer
@@ -98,10 +47,10 @@ void ExpectSameByEveryScan(const std::string& text, const std::vector<LineFormat
       if (!MarkerScanAvailable(scan)) continue;
       LogRecord got;
       ParseLogLineWith(scan, line, format, got);
-      ASSERT_TRUE(SameRecord(expected, got))
+      ASSERT_STREQ(testing::RecordDifference(expected, got), "")
           << "scan " << static_cast<int>(scan) << ", size " << text.size() << ", proxy "
           << format.proxyMode << ", full " << format.fullPageDetails << ", field2 "
-          << format.userFromField2 << ", select " << format.selectOn << ": " << text;
+          << format.userFromField2 << ": " << text;
     }
   }
 }
@@ -169,7 +118,7 @@ TEST(LogParserScanTest, RandomAndDamagedLines) {
   std::mt19937 random(17);
   std::string alphabet = "[]\" :-/?.xA09\t\r\n";
   alphabet.push_back('\0');
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 2000; ++i) {
     std::string line;
     if (i % 2 == 0) {
       line = Combined("/a/" + std::string(random() % 90, 'b') + ".html?q",
