@@ -233,13 +233,11 @@ void MarkPortable(std::string_view line, LineMarks& marks) {
   }
 }
 
-// The 64 bytes of the line from `at`; the last, shorter block is copied
-// into `tail` and padded with NULs, which mark nothing, so no byte past the
-// line is read.
-inline const char* Block(std::string_view line, size_t at, char* tail) {
-  if (line.size() - at >= 64) return line.data() + at;
+// A line shorter than 64 bytes, copied into `tail` and padded with NULs,
+// which mark nothing, so no byte past the line is read.
+inline const char* PaddedShortLine(std::string_view line, char* tail) {
   std::memset(tail, 0, 64);
-  std::memcpy(tail, line.data() + at, line.size() - at);
+  std::memcpy(tail, line.data(), line.size());
   return tail;
 }
 
@@ -273,7 +271,7 @@ __attribute__((target("avx2"))) void MarkAvx2(std::string_view line, LineMarks& 
     return;
   }
   alignas(32) char tail[64];
-  MarkBlockAvx2(Block(line, 0, tail), 0, marks, 0);
+  MarkBlockAvx2(PaddedShortLine(line, tail), 0, marks, 0);
 }
 
 __attribute__((target("avx512bw"))) inline void MarkBlockAvx512(const char* p, unsigned shift,
@@ -297,7 +295,7 @@ __attribute__((target("avx512bw"))) void MarkAvx512(std::string_view line, LineM
     return;
   }
   alignas(64) char tail[64];
-  MarkBlockAvx512(Block(line, 0, tail), 0, marks, 0);
+  MarkBlockAvx512(PaddedShortLine(line, tail), 0, marks, 0);
 }
 #endif
 
@@ -504,11 +502,13 @@ MarkerScan FastestMarkerScan() {
   return MarkerScan::kSearch;
 }
 
-void ParseLogLineWith(MarkerScan scan, std::string_view line, const LineFormat& format,
-                      LogRecord& r) {
+namespace {
+
+// Marks the line with `mark` and parses it from the marks; searches it when
+// there is no `mark` or the line is too long to be marked.
+void ParseMarked(MarkLine mark, std::string_view line, const LineFormat& format, LogRecord& r) {
   BeginRecord(r, line);
-  MarkLine mark = line.size() <= kMarkedWidth ? MarkerFor(scan) : nullptr;
-  if (mark == nullptr) {
+  if (mark == nullptr || line.size() > kMarkedWidth) {
     ParseWith(ScanSearch{line}, format, r);
     return;
   }
@@ -517,9 +517,17 @@ void ParseLogLineWith(MarkerScan scan, std::string_view line, const LineFormat& 
   ParseWith(MarkSearch{line, marks}, format, r);
 }
 
+}  // namespace
+
+void ParseLogLineWith(MarkerScan scan, std::string_view line, const LineFormat& format,
+                      LogRecord& r) {
+  ParseMarked(MarkerFor(scan), line, format, r);
+}
+
 void ParseLogLine(std::string_view line, const LineFormat& format, LogRecord& r) {
-  static const MarkerScan kFastest = FastestMarkerScan();
-  ParseLogLineWith(kFastest, line, format, r);
+  // The processor is asked once.
+  static const MarkLine kFastest = MarkerFor(FastestMarkerScan());
+  ParseMarked(kFastest, line, format, r);
 }
 
 LineFault FindBracket(LogRecord& r) { return FindBracketWith(ScanSearch{r.line}, r); }
