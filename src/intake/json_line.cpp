@@ -1,5 +1,7 @@
 #include "intake/json_line.h"
 
+#ifdef LOGVANE_HAVE_SIMDJSON
+
 #include <simdjson.h>
 
 #include <algorithm>
@@ -210,3 +212,21 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
 }
 
 }  // namespace logvane
+
+#else  // Built without simdjson: no format ever asks for a JSON parser.
+
+namespace logvane {
+
+struct JsonLineParser::State {};
+JsonLineParser::JsonLineParser() = default;
+JsonLineParser::~JsonLineParser() = default;
+
+bool JsonLineParser::Parse(const LogFormat&, std::string_view, LineFields&, char*, size_t,
+                           size_t* used) {
+  *used = 0;
+  return false;
+}
+
+}  // namespace logvane
+
+#endif  // LOGVANE_HAVE_SIMDJSON

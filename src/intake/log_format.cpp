@@ -347,6 +347,10 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1,
   } else if (EqualsFolded(value, "VHOST_COMBINED")) {
     layout = kVhostCombinedFormat;
   } else if (EqualsFolded(value, "JSON")) {
+#ifndef LOGVANE_HAVE_SIMDJSON
+    *error = "this build reads no JSON (it was built without libsimdjson-dev)";
+    return false;
+#endif
     format->kind = FormatKind::kJson;
     if (ChooseExtra(format, 0, extra1, "http_referer", error) &&
         ChooseExtra(format, 1, extra2, "http_user_agent", error)) {
