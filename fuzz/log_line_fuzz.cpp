@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
     LogLineReader reader(source, choices.blockSize);
-    ReadRecords(*state, reader, out, platform);
+    ReadRecords(state->settings, state->tallies, state->counters, reader, out, platform);
   }
   const RunCounters& counters = state->counters;
   const Tallies& t = state->tallies;

@@ -10,18 +10,10 @@
 #include "config/report_labels.h"
 #include "config/run_settings.h"
 #include "names/name_cache.h"
+#include "tally/run_counters.h"
 #include "tally/tally_tables.h"
 
 namespace logvane {
-
-struct RunCounters {
-  int64_t processedCount = 0;  // "Total Records(Hits) Processed"
-  int64_t pagesRequested = 0;  // records whose user differs from the previous
-  FixedText<kKeyWidth> previousUser{};  // user of the last record that had one
-  bool hasExtra1 = false;      // some record reached the extra(1) tally
-  bool hasExtra2 = false;
-  bool readError = false;      // reading ended on an error, not at the end
-};
 
 struct RunState {
   RunSettings settings;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <optional>
 
 #include "common/run_state.h"
 #include "config/parameter_file.h"
@@ -55,73 +57,81 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
   return false;
 }
 
-}  // namespace
+// Each step of the run either hands on to the next or ends the run with
+// the process's exit status.
+using StepEnd = std::optional<int>;
+constexpr StepEnd kGoOn = std::nullopt;
 
-int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
-  Console& console = env.console;
-  const Platform& platform = env.platform;
-
-  if (!args.empty()) {
-    switch (InfoRequestOf(args[0])) {
-      case InfoRequest::kHelp:
-        console.Write(UsageText());
-        return 0;
-      case InfoRequest::kVersion:
-        console.Write(kVersionLine);
-        return 0;
-      case InfoRequest::kNone:
-        break;
-    }
+// --help and --version answer and end the run before anything else.
+StepEnd AnswerInfoRequest(const std::vector<std::string>& args, Console& console) {
+  if (args.empty()) return kGoOn;
+  switch (InfoRequestOf(args[0])) {
+    case InfoRequest::kHelp:
+      console.Write(UsageText());
+      return 0;
+    case InfoRequest::kVersion:
+      console.Write(kVersionLine);
+      return 0;
+    case InfoRequest::kNone:
+      break;
   }
+  return kGoOn;
+}
 
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
-  std::unique_ptr<RunState> state = NewRunState();
-  RunSettings& settings = state->settings;
-
-  if (!platform.startSockets()) {
-    console.Write("*ERROR* Could not windows socket.");
+StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
+  if (!env.platform.startSockets()) {
+    env.console.Write("*ERROR* Could not windows socket.");
     return kEarlyEndStatus;
   }
-  std::optional<std::string> host = platform.hostName();
+  std::optional<std::string> host = env.platform.hostName();
   if (!host) {
-    console.Write("*ERROR* Could not get host name.");
+    env.console.Write("*ERROR* Could not get host name.");
     return kEarlyEndStatus;
   }
   settings.hostName = host->substr(0, kHostNameWidth);
-  console.Write(" (running on host: ");
-  console.Write(settings.hostName);
-  console.Write(")\n");
+  env.console.Write(" (running on host: ");
+  env.console.Write(settings.hostName);
+  env.console.Write(")\n");
+  return kGoOn;
+}
 
-  if (!args.empty()) {
-    const std::string& argument = args[0];
-    if (argument.empty()) {
-      console.Write("*ERROR* Invalid parameter filename given.\n");
-      return 0;
-    }
-    if (argument.size() > kParameterFileWidth) {
-      console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
-      return kEarlyEndStatus;
-    }
-    console.Write("PARAMETER file: ");
-    console.Write(argument);
-    console.Write("\n\n");
-    settings.parameterFile = argument;
+// The parameter file named on the command line, if one is.
+StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& console,
+                              RunSettings& settings) {
+  if (args.empty()) return kGoOn;
+  const std::string& argument = args[0];
+  if (argument.empty()) {
+    console.Write("*ERROR* Invalid parameter filename given.\n");
+    return 0;
   }
+  if (argument.size() > kParameterFileWidth) {
+    console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
+    return kEarlyEndStatus;
+  }
+  console.Write("PARAMETER file: ");
+  console.Write(argument);
+  console.Write("\n\n");
+  settings.parameterFile = argument;
+  return kGoOn;
+}
 
+StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
-  if (!ReadWholeFile(settings.parameterFile, &parameterText)) {
-    console.Write("*ERROR* Could not open parameters file.");
+  if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
+    env.console.Write("*ERROR* Could not open parameters file.");
     return kEarlyEndStatus;
   }
-  console.Write("...... parameters file opened.\n");
-  if (!ReadParameterFile(parameterText, settings, state->labels, console,
-                         platform.lowerPriority)) {
+  env.console.Write("...... parameters file opened.\n");
+  if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
+                         env.platform.lowerPriority)) {
     return kEarlyEndStatus;
   }
-  console.Write("...... parameters file closed.\n\n");
+  env.console.Write("...... parameters file closed.\n\n");
+  return kGoOn;
+}
 
-  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
-
+// Opens the log named in the parameter file or at the prompt.
+StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogSource>* log) {
   const bool inputAsked = settings.inputFile.empty();
   if (inputAsked &&
       !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
@@ -130,18 +140,21 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   const bool logOnInput = IsStandardInputName(settings.inputFile);
   // "-" typed at the prompt: the log starts on the line after the answer.
   if (logOnInput && inputAsked) env.input.SkipLineEnd();
-  std::unique_ptr<LogSource> log =
-      logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
-  if (!log) {
-    console.Write("*ERROR* Could not open input file.");
+  *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
+  if (!*log) {
+    env.console.Write("*ERROR* Could not open input file.");
     return kEarlyEndStatus;
   }
-  console.Write("...... input file opened.\n");
+  env.console.Write("...... input file opened.\n");
+  return kGoOn;
+}
 
-  if (settings.outputFile.empty() && logOnInput) {
+// The report's name from the parameter file or the prompt.
+StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
+  if (settings.outputFile.empty() && IsStandardInputName(settings.inputFile)) {
     // Standard input is the log: no answer can be read from it.
-    console.Write("*ERROR* The log is read from standard input (INFILE=-): "
-                  "name the report with OUTFILE in the parameter file.\n");
+    env.console.Write("*ERROR* The log is read from standard input (INFILE=-): "
+                      "name the report with OUTFILE in the parameter file.\n");
     return kEarlyEndStatus;
   }
   if (settings.outputFile.empty() &&
@@ -149,37 +162,70 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
               &settings.outputFile)) {
     return kEarlyEndStatus;
   }
+  return kGoOn;
+}
 
+// Reads the log into the tallies, sorts them and translates the users.
+void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
-  ReadRecords(*state, reader, console, platform);
-  SortTallies(*state, console);
-  if (!LookupsOff(settings)) {
-    console.Write("translating names...\n\n\n");
-    TranslateUserNames(*state, console, platform);
+  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
+  SortTallies(state, env.console);
+  if (!LookupsOff(state.settings)) {
+    env.console.Write("translating names...\n\n\n");
+    TranslateUserNames(state, env.console, env.platform);
   }
+}
 
+StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
+  Console& console = env.console;
   console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = ReportWriter::Create(settings.outputFile);
+  std::unique_ptr<ReportWriter> report = ReportWriter::Create(state.settings.outputFile);
   if (!report) {
     console.Write("*ERROR* Could not open output file.");
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
-  WriteReport(*state, *report, platform);
+  WriteReport(state, *report, env.platform);
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");
   console.Write("finished: ");
-  console.Write(platform.localTimeText());
+  console.Write(env.platform.localTimeText());
   console.Write("\n");
-  platform.stopSockets();
+  return kGoOn;
+}
+
+StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
+  Console& console = env.console;
+  if (StepEnd end = AnswerInfoRequest(args, console)) return end;
+
+  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  std::unique_ptr<RunState> state = NewRunState();
+  RunSettings& settings = state->settings;
+  if (StepEnd end = StartSockets(env, settings)) return end;
+  if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
+  if (StepEnd end = ReadParameters(env, *state)) return end;
+  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+
+  std::unique_ptr<LogSource> log;
+  if (StepEnd end = OpenLog(env, settings, &log)) return end;
+  if (StepEnd end = NameReport(env, settings)) return end;
+  TallyLog(env, *state, std::move(log));
+  if (StepEnd end = WriteReportFile(env, *state)) return end;
+  env.platform.stopSockets();
 
   if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
   console.Write("closing...\n");
   return 0;
+}
+
+}  // namespace
+
+int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
+  return RunSteps(args, env).value_or(0);
 }
 
 }  // namespace logvane
