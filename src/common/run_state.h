@@ -10,6 +10,7 @@
 #include "config/report_labels.h"
 #include "config/run_settings.h"
 #include "names/name_cache.h"
+#include "names/user_addresses.h"
 #include "tally/run_counters.h"
 #include "tally/tally_tables.h"
 
@@ -21,6 +22,7 @@ struct RunState {
   RunCounters counters;
   Tallies tallies;
   NameCache cache;
+  UserAddresses userAddresses;  // addresses of users translated to names
 };
 
 // The tables are large fixed arrays: a run state lives on the heap, zeroed.

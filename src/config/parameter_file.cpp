@@ -203,6 +203,7 @@ Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
       {"ULOOKUP", &RunSettings::userLinkTemplate, kUserLinkTemplateWidth, "ULOOKUP: "},
       {"hstb_loc", &RunSettings::barImageLocation, kBarImageLocationWidth, "hstb.gif location: "},
       {"ROBOTS", &RunSettings::robotsMode, kRobotsModeWidth, "Robots: "},
+      {"GEOIP", &RunSettings::geoipDatabase, kFileNameWidth, "GeoIP database: "},
   };
   for (const Text& t : kTexts) {
     if (!Matches(text, t.keyword)) continue;

@@ -24,7 +24,17 @@ void TranslateUserNames(RunState& state, Console& console, const Platform& platf
   }
   LookupContext context{state.cache, state.settings, console, platform};
   ResolveAll(texts, context);
-  for (size_t i = 0; i < slots.size(); ++i) users.slots[slots[i]].key.assign(texts[i]);
+  UserAddresses& addresses = state.userAddresses;
+  addresses.translated.clear();
+  for (size_t i = 0; i < slots.size(); ++i) {
+    UserEntry& user = users.slots[slots[i]];
+    if (user.key.view() == texts[i]) continue;  // no name found
+    // The key stops being an address here: keep the address for the nations.
+    if (std::optional<IpAddress> address = ParseIpAddress(user.key.view())) {
+      addresses.translated.push_back(SlotAddress{static_cast<uint32_t>(slots[i]), *address});
+    }
+    user.key.assign(texts[i]);
+  }
 }
 
 }  // namespace logvane
