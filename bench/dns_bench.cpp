@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "names/name_phases.h"
 #include "platform/platform.h"
 
@@ -52,8 +52,10 @@ int main(int argc, char** argv) {
     return "host-" + address + ".example";
   };
 
+  UserAddresses translated;
   auto began = std::chrono::steady_clock::now();
-  TranslateUserNames(*state, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, translated, console,
+                     platform);
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 

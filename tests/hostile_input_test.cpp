@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
   logvane::Platform platform = logvane::SystemPlatform();
   logvane::Console console(1);
   logvane::ByteInput input(0);
-  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  logvane::Console errors(2);
+  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile, &errors};
   int status = logvane::RunLogvane(args, env);
   console.Flush();
+  errors.Flush();
   return status;
 }

@@ -7,17 +7,19 @@
 #include <memory>
 #include <optional>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "names/name_phases.h"
+#include "names/nations.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/usage.h"
 #include "tally/sort_tallies.h"
+#include "tally/weekdays.h"
 
 namespace logvane {
 
@@ -165,15 +167,52 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
   return kGoOn;
 }
 
+// The console says the country database cannot be used, standard error
+// why; nations then go by top-level domain.
+void WarnGeoip(RunEnvironment& env, const GeoFailure& failure) {
+  env.console.Write("*WARNING* GeoIP database not usable: ");
+  env.console.Write(failure.reason);
+  env.console.Write("\n");
+  if (env.errors == nullptr) return;
+  env.errors->Write("GeoIP database not usable, nations go by top-level domain: ");
+  env.errors->Write(failure.detail);
+  env.errors->Write("\n");
+}
+
+// The country database GEOIP names, loaded before the log is read so that a
+// bad one shows at once. Only the nations section uses it.
+void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
+  const RunSettings& settings = state.settings;
+  if (!settings.showNations || !GeoipWanted(settings.geoipDatabase)) return;
+  auto database = std::make_unique<GeoDatabase>();
+  GeoFailure failure;
+  if (!LoadGeoDatabase(settings.geoipDatabase, *database, failure)) {
+    WarnGeoip(env, failure);
+    return;
+  }
+  state.geoip = std::move(database);
+}
+
 // Reads the log into the tallies, sorts them and translates the users.
 void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
-  SortTallies(state, env.console);
+  SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
-    TranslateUserNames(state, env.console, env.platform);
+    TranslateUserNames(state.settings, state.tallies.users, state.cache, state.userAddresses,
+                       env.console, env.platform);
+  }
+  DeriveReportTotals(state.settings, state.tallies);
+  if (state.geoip) {
+    GeoFailure failure;
+    if (TallyNationsOfRun(state.settings, state.tallies,
+                          NationsByAddress{*state.geoip, state.userAddresses}, failure)) {
+      state.nationSource = GeoAttribution(*state.geoip);
+    } else {
+      WarnGeoip(env, failure);
+    }
   }
 }
 
@@ -209,6 +248,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
   if (StepEnd end = ReadParameters(env, *state)) return end;
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+  LoadCountryDatabase(env, *state);
 
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
@@ -223,6 +263,22 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 }
 
 }  // namespace
+
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
+  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
+}
+
+bool TallyNationsOfRun(const RunSettings& settings, Tallies& tallies,
+                       const NationsByAddress& byAddress, GeoFailure& failure) {
+  if (!settings.showNations) return true;
+  if (TallyNationsByAddress(tallies.users, byAddress.addresses, byAddress.database,
+                            tallies.nations, failure)) {
+    return true;
+  }
+  TallyNations(tallies.users, tallies.nations);
+  return false;
+}
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   return RunSteps(args, env).value_or(0);

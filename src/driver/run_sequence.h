@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "config/run_settings.h"
+#include "names/geoip_database.h"
+#include "names/user_addresses.h"
 #include "platform/byte_input.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
@@ -20,7 +24,23 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
+  Console* errors = nullptr;  // standard error: details for the operator
 };
+
+// Derives the totals that the report reads from whole tables: the weekday
+// averages and the nation tally, each when its section is written.
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies);
+
+// A country database and the addresses of users whose keys became names.
+struct NationsByAddress {
+  const GeoDatabase& database;
+  const UserAddresses& addresses;
+};
+
+// The nation tally by address. A database that breaks midway gives way to
+// the top-level domains: then false, with `failure` saying why.
+bool TallyNationsOfRun(const RunSettings& settings, Tallies& tallies,
+                       const NationsByAddress& byAddress, GeoFailure& failure);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

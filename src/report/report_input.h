@@ -1,0 +1,28 @@
+// What the report reads: the run's settings, labels, counters and tallies,
+// sorted, translated and with their derived totals filled. The report
+// changes none of it.
+#ifndef LOGVANE_REPORT_REPORT_INPUT_H_
+#define LOGVANE_REPORT_REPORT_INPUT_H_
+
+#include <string>
+
+#include "config/report_labels.h"
+#include "config/run_settings.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
+
+namespace logvane {
+
+struct ReportInput {
+  RunSettings settings;
+  ReportLabels labels;
+  RunCounters counters;
+  Tallies tallies;
+  // The country database the nations went by, as the report names it;
+  // empty when they went by top-level domain.
+  std::string nationSource;
+};
+
+}  // namespace logvane
+
+#endif  // LOGVANE_REPORT_REPORT_INPUT_H_
