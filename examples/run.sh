@@ -9,6 +9,13 @@ mkdir -p "$root/build/example"
 cp "$root/examples/lvipname.dat" "$root/build/example/lvipname.dat"
 cp "$root/assets/hstb.gif" "$root/build/example/hstb.gif"
 cd "$root/build/example"
-../logvane ../../examples/lvparam.dat
+# Nations by address where Debian's tor-geoipdb is installed, else by the
+# top-level domains of the names.
+cp ../../examples/lvparam.dat lvparam.dat
+if [ -f /usr/share/tor/geoip ] && [ -f /usr/share/tor/geoip6 ]; then
+  printf '%s\n' '; Nations by address from the tor-geoipdb package (IPFire Location data).' \
+    'GEOIP=Y' >> lvparam.dat
+fi
+../logvane lvparam.dat
 echo
 echo "Report written to $root/build/example/report.html"
