@@ -1,9 +1,5 @@
 #include "driver/run_sequence.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -15,6 +11,7 @@
 #include "intake/read_records.h"
 #include "names/name_phases.h"
 #include "names/nations.h"
+#include "platform/file_io.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/usage.h"
@@ -24,26 +21,6 @@
 namespace logvane {
 
 namespace {
-
-// The whole parameter file, or false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  content->clear();
-  char chunk[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    content->append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return true;
-}
 
 // Shows the prompt and reads one word into `answer`; an answer longer than
 // the field is refused rather than cut. False when the run must end.
@@ -72,7 +49,7 @@ StepEnd AnswerInfoRequest(const std::vector<std::string>& args, Console& console
       console.Write(UsageText());
       return 0;
     case InfoRequest::kVersion:
-      console.Write(kVersionLine);
+      console.Write(VersionLine());
       return 0;
     case InfoRequest::kNone:
       break;
@@ -241,7 +218,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   if (StepEnd end = AnswerInfoRequest(args, console)) return end;
 
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  console.Write(BannerLine());
   std::unique_ptr<RunState> state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;
