@@ -1,100 +1,70 @@
 #include "names/geoip_database.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "common/ascii_text.h"
 #include "names/country_names.h"
+#include "platform/file_io.h"
 
 namespace logvane {
 
 namespace {
 
-// The metadata of an MMDB file sits in its last 128 KiB.
-constexpr size_t kMmdbTailWidth = 128 * 1024;
+// How much of a file's start tells an MMDB file (its search tree is binary,
+// with NUL bytes) from range text (which has none).
+constexpr size_t kSniffWidth = 4096;
 
-struct OpenFile {
-  int fd = -1;
-  ~OpenFile() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool SystemFailure(GeoFailure& failure, const std::string& path, std::string_view what) {
-  int error = errno;
-  failure.reason = path + ": " + std::string(what);
-  failure.detail = path + ": " + std::strerror(error);
+bool Fail(GeoFailure& failure, const std::string& path, std::string_view reason,
+          std::string_view detail) {
+  failure.reason = path + ": " + std::string(reason);
+  failure.detail = path + ": " + std::string(detail);
   return false;
 }
 
-// Reads `size` bytes at `offset`; false on an error or a file cut short.
-bool ReadAt(int fd, std::string& into, size_t size, off_t offset) {
-  into.resize(size);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, into.data() + done, size - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+bool SystemFailure(GeoFailure& failure, const std::string& path, std::string_view reason) {
+  int error = errno;
+  return Fail(failure, path, reason, error != 0 ? std::strerror(error) : "not a file");
+}
+
+// The first bytes of the file, or false when it cannot be opened or read.
+bool ReadStart(const std::string& path, std::string& start, GeoFailure& failure) {
+  errno = 0;
+  int fd = OpenFileForReading(path);
+  if (fd < 0) return SystemFailure(failure, path, "cannot be opened");
+  start.resize(kSniffWidth);
+  ssize_t n = 0;
+  size_t got = 0;
+  while (got < start.size() && (n = ReadSome(fd, start.data() + got, start.size() - got)) > 0) {
+    got += static_cast<size_t>(n);
   }
-  return true;
+  bool ok = n >= 0 || got == start.size();
+  if (!ok) SystemFailure(failure, path, "cannot be read");
+  CloseFile(fd);
+  start.resize(got);
+  return ok;
 }
 
 bool LoadFile(const std::string& path, GeoDatabase& database, GeoFailure& failure) {
-  OpenFile file;
-  file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file.fd < 0) return SystemFailure(failure, path, "cannot be opened");
-  struct stat info;
-  if (::fstat(file.fd, &info) != 0) return SystemFailure(failure, path, "cannot be read");
-  if (!S_ISREG(info.st_mode)) {
-    failure.reason = path + ": not a file";
-    failure.detail = path + ": not a regular file";
-    return false;
-  }
-  size_t size = static_cast<size_t>(info.st_size);
-  if (size == 0) {
-    failure.reason = path + ": empty file";
-    failure.detail = path + ": the file has no bytes";
-    return false;
-  }
   std::string bytes;
-  size_t tail = std::min(size, kMmdbTailWidth);
-  if (!ReadAt(file.fd, bytes, tail, static_cast<off_t>(size - tail))) {
-    return SystemFailure(failure, path, "cannot be read");
-  }
-  if (HasMmdbMarker(bytes)) {
+  if (!ReadStart(path, bytes, failure)) return false;
+  if (bytes.empty()) return Fail(failure, path, "empty file", "the file has no bytes");
+  if (bytes.find('\0') != std::string::npos) {
     if (!database.files.empty()) {
-      failure.reason = path + ": an MMDB file cannot be combined with others";
-      failure.detail = failure.reason;
-      return false;
+      return Fail(failure, path, "an MMDB file cannot be combined with others",
+                  "binary data after another database file");
     }
     std::string reason;
     std::string detail;
-    if (!OpenMmdb(path, database.mmdb, reason, detail)) {
-      failure.reason = path + ": " + reason;
-      failure.detail = path + ": " + detail;
-      return false;
-    }
+    if (!OpenMmdb(path, database.mmdb, reason, detail)) return Fail(failure, path, reason, detail);
     database.isMmdb = true;
     return true;
   }
-  if (size != tail && !ReadAt(file.fd, bytes, size, 0)) {
-    return SystemFailure(failure, path, "cannot be read");
-  }
-  if (std::memchr(bytes.data(), '\0', bytes.size()) != nullptr) {
-    failure.reason = path + ": neither a range list nor an MMDB file";
-    failure.detail = path + ": binary data without MMDB metadata (a cut MMDB file?)";
-    return false;
-  }
+  errno = 0;
+  if (!ReadWholeFile(path, &bytes)) return SystemFailure(failure, path, "cannot be read");
   GeoipRangesError error;
   if (!AddGeoipRanges(bytes, database.ranges, error)) {
-    failure.reason = path + ": " + error.reason;
-    failure.detail = path + ": " + error.reason + ": " + error.detail;
-    return false;
+    return Fail(failure, path, error.reason, error.reason + ": " + error.detail);
   }
   return true;
 }

@@ -89,13 +89,13 @@ TEST(GeoDatabase, UnusableFilesAreRefusedWithAReason) {
   WriteFile(dir.File("overlap"), "1,10,AU\n5,20,DE\n");
   const std::pair<std::string, std::string> cases[] = {
       {dir.File("missing"), dir.File("missing") + ": cannot be opened"},
-      {dir.path(), dir.path() + ": not a file"},
+      {dir.path(), dir.path() + ": cannot be opened"},
       {dir.File("empty"), dir.File("empty") + ": empty file"},
       {dir.File("overlap"), dir.File("overlap") + ": ranges overlap or are out of order at line 2"},
       {dir.File("broken.mmdb"), dir.File("broken.mmdb") + ": MMDB search tree is broken"},
       {dir.File("cut.mmdb"), dir.File("cut.mmdb") + ": MMDB file cannot be opened"},
       {dir.File("meta.mmdb"), dir.File("meta.mmdb") + ": MMDB file cannot be opened"},
-      {dir.File("half.mmdb"), dir.File("half.mmdb") + ": neither a range list nor an MMDB file"},
+      {dir.File("half.mmdb"), dir.File("half.mmdb") + ": MMDB file cannot be opened"},
   };
   for (const auto& [path, reason] : cases) {
     GeoDatabase db;

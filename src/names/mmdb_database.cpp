@@ -12,8 +12,6 @@ namespace logvane {
 
 namespace {
 
-constexpr std::string_view kMetadataMarker = "\xAB\xCD\xEFMaxMind.com";
-
 // yyyy-mm-dd of a count of seconds since 1970 (proleptic Gregorian, UTC).
 std::string DateOfEpoch(uint64_t seconds) {
   int64_t days = static_cast<int64_t>(seconds / 86400) + 719468;
@@ -70,8 +68,6 @@ void MmdbClose::operator()(MMDB_s* mmdb) const {
   MMDB_close(mmdb);
   delete mmdb;
 }
-
-bool HasMmdbMarker(std::string_view tail) { return tail.find(kMetadataMarker) != tail.npos; }
 
 bool OpenMmdb(const std::string& path, MmdbDatabase& database, std::string& reason,
               std::string& detail) {

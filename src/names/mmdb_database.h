@@ -26,10 +26,6 @@ struct MmdbDatabase {
   std::string description;   // the English description, where there is one
 };
 
-// Whether `tail` (the last bytes of a file) holds the metadata marker that
-// ends every MMDB file.
-bool HasMmdbMarker(std::string_view tail);
-
 // Opens and checks the database: the metadata, and every record of the
 // search tree pointing to a node, to nothing or into the data. False, with a
 // short `reason` and a longer `detail`, when it cannot be used.
