@@ -181,15 +181,16 @@ void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> l
     TranslateUserNames(state.settings, state.tallies.users, state.cache, state.userAddresses,
                        env.console, env.platform);
   }
-  DeriveReportTotals(state.settings, state.tallies);
-  if (state.geoip) {
-    GeoFailure failure;
-    if (TallyNationsOfRun(state.settings, state.tallies,
-                          NationsByAddress{*state.geoip, state.userAddresses}, failure)) {
-      state.nationSource = GeoAttribution(*state.geoip);
-    } else {
-      WarnGeoip(env, failure);
-    }
+  if (!state.geoip) {
+    DeriveReportTotals(state.settings, state.tallies);
+    return;
+  }
+  NationsByAddress byAddress{*state.geoip, state.userAddresses};
+  GeoFailure failure;
+  if (!DeriveReportTotals(state.settings, state.tallies, &byAddress, &failure)) {
+    WarnGeoip(env, failure);
+  } else if (state.settings.showNations) {
+    state.nationSource = GeoAttribution(*state.geoip);
   }
 }
 
@@ -241,20 +242,18 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 
 }  // namespace
 
-void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
+                        const NationsByAddress* byAddress, GeoFailure* failure) {
   if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
-  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
-}
-
-bool TallyNationsOfRun(const RunSettings& settings, Tallies& tallies,
-                       const NationsByAddress& byAddress, GeoFailure& failure) {
   if (!settings.showNations) return true;
-  if (TallyNationsByAddress(tallies.users, byAddress.addresses, byAddress.database,
-                            tallies.nations, failure)) {
+  GeoFailure ignored;
+  if (byAddress != nullptr &&
+      TallyNationsByAddress(tallies.users, byAddress->addresses, byAddress->database,
+                            tallies.nations, failure != nullptr ? *failure : ignored)) {
     return true;
   }
   TallyNations(tallies.users, tallies.nations);
-  return false;
+  return byAddress == nullptr;
 }
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {

@@ -27,20 +27,19 @@ struct RunEnvironment {
   Console* errors = nullptr;  // standard error: details for the operator
 };
 
-// Derives the totals that the report reads from whole tables: the weekday
-// averages and the nation tally, each when its section is written.
-void DeriveReportTotals(const RunSettings& settings, Tallies& tallies);
-
 // A country database and the addresses of users whose keys became names.
 struct NationsByAddress {
   const GeoDatabase& database;
   const UserAddresses& addresses;
 };
 
-// The nation tally by address. A database that breaks midway gives way to
-// the top-level domains: then false, with `failure` saying why.
-bool TallyNationsOfRun(const RunSettings& settings, Tallies& tallies,
-                       const NationsByAddress& byAddress, GeoFailure& failure);
+// Derives the totals that the report reads from whole tables: the weekday
+// averages and the nation tally, each when its section is written. With
+// `byAddress` the nations go by address; a database that breaks midway
+// gives way to the top-level domains: then false, with `failure` saying why.
+bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
+                        const NationsByAddress* byAddress = nullptr,
+                        GeoFailure* failure = nullptr);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.
