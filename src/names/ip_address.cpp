@@ -90,6 +90,10 @@ std::optional<Ip128> ParseV6(std::string_view text) {
 std::optional<IpAddress> ParseIpAddress(std::string_view text) {
   if (text.empty() || text.size() > 64) return std::nullopt;
   if (std::optional<uint32_t> v4 = ParseV4(text)) return IpAddress{true, Ip128{0, *v4}};
+  // Some servers and proxies write IPv6 clients in brackets.
+  if (text.size() > 2 && text.front() == '[' && text.back() == ']') {
+    text = text.substr(1, text.size() - 2);
+  }
   size_t zone = text.find('%');
   if (zone != std::string_view::npos) {
     if (zone + 1 == text.size()) return std::nullopt;

@@ -26,6 +26,9 @@ TEST(ParseIpAddress, ReadsEveryTextFormAndRefusesTheRest) {
       {"::ffff:192.0.2.1", true, true, 0, 0xc0000201},  // mapped IPv4
       {"64:ff9b::192.0.2.1", true, false, 0x0064ff9b00000000, 0xc0000201},
       {"fe80::1%eth0", true, false, 0xfe80000000000000, 1},
+      {"[::1]", true, false, 0, 1},
+      {"[]", false},
+      {"[1.2.3.4", false},
       {"", false},
       {"256.1.1.1", false},
       {"1.2.3", false},
