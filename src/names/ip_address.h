@@ -27,9 +27,9 @@ struct IpAddress {
 // Dotted IPv4 ("192.0.2.1", four decimal parts of at most three digits,
 // each 0-255) or IPv6 in any of its text forms ("2001:db8::1", "::",
 // "::ffff:192.0.2.1"), optionally in brackets ("[2001:db8::1]") or with a
-// zone ("fe80::1%eth0"). An IPv6
-// address that maps an IPv4 one (::ffff:a.b.c.d) is given as that IPv4
-// address. Anything else, host names included, gives nothing.
+// zone ("fe80::1%eth0"). An IPv6 address that maps an IPv4 one
+// (::ffff:a.b.c.d) is given as that IPv4 address. Anything else, host names
+// included, gives nothing.
 std::optional<IpAddress> ParseIpAddress(std::string_view text);
 
 // Private (10/8, 172.16/12, 192.168/16, 100.64/10 shared, fc00::/7 unique
