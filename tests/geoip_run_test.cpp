@@ -98,6 +98,10 @@ TEST(GeoipRun, BothFormatsClassifyByTheAddressReadFromTheLog) {
                              "country.mmdb (Logvane-Test-Country, built 2025-06-15, "
                              "Logvane test countries, CC BY 4.0)\n"),
             std::string::npos);
+  GeoRun modern = RunWith(dir, "ranges", "STYLE=MODERN\n");
+  EXPECT_NE(modern.report.find("<li>GeoIP database: ranges (generated Thu, 25 Jun 2026 "
+                               "04:33:59 GMT, licence CC BY-SA 4.0)\n<li>reporting host: "),
+            std::string::npos);
 }
 
 TEST(GeoipRun, AnUnusableDatabaseWarnsAndLeavesTheReportAsWithoutOne) {
