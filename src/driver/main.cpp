@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   logvane::ByteInput input(0);
   logvane::Console errors(2);
   logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
-  env.errors = &errors;
+  env.diagnostics = &errors;
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   errors.Flush();

@@ -151,10 +151,10 @@ void WarnGeoip(RunEnvironment& env, const GeoFailure& failure) {
   env.console.Write("*WARNING* GeoIP database not usable: ");
   env.console.Write(failure.reason);
   env.console.Write("\n");
-  if (env.errors == nullptr) return;
-  env.errors->Write("GeoIP database not usable, nations go by top-level domain: ");
-  env.errors->Write(failure.detail);
-  env.errors->Write("\n");
+  if (env.diagnostics == nullptr) return;
+  env.diagnostics->Write("logvane: GeoIP database not usable, nations go by top-level domain: ");
+  env.diagnostics->Write(failure.detail);
+  env.diagnostics->Write("\n");
 }
 
 // The country database GEOIP names, loaded before the log is read so that a
@@ -171,16 +171,67 @@ void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
   state.geoip = std::move(database);
 }
 
+// The layout of the log and the fields of the extra sections, checked
+// before anything is read.
+StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogFormat* format) {
+  std::string reason;
+  if (CompileLogFormat(settings.logFormat, settings.extra1Field, settings.extra2Field, format,
+                       &reason)) {
+    return kGoOn;
+  }
+  env.console.Write("*ERROR* The log format cannot be used: ");
+  env.console.Write(reason);
+  env.console.Write("\n");
+  return kEarlyEndStatus;
+}
+
+// Text from the log as the operator may safely see it: control bytes as
+// \xHH, and not more than a screen line or two.
+std::string VisibleText(std::string_view text) {
+  constexpr size_t kShown = 300;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  std::string out;
+  for (size_t i = 0; i < text.size() && i < kShown; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > kShown) out += "...";
+  return out;
+}
+
+// Lines that did not fit the configured format feed nothing; the operator
+// learns how many there were and sees the first.
+void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
+  if (counters.unmatchedLines == 0 || env.diagnostics == nullptr) return;
+  Console& errors = *env.diagnostics;
+  errors.Write("logvane: ");
+  errors.WriteNumber(counters.unmatchedLines);
+  errors.Write(counters.unmatchedLines == 1 ? " line does" : " lines do");
+  errors.Write(" not match the log format and fed nothing; the first: ");
+  errors.Write(VisibleText(counters.firstUnmatched));
+  errors.Write("\n");
+  errors.Flush();
+}
+
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
+void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
+              std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadingPlan plan;
   plan.threads = state.settings.readingThreads != 0 ? state.settings.readingThreads
                                                       : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
-  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform,
-              plan);
+  ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
+              env.platform, plan);
+  NoteUnmatchedLines(env, state.counters);
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
@@ -235,13 +286,15 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = StartSockets(env, settings)) return end;
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
   if (StepEnd end = ReadParameters(env, *state)) return end;
+  LogFormat format;
+  if (StepEnd end = CompileFormat(env, settings, &format)) return end;
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
   LoadCountryDatabase(env, *state);
 
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, std::move(log));
+  TallyLog(env, *state, format, std::move(log));
   if (StepEnd end = WriteReportFile(env, *state)) return end;
   env.platform.stopSockets();
 

@@ -26,7 +26,9 @@ struct RunEnvironment {
   std::string cacheFile;  // the name cache's path
   size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
                               // 0 for the default, small in tests
-  Console* errors = nullptr;  // standard error: details for the operator
+  // Standard error, for notes to the operator beside the console; none
+  // drops them.
+  Console* diagnostics = nullptr;
 };
 
 // A country database and the addresses of users whose keys became names.

@@ -4,6 +4,7 @@
 #define LOGVANE_TALLY_RUN_COUNTERS_H_
 
 #include <cstdint>
+#include <string>
 
 #include "common/ascii_text.h"
 #include "tally/tally_tables.h"
@@ -17,6 +18,10 @@ struct RunCounters {
   bool hasExtra1 = false;      // some record reached the extra(1) tally
   bool hasExtra2 = false;
   bool readError = false;      // reading ended on an error, not at the end
+  // Lines that did not fit a configured log format (counted as processed),
+  // and the first of them as read, for the operator.
+  int64_t unmatchedLines = 0;
+  std::string firstUnmatched;
 };
 
 }  // namespace logvane
