@@ -52,8 +52,10 @@ int main(int argc, char** argv) {
     return "host-" + address + ".example";
   };
 
+  UserAddresses translated;
   auto began = std::chrono::steady_clock::now();
-  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, translated, console,
+                     platform);
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 

@@ -10,10 +10,17 @@ mkdir -p "$root/build/example"
 cp "$root/examples/lvipname.dat" "$root/build/example/lvipname.dat"
 cp "$root/assets/hstb.gif" "$root/build/example/hstb.gif"
 cd "$root/build/example"
-../logvane ../../examples/lvparam.dat
+# Nations by address where Debian's tor-geoipdb is installed, else by the
+# top-level domains of the names.
+cp ../../examples/lvparam.dat lvparam.dat
+if [ -f /usr/share/tor/geoip ] && [ -f /usr/share/tor/geoip6 ]; then
+  printf '%s\n' '; Nations by address from the tor-geoipdb package (IPFire Location data).' \
+    'GEOIP=Y' >> lvparam.dat
+fi
+../logvane lvparam.dat
 # The same run in the modern style: one self-contained page, no bar image.
 sed -e 's/^OUTFILE=.*/OUTFILE=report-modern.html/' -e '/^hstb_loc=/d' \
-  ../../examples/lvparam.dat > lvparam-modern.dat
+  lvparam.dat > lvparam-modern.dat
 echo "STYLE=MODERN" >> lvparam-modern.dat
 ../logvane lvparam-modern.dat > console-modern.txt
 echo

@@ -359,7 +359,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (!LookupsOff(s)) {
     size_t cached = state->cache.usedCount;
-    TranslateUserNames(state->settings, state->tallies.users, state->cache, out, platform);
+    TranslateUserNames(state->settings, state->tallies.users, state->cache, state->userAddresses,
+                       out, platform);
     Check(state->cache.usedCount == cached, "cache-only mode adds nothing");
   }
 

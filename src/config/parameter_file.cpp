@@ -206,6 +206,7 @@ Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
       {"LOGFORMAT", &RunSettings::logFormat, kLogFormatWidth, "Log format: "},
       {"EXTRA1", &RunSettings::extra1Field, kExtraFieldWidth, "Extra 1 field: "},
       {"EXTRA2", &RunSettings::extra2Field, kExtraFieldWidth, "Extra 2 field: "},
+      {"GEOIP", &RunSettings::geoipDatabase, kFileNameWidth, "GeoIP database: "},
   };
   for (const Text& t : kTexts) {
     if (!Matches(text, t.keyword)) continue;

@@ -32,6 +32,7 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
       "ULOOKUP=<a href=\"http://example.org/?u={user}\">\n"
       "hstb_loc=img\n"
       "ROBOTS=RPT\n"
+      "geoip=/var/lib/country.mmdb\n"
       "SELECT=GET /Docs\n"
       "LOOKUP=X\n"
       "DEBUG=F\n"
@@ -68,6 +69,7 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
             "ULOOKUP: <a href=\"http://example.org/?u={user}\">\n"
             "hstb.gif location: img\n"
             "Robots: RPT\n"
+            "GeoIP database: /var/lib/country.mmdb\n"
             "Selecting only: GET /Docs\n"
             "lookup flag set to: X\n"
             "debug flag set to: F\n"
@@ -108,6 +110,7 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
   EXPECT_EQ(s.reportTitle, "Stats");
   EXPECT_EQ(s.barImageLocation, "img");
   EXPECT_EQ(s.robotsMode, "RPT");
+  EXPECT_EQ(s.geoipDatabase, "/var/lib/country.mmdb");
   EXPECT_EQ(s.selectText, "get /docs");
   EXPECT_TRUE(s.selectOn);
   EXPECT_EQ(s.lookupMode, 'X');

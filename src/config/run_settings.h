@@ -40,6 +40,7 @@ struct RunSettings {
   std::string userLinkTemplate;
   std::string barImageLocation;
   std::string robotsMode;
+  std::string geoipDatabase;  // GEOIP=: "Y", "N" or a path; empty when not given
   std::string selectText;  // lower case
   bool selectOn = false;
   bool showParameters = true;

@@ -157,6 +157,32 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
   return kGoOn;
 }
 
+// The console says the country database cannot be used, standard error
+// why; nations then go by top-level domain.
+void WarnGeoip(RunEnvironment& env, const GeoFailure& failure) {
+  env.console.Write("*WARNING* GeoIP database not usable: ");
+  env.console.Write(failure.reason);
+  env.console.Write("\n");
+  if (env.diagnostics == nullptr) return;
+  env.diagnostics->Write("logvane: GeoIP database not usable, nations go by top-level domain: ");
+  env.diagnostics->Write(failure.detail);
+  env.diagnostics->Write("\n");
+}
+
+// The country database GEOIP names, loaded before the log is read so that a
+// bad one shows at once. Only the nations section uses it.
+void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
+  const RunSettings& settings = state.settings;
+  if (!settings.showNations || !GeoipWanted(settings.geoipDatabase)) return;
+  auto database = std::make_unique<GeoDatabase>();
+  GeoFailure failure;
+  if (!LoadGeoDatabase(settings.geoipDatabase, *database, failure)) {
+    WarnGeoip(env, failure);
+    return;
+  }
+  state.geoip = std::move(database);
+}
+
 // The layout of the log and the fields of the extra sections, checked
 // before anything is read.
 StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogFormat* format) {
@@ -221,10 +247,20 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
-    TranslateUserNames(state.settings, state.tallies.users, state.cache, env.console,
-                       env.platform);
+    TranslateUserNames(state.settings, state.tallies.users, state.cache, state.userAddresses,
+                       env.console, env.platform);
   }
-  DeriveReportTotals(state.settings, state.tallies);
+  if (!state.geoip) {
+    DeriveReportTotals(state.settings, state.tallies);
+    return;
+  }
+  NationsByAddress byAddress{*state.geoip, state.userAddresses};
+  GeoFailure failure;
+  if (!DeriveReportTotals(state.settings, state.tallies, &byAddress, &failure)) {
+    WarnGeoip(env, failure);
+  } else if (state.settings.showNations) {
+    state.nationSource = GeoAttribution(*state.geoip);
+  }
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutput) {
@@ -274,6 +310,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   LogFormat format;
   if (StepEnd end = CompileFormat(env, settings, &format)) return end;
   if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+  LoadCountryDatabase(env, *state);
 
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
@@ -289,9 +326,18 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
 
 }  // namespace
 
-void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
+                        const NationsByAddress* byAddress, GeoFailure* failure) {
   if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
-  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
+  if (!settings.showNations) return true;
+  GeoFailure ignored;
+  if (byAddress != nullptr &&
+      TallyNationsByAddress(tallies.users, byAddress->addresses, byAddress->database,
+                            tallies.nations, failure != nullptr ? *failure : ignored)) {
+    return true;
+  }
+  TallyNations(tallies.users, tallies.nations);
+  return byAddress == nullptr;
 }
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "config/run_settings.h"
+#include "names/geoip_database.h"
+#include "names/user_addresses.h"
 #include "platform/byte_input.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -35,9 +37,19 @@ struct RunEnvironment {
 // The report name that means standard output.
 inline bool IsStandardOutputName(const std::string& path) { return path == "-"; }
 
+// A country database and the addresses of users whose keys became names.
+struct NationsByAddress {
+  const GeoDatabase& database;
+  const UserAddresses& addresses;
+};
+
 // Derives the totals that the report reads from whole tables: the weekday
-// averages and the nation tally, each when its section is written.
-void DeriveReportTotals(const RunSettings& settings, Tallies& tallies);
+// averages and the nation tally, each when its section is written. With
+// `byAddress` the nations go by address; a database that breaks midway
+// gives way to the top-level domains: then false, with `failure` saying why.
+bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
+                        const NationsByAddress* byAddress = nullptr,
+                        GeoFailure* failure = nullptr);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

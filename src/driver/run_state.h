@@ -8,13 +8,17 @@
 #include <memory>
 #include <new>
 
+#include "names/geoip_database.h"
 #include "names/name_cache.h"
+#include "names/user_addresses.h"
 #include "report/report_input.h"
 
 namespace logvane {
 
 struct RunState : ReportInput {
   NameCache cache;
+  UserAddresses userAddresses;         // of users whose keys became names
+  std::unique_ptr<GeoDatabase> geoip;  // the usable country database, if any
 };
 
 struct RunStateDeleter {

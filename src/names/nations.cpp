@@ -1,6 +1,7 @@
 #include "names/nations.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace logvane {
 
@@ -275,30 +276,83 @@ std::string_view ClassifyNation(std::string_view key) {
   return kUnknownNation;
 }
 
-void TallyNations(const UserTable& users, NationTally& nations) {
+namespace {
+
+void ClearNations(NationTally& nations) {
   for (NationEntry& entry : nations.entries) {
     entry.hits = 0;
     entry.name.clear();
   }
   nations.used = 0;
   nations.total = 0.0f;
-  for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
-    const UserEntry& user = users.slots[slot];
-    nations.total += static_cast<float>(user.hits);
-    std::string_view nation = ClassifyNation(user.key.view());
-    size_t i = 0;
-    while (i < nations.used && !EqualsFolded(nations.entries[i].name.view(), nation)) ++i;
-    if (i == nations.used) {
-      // At most 243 names exist, far below the tally's 400 entries.
-      if (nations.used == kNationCapacity) continue;
-      nations.entries[i].name.assign(nation);
-      ++nations.used;
+}
+
+// Adds one user's hits to its nation. Names mostly come from the fixed
+// tables, so the entry of each text seen is remembered by its address;
+// another text is matched without regard to case.
+class NationAdder {
+ public:
+  explicit NationAdder(NationTally& nations) : nations_(nations) {}
+  void Add(std::string_view nation, int64_t hits) {
+    nations_.total += static_cast<float>(hits);
+    auto known = seen_.find(nation.data());
+    size_t i;
+    if (known != seen_.end() && nations_.entries[known->second].name.view() == nation) {
+      i = known->second;
+    } else {
+      i = 0;
+      while (i < nations_.used && !EqualsFolded(nations_.entries[i].name.view(), nation)) ++i;
+      if (i == nations_.used) {
+        // At most some 270 names exist, far below the tally's 400 entries.
+        if (nations_.used == kNationCapacity) return;
+        nations_.entries[i].name.assign(nation);
+        ++nations_.used;
+      }
+      seen_[nation.data()] = i;
     }
-    nations.entries[i].hits += user.hits;
+    nations_.entries[i].hits += hits;
   }
   // Stable, so nations with equal hits keep the order they were first met.
-  std::stable_sort(nations.entries, nations.entries + nations.used,
-                   [](const NationEntry& a, const NationEntry& b) { return a.hits > b.hits; });
+  void Sort() {
+    std::stable_sort(nations_.entries, nations_.entries + nations_.used,
+                     [](const NationEntry& a, const NationEntry& b) { return a.hits > b.hits; });
+  }
+
+ private:
+  NationTally& nations_;
+  std::unordered_map<const char*, size_t> seen_;
+};
+
+}  // namespace
+
+void TallyNations(const UserTable& users, NationTally& nations) {
+  ClearNations(nations);
+  NationAdder adder(nations);
+  for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
+    const UserEntry& user = users.slots[slot];
+    adder.Add(ClassifyNation(user.key.view()), user.hits);
+  }
+  adder.Sort();
+}
+
+bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
+                           const GeoDatabase& database, NationTally& nations,
+                           GeoFailure& failure) {
+  ClearNations(nations);
+  NationAdder adder(nations);
+  ReadAddressCursor cursor(addresses);
+  for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
+    const UserEntry& user = users.slots[slot];
+    std::string_view nation;
+    if (std::optional<IpAddress> address = cursor.AddressOf(slot, user.key.view())) {
+      if (!NationOfAddress(database, *address, nation, failure)) return false;
+    } else {
+      nation = ClassifyNation(user.key.view());
+    }
+    adder.Add(nation, user.hits);
+  }
+  adder.Sort();
+  return true;
 }
 
 }  // namespace logvane

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "names/geoip_database.h"
+#include "names/user_addresses.h"
 #include "tally/tally_tables.h"
 
 namespace logvane {
@@ -34,6 +36,15 @@ std::string_view ClassifyNation(std::string_view key);
 // 0): each user's hits go to its nation and to the total. Then sorts the
 // nations by hits, descending.
 void TallyNations(const UserTable& users, NationTally& nations);
+
+// The same, but a user that was a numeric address when the log was read
+// (`addresses` knows those whose keys became names) gets the nation of that
+// address in `database`; the other users keep the top-level-domain rule.
+// False, with `failure`, when the database turned out broken midway; the
+// tally is then incomplete.
+bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
+                           const GeoDatabase& database, NationTally& nations,
+                           GeoFailure& failure);
 
 }  // namespace logvane
 

@@ -13,7 +13,7 @@ void ResolveAll(std::vector<std::string>& texts, LookupContext& context) {
 }
 
 void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
-                        Console& console, const Platform& platform) {
+                        UserAddresses& addresses, Console& console, const Platform& platform) {
   std::vector<size_t> slots;
   std::vector<std::string> texts;
   for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
@@ -24,7 +24,16 @@ void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache
   }
   LookupContext context{cache, settings, console, platform};
   ResolveAll(texts, context);
-  for (size_t i = 0; i < slots.size(); ++i) users.slots[slots[i]].key.assign(texts[i]);
+  addresses.translated.clear();
+  for (size_t i = 0; i < slots.size(); ++i) {
+    UserEntry& user = users.slots[slots[i]];
+    if (user.key.view() == texts[i]) continue;  // no name found
+    // The key stops being an address here: keep the address for the nations.
+    if (std::optional<IpAddress> address = ParseIpAddress(user.key.view())) {
+      addresses.translated.push_back(SlotAddress{static_cast<uint32_t>(slots[i]), *address});
+    }
+    user.key.assign(texts[i]);
+  }
 }
 
 }  // namespace logvane

@@ -9,6 +9,7 @@
 #include "config/run_settings.h"
 #include "names/name_cache.h"
 #include "names/resolve_address.h"
+#include "names/user_addresses.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "tally/tally_tables.h"
@@ -16,9 +17,10 @@
 namespace logvane {
 
 // Walks the user table from its first slot while hits > 0 and translates
-// each key that ends in a digit, in table order.
+// each key that ends in a digit, in table order. Each address replaced by a
+// name goes to `addresses`.
 void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
-                        Console& console, const Platform& platform);
+                        UserAddresses& addresses, Console& console, const Platform& platform);
 
 // Resolves `texts` in order: one lookup at a time when DNSTHREADS is 1,
 // else several at once with the same outcome.

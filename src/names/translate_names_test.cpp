@@ -44,11 +44,16 @@ TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot)
       {{"192.0.2.1", {"one.example"}}, {"192.0.2.3", {"three.example"}}}, log,
       std::make_shared<Gate>());
   state->settings.debugMode = 'Y';
-  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses,
+                     console, platform);
   EXPECT_EQ(UserKeys(*state), (std::vector<std::string>{"one.example", "alice", "bob7",
                                                         "host.example.com", "192.0.2.2",
                                                         "192.0.2.3"}));
   EXPECT_EQ(log->calls(), (std::vector<std::string>{"192.0.2.1", "192.0.2.2"}));
+  // The one address that became a name is kept for the nations.
+  ASSERT_EQ(state->addresses.translated.size(), 1u);
+  EXPECT_EQ(state->addresses.translated[0].slot, 0u);
+  EXPECT_EQ(state->addresses.translated[0].address.v4(), 0xc0000201u);
   EXPECT_EQ(output,
             "looking up: 192.0.2.1\n    *got it* name is: one.example\n"
             "looking up: bob7\n    *oops* could not get name for address: bob7\n"
@@ -74,7 +79,8 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   auto log = std::make_shared<ResolverLog>();
   Platform platform = testing::FakePlatform();
   platform.resolver = ScriptedResolver(std::move(answers), log, std::make_shared<Gate>());
-  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses,
+                     console, platform);
   SaveNameCache(state->cache, cacheFile, console);
   result.keys = UserKeys(*state);
   result.lookups = log->calls();

@@ -105,6 +105,12 @@ void WriteParameters(const ReportInput& state, ReportWriter& out) {
     out.WriteInt(settings.hourOffset);
     out.Write("\n");
   }
+  if (!state.nationSource.empty()) {
+    // Whose data the nations are; the database's licence asks for it.
+    out.Write("<li>GeoIP database: ");
+    WriteEscaped(out, state.nationSource);
+    out.Write("\n");
+  }
   out.Write("<li>reporting host: ");
   WriteEscaped(out, settings.hostName);
   out.Write("\n</ul></section>\n");

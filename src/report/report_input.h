@@ -4,6 +4,8 @@
 #ifndef LOGVANE_REPORT_REPORT_INPUT_H_
 #define LOGVANE_REPORT_REPORT_INPUT_H_
 
+#include <string>
+
 #include "config/report_labels.h"
 #include "config/run_settings.h"
 #include "tally/run_counters.h"
@@ -16,6 +18,9 @@ struct ReportInput {
   ReportLabels labels;
   RunCounters counters;
   Tallies tallies;
+  // The country database the nations went by, as the report names it;
+  // empty when they went by top-level domain.
+  std::string nationSource;
 };
 
 }  // namespace logvane

@@ -94,6 +94,12 @@ void WriteParameters(const ReportInput& state, ReportWriter& out) {
     out.Write("<br>Offset for hourly activity report: ");
     out.WriteInt(settings.hourOffset);
   }
+  if (!state.nationSource.empty()) {
+    // Whose data the nations are; the database's licence asks for it.
+    out.Write("<br>GeoIP database: ");
+    WriteEscaped(out, state.nationSource);
+    out.Write("\n");
+  }
   out.Write("<br>reporting host: ");
   WriteEscaped(out, settings.hostName);
 }

@@ -7,6 +7,7 @@
 
 #include "config/run_settings.h"
 #include "names/name_cache.h"
+#include "names/user_addresses.h"
 #include "tally/tally_tables.h"
 
 namespace logvane::testing {
@@ -15,6 +16,7 @@ struct LookupState {
   RunSettings settings;
   Tallies tallies;
   NameCache cache;
+  UserAddresses addresses;
 };
 
 inline std::unique_ptr<LookupState> NewLookupState() { return std::make_unique<LookupState>(); }
