@@ -1,8 +1,5 @@
 #include "driver/run_sequence.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "common/run_state.h"
@@ -14,32 +11,16 @@
 #include "names/name_phases.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
+#include "driver/check_mode.h"
+#include "driver/preflight.h"
 #include "driver/usage.h"
+#include "intake/reading_summary.h"
+#include "platform/read_file.h"
 #include "tally/sort_tallies.h"
 
 namespace logvane {
 
 namespace {
-
-// The whole parameter file, or false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  content->clear();
-  char chunk[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    content->append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return true;
-}
 
 // Shows the prompt and reads one word into `answer`; an answer longer than
 // the field is refused rather than cut. False when the run must end.
@@ -55,14 +36,18 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
   return false;
 }
 
+
 }  // namespace
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   const Platform& platform = env.platform;
+  Diagnostics diagnostics(env.errors);
 
   if (!args.empty()) {
     switch (InfoRequestOf(args[0])) {
+      case InfoRequest::kCheck:
+        return RunCheck(args, env);
       case InfoRequest::kHelp:
         console.Write(UsageText());
         return 0;
@@ -109,13 +94,16 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   }
 
   std::string parameterText;
-  if (!ReadWholeFile(settings.parameterFile, &parameterText)) {
+  int error = 0;
+  if (!ReadWholeFile(settings.parameterFile, &parameterText, &error)) {
     console.Write("*ERROR* Could not open parameters file.");
+    diagnostics.Reason("cannot open parameter file " + Quoted(settings.parameterFile) + ": " +
+                       SystemReason(error));
     return kEarlyEndStatus;
   }
   console.Write("...... parameters file opened.\n");
   if (!ReadParameterFile(parameterText, settings, state->labels, console,
-                         platform.lowerPriority)) {
+                         platform.lowerPriority, &diagnostics, settings.parameterFile)) {
     return kEarlyEndStatus;
   }
   console.Write("...... parameters file closed.\n\n");
@@ -134,6 +122,8 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
       logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
   if (!log) {
     console.Write("*ERROR* Could not open input file.");
+    diagnostics.Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
+                       LogFileProblem(settings.inputFile));
     return kEarlyEndStatus;
   }
   console.Write("...... input file opened.\n");
@@ -150,9 +140,18 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
     return kEarlyEndStatus;
   }
 
+  WarnBeforeReading(settings, diagnostics);
+
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
+  errno = 0;
   ReadRecords(*state, reader, console, platform);
+  if (state->counters.readError) {
+    diagnostics.Reason("cannot read input file " + Quoted(settings.inputFile) + ": " +
+                       (state->counters.readErrno != 0 ? SystemReason(state->counters.readErrno)
+                                                       : "the data cannot be read"));
+  }
+  SummarizeReading(state->counters, state->tallies, settings.inputFile, diagnostics);
   SortTallies(*state, console);
   if (!LookupsOff(settings)) {
     console.Write("translating names...\n\n\n");
@@ -162,13 +161,19 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   console.Write("generating reports...\n");
   std::unique_ptr<ReportWriter> report = ReportWriter::Create(settings.outputFile);
   if (!report) {
+    int createError = errno;
     console.Write("*ERROR* Could not open output file.");
+    diagnostics.Reason("cannot create output file " + Quoted(settings.outputFile) + ": " +
+                       (settings.outputFile.empty() ? "no file name was given"
+                                                    : SystemReason(createError)));
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
   WriteReport(*state, *report, platform);
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
+    diagnostics.Reason("cannot write output file " + Quoted(settings.outputFile) + ": " +
+                       SystemReason(report->error()));
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");

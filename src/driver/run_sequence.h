@@ -20,6 +20,7 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
+  Console* errors = nullptr;  // standard error: the operator's diagnostics; none drops them
 };
 
 // Runs the whole sequence; `args` are the command-line arguments after the

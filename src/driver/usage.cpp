@@ -5,6 +5,7 @@ namespace logvane {
 std::string_view UsageText() {
   return
       "usage: logvane [PARAMETER-FILE]\n"
+      "       logvane --check [PARAMETER-FILE]\n"
       "       logvane --help | -h | --version\n"
       "\n"
       "Reads one web-server or proxy access log and writes one HTML report.\n"
@@ -12,6 +13,13 @@ std::string_view UsageText() {
       "name cache lvipname.dat is read from and written to the working\n"
       "directory unless LOOKUP=N. INFILE=- reads the log from standard input\n"
       "(then OUTFILE must name the report). Plain and gzip logs are read alike.\n"
+      "\n"
+      "Warnings about the parameter file, files that cannot be opened (with the\n"
+      "system's reason) and a summary of rejected lines go to standard error.\n"
+      "--check reads the parameter file as a run would, writes every warning,\n"
+      "tests that INFILE can be opened and the report created, prints the\n"
+      "effective settings and exits 0 when nothing worse than a note was found,\n"
+      "else 1; it reads no log and leaves the name cache alone.\n"
       "\n"
       "Keywords, one per line (\";\" starts a comment):\n"
       "  INFILE=path  OUTFILE=path  TITLE=text\n"
@@ -30,6 +38,7 @@ std::string_view UsageText() {
 InfoRequest InfoRequestOf(std::string_view argument) {
   if (argument == "--help" || argument == "-h") return InfoRequest::kHelp;
   if (argument == "--version") return InfoRequest::kVersion;
+  if (argument == "--check") return InfoRequest::kCheck;
   return InfoRequest::kNone;
 }
 

@@ -12,7 +12,7 @@ inline constexpr std::string_view kVersionLine = "Quorvel Logvane v1.7.8\n";
 std::string_view UsageText();
 
 // What a first argument asks for, when it is not a parameter file.
-enum class InfoRequest { kNone, kHelp, kVersion };
+enum class InfoRequest { kNone, kHelp, kVersion, kCheck };
 InfoRequest InfoRequestOf(std::string_view argument);
 
 }  // namespace logvane

@@ -40,6 +40,7 @@ enum class LineFault {
   kBadPageB,
   kBadPageD,
 };
+inline constexpr size_t kLineFaultCount = 9;  // kinds, kNone included
 
 // The fields of one line. Texts that are lowercased live in the record's
 // own fixed stores; the others are views into `line` and live as long as it.

@@ -1,5 +1,6 @@
 #include "intake/read_records.h"
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,8 @@
 namespace logvane {
 
 namespace {
+
+static_assert(kLineFaultCount == kLineFaultKinds, "one rejection counter per line fault");
 
 // The console text of a milestone count, or nothing.
 std::string_view MilestoneText(int64_t count) {
@@ -103,6 +106,8 @@ class LineRouter {
 
  private:
   void Count() { ++counters_.processedCount; }
+  // Counts a line the parser gave up on for the operator's summary.
+  void Reject(LineFault fault, std::string_view line);
 
   const RunSettings& settings_;
   Tallies& tallies_;
@@ -151,11 +156,26 @@ void LineRouter::PrefetchEntries(const PreparedLine& p) const {
   }
 }
 
+void LineRouter::Reject(LineFault fault, std::string_view line) {
+  RejectedLines& rejected = counters_.rejected;
+  size_t kind = static_cast<size_t>(fault);
+  if (rejected.count[kind]++ == 0) rejected.firstLine[kind] = rejected.lineNumber;
+  if (rejected.sampleLine == 0) {
+    rejected.sampleLine = rejected.lineNumber;
+    rejected.sample.assign(line);
+  }
+}
+
 void LineRouter::Route(PreparedLine& p) {
   LogRecord& r = p.record;
   std::string_view line = r.line;
+  RejectedLines& rejected = counters_.rejected;
+  ++rejected.records;
+  if (rejected.atLineStart) ++rejected.lineNumber;
+  rejected.atLineStart = !line.empty() && line.back() == '\n';
 
   if (p.bracketFault != LineFault::kNone) {
+    Reject(p.bracketFault, line);
     ReportLineFault(p.bracketFault, line, console_);
     Count();
     return;
@@ -179,6 +199,7 @@ void LineRouter::Route(PreparedLine& p) {
   TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
 
   if (p.hourFault != LineFault::kNone) {
+    Reject(p.hourFault, line);
     ReportLineFault(p.hourFault, line, console_);
     return;
   }
@@ -188,6 +209,7 @@ void LineRouter::Route(PreparedLine& p) {
             r.byteCount, console_);
 
   if (p.pageFault != LineFault::kNone) {
+    Reject(p.pageFault, line);
     ReportLineFault(p.pageFault, line, console_);
     return;
   }
@@ -250,6 +272,7 @@ void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
   }
 
   state.counters.readError = status == ReadStatus::kReadError;
+  if (state.counters.readError) state.counters.readErrno = errno;
   console.Line(state.counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(state.counters.processedCount);

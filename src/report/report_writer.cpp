@@ -46,6 +46,7 @@ void ReportWriter::FlushPending() {
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         failed_ = true;
+        error_ = n < 0 ? errno : ENOSPC;
         break;
       }
       rest.remove_prefix(static_cast<size_t>(n));
@@ -59,7 +60,10 @@ bool ReportWriter::Close() {
   closed_ = true;
   FlushPending();
   if (fd_ >= 0) {
-    if (::close(fd_) != 0) failed_ = true;
+    if (::close(fd_) != 0 && !failed_) {
+      failed_ = true;
+      error_ = errno;
+    }
     fd_ = -1;
   }
   return !failed_;

@@ -11,6 +11,7 @@ void ClearTable(Table& table) {
   std::memset(static_cast<void*>(table.slots), 0, sizeof(table.slots));
   table.used = 0;
   table.recent = 0;
+  table.dropped = 0;
   table.index.Clear();
 }
 
@@ -41,6 +42,7 @@ int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string
   slot = table.index.Find(key, hash, keyOf, &bucket);
   if (slot < 0) {
     if (table.used == Table::kCapacity) {
+      ++table.dropped;
       console.Line(fullMessage);
       return -1;
     }
@@ -108,6 +110,7 @@ void ClearTallies(Tallies& tallies) {
   users.hasLastUser = false;
   users.lastUserKey.clear();
   users.lastUserSlot = 0;
+  users.dropped = 0;
   users.index.Clear();
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);
@@ -146,6 +149,7 @@ bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Consol
   } else if (users.userCount == kUserCapacity) {
     console.Line("*ERROR* too many users - ask for upgrade.");
     users.userTableFull = true;
+    ++users.dropped;
     return false;
   } else {
     slot = users.userCount++;
