@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "names/name_phases.h"
 #include "platform/platform.h"
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   };
 
   auto began = std::chrono::steady_clock::now();
-  TranslateUserNames(*state, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 

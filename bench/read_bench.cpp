@@ -15,7 +15,7 @@
 #include <string>
 
 #include "log_generator.h"
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     auto source = logvane::LogFromText(log);
     logvane::LogLineReader reader(*source);
     auto start = std::chrono::steady_clock::now();
-    logvane::ReadRecords(*state, reader, console, platform);
+    logvane::ReadRecords(state->settings, state->tallies, state->counters, reader, console, platform);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (r == 0 || seconds < best) best = seconds;
     const logvane::Tallies& t = state->tallies;

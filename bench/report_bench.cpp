@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "common/run_state.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 
@@ -53,6 +54,7 @@ int main() {
   Platform platform;
   platform.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
 
+  DeriveReportTotals(state->settings, state->tallies);
   std::string sample;
   {
     ReportWriter capture(&sample);

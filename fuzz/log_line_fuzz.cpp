@@ -15,7 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/run_state.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -218,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
     LogLineReader reader(source, choices.blockSize);
-    ReadRecords(*state, reader, out, platform);
+    ReadRecords(state->settings, state->tallies, state->counters, reader, out, platform);
   }
   const RunCounters& counters = state->counters;
   const Tallies& t = state->tallies;
@@ -261,7 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   size_t sortingFrom = console.size();
-  SortTallies(*state, out);
+  SortTallies(state->settings, state->counters, state->tallies, out);
   Check(console.substr(sortingFrom) == "sorting...\n\n\n", "sorting line");
   auto hits = [](const auto& e) { return e.hits; };
   if (s.showUsers) CheckOrder(t.users.slots, t.users.userCount, hits, false);
@@ -276,10 +277,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (!LookupsOff(s)) {
     size_t cached = state->cache.usedCount;
-    TranslateUserNames(*state, out, platform);
+    TranslateUserNames(state->settings, state->tallies.users, state->cache, out, platform);
     Check(state->cache.usedCount == cached, "cache-only mode adds nothing");
   }
 
+  DeriveReportTotals(state->settings, state->tallies);
   std::string html;
   ReportWriter writer(&html);
   WriteReport(*state, writer, platform);

@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/run_state.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "support/markup_check.h"
@@ -49,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (line % 3 == 0) state->settings.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
-  SortTallies(*state, out);
+  SortTallies(state->settings, state->counters, state->tallies, out);
 
+  DeriveReportTotals(state->settings, state->tallies);
   std::string html;
   ReportWriter writer(&html);
   WriteReport(*state, writer, platform);

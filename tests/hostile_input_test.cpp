@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -46,7 +46,7 @@ std::string PhaseDiagnostics(const std::string& log) {
   Console console(&captured);
   std::unique_ptr<LogSource> source = LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(*state, reader, console, FakePlatform());
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
   size_t from = captured.find(kFakeTime) + std::string(kFakeTime).size() + 1;
   return captured.substr(from, captured.rfind("End of file...") - from);
 }

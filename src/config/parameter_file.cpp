@@ -19,6 +19,12 @@ struct Line {
   bool hasLineEnd = false;
 };
 
+// The value read as a number.
+template <typename V>
+int32_t NumberOf(const V& value) {
+  return LeadingInt32(value.text.substr(0, kNumberWidth));
+}
+
 int32_t Clamp(int32_t n, int32_t low, int32_t lowValue, int32_t high, int32_t highValue) {
   if (n <= low) return lowValue;
   if (n >= high) return highValue;
@@ -94,6 +100,20 @@ class Reader {
   void CheckFileName(std::string_view keyword, std::string_view value);
   void CheckLookup(std::string_view value);
   void CheckDebug(std::string_view value);
+
+  // One kind of keyword line. A step that does not know the line's keyword
+  // passes it on; the first that knows it acts on it.
+  enum class Outcome { kNotMine, kDone, kEndRun };
+  struct Value {
+    bool present;           // the line has an "="
+    std::string_view text;  // after the "="
+    char firstChar;         // of a one-character keyword's value
+  };
+  Outcome ApplySwitch(std::string_view text);
+  Outcome ApplyNumber(std::string_view text, const Value& value);
+  Outcome ApplyText(std::string_view text, const Value& value);
+  Outcome ApplySpecial(std::string_view text, const Value& value);
+  Outcome ApplyList(std::string_view text, const Value& value);
 
   void Echo(std::string_view prefix, std::string_view value, std::string_view suffix = "") {
     console_.Write(prefix);
@@ -260,15 +280,28 @@ void Reader::EndLine(const Line& line) {
 bool Reader::Apply(const Line& line) {
   std::string_view text = line.text;
   size_t equals = text.find('=');
-  bool hasValue = equals != std::string_view::npos;
-  std::string_view value = hasValue ? text.substr(equals + 1) : std::string_view();
-  value_ = value;
-  auto number = [&] { return LeadingInt32(value.substr(0, kNumberWidth)); };
-  // The character of a one-character keyword; an empty value gives the
-  // line end itself, which is neither "N" nor "X".
-  auto firstChar = [&] { return !value.empty() ? value[0] : (line.hasLineEnd ? '\n' : '\0'); };
+  Value value;
+  value.present = equals != std::string_view::npos;
+  value.text = value.present ? text.substr(equals + 1) : std::string_view();
+  // An empty value gives the line end itself, which is neither "N" nor "X".
+  value.firstChar = !value.text.empty() ? value.text[0] : (line.hasLineEnd ? '\n' : '\0');
+  value_ = value.text;
 
-  // Switches first: PAGES=FULL and PROXY=ON include their "=".
+  // Switches first: PAGES=FULL and PROXY=ON include their "=". Keywords
+  // with a value ignore a line without "=".
+  Outcome outcome = ApplySwitch(text);
+  if (outcome == Outcome::kNotMine) outcome = ApplyNumber(text, value);
+  if (outcome == Outcome::kNotMine) outcome = ApplyText(text, value);
+  if (outcome == Outcome::kNotMine) outcome = ApplySpecial(text, value);
+  if (outcome == Outcome::kNotMine) outcome = ApplyList(text, value);
+  if (outcome == Outcome::kNotMine && ApplyLabelLine(labels_, text)) {
+    matched_ = "text";
+    CheckCut(text.substr(0, equals), value.text, kLabelWidth);
+  }
+  return outcome != Outcome::kEndRun;
+}
+
+Reader::Outcome Reader::ApplySwitch(std::string_view text) {
   struct Switch {
     std::string_view keyword;
     bool RunSettings::*field;
@@ -292,13 +325,13 @@ bool Reader::Apply(const Line& line) {
     if (Matches(text, sw.keyword)) {
       Echo(sw.echo, "");
       s_.*sw.field = sw.value;
-      return true;
+      return Outcome::kDone;
     }
   }
   if (Matches(text, "PLOW")) {
     Echo("run at a lower priority..", "");
     if (lowerPriority_) lowerPriority_();
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "PROXY=ON")) {
     Echo("analyze as PROXY log..", "");
@@ -308,10 +341,12 @@ bool Reader::Apply(const Line& line) {
     SetLabel(labels_, kTopDirectories, "Top Access Methods");
     SetLabel(labels_, kDirectory, "Method");
     SetLabel(labels_, kTotalUniqueDirectories, "Total Access Methods       ");
-    return true;
+    return Outcome::kDone;
   }
+  return Outcome::kNotMine;
+}
 
-  // Keywords with a value: a line without "=" is ignored.
+Reader::Outcome Reader::ApplyNumber(std::string_view text, const Value& value) {
   struct Numeric {
     std::string_view keyword;
     int32_t RunSettings::*field;
@@ -329,13 +364,16 @@ bool Reader::Apply(const Line& line) {
   };
   for (const Numeric& num : kNumbers) {
     if (!Matches(text, num.keyword)) continue;
-    if (!hasValue) return true;
-    int32_t n = Clamp(number(), num.low, num.lowValue, num.high, num.highValue);
+    if (!value.present) return Outcome::kDone;
+    int32_t n = Clamp(NumberOf(value), num.low, num.lowValue, num.high, num.highValue);
     s_.*num.field = n;
     EchoNumber(num.echo, n);
-    return true;
+    return Outcome::kDone;
   }
+  return Outcome::kNotMine;
+}
 
+Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
   struct Text {
     std::string_view keyword;
     std::string RunSettings::*field;
@@ -351,61 +389,65 @@ bool Reader::Apply(const Line& line) {
   };
   for (const Text& t : kTexts) {
     if (!Matches(text, t.keyword)) continue;
-    if (!hasValue) return true;
-    if (!FitsOrRefuse(t.keyword, value, t.width)) return false;
-    CheckFileName(t.keyword, value);
-    s_.*t.field = std::string(value);
-    Echo(t.echo, value);
-    return true;
+    if (!value.present) return Outcome::kDone;
+    if (!FitsOrRefuse(t.keyword, value.text, t.width)) return Outcome::kEndRun;
+    CheckFileName(t.keyword, value.text);
+    s_.*t.field = std::string(value.text);
+    Echo(t.echo, value.text);
+    return Outcome::kDone;
   }
+  return Outcome::kNotMine;
+}
 
+// The keywords whose values each take their own handling.
+Reader::Outcome Reader::ApplySpecial(std::string_view text, const Value& value) {
   if (Matches(text, "TITLE")) {
-    if (!hasValue) return true;
-    CheckCut("TITLE", value, kTitleWidth);
-    s_.reportTitle = std::string(value.substr(0, kTitleWidth));
+    if (!value.present) return Outcome::kDone;
+    CheckCut("TITLE", value.text, kTitleWidth);
+    s_.reportTitle = std::string(value.text.substr(0, kTitleWidth));
     Echo("Title set to: ", s_.reportTitle);
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "SELECT")) {
-    if (!hasValue) return true;
-    CheckCut("SELECT", value, kSelectTextWidth);
-    s_.selectText = std::string(value.substr(0, kSelectTextWidth));
+    if (!value.present) return Outcome::kDone;
+    CheckCut("SELECT", value.text, kSelectTextWidth);
+    s_.selectText = std::string(value.text.substr(0, kSelectTextWidth));
     s_.selectOn = true;
     Echo("Selecting only: ", s_.selectText);
     LowercaseInPlace(s_.selectText);
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "LOOKUP")) {
-    if (!hasValue) return true;
-    s_.lookupMode = firstChar();
-    CheckLookup(value);
+    if (!value.present) return Outcome::kDone;
+    s_.lookupMode = value.firstChar;
+    CheckLookup(value.text);
     Echo("lookup flag set to: ", std::string_view(&s_.lookupMode, s_.lookupMode ? 1 : 0));
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "DEBUG")) {
-    if (!hasValue) return true;
-    s_.debugMode = firstChar();
-    CheckDebug(value);
+    if (!value.present) return Outcome::kDone;
+    s_.debugMode = value.firstChar;
+    CheckDebug(value.text);
     Echo("debug flag set to: ", std::string_view(&s_.debugMode, s_.debugMode ? 1 : 0));
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "TIMEOUT")) {
-    if (!hasValue) return true;
-    int32_t n = number();
+    if (!value.present) return Outcome::kDone;
+    int32_t n = NumberOf(value);
     if (n == 0) n = 20;
     s_.lookupTimeout = n;
     EchoNumber("DNS timeout: ", n);
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "HOFFSET")) {
-    if (!hasValue) return true;
-    s_.hourOffset = number();
+    if (!value.present) return Outcome::kDone;
+    s_.hourOffset = NumberOf(value);
     EchoNumber("Hourly Offset: ", s_.hourOffset);
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "ADJWIDTH")) {
-    if (!hasValue) return true;
-    int32_t n = number();
+    if (!value.present) return Outcome::kDone;
+    int32_t n = NumberOf(value);
     if (n < -350) n = -350;
     if (n > 350) n = 350;
     // Many ADJWIDTH lines add up; hold the sum inside 32 bits.
@@ -414,18 +456,21 @@ bool Reader::Apply(const Line& line) {
     if (width < INT32_MIN) width = INT32_MIN;
     s_.graphWidth = static_cast<int32_t>(width);
     EchoNumber("ADJ WIDTH: ", n);
-    return true;
+    return Outcome::kDone;
   }
   if (Matches(text, "DNSTHREADS")) {
-    if (!hasValue) return true;
-    int32_t n = number();
+    if (!value.present) return Outcome::kDone;
+    int32_t n = NumberOf(value);
     if (n < 1) n = 1;
     if (n > 64) n = 64;
     s_.dnsThreads = n;
     EchoNumber("DNS threads: ", n);
-    return true;
+    return Outcome::kDone;
   }
+  return Outcome::kNotMine;
+}
 
+Reader::Outcome Reader::ApplyList(std::string_view text, const Value& value) {
   struct List {
     std::string_view keyword;
     std::vector<std::string> RunSettings::*field;
@@ -446,15 +491,12 @@ bool Reader::Apply(const Line& line) {
   };
   for (const List& l : kLists) {
     if (!Matches(text, l.keyword)) continue;
-    if (!hasValue) return true;
-    return AppendToList(s_.*l.field, value, l.width, l.echo, l.overflow, l.lowercase);
+    if (!value.present) return Outcome::kDone;
+    return AppendToList(s_.*l.field, value.text, l.width, l.echo, l.overflow, l.lowercase)
+               ? Outcome::kDone
+               : Outcome::kEndRun;
   }
-
-  if (ApplyLabelLine(labels_, text)) {
-    matched_ = "text";
-    CheckCut(text.substr(0, text.find('=')), value, kLabelWidth);
-  }
-  return true;
+  return Outcome::kNotMine;
 }
 
 }  // namespace

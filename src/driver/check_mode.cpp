@@ -1,6 +1,6 @@
 #include "driver/check_mode.h"
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
 #include "intake/log_source.h"

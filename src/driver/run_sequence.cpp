@@ -1,14 +1,17 @@
 #include "driver/run_sequence.h"
 
 #include <cerrno>
+#include <memory>
+#include <optional>
 
-#include "common/run_state.h"
+#include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "names/name_phases.h"
+#include "names/nations.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/check_mode.h"
@@ -17,6 +20,7 @@
 #include "intake/reading_summary.h"
 #include "platform/read_file.h"
 #include "tally/sort_tallies.h"
+#include "tally/weekdays.h"
 
 namespace logvane {
 
@@ -36,80 +40,89 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
   return false;
 }
 
+// Each step of the run either hands on to the next or ends the run with
+// the process's exit status.
+using StepEnd = std::optional<int>;
+constexpr StepEnd kGoOn = std::nullopt;
 
-}  // namespace
-
-int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
+// --help and --version answer and end the run before anything else.
+StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& env) {
+  if (args.empty()) return kGoOn;
   Console& console = env.console;
-  const Platform& platform = env.platform;
-  Diagnostics diagnostics(env.errors);
-
-  if (!args.empty()) {
-    switch (InfoRequestOf(args[0])) {
-      case InfoRequest::kCheck:
-        return RunCheck(args, env);
-      case InfoRequest::kHelp:
-        console.Write(UsageText());
-        return 0;
-      case InfoRequest::kVersion:
-        console.Write(kVersionLine);
-        return 0;
-      case InfoRequest::kNone:
-        break;
-    }
+  switch (InfoRequestOf(args[0])) {
+    case InfoRequest::kCheck:
+      return RunCheck(args, env);
+    case InfoRequest::kHelp:
+      console.Write(UsageText());
+      return 0;
+    case InfoRequest::kVersion:
+      console.Write(kVersionLine);
+      return 0;
+    case InfoRequest::kNone:
+      break;
   }
+  return kGoOn;
+}
 
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
-  std::unique_ptr<RunState> state = NewRunState();
-  RunSettings& settings = state->settings;
-
-  if (!platform.startSockets()) {
-    console.Write("*ERROR* Could not windows socket.");
+StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
+  if (!env.platform.startSockets()) {
+    env.console.Write("*ERROR* Could not windows socket.");
     return kEarlyEndStatus;
   }
-  std::optional<std::string> host = platform.hostName();
+  std::optional<std::string> host = env.platform.hostName();
   if (!host) {
-    console.Write("*ERROR* Could not get host name.");
+    env.console.Write("*ERROR* Could not get host name.");
     return kEarlyEndStatus;
   }
   settings.hostName = host->substr(0, kHostNameWidth);
-  console.Write(" (running on host: ");
-  console.Write(settings.hostName);
-  console.Write(")\n");
+  env.console.Write(" (running on host: ");
+  env.console.Write(settings.hostName);
+  env.console.Write(")\n");
+  return kGoOn;
+}
 
-  if (!args.empty()) {
-    const std::string& argument = args[0];
-    if (argument.empty()) {
-      console.Write("*ERROR* Invalid parameter filename given.\n");
-      return 0;
-    }
-    if (argument.size() > kParameterFileWidth) {
-      console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
-      return kEarlyEndStatus;
-    }
-    console.Write("PARAMETER file: ");
-    console.Write(argument);
-    console.Write("\n\n");
-    settings.parameterFile = argument;
+// The parameter file named on the command line, if one is.
+StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& console,
+                              RunSettings& settings) {
+  if (args.empty()) return kGoOn;
+  const std::string& argument = args[0];
+  if (argument.empty()) {
+    console.Write("*ERROR* Invalid parameter filename given.\n");
+    return 0;
   }
+  if (argument.size() > kParameterFileWidth) {
+    console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
+    return kEarlyEndStatus;
+  }
+  console.Write("PARAMETER file: ");
+  console.Write(argument);
+  console.Write("\n\n");
+  settings.parameterFile = argument;
+  return kGoOn;
+}
 
+StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
+  Diagnostics diagnostics(env.errors);
   int error = 0;
-  if (!ReadWholeFile(settings.parameterFile, &parameterText, &error)) {
-    console.Write("*ERROR* Could not open parameters file.");
-    diagnostics.Reason("cannot open parameter file " + Quoted(settings.parameterFile) + ": " +
-                       SystemReason(error));
+  if (!ReadWholeFile(state.settings.parameterFile, &parameterText, &error)) {
+    env.console.Write("*ERROR* Could not open parameters file.");
+    diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) +
+                       ": " + SystemReason(error));
     return kEarlyEndStatus;
   }
-  console.Write("...... parameters file opened.\n");
-  if (!ReadParameterFile(parameterText, settings, state->labels, console,
-                         platform.lowerPriority, &diagnostics, settings.parameterFile)) {
+  env.console.Write("...... parameters file opened.\n");
+  if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
+                         env.platform.lowerPriority, &diagnostics,
+                         state.settings.parameterFile)) {
     return kEarlyEndStatus;
   }
-  console.Write("...... parameters file closed.\n\n");
+  env.console.Write("...... parameters file closed.\n\n");
+  return kGoOn;
+}
 
-  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
-
+// Opens the log named in the parameter file or at the prompt.
+StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogSource>* log) {
   const bool inputAsked = settings.inputFile.empty();
   if (inputAsked &&
       !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
@@ -118,20 +131,24 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   const bool logOnInput = IsStandardInputName(settings.inputFile);
   // "-" typed at the prompt: the log starts on the line after the answer.
   if (logOnInput && inputAsked) env.input.SkipLineEnd();
-  std::unique_ptr<LogSource> log =
-      logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
-  if (!log) {
-    console.Write("*ERROR* Could not open input file.");
-    diagnostics.Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
-                       LogFileProblem(settings.inputFile));
+  *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
+  if (!*log) {
+    env.console.Write("*ERROR* Could not open input file.");
+    Diagnostics(env.errors)
+        .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
+                LogFileProblem(settings.inputFile));
     return kEarlyEndStatus;
   }
-  console.Write("...... input file opened.\n");
+  env.console.Write("...... input file opened.\n");
+  return kGoOn;
+}
 
-  if (settings.outputFile.empty() && logOnInput) {
+// The report's name from the parameter file or the prompt.
+StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
+  if (settings.outputFile.empty() && IsStandardInputName(settings.inputFile)) {
     // Standard input is the log: no answer can be read from it.
-    console.Write("*ERROR* The log is read from standard input (INFILE=-): "
-                  "name the report with OUTFILE in the parameter file.\n");
+    env.console.Write("*ERROR* The log is read from standard input (INFILE=-): "
+                      "name the report with OUTFILE in the parameter file.\n");
     return kEarlyEndStatus;
   }
   if (settings.outputFile.empty() &&
@@ -139,52 +156,95 @@ int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
               &settings.outputFile)) {
     return kEarlyEndStatus;
   }
-
+  Diagnostics diagnostics(env.errors);
   WarnBeforeReading(settings, diagnostics);
+  return kGoOn;
+}
 
+// Reads the log into the tallies, sorts them and translates the users.
+void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
-  errno = 0;
-  ReadRecords(*state, reader, console, platform);
-  if (state->counters.readError) {
-    diagnostics.Reason("cannot read input file " + Quoted(settings.inputFile) + ": " +
-                       (state->counters.readErrno != 0 ? SystemReason(state->counters.readErrno)
-                                                       : "the data cannot be read"));
+  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
+  Diagnostics diagnostics(env.errors);
+  const RunCounters& counters = state.counters;
+  if (counters.readError) {
+    diagnostics.Reason("cannot read input file " + Quoted(state.settings.inputFile) + ": " +
+                       (counters.readErrno != 0 ? SystemReason(counters.readErrno)
+                                                : "the data cannot be read"));
   }
-  SummarizeReading(state->counters, state->tallies, settings.inputFile, diagnostics);
-  SortTallies(*state, console);
-  if (!LookupsOff(settings)) {
-    console.Write("translating names...\n\n\n");
-    TranslateUserNames(*state, console, platform);
+  SummarizeReading(counters, state.tallies, state.settings.inputFile, diagnostics);
+  SortTallies(state.settings, state.counters, state.tallies, env.console);
+  if (!LookupsOff(state.settings)) {
+    env.console.Write("translating names...\n\n\n");
+    TranslateUserNames(state.settings, state.tallies.users, state.cache, env.console,
+                       env.platform);
   }
+  DeriveReportTotals(state.settings, state.tallies);
+}
 
+StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
+  Console& console = env.console;
   console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = ReportWriter::Create(settings.outputFile);
+  std::unique_ptr<ReportWriter> report = ReportWriter::Create(state.settings.outputFile);
   if (!report) {
     int createError = errno;
     console.Write("*ERROR* Could not open output file.");
-    diagnostics.Reason("cannot create output file " + Quoted(settings.outputFile) + ": " +
-                       (settings.outputFile.empty() ? "no file name was given"
-                                                    : SystemReason(createError)));
+    Diagnostics(env.errors)
+        .Reason("cannot create output file " + Quoted(state.settings.outputFile) + ": " +
+                (state.settings.outputFile.empty() ? "no file name was given"
+                                                   : SystemReason(createError)));
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
-  WriteReport(*state, *report, platform);
+  WriteReport(state, *report, env.platform);
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
-    diagnostics.Reason("cannot write output file " + Quoted(settings.outputFile) + ": " +
-                       SystemReason(report->error()));
+    Diagnostics(env.errors)
+        .Reason("cannot write output file " + Quoted(state.settings.outputFile) + ": " +
+                SystemReason(report->error()));
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");
   console.Write("finished: ");
-  console.Write(platform.localTimeText());
+  console.Write(env.platform.localTimeText());
   console.Write("\n");
-  platform.stopSockets();
+  return kGoOn;
+}
+
+StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
+  Console& console = env.console;
+  if (StepEnd end = AnswerInfoRequest(args, env)) return end;
+
+  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  std::unique_ptr<RunState> state = NewRunState();
+  RunSettings& settings = state->settings;
+  if (StepEnd end = StartSockets(env, settings)) return end;
+  if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
+  if (StepEnd end = ReadParameters(env, *state)) return end;
+  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+
+  std::unique_ptr<LogSource> log;
+  if (StepEnd end = OpenLog(env, settings, &log)) return end;
+  if (StepEnd end = NameReport(env, settings)) return end;
+  TallyLog(env, *state, std::move(log));
+  if (StepEnd end = WriteReportFile(env, *state)) return end;
+  env.platform.stopSockets();
 
   if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
   console.Write("closing...\n");
   return 0;
+}
+
+}  // namespace
+
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies) {
+  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
+  if (settings.showNations) TallyNations(tallies.users, tallies.nations);
+}
+
+int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
+  return RunSteps(args, env).value_or(0);
 }
 
 }  // namespace logvane

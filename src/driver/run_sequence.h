@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "config/run_settings.h"
 #include "platform/byte_input.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
@@ -22,6 +24,10 @@ struct RunEnvironment {
   std::string cacheFile;  // the name cache's path
   Console* errors = nullptr;  // standard error: the operator's diagnostics; none drops them
 };
+
+// Derives the totals that the report reads from whole tables: the weekday
+// averages and the nation tally, each when its section is written.
+void DeriveReportTotals(const RunSettings& settings, Tallies& tallies);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

@@ -142,7 +142,34 @@ void BeginRecord(LogRecord& r, std::string_view line) {
   r.requestClose = kNoPosition;
   r.firstBlank = kNoPosition;
   r.urlStart = kNoPosition;
+  r.urlEnd = kNoPosition;
   r.urlClose = kNoPosition;
+  r.extrasEnd = kNoPosition;
+  r.bracketFault = LineFault::kNone;
+  r.selected = true;
+  r.hourFault = LineFault::kNone;
+  r.pageFault = LineFault::kNone;
+}
+
+void ParseLogLine(std::string_view line, const LineFormat& format, LogRecord& r) {
+  BeginRecord(r, line);
+  r.bracketFault = FindBracket(r);
+  if (r.bracketFault != LineFault::kNone) return;
+  FindByteCount(r);
+  if (format.selectOn) {
+    FindRequestText(r);
+    r.selected = r.requestText.view().find(format.selectText) != std::string_view::npos;
+    if (!r.selected) return;
+  }
+  if (FindClientAddress(r)) FindUserName(r, format.userFromField2);
+  FindDate(r);
+  r.hourFault = FindHour(r);
+  if (r.hourFault != LineFault::kNone) return;
+  r.pageFault = FindPage(r, format.proxyMode, format.fullPageDetails);
+  if (r.pageFault != LineFault::kNone) return;
+  FindDirectory(r);
+  FindStatusCode(r);
+  if (r.statusCode != 0) FindExtras(r);
 }
 
 LineFault FindBracket(LogRecord& r) {
@@ -265,6 +292,7 @@ LineFault FindPage(LogRecord& r, bool proxyMode, bool fullPageDetails) {
   }
   if (blank >= kMarkerLimit) return LineFault::kBadPageD;
   r.urlStart = url;
+  r.urlEnd = end;
   r.urlClose = close;
   AssignLowercased(r.page, line.substr(url, end - url), line);
   return LineFault::kNone;
@@ -297,6 +325,7 @@ void FindStatusCode(LogRecord& r) {
 void FindExtras(LogRecord& r) {
   std::string_view line = r.line;
   r.hasExtra1 = r.hasExtra2 = false;
+  r.extrasEnd = kNoPosition;
   if (r.urlClose == kNoPosition) return;
   size_t afterCode = FindFrom(line, ' ', r.urlClose + 2);
   size_t afterBytes = FindAfter(line, ' ', afterCode);
@@ -305,11 +334,13 @@ void FindExtras(LogRecord& r) {
   if (close1 == kNoPosition) return;
   r.hasExtra1 = true;
   r.extra1 = line.substr(open1 + 1, std::min(close1 - open1 - 1, kExtraWidth));
+  r.extrasEnd = close1 + 1;
   size_t open2 = FindAfter(line, '"', close1);
   size_t close2 = FindAfter(line, '"', open2);
   if (close2 == kNoPosition) return;
   r.hasExtra2 = true;
   r.extra2 = line.substr(open2 + 1, std::min(close2 - open2 - 1, kExtraWidth));
+  r.extrasEnd = close2 + 1;
 }
 
 namespace {

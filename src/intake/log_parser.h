@@ -1,7 +1,7 @@
 // The log line parser: every field of a line is found by a few searches
-// for one marker character from a fixed starting point. The reading phase
-// calls the finders in its own order and only as far as the line gets, so
-// each finder relies on the positions that the earlier ones recorded.
+// for one marker character from a fixed starting point. ParseLogLine calls
+// the finders in the one order that works and only as far as the line gets,
+// since each finder relies on the positions that the earlier ones recorded.
 #ifndef LOGVANE_INTAKE_LOG_PARSER_H_
 #define LOGVANE_INTAKE_LOG_PARSER_H_
 
@@ -69,8 +69,33 @@ struct LogRecord {
   size_t requestClose;
   size_t firstBlank;
   size_t urlStart;       // just after the first blank after the first quote
+  size_t urlEnd;         // where the page text ends (before a cut query)
   size_t urlClose;       // the first quote after that blank
+  size_t extrasEnd;      // just past the last extra's closing quote
+
+  // How far ParseLogLine got: each fault, once not kNone, ends the line's
+  // fields there; the fields found before it stay valid.
+  LineFault bracketFault;
+  bool selected;         // SELECT is off or the request holds its text
+  LineFault hourFault;
+  LineFault pageFault;
 };
+
+// What changes how a line is read; settings of the whole run.
+struct LineFormat {
+  bool selectOn = false;
+  std::string_view selectText;  // lower case
+  bool userFromField2 = false;
+  bool proxyMode = false;
+  bool fullPageDetails = false;
+};
+
+// Finds every field of `line` into `record`, in the order the finders need
+// and only as far as the line allows: the bracket, the byte count, the
+// request (under SELECT), the client and user, the date, the hour, the
+// page, its directory, the response code and the two extras. A line that
+// does not pass SELECT keeps only its bracket and byte count.
+void ParseLogLine(std::string_view line, const LineFormat& format, LogRecord& record);
 
 // Resets `record` for `line`; no field of the previous line survives.
 void BeginRecord(LogRecord& record, std::string_view line);
@@ -111,6 +136,7 @@ void FindDirectory(LogRecord& record);
 void FindStatusCode(LogRecord& record);
 
 // The two quoted fields after the byte count. Needs FindStatusCode.
+// Records where the last one found ends.
 void FindExtras(LogRecord& record);
 
 // Writes the console text of `fault` for `line` (nothing for kNone).

@@ -9,6 +9,7 @@
 
 #include "intake/log_reader.h"
 #include "intake/read_records.h"
+#include "support/reading_state.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -97,10 +98,10 @@ TEST(LogSourceTest, FileChangedWhileItIsRead) {
     ChangedAfterFirstRead source(std::move(file), 50 * line.size(),
                                  [&] { c.change(path); });
     LogLineReader reader(source, 4 * kLinePieceWidth);
-    std::unique_ptr<RunState> state = NewRunState();
+    std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
     std::string console;
     Console out(&console);
-    ReadRecords(*state, reader, out, FakePlatform());
+    ReadRecords(state->settings, state->tallies, state->counters, reader, out, FakePlatform());
     std::string expected = " - reading records...\n\nstarted: ";
     expected.append(kFakeTime).append("\n");
     if (c.processed >= 1000) expected.append("1000 records\n");

@@ -69,18 +69,23 @@ std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char*
   return std::string_view(p, static_cast<size_t>(end - p));
 }
 
-// One line with every field it can give, found ahead of routing. Finding
-// is free of effects, so it may run a line early.
+// One line with every field it can give, found ahead of routing, and the
+// hashed keys of its user and page. Finding is free of effects, so it may
+// run a line early.
 struct PreparedLine {
   LogRecord record;
-  LineFault bracketFault;
-  bool selected;
-  bool hasClient;
   HashedKey user;
-  LineFault hourFault;
-  LineFault pageFault;
   HashedKey page;
 };
+
+// The record's user and page keys, once the line got as far as each.
+bool HasUser(const LogRecord& r) {
+  return r.bracketFault == LineFault::kNone && r.selected && r.hasClientAddress;
+}
+bool HasPage(const LogRecord& r) {
+  return r.bracketFault == LineFault::kNone && r.selected && r.hourFault == LineFault::kNone &&
+         r.pageFault == LineFault::kNone;
+}
 
 // Everything one line needs beyond itself: settings read once for the
 // whole phase, the tallies, the counters and the console.
@@ -92,12 +97,19 @@ struct PreparedLine {
 // current one's entries are on their way, so the waits overlap with work.
 class LineRouter {
  public:
-  LineRouter(RunState& state, Console& console)
-      : settings_(state.settings),
-        tallies_(state.tallies),
-        counters_(state.counters),
+  LineRouter(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+             Console& console)
+      : settings_(settings),
+        tallies_(tallies),
+        counters_(counters),
         console_(console),
-        robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {}
+        robotsOn_(EqualsFolded(settings_.robotsMode, "RPT")) {
+    format_.selectOn = settings.selectOn;
+    format_.selectText = settings.selectText;
+    format_.userFromField2 = settings.userFromField2;
+    format_.proxyMode = settings.proxyMode;
+    format_.fullPageDetails = settings.fullPageDetails;
+  }
 
   void Prepare(std::string_view line, PreparedLine& p) const;
   // Asks for the entries that the prepared line's buckets name.
@@ -106,10 +118,11 @@ class LineRouter {
 
  private:
   void Count() { ++counters_.processedCount; }
-  // Counts a line the parser gave up on for the operator's summary.
+  // Counts a line the parser gave up on, for the operator's summary.
   void Reject(LineFault fault, std::string_view line);
 
   const RunSettings& settings_;
+  LineFormat format_;
   Tallies& tallies_;
   RunCounters& counters_;
   Console& console_;
@@ -117,43 +130,21 @@ class LineRouter {
 };
 
 void LineRouter::Prepare(std::string_view line, PreparedLine& p) const {
-  LogRecord& r = p.record;
-  BeginRecord(r, line);
-  p.hasClient = false;
-  p.hourFault = p.pageFault = LineFault::kNone;
-  p.bracketFault = FindBracket(r);
-  if (p.bracketFault != LineFault::kNone) return;
-  FindByteCount(r);
-  p.selected = true;
-  if (settings_.selectOn) {
-    FindRequestText(r);
-    p.selected = r.requestText.view().find(settings_.selectText) != std::string_view::npos;
-    if (!p.selected) return;
-  }
-  p.hasClient = FindClientAddress(r);
-  if (p.hasClient) {
-    FindUserName(r, settings_.userFromField2);
+  const LogRecord& r = p.record;
+  ParseLogLine(line, format_, p.record);
+  if (HasUser(r)) {
     p.user = HashKey(r.userName);
     PrefetchBucket(tallies_.users, p.user);
   }
-  FindDate(r);
-  p.hourFault = FindHour(r);
-  if (p.hourFault != LineFault::kNone) return;
-  p.pageFault = FindPage(r, settings_.proxyMode, settings_.fullPageDetails);
-  if (p.pageFault != LineFault::kNone) return;
-  p.page = HashKey(r.page.view());
-  PrefetchBucket(tallies_.pages, p.page);
-  FindDirectory(r);
-  FindStatusCode(r);
-  if (r.statusCode != 0) FindExtras(r);
+  if (HasPage(r)) {
+    p.page = HashKey(r.page.view());
+    PrefetchBucket(tallies_.pages, p.page);
+  }
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
-  if (p.bracketFault != LineFault::kNone || !p.selected) return;
-  if (p.hasClient) PrefetchEntry(tallies_.users, p.user);
-  if (p.hourFault == LineFault::kNone && p.pageFault == LineFault::kNone) {
-    PrefetchEntry(tallies_.pages, p.page);
-  }
+  if (HasUser(p.record)) PrefetchEntry(tallies_.users, p.user);
+  if (HasPage(p.record)) PrefetchEntry(tallies_.pages, p.page);
 }
 
 void LineRouter::Reject(LineFault fault, std::string_view line) {
@@ -174,19 +165,19 @@ void LineRouter::Route(PreparedLine& p) {
   if (rejected.atLineStart) ++rejected.lineNumber;
   rejected.atLineStart = !line.empty() && line.back() == '\n';
 
-  if (p.bracketFault != LineFault::kNone) {
-    Reject(p.bracketFault, line);
-    ReportLineFault(p.bracketFault, line, console_);
+  if (r.bracketFault != LineFault::kNone) {
+    Reject(r.bracketFault, line);
+    ReportLineFault(r.bracketFault, line, console_);
     Count();
     return;
   }
-  if (!p.selected) {
+  if (!r.selected) {
     Count();
     return;
   }
 
   bool userCounted = false;
-  if (p.hasClient) {
+  if (r.hasClientAddress) {
     if (BeginsWithAnyFolded(r.clientAddress, settings_.excludedAddresses)) return;
     userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
     // A new user begins a new page request; a name that is the start of the
@@ -198,9 +189,9 @@ void LineRouter::Route(PreparedLine& p) {
 
   TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
 
-  if (p.hourFault != LineFault::kNone) {
-    Reject(p.hourFault, line);
-    ReportLineFault(p.hourFault, line, console_);
+  if (r.hourFault != LineFault::kNone) {
+    Reject(r.hourFault, line);
+    ReportLineFault(r.hourFault, line, console_);
     return;
   }
   char hourBuffer[24];
@@ -208,9 +199,9 @@ void LineRouter::Route(PreparedLine& p) {
             ShiftedHourKey(r.hourText, settings_.hourOffset, hourBuffer, sizeof(hourBuffer)),
             r.byteCount, console_);
 
-  if (p.pageFault != LineFault::kNone) {
-    Reject(p.pageFault, line);
-    ReportLineFault(p.pageFault, line, console_);
+  if (r.pageFault != LineFault::kNone) {
+    Reject(r.pageFault, line);
+    ReportLineFault(r.pageFault, line, console_);
     return;
   }
   const HashedKey& page = p.page;
@@ -242,13 +233,13 @@ void LineRouter::Route(PreparedLine& p) {
 
 }  // namespace
 
-void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
-                 const Platform& platform) {
+void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+                 LogLineReader& reader, Console& console, const Platform& platform) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(platform.localTimeText());
   console.Write("\n");
-  ClearTallies(state.tallies);
+  ClearTallies(tallies);
 
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
@@ -256,7 +247,7 @@ void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
   console.SetLineFlush(false);
   // The reader keeps a piece valid through the following call, so one line
   // can be prepared while the one before it waits to be routed.
-  LineRouter router(state, console);
+  LineRouter router(settings, tallies, counters, console);
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];
@@ -271,11 +262,11 @@ void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
     std::swap(current, next);
   }
 
-  state.counters.readError = status == ReadStatus::kReadError;
-  if (state.counters.readError) state.counters.readErrno = errno;
-  console.Line(state.counters.readError ? "Error reading file..." : "End of file...");
+  counters.readError = status == ReadStatus::kReadError;
+  if (counters.readError) counters.readErrno = errno;
+  console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
-  console.WriteNumber(state.counters.processedCount);
+  console.WriteNumber(counters.processedCount);
   console.Write(" records.\n");
   console.SetLineFlush(lineFlush);
   console.Flush();

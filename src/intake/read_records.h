@@ -3,17 +3,19 @@
 #ifndef LOGVANE_INTAKE_READ_RECORDS_H_
 #define LOGVANE_INTAKE_READ_RECORDS_H_
 
-#include "common/run_state.h"
+#include "config/run_settings.h"
 #include "intake/log_reader.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
 // Writes the start lines, empties the tallies, reads the log to its end (or
 // a read error) and writes the end lines.
-void ReadRecords(RunState& state, LogLineReader& reader, Console& console,
-                 const Platform& platform);
+void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
+                 LogLineReader& reader, Console& console, const Platform& platform);
 
 }  // namespace logvane
 

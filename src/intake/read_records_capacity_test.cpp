@@ -9,6 +9,7 @@
 
 #include "intake/log_source.h"
 #include "intake/read_records.h"
+#include "support/reading_state.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -133,13 +134,13 @@ TEST(ReadRecordsCapacityTest, EveryTableFullThroughTheReadingPhase) {
     add(c.capacity - 1);
     add(c.capacity + 2);
 
-    std::unique_ptr<RunState> state = NewRunState();
+    std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
     state->settings.robotsMode = "RPT";
     std::string captured;
     Console console(&captured);
     std::unique_ptr<LogSource> source = LogFromText(log);
     LogLineReader reader(*source);
-    ReadRecords(*state, reader, console, FakePlatform());
+    ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
 
     const size_t lines = c.capacity + 5;
     std::string message = std::string(c.message) + "\n";
@@ -188,13 +189,13 @@ TEST(ReadRecordsCapacityTest, UsersBeyondTheFullTable) {
   known.client = "U7";  // user u7, written in other case
   log += known.Text();
 
-  std::unique_ptr<RunState> state = NewRunState();
+  std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
   state->settings.robotsMode = "rpt";
   std::string captured;
   Console console(&captured);
   std::unique_ptr<LogSource> source = LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(*state, reader, console, FakePlatform());
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
 
   const UserTable& users = state->tallies.users;
   EXPECT_EQ(users.userCount, kUserCapacity);

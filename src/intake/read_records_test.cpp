@@ -7,6 +7,7 @@
 #include <string>
 
 #include "intake/log_source.h"
+#include "support/reading_state.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -31,7 +32,7 @@ std::string Line(const Entry& e) {
 }
 
 struct Outcome {
-  std::unique_ptr<RunState> state;
+  std::unique_ptr<testing::ReadingState> state;
   std::string console;
   bool lineFlushAfter = false;
   const Tallies& tallies() const { return state->tallies; }
@@ -58,14 +59,14 @@ Outcome ReadLog(const std::string& log,
                 const std::function<void(RunSettings&)>& configure = nullptr,
                 bool failAtEnd = false) {
   Outcome out;
-  out.state = NewRunState();
+  out.state = testing::NewReadingState();
   if (configure) configure(out.state->settings);
   std::string capture;
   Console console(&capture);
   std::unique_ptr<LogSource> source =
       failAtEnd ? std::make_unique<FailingSource>(log) : LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(*out.state, reader, console, FakePlatform());
+  ReadRecords(out.state->settings, out.state->tallies, out.state->counters, reader, console, FakePlatform());
   out.lineFlushAfter = console.lineFlush();
   out.console = capture;  // what the phase handed on itself
   return out;
@@ -525,14 +526,14 @@ TEST(ReadRecordsTest, ReadErrorEndsThePhaseWithWhatWasRead) {
 }
 
 TEST(ReadRecordsTest, StartEmptiesTheTallies) {
-  auto state = NewRunState();
+  auto state = testing::NewReadingState();
   std::string sink;
   Console console(&sink);
   TallyPage(state->tallies.pages, "/old", console);
   TallyUser(state->tallies.users, "old", 1, console);
   auto source = LogFromText("");
   LogLineReader reader(*source);
-  ReadRecords(*state, reader, console, FakePlatform());
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
   EXPECT_EQ(state->tallies.pages.used, 0u);
   EXPECT_EQ(state->tallies.pages.slots[0].hits, 0);
   EXPECT_EQ(state->tallies.users.userCount, 0u);

@@ -6,7 +6,8 @@
 
 #include <string_view>
 
-#include "common/run_state.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
 #include "platform/diagnostics.h"
 
 namespace logvane {

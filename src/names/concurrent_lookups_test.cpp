@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "support/lookup_state.h"
 #include "names/translate_names.h"
 #include "support/fake_resolver.h"
 #include "support/test_support.h"
@@ -39,7 +39,7 @@ struct Outcome {
 
 Outcome RunScenario(const Scenario& scenario, int32_t threads, int32_t timeout,
             std::function<int64_t()> clock, std::shared_ptr<ResolverLog> log = nullptr) {
-  auto state = NewRunState();
+  auto state = testing::NewLookupState();
   NameCache& cache = state->cache;
   ClearNameCache(cache);
   for (const auto& [address, name] : scenario.cached) {

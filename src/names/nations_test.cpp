@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "common/run_state.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 namespace {
@@ -70,9 +70,9 @@ TEST(ClassifyNation, EveryCodeOfTheTableNamesItsOwnNation) {
 }
 
 TEST(TallyNations, AddsEachUsersHitsToItsNationAndSorts) {
-  auto state = NewRunState();
-  UserTable& users = state->tallies.users;
-  NationTally& nations = state->tallies.nations;
+  auto tallies = std::make_unique<Tallies>();
+  UserTable& users = tallies->users;
+  NationTally& nations = tallies->nations;
   TallyNations(users, nations);
   EXPECT_EQ(nations.used, 0u);
   EXPECT_EQ(nations.total, 0.0f);

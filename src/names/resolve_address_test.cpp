@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/run_state.h"
+#include "support/lookup_state.h"
 #include "names/cache_file.h"
 #include "support/fake_resolver.h"
 #include "support/test_support.h"
@@ -31,7 +31,7 @@ struct Record {
 class ResolveAddressTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    state_ = NewRunState();
+    state_ = testing::NewLookupState();
     ClearNameCache(state_->cache);
     platform_ = testing::FakePlatform();
     Answer({});
@@ -68,7 +68,7 @@ class ResolveAddressTest : public ::testing::Test {
   }
   RunSettings& settings() { return state_->settings; }
 
-  std::unique_ptr<RunState> state_;
+  std::unique_ptr<testing::LookupState> state_;
   std::string output_;
   Console console_{&output_};
   Platform platform_;

@@ -12,8 +12,8 @@ void ResolveAll(std::vector<std::string>& texts, LookupContext& context) {
   for (std::string& text : texts) ResolveAddress(text, context);
 }
 
-void TranslateUserNames(RunState& state, Console& console, const Platform& platform) {
-  UserTable& users = state.tallies.users;
+void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
+                        Console& console, const Platform& platform) {
   std::vector<size_t> slots;
   std::vector<std::string> texts;
   for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
@@ -22,7 +22,7 @@ void TranslateUserNames(RunState& state, Console& console, const Platform& platf
     slots.push_back(slot);
     texts.emplace_back(key);
   }
-  LookupContext context{state.cache, state.settings, console, platform};
+  LookupContext context{cache, settings, console, platform};
   ResolveAll(texts, context);
   for (size_t i = 0; i < slots.size(); ++i) users.slots[slots[i]].key.assign(texts[i]);
 }

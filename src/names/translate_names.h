@@ -6,16 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "config/run_settings.h"
+#include "names/name_cache.h"
 #include "names/resolve_address.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
 // Walks the user table from its first slot while hits > 0 and translates
 // each key that ends in a digit, in table order.
-void TranslateUserNames(RunState& state, Console& console, const Platform& platform);
+void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
+                        Console& console, const Platform& platform);
 
 // Resolves `texts` in order: one lookup at a time when DNSTHREADS is 1,
 // else several at once with the same outcome.

@@ -10,6 +10,7 @@
 
 #include "names/cache_file.h"
 #include "support/fake_resolver.h"
+#include "support/lookup_state.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -20,7 +21,7 @@ using testing::Gate;
 using testing::ResolverLog;
 using testing::ScriptedResolver;
 
-std::vector<std::string> UserKeys(const RunState& state) {
+std::vector<std::string> UserKeys(const testing::LookupState& state) {
   std::vector<std::string> keys;
   const UserTable& users = state.tallies.users;
   for (size_t i = 0; i < users.userCount; ++i) keys.emplace_back(users.slots[i].key.view());
@@ -28,7 +29,7 @@ std::vector<std::string> UserKeys(const RunState& state) {
 }
 
 TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot) {
-  auto state = NewRunState();
+  auto state = testing::NewLookupState();
   ClearNameCache(state->cache);
   std::string output;
   Console console(&output);
@@ -43,7 +44,7 @@ TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot)
       {{"192.0.2.1", {"one.example"}}, {"192.0.2.3", {"three.example"}}}, log,
       std::make_shared<Gate>());
   state->settings.debugMode = 'Y';
-  TranslateUserNames(*state, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
   EXPECT_EQ(UserKeys(*state), (std::vector<std::string>{"one.example", "alice", "bob7",
                                                         "host.example.com", "192.0.2.2",
                                                         "192.0.2.3"}));
@@ -64,7 +65,7 @@ struct RunResult {
 RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::string>& users,
                         std::map<std::string, FakeAnswer> answers, int32_t dnsThreads) {
   RunResult result;
-  auto state = NewRunState();
+  auto state = testing::NewLookupState();
   state->settings.dnsThreads = dnsThreads;
   Console console(&result.console);
   LoadNameCache(state->cache, cacheFile, console);
@@ -73,7 +74,7 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   auto log = std::make_shared<ResolverLog>();
   Platform platform = testing::FakePlatform();
   platform.resolver = ScriptedResolver(std::move(answers), log, std::make_shared<Gate>());
-  TranslateUserNames(*state, console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, console, platform);
   SaveNameCache(state->cache, cacheFile, console);
   result.keys = UserKeys(*state);
   result.lookups = log->calls();

@@ -18,7 +18,7 @@ struct RankedSection {
 };
 
 template <size_t N>
-void WriteRankedSection(const RunState& state, ReportWriter& out,
+void WriteRankedSection(const ReportInput& state, ReportWriter& out,
                         const KeyCountEntry (&slots)[N], int32_t limit,
                         const RankedSection& section) {
   const RunSettings& settings = state.settings;
@@ -55,23 +55,23 @@ void WriteRankedSection(const RunState& state, ReportWriter& out,
 
 }  // namespace
 
-void WriteTopPages(RunState& state, ReportWriter& out) {
+void WriteTopPages(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.pages.slots, state.settings.maxPages,
                      {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
 }
 
-void WriteTopDirectories(RunState& state, ReportWriter& out) {
+void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.directories.slots, state.settings.maxDirs,
                      {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
                       KeyCell::kPlain});
 }
 
-void WriteExtra1(RunState& state, ReportWriter& out) {
+void WriteExtra1(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.extra1.slots, state.settings.maxExtra1,
                      {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
 }
 
-void WriteExtra2(RunState& state, ReportWriter& out) {
+void WriteExtra2(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.extra2.slots, state.settings.maxExtra2,
                      {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
 }

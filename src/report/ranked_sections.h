@@ -3,15 +3,15 @@
 #ifndef LOGVANE_REPORT_RANKED_SECTIONS_H_
 #define LOGVANE_REPORT_RANKED_SECTIONS_H_
 
-#include "common/run_state.h"
+#include "report/report_input.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-void WriteTopPages(RunState& state, ReportWriter& out);
-void WriteTopDirectories(RunState& state, ReportWriter& out);
-void WriteExtra1(RunState& state, ReportWriter& out);
-void WriteExtra2(RunState& state, ReportWriter& out);
+void WriteTopPages(const ReportInput& state, ReportWriter& out);
+void WriteTopDirectories(const ReportInput& state, ReportWriter& out);
+void WriteExtra1(const ReportInput& state, ReportWriter& out);
+void WriteExtra2(const ReportInput& state, ReportWriter& out);
 
 }  // namespace logvane
 

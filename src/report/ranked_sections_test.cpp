@@ -20,7 +20,7 @@ int Count(const std::string& text, const std::string& what) {
 }
 
 TEST(RankedSectionsTest, RowLimitAgainstUniqueTotalAndShareOfAllHits) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.maxPages = 20;
   for (int i = 0; i < 30; ++i) AddKey(state->tallies.pages, "/p" + std::to_string(i), 30 - i);
   // 465 hits in all: the first page has 30 of them.
@@ -36,7 +36,7 @@ TEST(RankedSectionsTest, RowLimitAgainstUniqueTotalAndShareOfAllHits) {
 }
 
 TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.maxDirs = 1;
   AddKey(state->tallies.directories, "/images", 3);
   AddKey(state->tallies.directories, "/", 1);
@@ -70,7 +70,7 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
 
 TEST(RankedSectionsTest, GraphWidthOfZeroOrLessGivesBarsOfOne) {
   for (int32_t width : {0, -200}) {
-    std::unique_ptr<RunState> state = ReportState();
+    std::unique_ptr<ReportInput> state = ReportState();
     state->settings.graphWidth = width;
     AddKey(state->tallies.pages, "/a", 9);
     AddKey(state->tallies.pages, "/b", 1);

@@ -6,7 +6,7 @@ namespace logvane {
 
 namespace {
 
-void WriteCodeTable(const RunState& state, ReportWriter& out) {
+void WriteCodeTable(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const ResponseCodeCounters& codes = state.tallies.codes;
 
@@ -35,7 +35,7 @@ void WriteCodeTable(const RunState& state, ReportWriter& out) {
   WriteTableEnd(out);
 }
 
-void WriteNotFoundTable(const RunState& state, ReportWriter& out) {
+void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const NotFoundTable& notFound = state.tallies.notFound;
@@ -66,7 +66,7 @@ void WriteNotFoundTable(const RunState& state, ReportWriter& out) {
 
 }  // namespace
 
-void WriteResponseCodes(RunState& state, ReportWriter& out) {
+void WriteResponseCodes(const ReportInput& state, ReportWriter& out) {
   WriteCodeTable(state, out);
   WriteNotFoundTable(state, out);
 }

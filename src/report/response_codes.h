@@ -3,12 +3,12 @@
 #ifndef LOGVANE_REPORT_RESPONSE_CODES_H_
 #define LOGVANE_REPORT_RESPONSE_CODES_H_
 
-#include "common/run_state.h"
+#include "report/report_input.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-void WriteResponseCodes(RunState& state, ReportWriter& out);
+void WriteResponseCodes(const ReportInput& state, ReportWriter& out);
 
 }  // namespace logvane
 

@@ -18,7 +18,7 @@ const char kNotFoundHead[] =
     "<tr><th>Rank</th><th>Directory</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>";
 
 TEST(ResponseCodesTest, OnlyOkAnswers) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   CountResponseCode(state->tallies.codes, 200);
   CountResponseCode(state->tallies.codes, 200);
   EXPECT_EQ(Render(*state, WriteResponseCodes),
@@ -30,7 +30,7 @@ TEST(ResponseCodesTest, OnlyOkAnswers) {
 }
 
 TEST(ResponseCodesTest, UnknownCodesFirstAndNotFoundSharesOf404) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.maxNotFound = 10;
   ResponseCodeCounters& codes = state->tallies.codes;
   for (int code : {206, 307, 405, 410}) CountResponseCode(codes, code);

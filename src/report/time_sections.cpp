@@ -9,31 +9,6 @@ namespace logvane {
 
 namespace {
 
-constexpr std::string_view kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// The decimal digits at the start of `text` (no sign, no blanks), 0 when
-// there are none; saturates instead of overflowing.
-int64_t LeadingDigits(std::string_view text) {
-  constexpr int64_t kLimit = INT64_MAX / 10 - 10;
-  int64_t value = 0;
-  for (size_t i = 0; i < text.size() && IsDigit(text[i]); ++i) {
-    if (value < kLimit) value = value * 10 + (text[i] - '0');
-  }
-  return value;
-}
-
-// Days from 1970-01-01 to the first of `month` in `year`, for years near
-// 2000 (the caller keeps them there).
-int64_t DaysToMonthStart(int64_t year, int month) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
 template <typename Entry, size_t N>
 int64_t LargestHits(const Entry (&slots)[N]) {
   int64_t largest = 0;
@@ -43,30 +18,7 @@ int64_t LargestHits(const Entry (&slots)[N]) {
 
 }  // namespace
 
-int WeekdayOf(int64_t year, int month, int64_t day) {
-  // 400 Gregorian years are exactly 20871 weeks, so any year can stand in
-  // for one near 2000 with the same weekdays.
-  const int64_t nearYear = 2000 + ((year % 400) + 400) % 400;
-  const int64_t days = DaysToMonthStart(nearYear, month);
-  const int64_t firstWeekday = ((days + 4) % 7 + 7) % 7;  // 1970-01-01 was a Thursday
-  const int64_t offset = ((day - 1) % 7 + 7) % 7;
-  return static_cast<int>((firstWeekday + offset) % 7);
-}
-
-std::optional<int> WeekdayOfDateKey(std::string_view key) {
-  const int64_t day = LeadingDigits(key);
-  const int64_t year = key.size() > 7 ? LeadingDigits(key.substr(7)) : 0;
-  int month = 0;
-  if (key.size() >= 6) {
-    for (int m = 0; m < 12; ++m) {
-      if (EqualsFolded(key.substr(3, 3), kMonthNames[m])) month = m + 1;
-    }
-  }
-  if (day == 0 || month == 0 || year == 0) return std::nullopt;
-  return WeekdayOf(year, month, day);
-}
-
-void WriteActivityByDate(RunState& state, ReportWriter& out) {
+void WriteActivityByDate(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const DateTable& dates = state.tallies.dates;
@@ -99,43 +51,27 @@ void WriteActivityByDate(RunState& state, ReportWriter& out) {
   WriteSectionEnd(out);
 }
 
-void WriteDayOfWeek(RunState& state, ReportWriter& out) {
+void WriteDayOfWeek(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
-  WeekdayTable& week = state.tallies.weekdays;
+  const WeekdayTable& week = state.tallies.weekdays;
 
   WriteHeading(out, labels[kDayOfWeekTitle]);
   WriteTableStart(out);
   WriteHeaderRow(out, {labels[kDayOfWeek], labels[kAverageHits], labels[kPercent],
                        "Average K bytes", labels[kGraph]});
 
-  week = WeekdayTable{};
-  for (const DateEntry& date : state.tallies.dates.slots) {
-    if (date.hits == 0) continue;
-    std::optional<int> weekday = WeekdayOfDateKey(date.key.view());
-    if (!weekday) continue;
-    WeekdayEntry& day = week.days[*weekday];
-    day.hits += date.hits;
-    day.dayCount += 1;
-    day.byteSum += date.byteSum;
-  }
-
   // The percentages are shares of the summed averages, while the bars are
   // scaled by the largest weekday sum, before averaging.
   int64_t averageTotal = 0;
-  int64_t largest = 0;
   for (int d = 0; d < 7; ++d) {
-    const WeekdayEntry& day = week.days[d];
-    if (day.hits > 0) averageTotal += day.hits / day.dayCount;
-    largest = std::max(largest, day.hits);
+    if (week.days[d].hits > 0) averageTotal += week.days[d].hits;
   }
-  const float barScale = BarScale(largest, settings.graphWidth);
+  const float barScale = BarScale(week.largestSum, settings.graphWidth);
 
   for (int d = 0; d < 7; ++d) {
-    WeekdayEntry& day = week.days[d];
+    const WeekdayEntry& day = week.days[d];
     if (day.hits <= 0) continue;
-    day.hits /= day.dayCount;
-    day.byteSum /= day.dayCount;
     out.Write("<tr><td>");
     out.Write(labels[kSunday + d]);
     out.Write("</td><td>");
@@ -151,7 +87,7 @@ void WriteDayOfWeek(RunState& state, ReportWriter& out) {
   WriteSectionEnd(out);
 }
 
-void WriteHourlyLoad(RunState& state, ReportWriter& out) {
+void WriteHourlyLoad(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const HourTable& hours = state.tallies.hours;

@@ -14,38 +14,8 @@ using testing::ReportState;
 using testing::SetDate;
 using testing::SetHour;
 
-TEST(WeekdayTest, CalendarDaysAndNormalisation) {
-  const struct {
-    const char* key;
-    int weekday;  // -1: none
-  } cases[] = {
-      {"08/Oct/1998", 4},  // a Thursday
-      {"01/Jan/1970", 4},
-      {"29/Feb/2000", 2},
-      {"01/Mar/1900", 4},
-      {"31/Apr/2001", 2},  // the 1st of May
-      {"01/May/2001", 2},
-      {"30/Feb/2001", 5},  // the 2nd of March
-      {"99/Dec/1999", 3},  // 68 days on: the 8th of March 2000
-      {"01/jan/0001", 1},  // proleptic Gregorian: a Monday
-      {"31/Dec/9999", 5},
-      {"04/JUL/1776", 4},
-      {"15/Oct/1582", 5},
-      {"00/Jan/2000", -1},
-      {"01/Foo/2000", -1},
-      {"01/Jan/0000", -1},
-      {" 1/Jan/2000", -1},  // digits only, no blanks
-      {"01/Jan/", -1},
-      {"", -1},
-  };
-  for (const auto& c : cases) {
-    std::optional<int> weekday = WeekdayOfDateKey(c.key);
-    EXPECT_EQ(weekday.value_or(-1), c.weekday) << c.key;
-  }
-}
-
 TEST(TimeSectionsTest, ActivityByDateRowsAndTotals) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   SetDate(state->tallies.dates, 10, "16/Jan/1999", 5, 2500);
   SetDate(state->tallies.dates, 12, "17/Jan/1999", 4, 1499);
   EXPECT_EQ(Render(*state, WriteActivityByDate),
@@ -59,7 +29,7 @@ TEST(TimeSectionsTest, ActivityByDateRowsAndTotals) {
 }
 
 TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   // 03/Jan/1999 was a Sunday; two full weeks, the busiest day a Wednesday.
   for (int d = 0; d < 14; ++d) {
     int64_t hits = (d % 7 == 3) ? 40 : 10 + d;
@@ -96,7 +66,7 @@ TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
 }
 
 TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->tallies.weekdays.days[0].hits = 99;  // stale: cleared first
   SetDate(state->tallies.dates, 0, "07/Jan/1999", 3, 500);  // Thursday
   SetDate(state->tallies.dates, 1, "05/Foo/1999", 9);
@@ -112,7 +82,7 @@ TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
 }
 
 TEST(TimeSectionsTest, HourlyLoadSharesOfAllHours) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.barImageLocation = "http://img.example";
   SetHour(state->tallies.hours, 20, 8, 1, 40);
   SetHour(state->tallies.hours, 22, 9, 7, 2500);

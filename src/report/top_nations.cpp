@@ -1,13 +1,11 @@
 #include "report/top_nations.h"
 
-#include "names/nations.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
 
-void WriteTopNations(RunState& state, ReportWriter& out) {
-  NationTally& nations = state.tallies.nations;
-  TallyNations(state.tallies.users, nations);
+void WriteTopNations(const ReportInput& state, ReportWriter& out) {
+  const NationTally& nations = state.tallies.nations;
 
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;

@@ -3,12 +3,12 @@
 #ifndef LOGVANE_REPORT_TOP_NATIONS_H_
 #define LOGVANE_REPORT_TOP_NATIONS_H_
 
-#include "common/run_state.h"
+#include "report/report_input.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-void WriteTopNations(RunState& state, ReportWriter& out);
+void WriteTopNations(const ReportInput& state, ReportWriter& out);
 
 }  // namespace logvane
 

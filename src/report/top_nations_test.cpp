@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/report_fixture.h"
+
 namespace logvane {
 namespace {
 
@@ -26,19 +28,20 @@ std::string Tail(int unique) {
 
 class TopNationsTest : public ::testing::Test {
  protected:
-  void SetUp() override { state_ = NewRunState(); }
+  void SetUp() override { state_ = testing::ReportState(); }
   void Count(const std::string& key, int hits) {
     for (int i = 0; i < hits; ++i) TallyUser(state_->tallies.users, key, 1, console_);
   }
   std::string Write() {
     std::string report;
     ReportWriter out(&report);
+    testing::DeriveTotals(state_->tallies);
     WriteTopNations(*state_, out);
     out.Close();
     return report;
   }
 
-  std::unique_ptr<RunState> state_;
+  std::unique_ptr<ReportInput> state_;
   std::string consoleText_;
   Console console_{&consoleText_};
 };

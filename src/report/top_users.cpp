@@ -70,7 +70,7 @@ void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::st
   out.Write("</a>\n");
 }
 
-void WriteTopUsers(RunState& state, ReportWriter& out) {
+void WriteTopUsers(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const UserTable& users = state.tallies.users;

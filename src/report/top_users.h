@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "common/run_state.h"
+#include "report/report_input.h"
 #include "report/report_writer.h"
 
 namespace logvane {
@@ -13,7 +13,7 @@ namespace logvane {
 // The public WHOIS query service; "/cgi-bin/whois?" and a domain follow it.
 inline constexpr std::string_view kWhoisServiceBase = "https://www.internic.net";
 
-void WriteTopUsers(RunState& state, ReportWriter& out);
+void WriteTopUsers(const ReportInput& state, ReportWriter& out);
 
 // The user cell of key `key`: the template link, a WHOIS link or the key
 // alone, every text from the key escaped.

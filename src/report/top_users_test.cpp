@@ -72,7 +72,7 @@ TEST(TopUsersTest, TemplateLinkReplacesTheFirstPlaceholder) {
 }
 
 TEST(TopUsersTest, RowLimitSpiderMarkAndTotals) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.maxUsers = 20;
   AddUser(state->tallies.users, "www.spider.com", 100, 700, true);
   for (int i = 0; i < 24; ++i) {

@@ -17,34 +17,35 @@ struct Section {
   std::string_view anchor;  // the name of the anchor and of the link to it
   int navigationLabel;
   bool backLink;
-  void (*write)(RunState&, ReportWriter&);
+  void (*write)(const ReportInput&, ReportWriter&);
+  bool (*on)(const ReportInput&);  // whether this run writes the section
 };
 
 // The sections in the order they are written.
 constexpr Section kSections[] = {
-    {"TU", kTopUsers, true, WriteTopUsers},
-    {"BD", kActivityByDate, true, WriteActivityByDate},
-    {"BA", kDayOfWeekTitle, true, WriteDayOfWeek},
-    {"BH", kHourlyLoad, true, WriteHourlyLoad},
-    {"TP", kTopPages, true, WriteTopPages},
-    {"TD", kTopDirectories, true, WriteTopDirectories},
-    {"TN", kTopNations, false, WriteTopNations},
-    {"BC", kResponseCodeTitle, true, WriteResponseCodes},
-    {"TE1", kExtra1, false, WriteExtra1},
-    {"TE2", kExtra2, false, WriteExtra2},
+    {"TU", kTopUsers, true, WriteTopUsers,
+     [](const ReportInput& in) { return in.settings.showUsers; }},
+    {"BD", kActivityByDate, true, WriteActivityByDate,
+     [](const ReportInput& in) { return in.settings.showDates; }},
+    {"BA", kDayOfWeekTitle, true, WriteDayOfWeek,
+     [](const ReportInput& in) { return in.settings.showDays; }},
+    {"BH", kHourlyLoad, true, WriteHourlyLoad,
+     [](const ReportInput& in) { return in.settings.showHours; }},
+    {"TP", kTopPages, true, WriteTopPages,
+     [](const ReportInput& in) { return in.settings.showPages; }},
+    {"TD", kTopDirectories, true, WriteTopDirectories,
+     [](const ReportInput& in) { return in.settings.showDirs; }},
+    {"TN", kTopNations, false, WriteTopNations,
+     [](const ReportInput& in) { return in.settings.showNations; }},
+    {"BC", kResponseCodeTitle, true, WriteResponseCodes,
+     [](const ReportInput& in) { return in.settings.showCodes; }},
+    {"TE1", kExtra1, false, WriteExtra1,
+     [](const ReportInput& in) { return in.counters.hasExtra1; }},
+    {"TE2", kExtra2, false, WriteExtra2,
+     [](const ReportInput& in) { return in.counters.hasExtra2; }},
 };
 
-// Whether section `index` of kSections is written in this run.
-bool SectionOn(const RunState& state, size_t index) {
-  const RunSettings& s = state.settings;
-  const bool on[] = {s.showUsers, s.showDates,   s.showDays,  s.showHours,
-                     s.showPages, s.showDirs,    s.showNations, s.showCodes,
-                     state.counters.hasExtra1, state.counters.hasExtra2};
-  static_assert(std::size(on) == std::size(kSections));
-  return on[index];
-}
-
-void WriteHead(const RunState& state, ReportWriter& out) {
+void WriteHead(const ReportInput& state, ReportWriter& out) {
   const std::string& title = state.settings.reportTitle;
   out.Write("<html><head>\n");
   out.Write("<title>");
@@ -57,7 +58,7 @@ void WriteHead(const RunState& state, ReportWriter& out) {
   out.Write("</h2>\n");
 }
 
-void WriteSummary(const RunState& state, ReportWriter& out, const Platform& platform) {
+void WriteSummary(const ReportInput& state, ReportWriter& out, const Platform& platform) {
   const ReportLabels& labels = state.labels;
   out.Write("<font size=1><br>");
   out.Write(labels[kReportProduced]);
@@ -93,23 +94,22 @@ void WriteSummary(const RunState& state, ReportWriter& out, const Platform& plat
   out.Write(" \n</font>");
 }
 
-void WriteNavigation(const RunState& state, ReportWriter& out) {
+void WriteNavigation(const ReportInput& state, ReportWriter& out) {
   out.Write("<br><font size=2>");
-  for (size_t i = 0; i < std::size(kSections); ++i) {
-    if (!SectionOn(state, i)) continue;
+  for (const Section& section : kSections) {
+    if (!section.on(state)) continue;
     out.Write("<a href=\"#");
-    out.Write(kSections[i].anchor);
+    out.Write(section.anchor);
     out.Write("\">[");
-    out.Write(state.labels[kSections[i].navigationLabel]);
+    out.Write(state.labels[section.navigationLabel]);
     out.Write("]</a>");
   }
   out.Write("</font>");
 }
 
-void WriteSections(RunState& state, ReportWriter& out) {
-  for (size_t i = 0; i < std::size(kSections); ++i) {
-    if (!SectionOn(state, i)) continue;
-    const Section& section = kSections[i];
+void WriteSections(const ReportInput& state, ReportWriter& out) {
+  for (const Section& section : kSections) {
+    if (!section.on(state)) continue;
     out.Write("<a name=");
     out.Write(section.anchor);
     out.Write(">");
@@ -122,7 +122,7 @@ void WriteSections(RunState& state, ReportWriter& out) {
   }
 }
 
-void WriteParameters(const RunState& state, ReportWriter& out) {
+void WriteParameters(const ReportInput& state, ReportWriter& out) {
   const RunSettings& settings = state.settings;
   out.Write("</center><hr><br>");
   out.Write(state.labels[kParameters]);
@@ -147,7 +147,7 @@ void WriteParameters(const RunState& state, ReportWriter& out) {
 
 }  // namespace
 
-void WriteReport(RunState& state, ReportWriter& out, const Platform& platform) {
+void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
   WriteHead(state, out);
   WriteSummary(state, out, platform);
   WriteNavigation(state, out);

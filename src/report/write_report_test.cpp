@@ -22,16 +22,16 @@ using testing::ReportState;
 using testing::SetDate;
 using testing::SetHour;
 
-std::string Report(RunState& state) {
+std::string Report(ReportInput& state) {
   Platform platform = FakePlatform();
-  return Render(state, [&](RunState& s, ReportWriter& out) { WriteReport(s, out, platform); });
+  return Render(state, [&](const ReportInput& s, ReportWriter& out) { WriteReport(s, out, platform); });
 }
 
 // The Top Nations section on its own, rendered from a twin of the state, so
 // the frame's tests do not depend on how nations are classified.
 template <typename Build>
 std::string NationsOf(Build build) {
-  std::unique_ptr<RunState> twin = build();
+  std::unique_ptr<ReportInput> twin = build();
   return Render(*twin, WriteTopNations);
 }
 
@@ -43,8 +43,8 @@ void Replace(std::string& text, const std::string& from, const std::string& to) 
 
 // A small run as the sorting phase leaves it: ranked tables by descending
 // hits, days and hours ascending behind their empty slots.
-std::unique_ptr<RunState> KnownState() {
-  std::unique_ptr<RunState> state = ReportState();
+std::unique_ptr<ReportInput> KnownState() {
+  std::unique_ptr<ReportInput> state = ReportState();
   RunSettings& s = state->settings;
   s.reportTitle = "Weekly Stats";
   s.excludedAddresses = {"10.0.0."};
@@ -90,7 +90,7 @@ TEST(WriteReportTest, KnownStateGivesTheExpectedDocument) {
   std::string expected = ReadFile(LOGVANE_SOURCE_DIR "/src/report/testdata/known_report.html");
   ASSERT_FALSE(expected.empty());
   Replace(expected, "@TOP NATIONS@", NationsOf(KnownState));
-  std::unique_ptr<RunState> state = KnownState();
+  std::unique_ptr<ReportInput> state = KnownState();
   EXPECT_EQ(Report(*state), expected);
 }
 
@@ -114,7 +114,7 @@ void AllSectionsOff(RunSettings& s) {
 }
 
 TEST(WriteReportTest, AllSwitchesOffLeavesOnlyTheFrame) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   AllSectionsOff(state->settings);
   SetDate(state->tallies.dates, 0, "02/Jan/2000", 3);
   state->counters.processedCount = 3;
@@ -124,7 +124,7 @@ TEST(WriteReportTest, AllSwitchesOffLeavesOnlyTheFrame) {
 }
 
 TEST(WriteReportTest, NoShowDropsTheParametersAndLeavesTheCenterOpen) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   AllSectionsOff(state->settings);
   state->settings.showParameters = false;
   state->settings.excludedAddresses = {"10."};
@@ -132,7 +132,7 @@ TEST(WriteReportTest, NoShowDropsTheParametersAndLeavesTheCenterOpen) {
 }
 
 TEST(WriteReportTest, EmptyLogWritesEveryEmptySection) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   const std::string backLink = "<br><font size=1><a href=\"#TOP\">[top of report]</a></font>";
   const std::string start = "<table border=5>\n ";
   const std::string expected =
@@ -171,7 +171,7 @@ TEST(WriteReportTest, EmptyLogWritesEveryEmptySection) {
 }
 
 TEST(WriteReportTest, UnsortedDatesGiveFirstAndLastInTableOrder) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   AllSectionsOff(state->settings);
   SetDate(state->tallies.dates, 0, "09/Mar/2001", 1);
   SetDate(state->tallies.dates, 1, "01/Mar/2001", 1);
@@ -180,7 +180,7 @@ TEST(WriteReportTest, UnsortedDatesGiveFirstAndLastInTableOrder) {
 }
 
 TEST(WriteReportTest, OffsetLineAndCapacityNote) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   AllSectionsOff(state->settings);
   state->settings.hourOffset = 3;
   state->tallies.users.userTableFull = true;
@@ -193,7 +193,7 @@ TEST(WriteReportTest, OffsetLineAndCapacityNote) {
 }
 
 TEST(WriteReportTest, ProxyLabelsNameTheSections) {
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   std::string echo;
   Console console(&echo);
   ASSERT_TRUE(ReadParameterFile("PROXY=ON\n", state->settings, state->labels, console, {}));
@@ -223,9 +223,9 @@ void ExpectOnlyOwnMarkup(const std::string& html) {
   EXPECT_GT(finding.tags, 100);
 }
 
-std::unique_ptr<RunState> HostileState() {
+std::unique_ptr<ReportInput> HostileState() {
   using namespace std::string_literals;
-  std::unique_ptr<RunState> state = ReportState();
+  std::unique_ptr<ReportInput> state = ReportState();
   state->settings.hostName = "<hr onclick=x>\"h";
   state->counters.hasExtra1 = true;
   state->counters.hasExtra2 = true;
@@ -263,7 +263,7 @@ std::unique_ptr<RunState> HostileState() {
 }
 
 TEST(WriteReportTest, NoLogTextBecomesMarkup) {
-  std::unique_ptr<RunState> state = HostileState();
+  std::unique_ptr<ReportInput> state = HostileState();
   std::string report = Report(*state);
   ExpectOnlyOwnMarkup(report);
   EXPECT_NE(report.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
@@ -271,7 +271,7 @@ TEST(WriteReportTest, NoLogTextBecomesMarkup) {
   EXPECT_NE(report.find("reporting host: &lt;hr onclick=x&gt;&quot;h"), std::string::npos);
 
   // Through the operator's template the users stay text as well.
-  std::unique_ptr<RunState> templated = HostileState();
+  std::unique_ptr<ReportInput> templated = HostileState();
   templated->settings.userLinkTemplate = "<a href=\"{user}\">";
   std::string viaTemplate = Report(*templated);
   ExpectOnlyOwnMarkup(viaTemplate);

@@ -23,12 +23,11 @@ void RankByHits(Entry* slots, size_t used) {
 
 }  // namespace
 
-void SortTallies(RunState& state, Console& console) {
+void SortTallies(const RunSettings& settings, const RunCounters& counters, Tallies& t,
+                 Console& console) {
   console.Write("sorting...\n\n\n");
   console.Flush();
 
-  const RunSettings& settings = state.settings;
-  Tallies& t = state.tallies;
   if (settings.showUsers) RankByHits(t.users.slots, t.users.userCount);
   if (settings.showPages) RankByHits(t.pages.slots, t.pages.used);
   if (settings.showDirs) RankByHits(t.directories.slots, t.directories.used);
@@ -41,8 +40,8 @@ void SortTallies(RunState& state, Console& console) {
               [](const HourEntry& a, const HourEntry& b) { return a.hourNumber < b.hourNumber; });
   }
   if (settings.showCodes) RankByHits(t.notFound.slots, t.notFound.used);
-  if (state.counters.hasExtra1) RankByHits(t.extra1.slots, t.extra1.used);
-  if (state.counters.hasExtra2) RankByHits(t.extra2.slots, t.extra2.used);
+  if (counters.hasExtra1) RankByHits(t.extra1.slots, t.extra1.used);
+  if (counters.hasExtra2) RankByHits(t.extra2.slots, t.extra2.used);
 }
 
 }  // namespace logvane

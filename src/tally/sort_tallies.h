@@ -3,12 +3,15 @@
 #ifndef LOGVANE_TALLY_SORT_TALLIES_H_
 #define LOGVANE_TALLY_SORT_TALLIES_H_
 
-#include "common/run_state.h"
+#include "config/run_settings.h"
 #include "platform/console.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
 
 namespace logvane {
 
-void SortTallies(RunState& state, Console& console);
+void SortTallies(const RunSettings& settings, const RunCounters& counters, Tallies& tallies,
+                 Console& console);
 
 }  // namespace logvane
 

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/reading_state.h"
+
 namespace logvane {
 namespace {
 
 struct Sorted {
-  std::unique_ptr<RunState> state = NewRunState();
+  std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
   std::string sink;
   Console console{&sink};
   Tallies& t() { return state->tallies; }
@@ -41,7 +43,7 @@ void ExpectInUseFirst(const Table& table, size_t used) {
 TEST(SortTalliesTest, PrintsItsLineAndFlushes) {
   Sorted s;
   s.console.SetLineFlush(false);
-  SortTallies(*s.state, s.console);
+  SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   EXPECT_EQ(s.sink, "sorting...\n\n\n");
 }
 
@@ -55,7 +57,7 @@ TEST(SortTalliesTest, RankedTablesLargestFirstThenFreeSlots) {
   s.state->counters.hasExtra1 = s.state->counters.hasExtra2 = true;
   s.Count([](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
           {{"x", 1}, {"y", 2}});
-  SortTallies(*s.state, s.console);
+  SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   const UserTable& users = s.t().users;
   EXPECT_EQ(KeysInUse(users), (std::vector<std::string>{"nine", "five", "two"}));
   ExpectInUseFirst(users, 3);
@@ -71,7 +73,7 @@ TEST(SortTalliesTest, DaysAndHoursInTimeOrder) {
     TallyDate(s.t().dates, day, 1, s.console);
   }
   for (const char* hour : {"13", "0", "-7", "9", "23"}) TallyHour(s.t().hours, hour, 1, s.console);
-  SortTallies(*s.state, s.console);
+  SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   std::vector<int32_t> days;
   for (const DateEntry& e : s.t().dates.slots) {
     if (e.hits > 0) days.push_back(e.dateNumber);
@@ -93,36 +95,36 @@ TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
   using Tally = std::function<void(Tallies&, std::string_view, Console&)>;
   struct Case {
     const char* name;
-    std::function<void(RunState&, bool)> enable;
+    std::function<void(testing::ReadingState&, bool)> enable;
     Tally tally;
     std::function<std::vector<std::string>(const Tallies&)> keys;
   };
   const std::vector<std::pair<std::string, int>> counts = {{"1", 1}, {"3", 3}, {"2", 2}};
   const Case cases[] = {
-      {"users", [](RunState& s, bool on) { s.settings.showUsers = on; },
+      {"users", [](testing::ReadingState& s, bool on) { s.settings.showUsers = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyUser(t.users, k, 0, c); },
        [](const Tallies& t) { return KeysInUse(t.users); }},
-      {"pages", [](RunState& s, bool on) { s.settings.showPages = on; },
+      {"pages", [](testing::ReadingState& s, bool on) { s.settings.showPages = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyPage(t.pages, k, c); },
        [](const Tallies& t) { return KeysInUse(t.pages); }},
-      {"directories", [](RunState& s, bool on) { s.settings.showDirs = on; },
+      {"directories", [](testing::ReadingState& s, bool on) { s.settings.showDirs = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyDirectory(t.directories, k, c); },
        [](const Tallies& t) { return KeysInUse(t.directories); }},
-      {"not found", [](RunState& s, bool on) { s.settings.showCodes = on; },
+      {"not found", [](testing::ReadingState& s, bool on) { s.settings.showCodes = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyNotFound(t.notFound, k, c); },
        [](const Tallies& t) { return KeysInUse(t.notFound); }},
-      {"extra 1", [](RunState& s, bool on) { s.counters.hasExtra1 = on; },
+      {"extra 1", [](testing::ReadingState& s, bool on) { s.counters.hasExtra1 = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyExtra1(t.extra1, k, c); },
        [](const Tallies& t) { return KeysInUse(t.extra1); }},
-      {"extra 2", [](RunState& s, bool on) { s.counters.hasExtra2 = on; },
+      {"extra 2", [](testing::ReadingState& s, bool on) { s.counters.hasExtra2 = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
        [](const Tallies& t) { return KeysInUse(t.extra2); }},
-      {"dates", [](RunState& s, bool on) { s.settings.showDates = on; },
+      {"dates", [](testing::ReadingState& s, bool on) { s.settings.showDates = on; },
        [](Tallies& t, std::string_view k, Console& c) {
          TallyDate(t.dates, std::string("0") + std::string(k) + "/Oct/1998", 0, c);
        },
        [](const Tallies& t) { return KeysInUse(t.dates); }},
-      {"hours", [](RunState& s, bool on) { s.settings.showHours = on; },
+      {"hours", [](testing::ReadingState& s, bool on) { s.settings.showHours = on; },
        [](Tallies& t, std::string_view k, Console& c) { TallyHour(t.hours, k, 0, c); },
        [](const Tallies& t) { return KeysInUse(t.hours); }},
   };
@@ -132,7 +134,7 @@ TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
       Sorted s;
       s.Count(c.tally, counts);
       c.enable(*s.state, on);
-      SortTallies(*s.state, s.console);
+      SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
       std::vector<std::string> keys = c.keys(s.t());
       std::vector<std::string> expected;
       bool byTime = std::string_view(c.name) == "dates" || std::string_view(c.name) == "hours";

@@ -109,8 +109,10 @@ struct WeekdayEntry {
   double byteSum;
 };
 
+// Averages per weekday once derived (see AverageWeekdays).
 struct WeekdayTable {
   WeekdayEntry days[8];  // 0 Sunday to 6 Saturday; the eighth is never filled
+  int64_t largestSum;    // the largest weekday's hits before averaging
 };
 
 struct NationEntry {

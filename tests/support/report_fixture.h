@@ -1,4 +1,4 @@
-// Filling a run state's tables directly, in the order the sorting phase
+// Filling the report's tables directly, in the order the sorting phase
 // leaves them, and rendering report pieces into a string.
 #ifndef LOGVANE_TESTS_SUPPORT_REPORT_FIXTURE_H_
 #define LOGVANE_TESTS_SUPPORT_REPORT_FIXTURE_H_
@@ -6,13 +6,19 @@
 #include <string>
 #include <string_view>
 
-#include "common/run_state.h"
+#include <memory>
+#include <utility>
+
+#include "names/nations.h"
+#include "report/report_input.h"
 #include "report/report_writer.h"
+#include "tally/weekdays.h"
 
 namespace logvane::testing {
 
-inline std::unique_ptr<RunState> ReportState() {
-  std::unique_ptr<RunState> state = NewRunState();
+// The tables are large fixed arrays: the record lives on the heap, zeroed.
+inline std::unique_ptr<ReportInput> ReportState() {
+  auto state = std::make_unique<ReportInput>();
   state->settings.hostName = "testhost";
   return state;
 }
@@ -54,12 +60,19 @@ void AddKey(Table& table, std::string_view key, int64_t hits) {
   entry.hits = hits;
 }
 
-// What `write(state, out)` writes.
+// Derives the totals from the tables as the run does before its report.
+inline void DeriveTotals(Tallies& tallies) {
+  AverageWeekdays(tallies.dates, tallies.weekdays);
+  TallyNations(tallies.users, tallies.nations);
+}
+
+// What `write(state, out)` writes once the totals are derived.
 template <typename Writer>
-std::string Render(RunState& state, Writer&& write) {
+std::string Render(ReportInput& state, Writer&& write) {
+  DeriveTotals(state.tallies);
   std::string text;
   ReportWriter out(&text);
-  write(state, out);
+  write(std::as_const(state), out);
   out.Close();
   return text;
 }
