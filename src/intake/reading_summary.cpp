@@ -69,10 +69,13 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
                              ", the first here");
     }
     if (total * 2 > rejected.records) {
+      std::string_view sample = rejected.sample.view();
+      if (sample.ends_with('\n')) sample.remove_suffix(1);
+      if (sample.ends_with('\r')) sample.remove_suffix(1);
       diagnostics.Report(Severity::kWarning, Where(logName, rejected.sampleLine),
                          "more than half of the records were rejected: the log does not look "
                          "like common or combined log format; the first rejected line is " +
-                             Quoted(rejected.sample.view(), 160));
+                             Quoted(sample, 160));
     }
   }
   TableFull(tallies.users, "user", logName, diagnostics);
