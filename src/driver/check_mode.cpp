@@ -1,11 +1,13 @@
 #include "driver/check_mode.h"
 
+#include <cerrno>
+
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
 #include "intake/log_source.h"
 #include "names/name_phases.h"
-#include "platform/read_file.h"
+#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -93,9 +95,12 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
                          "the report");
     }
   } else {
-    std::string problem = LogFileProblem(s.inputFile);
-    if (!problem.empty()) {
-      diagnostics.Reason("cannot open input file " + Quoted(s.inputFile) + ": " + problem);
+    int fd = OpenFileForReading(s.inputFile);
+    if (fd < 0) {
+      diagnostics.Reason("cannot open input file " + Quoted(s.inputFile) + ": " +
+                         SystemReason(errno));
+    } else {
+      CloseFile(fd);
     }
   }
   if (s.outputFile.empty()) {
@@ -120,8 +125,8 @@ int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   }
 
   std::string text;
-  int error = 0;
-  if (!ReadWholeFile(settings.parameterFile, &text, &error)) {
+  if (!ReadWholeFile(settings.parameterFile, &text)) {
+    int error = errno;
     diagnostics.Reason("cannot open parameter file " + Quoted(settings.parameterFile) + ": " +
                        SystemReason(error));
     return kCheckFailed;

@@ -12,13 +12,13 @@
 #include "intake/read_records.h"
 #include "names/name_phases.h"
 #include "names/nations.h"
+#include "platform/file_io.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/check_mode.h"
 #include "driver/preflight.h"
 #include "driver/usage.h"
 #include "intake/reading_summary.h"
-#include "platform/read_file.h"
 #include "tally/sort_tallies.h"
 #include "tally/weekdays.h"
 
@@ -104,8 +104,8 @@ StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& con
 StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
   Diagnostics diagnostics(env.errors);
-  int error = 0;
-  if (!ReadWholeFile(state.settings.parameterFile, &parameterText, &error)) {
+  if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
+    int error = errno;
     env.console.Write("*ERROR* Could not open parameters file.");
     diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) +
                        ": " + SystemReason(error));
@@ -133,10 +133,11 @@ StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogS
   if (logOnInput && inputAsked) env.input.SkipLineEnd();
   *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
   if (!*log) {
+    int error = errno;
     env.console.Write("*ERROR* Could not open input file.");
     Diagnostics(env.errors)
         .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
-                LogFileProblem(settings.inputFile));
+                (settings.inputFile.empty() ? "no file name was given" : SystemReason(error)));
     return kEarlyEndStatus;
   }
   env.console.Write("...... input file opened.\n");
@@ -222,7 +223,14 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = StartSockets(env, settings)) return end;
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
   if (StepEnd end = ReadParameters(env, *state)) return end;
-  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+  if (!LookupsOff(settings)) {
+    int error = LoadNameCache(state->cache, env.cacheFile, console);
+    // A missing cache is the usual first run, already noted on the console.
+    if (error != 0 && error != ENOENT) {
+      Diagnostics(env.errors)
+          .Reason("cannot open cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+    }
+  }
 
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
@@ -231,7 +239,13 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = WriteReportFile(env, *state)) return end;
   env.platform.stopSockets();
 
-  if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
+  if (!LookupsOff(settings)) {
+    int error = SaveNameCache(state->cache, env.cacheFile, console);
+    if (error != 0) {
+      Diagnostics(env.errors)
+          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+    }
+  }
   console.Write("closing...\n");
   return 0;
 }

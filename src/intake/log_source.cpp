@@ -1,12 +1,10 @@
 #include "intake/log_source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -15,14 +13,8 @@ namespace {
 class FileSource : public LogSource {
  public:
   explicit FileSource(int fd) : fd_(fd) {}
-  ~FileSource() override { ::close(fd_); }
-  ssize_t Read(char* buffer, size_t size) override {
-    for (;;) {
-      ssize_t n = ::read(fd_, buffer, size);
-      if (n < 0 && errno == EINTR) continue;
-      return n < 0 ? -1 : n;
-    }
-  }
+  ~FileSource() override { CloseFile(fd_); }
+  ssize_t Read(char* buffer, size_t size) override { return ReadSome(fd_, buffer, size); }
 
  private:
   int fd_;
@@ -60,13 +52,8 @@ std::unique_ptr<LogSource> LogFromInput(ByteInput& input) {
 
 std::unique_ptr<LogSource> OpenLogFile(const std::string& path) {
   if (path.empty()) return nullptr;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenFileForReading(path);
   if (fd < 0) return nullptr;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
   return std::make_unique<FileSource>(fd);
 }
 

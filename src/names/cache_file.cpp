@@ -1,18 +1,13 @@
 #include "names/cache_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
 
+#include "platform/file_io.h"
 #include "platform/resolver.h"
 
 namespace logvane {
@@ -33,7 +28,7 @@ constexpr size_t kIPv4AddressWidth = 15;
 // newline taken as part of the line end. A read error ends the input.
 class CacheFileReader {
  public:
-  explicit CacheFileReader(int fd) : fd_(fd) {}
+  CacheFileReader(int fd, const FileCalls& calls) : fd_(fd), calls_(calls) {}
 
   // Adds to `piece` the characters of the current line up to `limit`
   // characters, the line end counted but not stored. Gives the number of
@@ -76,19 +71,17 @@ class CacheFileReader {
       size_ -= next_;
       next_ = 0;
     }
-    for (;;) {
-      ssize_t n = ::read(fd_, buffer_ + size_, sizeof(buffer_) - size_);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ended_ = true;
-        return false;
-      }
-      size_ += static_cast<size_t>(n);
-      return true;
+    ssize_t n = ReadSome(fd_, buffer_ + size_, sizeof(buffer_) - size_, calls_);
+    if (n <= 0) {
+      ended_ = true;
+      return false;
     }
+    size_ += static_cast<size_t>(n);
+    return true;
   }
 
   int fd_;
+  const FileCalls& calls_;
   char buffer_[1 << 16];
   size_t size_ = 0;
   size_t next_ = 0;
@@ -134,56 +127,20 @@ std::optional<CacheRecord> ParseCacheLine(std::string_view line) {
   return CacheRecord{address, name};
 }
 
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    text.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 bool BreaksRecord(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
-// The file that is really replaced: a cache file reached through a link is
-// rewritten where the link points, and the link stays.
-std::string ReplacedPath(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // Writes every record worth saving into a new file beside `target` and
-// moves it into place; false (and no trace of the new file) on failure.
-bool ReplaceCacheFile(const NameCache& cache, const std::string& target, Console& console) {
-  // An old file that this user may not write is kept as it is.
-  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
-  std::string fresh = target + "." + std::to_string(::getpid()) + ".new";
-  int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    // Left behind by a run that was stopped while saving.
-    ::unlink(fresh.c_str());
-    fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  }
-  if (fd < 0) return false;
+// moves it into place; the errno value of the failure (and no trace of the
+// new file), or 0.
+int ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& console,
+                     const FileCalls& calls) {
+  std::unique_ptr<FileReplacement> file = FileReplacement::Begin(path, calls);
+  if (!file) return errno != 0 ? errno : EIO;
   console.Line("...... new cache file created - writing records.");
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
 
-  bool ok = true;
   std::string chunk;
   chunk.reserve(1 << 16);
-  for (size_t i = 0; i < kNameCacheCapacity && ok; ++i) {
+  for (size_t i = 0; i < kNameCacheCapacity; ++i) {
     const NameCacheEntry& entry = cache.entries[i];
     if (!WorthSaving(entry)) continue;
     chunk.append(entry.address.view());
@@ -191,45 +148,28 @@ bool ReplaceCacheFile(const NameCache& cache, const std::string& target, Console
     chunk.append(entry.name.view());
     chunk.push_back('\n');
     if (chunk.size() >= (1 << 16) - 128) {
-      ok = WriteAll(fd, chunk);
+      if (!file->Write(chunk)) return file->error();
       chunk.clear();
     }
   }
-  if (ok) ok = WriteAll(fd, chunk);
-  if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(fresh.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(fresh.c_str());
-    return false;
-  }
-  // So that the new name survives a crash as well; not needed for the run.
-  int directory = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory >= 0) {
-    (void)::fsync(directory);
-    ::close(directory);
-  }
-  return true;
+  if (file->Write(chunk) && file->Commit()) return 0;
+  return file->error() != 0 ? file->error() : EIO;
 }
 
 }  // namespace
 
-void LoadNameCache(NameCache& cache, const std::string& path, Console& console) {
+int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
+                  const FileCalls& calls) {
   ClearNameCache(cache);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  // A directory opens here, but holds no records to read.
-  struct stat info {};
-  if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
-    ::close(fd);
-    fd = -1;
-  }
+  int fd = OpenFileForReading(path);
   if (fd < 0) {
+    int error = errno;
     console.Line("*NOTE* No previous IP names file found.");
-    return;
+    return error;
   }
   console.Line("...... IP names file opened - loading.");
   {
-    auto reader = std::make_unique<CacheFileReader>(fd);
+    auto reader = std::make_unique<CacheFileReader>(fd, calls);
     std::string piece;
     for (;;) {
       piece.clear();
@@ -250,7 +190,7 @@ void LoadNameCache(NameCache& cache, const std::string& path, Console& console) 
       entry.name.assign(record->name);
     }
   }
-  ::close(fd);
+  CloseFile(fd);
   cache.usedCount = cache.loadedCount;
   console.Write("...... IP name file closed.  ");
   console.WriteNumber(static_cast<int64_t>(cache.loadedCount));
@@ -258,6 +198,7 @@ void LoadNameCache(NameCache& cache, const std::string& path, Console& console) 
   console.Line("sorting cache...");
   console.Flush();
   SortLoadedPart(cache);
+  return 0;
 }
 
 bool WorthSaving(const NameCacheEntry& entry) {
@@ -275,10 +216,11 @@ bool WorthSaving(const NameCacheEntry& entry) {
   return true;
 }
 
-void SaveNameCache(const NameCache& cache, const std::string& path, Console& console) {
-  if (!ReplaceCacheFile(cache, ReplacedPath(path), console)) {
-    console.Line("*WARNING* cannot create cache file.");
-  }
+int SaveNameCache(const NameCache& cache, const std::string& path, Console& console,
+                  const FileCalls& calls) {
+  int error = ReplaceCacheFile(cache, path, console, calls);
+  if (error != 0) console.Line("*WARNING* cannot create cache file.");
+  return error;
 }
 
 }  // namespace logvane

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -247,6 +248,28 @@ TEST(SaveNameCache, KeepsTheOldFileWhenWritingFails) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
 
+  EXPECT_EQ(console,
+            "...... new cache file created - writing records.\n"
+            "*WARNING* cannot create cache file.\n");
+  EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), old);
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
+}
+
+int FailingRename(const char*, const char*) {
+  errno = EXDEV;
+  return -1;
+}
+
+TEST(SaveNameCache, KeepsTheOldFileWhenTheRenameFails) {
+  TempDir dir;
+  const std::string old = "10.0.0.9,ten.example\n";
+  WriteFile(dir.File("lvipname.dat"), old);
+  auto cache = CacheWithRunEntries();
+  FileCalls calls = SystemFileCalls();
+  calls.rename = FailingRename;
+  std::string console;
+  Console out(&console);
+  SaveNameCache(*cache, dir.File("lvipname.dat"), out, calls);
   EXPECT_EQ(console,
             "...... new cache file created - writing records.\n"
             "*WARNING* cannot create cache file.\n");

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "common/ascii_text.h"
+#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -18,16 +19,13 @@ bool ByteInput::Fill() {
   // Read a little at a time: at a prompt the rest of standard input may be
   // the log, and nothing beyond the current line should be needed.
   char chunk[512];
-  for (;;) {
-    ssize_t n = ::read(fd_, chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failed_ = true;
-    if (n <= 0) return false;
-    buffer_.erase(0, position_);
-    position_ = 0;
-    buffer_.append(chunk, static_cast<size_t>(n));
-    return true;
-  }
+  ssize_t n = ReadSome(fd_, chunk, sizeof(chunk));
+  if (n < 0) failed_ = true;
+  if (n <= 0) return false;
+  buffer_.erase(0, position_);
+  position_ = 0;
+  buffer_.append(chunk, static_cast<size_t>(n));
+  return true;
 }
 
 bool ByteInput::ReadWord(std::string* word) {
@@ -63,11 +61,7 @@ ssize_t ByteInput::Read(char* out, size_t size) {
     return static_cast<ssize_t>(n);
   }
   if (fd_ < 0) return 0;
-  for (;;) {
-    ssize_t n = ::read(fd_, out, size);
-    if (n < 0 && errno == EINTR) continue;
-    return n;
-  }
+  return ReadSome(fd_, out, size);
 }
 
 }  // namespace logvane

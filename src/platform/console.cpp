@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/file_io.h"
+
 namespace logvane {
 
 namespace {
@@ -53,14 +55,7 @@ void Console::Deliver(std::string_view text) {
   }
   // A console that cannot be written (closed pipe, full disk) must not stop
   // the run: the report and the cache still matter.
-  while (!text.empty()) {
-    ssize_t n = ::write(fd_, text.data(), text.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text.remove_prefix(static_cast<size_t>(n));
-  }
+  (void)WriteAll(fd_, text);
 }
 
 }  // namespace logvane

@@ -1,8 +1,5 @@
 #include "report/report_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 
@@ -12,14 +9,17 @@ namespace {
 constexpr size_t kFlushSize = 1 << 16;
 }
 
-std::unique_ptr<ReportWriter> ReportWriter::Create(const std::string& path) {
+std::unique_ptr<ReportWriter> ReportWriter::Create(const std::string& path,
+                                                   const FileCalls& calls) {
   if (path.empty()) return nullptr;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = CreateFileForWriting(path);
   if (fd < 0) return nullptr;
-  return std::unique_ptr<ReportWriter>(new ReportWriter(fd));
+  return std::unique_ptr<ReportWriter>(new ReportWriter(fd, calls));
 }
 
-ReportWriter::ReportWriter(int fd) : fd_(fd) { pending_.reserve(kFlushSize * 2); }
+ReportWriter::ReportWriter(int fd, const FileCalls& calls) : fd_(fd), calls_(&calls) {
+  pending_.reserve(kFlushSize * 2);
+}
 
 ReportWriter::ReportWriter(std::string* capture) : capture_(capture) {}
 
@@ -40,16 +40,11 @@ void ReportWriter::FlushPending() {
   if (capture_ != nullptr) {
     capture_->append(pending_);
   } else if (!failed_ && fd_ >= 0) {
-    std::string_view rest = pending_;
-    while (!rest.empty()) {
-      ssize_t n = ::write(fd_, rest.data(), rest.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failed_ = true;
-        error_ = n < 0 ? errno : ENOSPC;
-        break;
-      }
-      rest.remove_prefix(static_cast<size_t>(n));
+    errno = 0;
+    if (!WriteAll(fd_, pending_, *calls_)) {
+      failed_ = true;
+      // A write that took nothing sets no errno: the device is full.
+      error_ = errno != 0 ? errno : ENOSPC;
     }
   }
   pending_.clear();
@@ -60,7 +55,7 @@ bool ReportWriter::Close() {
   closed_ = true;
   FlushPending();
   if (fd_ >= 0) {
-    if (::close(fd_) != 0 && !failed_) {
+    if (!CloseFile(fd_) && !failed_) {
       failed_ = true;
       error_ = errno;
     }

@@ -9,12 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_io.h"
+
 namespace logvane {
 
 class ReportWriter {
  public:
   // Creates (or truncates) the file; none when it cannot be created.
-  static std::unique_ptr<ReportWriter> Create(const std::string& path);
+  static std::unique_ptr<ReportWriter> Create(const std::string& path,
+                                              const FileCalls& calls = SystemFileCalls());
   // Gathers the report into `capture` (tests).
   explicit ReportWriter(std::string* capture);
   ~ReportWriter();
@@ -31,10 +34,11 @@ class ReportWriter {
   int error() const { return error_; }
 
  private:
-  explicit ReportWriter(int fd);
+  ReportWriter(int fd, const FileCalls& calls);
   void FlushPending();
 
   int fd_ = -1;
+  const FileCalls* calls_ = nullptr;
   std::string* capture_ = nullptr;
   std::string pending_;
   bool failed_ = false;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <string>
 
 #include "support/test_support.h"
@@ -43,6 +45,17 @@ TEST(ReportWriterTest, FailuresAreReported) {
   ASSERT_TRUE(fullLarge);
   for (int i = 0; i < 20000; ++i) fullLarge->Write("0123456789");
   EXPECT_FALSE(fullLarge->Close());
+
+  // A write that fails in-process, through the file seam.
+  FileCalls calls = SystemFileCalls();
+  calls.write = [](int, const void*, size_t) -> ssize_t {
+    errno = EIO;
+    return -1;
+  };
+  std::unique_ptr<ReportWriter> failing = ReportWriter::Create(dir.File("report.html"), calls);
+  ASSERT_TRUE(failing);
+  failing->Write("<html>");
+  EXPECT_FALSE(failing->Close());
 }
 
 }  // namespace
