@@ -120,6 +120,16 @@ TEST(Diagnostics, FilesThatCannotBeUsedAreNamedWithTheReason) {
   ProgramResult directory = RunProgram(dir.path(), {"p.dat"});
   EXPECT_EQ(directory.errors, "logvane: cannot open input file '.': Is a directory\n");
   EXPECT_TRUE(directory.output.ends_with("*ERROR* Could not open input file."));
+
+  std::string gzip = GzipText(kLine + kLine);
+  WriteFile(dir.File("cut.gz"), gzip.substr(0, gzip.size() - 12));
+  WriteFile(dir.File("p.dat"), "LOOKUP=N\nINFILE=cut.gz\nOUTFILE=r.html\nhstb_loc=.\n");
+  ProgramResult cut = RunProgram(dir.path(), {"p.dat"});
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_NE(cut.output.find("Error reading file...\n"), std::string::npos);
+  EXPECT_TRUE(cut.errors.starts_with(
+      "logvane: cannot read input file 'cut.gz': the compressed data is damaged or cut short\n"))
+      << cut.errors;
 }
 
 TEST(Diagnostics, EarlyWarningsComeBeforeTheLogIsRead) {

@@ -92,6 +92,9 @@ TEST(EnvironmentFaults, ReadOnlyWorkingDirectoryKeepsTheOldCache) {
                   .ends_with(std::string("finished: ") + kFakeTime +
                              "\n*WARNING* cannot create cache file.\nclosing...\n"))
       << r->output;
+  EXPECT_TRUE(r->errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                                  "Permission denied\n"))
+      << r->errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
                                                            "lvparam.dat", "reports"}));
@@ -118,6 +121,12 @@ TEST(EnvironmentFaults, CachePathThatIsADirectory) {
                                 "\n...... new cache file created - writing records.\n"
                                 "*WARNING* cannot create cache file.\nclosing...\n"))
       << console;
+  EXPECT_TRUE(r.errors.starts_with("logvane: cannot open cache file 'lvipname.dat': "
+                                   "Is a directory\n"))
+      << r.errors;
+  EXPECT_TRUE(r.errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                                 "Is a directory\n"))
+      << r.errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat/inside")), "kept");
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
                                                            "lvparam.dat", "report.html"}));

@@ -170,9 +170,10 @@ void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> l
   Diagnostics diagnostics(env.errors);
   const RunCounters& counters = state.counters;
   if (counters.readError) {
+    // A read that failed without an errno met damaged compressed data.
     diagnostics.Reason("cannot read input file " + Quoted(state.settings.inputFile) + ": " +
                        (counters.readErrno != 0 ? SystemReason(counters.readErrno)
-                                                : "the data cannot be read"));
+                                                : "the compressed data is damaged or cut short"));
   }
   SummarizeReading(counters, state.tallies, state.settings.inputFile, diagnostics);
   SortTallies(state.settings, state.counters, state.tallies, env.console);

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace logvane {
@@ -64,7 +65,7 @@ class GzipSource : public LogSource {
   }
 
   ssize_t Read(char* buffer, size_t size) override {
-    if (!ok_) return -1;
+    if (!ok_) return Failed();
     if (finished_ || size == 0) return 0;
     Bytef* out = reinterpret_cast<Bytef*>(buffer);
     stream_.next_out = out;
@@ -81,7 +82,7 @@ class GzipSource : public LogSource {
       }
     }
     size_t produced = static_cast<size_t>(stream_.next_out - out);
-    if (produced == 0) return ok_ ? 0 : -1;
+    if (produced == 0) return ok_ ? 0 : Failed();
     return static_cast<ssize_t>(produced);  // damage behind it shows on the next call
   }
 
@@ -91,6 +92,7 @@ class GzipSource : public LogSource {
     ssize_t n = raw_->Read(reinterpret_cast<char*>(input_.get()), kInputBlock);
     if (n < 0) {
       failed_ = true;
+      rawError_ = errno;
       return false;
     }
     if (n == 0) {
@@ -124,6 +126,13 @@ class GzipSource : public LogSource {
   ssize_t Fail() {
     failed_ = true;
     ok_ = false;
+    return Failed();
+  }
+
+  // -1 with errno saying why: the file's own error, or 0 for damaged data,
+  // which has no errno of its own.
+  ssize_t Failed() const {
+    errno = rawError_;
     return -1;
   }
 
@@ -133,6 +142,7 @@ class GzipSource : public LogSource {
   bool initialized_ = false;
   bool ok_ = false;
   bool failed_ = false;
+  int rawError_ = 0;
   bool rawEnded_ = false;
   bool finished_ = false;
 };
