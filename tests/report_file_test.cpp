@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/version.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -21,7 +22,7 @@ TEST(ReportFileTest, WrittenWholeOnASuccessfulRun) {
   EXPECT_TRUE(report.starts_with("<html><head>\n<title>Logvane Report</title>\n")) << report;
   EXPECT_NE(report.find("<font size=1><br>Report Produced: " + std::string(kFakeTime) + "\n"),
             std::string::npos);
-  EXPECT_TRUE(report.ends_with("Logvane v1.7.8</h5>\n</body></html>\n"));
+  EXPECT_TRUE(report.ends_with("Logvane v" + std::string(kVersion) + "</h5>\n</body></html>\n"));
 }
 
 TEST(ReportFileTest, AFailedWriteEndsTheRunWithAnError) {

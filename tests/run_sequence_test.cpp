@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/version.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -12,7 +13,7 @@ namespace {
 
 std::string Banner() {
   std::optional<std::string> host = SystemHostName();
-  return "[Quorvel Logvane (v1.7.8)]\n (running on host: " + host.value_or("") + ")\n";
+  return "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " + host.value_or("") + ")\n";
 }
 
 const std::string kSampleLog =

@@ -45,6 +45,19 @@ inline std::string Lowercased(std::string_view text) {
   return out;
 }
 
+// `n` in decimal; with `grouped`, a comma between each group of three
+// digits ("50,000").
+inline std::string DecimalText(uint64_t n, bool grouped = false) {
+  std::string digits = std::to_string(n);
+  if (!grouped) return digits;
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
+    text.push_back(digits[i]);
+  }
+  return text;
+}
+
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The C library's notion of white space, used where numbers are converted.

@@ -56,7 +56,7 @@ StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& 
       console.Write(UsageText());
       return 0;
     case InfoRequest::kVersion:
-      console.Write(kVersionLine);
+      console.Write(VersionLine());
       return 0;
     case InfoRequest::kNone:
       break;
@@ -218,7 +218,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   if (StepEnd end = AnswerInfoRequest(args, env)) return end;
 
-  console.Write("[Quorvel Logvane (v1.7.8)]\n");
+  console.Write(BannerLine());
   std::unique_ptr<RunState> state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/version.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -31,13 +32,13 @@ TEST(RunSequenceSteps, SocketAndHostFailuresEndTheRunAtOnce) {
   Platform noSockets = FakePlatform();
   noSockets.startSockets = [] { return false; };
   RunResult a = RunWith(noSockets, {"p.dat"});
-  EXPECT_EQ(a.console, "[Quorvel Logvane (v1.7.8)]\n*ERROR* Could not windows socket.");
+  EXPECT_EQ(a.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n*ERROR* Could not windows socket.");
   EXPECT_NE(a.status, 0);
 
   Platform noHost = FakePlatform();
   noHost.hostName = [] { return std::optional<std::string>(); };
   RunResult b = RunWith(noHost, {"p.dat"});
-  EXPECT_EQ(b.console, "[Quorvel Logvane (v1.7.8)]\n*ERROR* Could not get host name.");
+  EXPECT_EQ(b.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n*ERROR* Could not get host name.");
   EXPECT_NE(b.status, 0);
 }
 
@@ -45,7 +46,7 @@ TEST(RunSequenceSteps, HostNameIsCutTo49) {
   Platform longHost = FakePlatform();
   longHost.hostName = [] { return std::optional<std::string>(std::string(60, 'h')); };
   RunResult r = RunWith(longHost, {""});
-  EXPECT_EQ(r.console, "[Quorvel Logvane (v1.7.8)]\n (running on host: " + std::string(49, 'h') +
+  EXPECT_EQ(r.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " + std::string(49, 'h') +
                            ")\n*ERROR* Invalid parameter filename given.\n");
   EXPECT_EQ(r.status, 0);
 }
@@ -94,7 +95,7 @@ TEST(RunSequenceSteps, HelpAndVersionEndWithStatusZero) {
   EXPECT_EQ(RunWith(FakePlatform(), {"-h"}).console, help.console);
   RunResult version = RunWith(FakePlatform(), {"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.console, "Quorvel Logvane v1.7.8\n");
+  EXPECT_EQ(version.console, "Quorvel Logvane v" + std::string(kVersion) + "\n");
   // Anything else names the parameter file, as before.
   RunResult other = RunWith(FakePlatform(), {"-help"});
   EXPECT_NE(other.console.find("PARAMETER file: -help\n"), std::string::npos);

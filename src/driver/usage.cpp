@@ -1,6 +1,12 @@
 #include "driver/usage.h"
 
+#include "common/version.h"
+
 namespace logvane {
+
+std::string VersionLine() { return "Quorvel Logvane v" + std::string(kVersion) + "\n"; }
+
+std::string BannerLine() { return "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n"; }
 
 std::string_view UsageText() {
   return

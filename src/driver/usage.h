@@ -2,11 +2,15 @@
 #ifndef LOGVANE_DRIVER_USAGE_H_
 #define LOGVANE_DRIVER_USAGE_H_
 
+#include <string>
 #include <string_view>
 
 namespace logvane {
 
-inline constexpr std::string_view kVersionLine = "Quorvel Logvane v1.7.8\n";
+// "Quorvel Logvane vX.Y.Z" and a line end: the answer to --version.
+std::string VersionLine();
+// "[Quorvel Logvane (vX.Y.Z)]" and a line end: the first line of a run.
+std::string BannerLine();
 
 // One screen: the argument, the keywords, where the files go.
 std::string_view UsageText();

@@ -182,7 +182,7 @@ int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
       std::optional<CacheRecord> record = ParseCacheLine(piece);
       if (!record) continue;
       if (cache.loadedCount == kNameCacheCapacity) {
-        console.Line("*ERROR* more than 64000 IP names in file");
+        console.Line("*ERROR* more than " + DecimalText(kNameCacheCapacity) + " IP names in file");
         break;
       }
       NameCacheEntry& entry = cache.entries[cache.loadedCount++];

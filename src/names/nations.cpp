@@ -256,14 +256,19 @@ const NationCode kNationCodes[kNationCodeCount] = {
     {"ZW", "Zimbabwe"},
 };
 
+bool IsUsaCode(std::string_view code) {
+  for (std::string_view usa : kUsaCodes) {
+    if (EqualsFolded(code, usa)) return true;
+  }
+  return false;
+}
+
 std::string_view ClassifyNation(std::string_view key) {
   size_t dot = key.rfind('.');
   if (dot == std::string_view::npos) return kUnknownNation;
   std::string_view code = key.substr(dot + 1);
   code = code.substr(0, std::min<size_t>(code.size(), 3));
-  for (std::string_view usa : kUsaCodes) {
-    if (EqualsFolded(code, usa)) return kUsaNation;
-  }
+  if (IsUsaCode(code)) return kUsaNation;
   for (const NationCode& nation : kNationCodes) {
     if (EqualsFolded(code, nation.code)) return nation.name;
   }

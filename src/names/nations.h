@@ -21,6 +21,10 @@ struct NationCode {
 inline constexpr size_t kNationCodeCount = 241;
 extern const NationCode kNationCodes[kNationCodeCount];
 
+// Whether a top-level label, cut to three characters, is one of the group
+// that stands for the U.S.A. (compared without regard to case).
+bool IsUsaCode(std::string_view code);
+
 // The nation of a user key: its text after the last dot, cut to three
 // characters, compared without regard to case, first with the U.S.A. group,
 // then with each two-letter code in table order. "(unknown)" otherwise.

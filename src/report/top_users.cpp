@@ -1,26 +1,20 @@
 #include "report/top_users.h"
 
 #include "common/ascii_text.h"
+#include "names/nations.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
 
 namespace {
 
-// Top-level labels whose hosts get a WHOIS link, compared by their first
-// three characters.
-constexpr std::string_view kWhoisLabels[] = {"US", "net", "com", "org",
-                                             "mil", "edu", "oot", "gov"};
-
-// The key's last two labels when its top-level label is one of the WHOIS
-// labels; empty when the key gets no WHOIS link.
+// The key's last two labels when its top-level label is one of the U.S.A.
+// group, whose hosts get a WHOIS link; empty when the key gets none.
 std::string_view WhoisDomain(std::string_view key) {
   size_t lastDot = key.rfind('.');
   if (lastDot == std::string_view::npos) return {};
   std::string_view top = key.substr(lastDot + 1, 3);
-  bool listed = false;
-  for (std::string_view label : kWhoisLabels) listed = listed || EqualsFolded(top, label);
-  if (!listed) return {};
+  if (!IsUsaCode(top)) return {};
   // The dot before the last one is looked for from two characters before
   // the last dot, so an empty second label ("a..com") finds none.
   if (lastDot < 2) return {};

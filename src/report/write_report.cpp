@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "common/ascii_text.h"
+#include "common/version.h"
 #include "report/html_text.h"
 #include "report/ranked_sections.h"
 #include "report/response_codes.h"
@@ -155,13 +157,19 @@ void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& pl
   if (state.settings.showParameters) WriteParameters(state, out);
   if (state.tallies.users.userTableFull) {
     out.Write("<hr><font size=1>");
-    out.Write("Note: Log file had more than 50,000 users; only first 50,000 reportable.");
+    const std::string capacity = DecimalText(kUserCapacity, true);
+    out.Write("Note: Log file had more than ");
+    out.Write(capacity);
+    out.Write(" users; only first ");
+    out.Write(capacity);
+    out.Write(" reportable.");
     out.Write("</font>\n");
   }
   out.Write("<hr><h5>powered by the ");
   out.Write("<a href=\"");
   out.Write(kMakerSiteAddress);
-  out.Write("\">Quorvel</a> Logvane v1.7.8");
+  out.Write("\">Quorvel</a> Logvane v");
+  out.Write(kVersion);
   out.Write("</h5>\n");
   out.Write("</body></html>\n");
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/version.h"
 #include "config/parameter_file.h"
 #include "report/top_nations.h"
 #include "support/markup_check.h"
@@ -104,9 +105,9 @@ std::string Head(const std::string& dates, int64_t processed, const std::string&
          "<br><font size=2>" + links + "</font>";
 }
 
-const char kFooter[] =
+const std::string kFooter =
     "<hr><h5>powered by the <a href=\"https://www.quorvel.com/logvane/\">Quorvel</a> "
-    "Logvane v1.7.8</h5>\n</body></html>\n";
+    "Logvane v" + std::string(kVersion) + "</h5>\n</body></html>\n";
 
 void AllSectionsOff(RunSettings& s) {
   s.showUsers = s.showDates = s.showDays = s.showHours = false;

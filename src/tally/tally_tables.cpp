@@ -1,6 +1,7 @@
 #include "tally/tally_tables.h"
 
 #include <cstring>
+#include <string>
 
 namespace logvane {
 
@@ -82,7 +83,11 @@ void CountKey(Table& table, const HashedKey& key, std::string_view fullMessage,
   if (slot >= 0) ++table.slots[slot].hits;
 }
 
-constexpr std::string_view kPagesFull = "*ERROR* More than 50000 unique pages";
+// The line written when a table is full, built from its capacity; each
+// caller keeps its own, built once.
+std::string MoreThanText(size_t capacity, std::string_view what) {
+  return "*ERROR* More than " + DecimalText(capacity) + std::string(what);
+}
 constexpr std::string_view kNotFoundFull =
     "*ERROR* Too many NOT FOUND pages, ask for free upgrade.";
 
@@ -191,7 +196,8 @@ int32_t DateNumberOf(std::string_view dateText) {
 void TallyDate(DateTable& dates, std::string_view dateText, int64_t byteCount, Console& console) {
   bool isNew = false;
   dateText = dateText.substr(0, kDateKeyWidth);
-  int64_t slot = FindOrAdd(dates, dateText, "*ERROR* More than 500 dates.", console, &isNew);
+  static const std::string full = MoreThanText(kDateCapacity, " dates.");
+  int64_t slot = FindOrAdd(dates, dateText, full, console, &isNew);
   if (slot < 0) return;
   DateEntry& entry = dates.slots[slot];
   if (isNew) entry.dateNumber = DateNumberOf(dateText);
@@ -210,16 +216,24 @@ void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Co
   entry.byteSum += static_cast<double>(byteCount);
 }
 
+namespace {
+std::string_view PagesFullText() {
+  static const std::string full = MoreThanText(kPageCapacity, " unique pages");
+  return full;
+}
+}  // namespace
+
 void TallyPage(PageTable& pages, std::string_view page, Console& console) {
-  CountKey(pages, page, kPagesFull, console);
+  CountKey(pages, page, PagesFullText(), console);
 }
 
 void TallyPage(PageTable& pages, const HashedKey& page, Console& console) {
-  CountKey(pages, page, kPagesFull, console);
+  CountKey(pages, page, PagesFullText(), console);
 }
 
 void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console) {
-  CountKey(directories, directory, "*ERROR* More than 1000 unique directories", console);
+  static const std::string full = MoreThanText(kDirectoryCapacity, " unique directories");
+  CountKey(directories, directory, full, console);
 }
 
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
@@ -231,11 +245,13 @@ void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& cons
 }
 
 void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {
-  CountKey(extra1, text, "*ERROR* More than 3000 unique extra(1) entries.", console);
+  static const std::string full = MoreThanText(kExtra1Capacity, " unique extra(1) entries.");
+  CountKey(extra1, text, full, console);
 }
 
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
-  CountKey(extra2, text, "*ERROR* More than 2000 unique extra(2) entries.", console);
+  static const std::string full = MoreThanText(kExtra2Capacity, " unique extra(2) entries.");
+  CountKey(extra2, text, full, console);
 }
 
 }  // namespace logvane
