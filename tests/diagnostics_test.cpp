@@ -228,6 +228,9 @@ TEST(Diagnostics, CheckReadsTheParametersAndNothingElse) {
             "such file or directory): the run will read the whole log and then fail\n" +
                 kBarNote);
 
+  EXPECT_NE(RunProgram(dir.path(), {"--help"}).output.find("logvane --check [PARAMETER-FILE]\n"),
+            std::string::npos);
+
   ProgramResult none = RunProgram(dir.path(), {"--check", "none.dat"});
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.errors,
