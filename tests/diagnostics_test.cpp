@@ -38,7 +38,7 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
       {"text1 =Hello",
        "warning: unknown keyword 'text1': line ignored (label keys are text1 to text63, with "
        "\"=\" right after the number)"},
-      {"just words, no setting", ""},
+      {"TITLE My Stats", "warning: TITLE needs \"=\" and a value: line ignored"},
       {"LOOKUP=off", "warning: LOOKUP value 'off' is not Y, N or X: " + lookupsOn},
       {"LOOKUP=0", "warning: LOOKUP value '0' is not Y, N or X: " + lookupsOn},
       {"LOOKUP = N", "warning: LOOKUP value ' N' begins with a blank, which counts: " + lookupsOn},
@@ -72,6 +72,8 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
       {"EXCLUDE_TYPE=.gif", ""},
       {"NO_USER", ""},
       {"NO_USER", ""},
+      {"just words, no setting", ""},
+      {"PROXY=OFF", "warning: unknown keyword 'PROXY': line ignored; did you mean PROXY=ON?"},
       {"INFILE=missing.log", ""},
   };
   std::string params;

@@ -62,6 +62,7 @@ class Reader {
   void BeginLine(size_t number) {
     lineNumber_ = number;
     matched_ = {};
+    echoed_ = false;
     tried_.clear();
     pendingRank_ = kRankNone;
   }
@@ -116,12 +117,14 @@ class Reader {
   Outcome ApplyList(std::string_view text, const Value& value);
 
   void Echo(std::string_view prefix, std::string_view value, std::string_view suffix = "") {
+    echoed_ = true;
     console_.Write(prefix);
     console_.Write(value);
     console_.Write(suffix);
     console_.Write("\n");
   }
   void EchoNumber(std::string_view prefix, int64_t n) {
+    echoed_ = true;
     CheckNumber(n);
     console_.Write(prefix);
     console_.WriteNumber(n);
@@ -171,6 +174,7 @@ class Reader {
   size_t lastReportedLine_ = 0;
   std::string_view value_;    // the value of the line being read
   std::string_view matched_;  // the keyword that took it, if any
+  bool echoed_ = false;       // it was acted on and echoed
   std::vector<std::string_view> tried_;
   Rank pendingRank_ = kRankNone;
   Severity pendingSeverity_ = Severity::kNote;
@@ -261,6 +265,11 @@ void Reader::EndLine(const Line& line) {
       }
       Flag(kRankUnknown, Severity::kWarning, message);
     }
+  } else if (!echoed_ && matched_ != "text" && text.find('=') == std::string_view::npos) {
+    // Every keyword line that acts is echoed; one that did not act lacked
+    // the "=" its value needs.
+    Flag(kRankUnknown, Severity::kWarning,
+         std::string(matched_) + " needs \"=\" and a value: line ignored");
   } else if (!Accumulates(matched_) && text.find('=') != std::string_view::npos) {
     std::string key(matched_);
     if (key == "text") key = std::string(text.substr(0, text.find('=')));
