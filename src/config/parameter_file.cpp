@@ -19,6 +19,12 @@ struct Line {
   bool hasLineEnd = false;
 };
 
+// Keyword tests inside the reader go through Reader::Matches, which also
+// feeds the diagnostics; this one serves code outside it.
+[[maybe_unused]] bool Matches(std::string_view line, std::string_view keyword) {
+  return StartsWithFolded(line, keyword);
+}
+
 // The value read as a number.
 template <typename V>
 int32_t NumberOf(const V& value) {

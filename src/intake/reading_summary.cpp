@@ -53,7 +53,7 @@ void TableFull(const Table& table, std::string_view name, std::string_view logNa
 
 void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
                       std::string_view logName, Diagnostics& diagnostics) {
-  if (logName.empty()) logName = "-";
+  if (logName.empty() || logName == "-") logName = "(standard input)";
   const RejectedLines& rejected = counters.rejected;
   int64_t total = 0;
   for (size_t kind = 1; kind < kLineFaultKinds; ++kind) total += rejected.count[kind];
