@@ -73,6 +73,7 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
       {"NO_USER", ""},
       {"NO_USER", ""},
       {"just words, no setting", ""},
+      {"ROBOTS=RPT ", "warning: ROBOTS value 'RPT ' is not RPT: robots are not marked"},
       {"PROXY=OFF", "warning: unknown keyword 'PROXY': line ignored; did you mean PROXY=ON?"},
       {"INFILE=missing.log", ""},
   };

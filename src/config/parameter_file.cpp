@@ -104,7 +104,7 @@ class Reader {
          std::string(keyword) + " value is " + std::to_string(value.size()) +
              " characters long; only the first " + std::to_string(width) + " are used");
   }
-  void CheckFileName(std::string_view keyword, std::string_view value);
+  void CheckTextValue(std::string_view keyword, std::string_view value);
   void CheckLookup(std::string_view value);
   void CheckDebug(std::string_view value);
 
@@ -208,7 +208,12 @@ void Reader::CheckNumber(int64_t used) {
   }
 }
 
-void Reader::CheckFileName(std::string_view keyword, std::string_view value) {
+void Reader::CheckTextValue(std::string_view keyword, std::string_view value) {
+  if (keyword == "ROBOTS" && !EqualsFolded(value, "RPT")) {
+    Flag(kRankValue, Severity::kWarning,
+         "ROBOTS value " + Shown(value) + " is not RPT: robots are not marked");
+    return;
+  }
   if (keyword != "INFILE" && keyword != "OUTFILE") return;
   size_t from = 0;
   size_t to = value.size();
@@ -406,7 +411,7 @@ Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
     if (!Matches(text, t.keyword)) continue;
     if (!value.present) return Outcome::kDone;
     if (!FitsOrRefuse(t.keyword, value.text, t.width)) return Outcome::kEndRun;
-    CheckFileName(t.keyword, value.text);
+    CheckTextValue(t.keyword, value.text);
     s_.*t.field = std::string(value.text);
     Echo(t.echo, value.text);
     return Outcome::kDone;
