@@ -112,6 +112,24 @@ TEST(Diagnostics, ValuesFromTheFileAreShownWithControlBytesVisible) {
   EXPECT_EQ(UntidyDiagnostics(r.errors), "");
 }
 
+TEST(Diagnostics, LinesThatEndTheRunAreErrorsAtTheirLine) {
+  TempDir dir;
+  std::string params = "LOOKUP=N\n";
+  for (int i = 0; i < 100; ++i) params += "EXCLUDE_ADDR=10." + std::to_string(i) + "\n";
+  WriteFile(dir.File("p.dat"), params);
+  ProgramResult overflow = RunProgram(dir.path(), {"p.dat"});
+  EXPECT_EQ(overflow.errors,
+            "logvane: p.dat:101: error: more than 99 EXCLUDE_ADDR lines: the run ends here\n");
+  EXPECT_TRUE(overflow.output.ends_with("*ERROR* too many exclusion addresses\n"));
+
+  WriteFile(dir.File("p.dat"), "LOOKUP=N\nOUTFILE=" + std::string(120, 'o') + "\n");
+  ProgramResult tooLong = RunProgram(dir.path(), {"--check", "p.dat"});
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_EQ(tooLong.errors,
+            "logvane: p.dat:2: error: OUTFILE value is 120 characters long, more than 119: the "
+            "run ends here\n");
+}
+
 TEST(Diagnostics, FilesThatCannotBeUsedAreNamedWithTheReason) {
   TempDir dir;
   ProgramResult missing = RunProgram(dir.path(), {"nothere.dat"});
