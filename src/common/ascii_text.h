@@ -45,16 +45,32 @@ inline std::string Lowercased(std::string_view text) {
   return out;
 }
 
-// `n` in decimal; with `grouped`, a comma between each group of three
-// digits ("50,000").
-inline std::string DecimalText(uint64_t n, bool grouped = false) {
-  std::string digits = std::to_string(n);
-  if (!grouped) return digits;
-  std::string text;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-    text.push_back(digits[i]);
-  }
+// A short text fixed at compile time, so that a message naming a constant
+// costs nothing where it is passed.
+struct ConstText {
+  char data[96] = {};
+  size_t size = 0;
+  constexpr std::string_view view() const { return std::string_view(data, size); }
+};
+
+// `before`, `n` in decimal (with a comma between groups of three digits
+// when `grouped`: "50,000"), then `after`; cut to ConstText's room.
+constexpr ConstText NumberedText(std::string_view before, uint64_t n, std::string_view after,
+                                 bool grouped = false) {
+  char digits[32] = {};
+  size_t count = 0;
+  do {
+    if (grouped && count % 4 == 3) digits[count++] = ',';
+    digits[count++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  ConstText text;
+  auto append = [&text](char c) {
+    if (text.size < sizeof(text.data)) text.data[text.size++] = c;
+  };
+  for (char c : before) append(c);
+  while (count > 0) append(digits[--count]);
+  for (char c : after) append(c);
   return text;
 }
 

@@ -36,41 +36,34 @@ struct Fields {
   std::string extra2;
 };
 
+// Through ParseLogLine; SELECT with an empty text, which every request
+// holds, so that the request text is found as well.
 Fields Parse(const std::string& line, Options options = {}) {
+  LineFormat format;
+  format.selectOn = true;
+  format.userFromField2 = options.field2;
+  format.proxyMode = options.proxy;
+  format.fullPageDetails = options.fullPages;
   LogRecord r;
-  BeginRecord(r, line);
+  ParseLogLine(line, format, r);
   Fields f;
-  f.fault = FindBracket(r);
-  if (f.fault != LineFault::kNone) return f;
-  FindByteCount(r);
+  f.fault = r.bracketFault != LineFault::kNone ? r.bracketFault
+            : r.hourFault != LineFault::kNone  ? r.hourFault
+                                               : r.pageFault;
   f.bytes = r.byteCount;
-  FindRequestText(r);
   f.request = std::string(r.requestText.view());
-  f.hasClient = FindClientAddress(r);
-  if (f.hasClient) {
-    f.client = std::string(r.clientAddress);
-    FindUserName(r, options.field2);
-    f.user = std::string(r.userName);
-  }
-  FindDate(r);
+  f.hasClient = r.hasClientAddress;
+  f.client = std::string(r.clientAddress);
+  f.user = std::string(r.userName);
   f.date = std::string(r.dateText.view());
-  f.fault = FindHour(r);
-  if (f.fault != LineFault::kNone) return f;
   f.hour = std::string(r.hourText);
-  f.fault = FindPage(r, options.proxy, options.fullPages);
-  if (f.fault != LineFault::kNone) return f;
   f.page = std::string(r.page.view());
-  FindDirectory(r);
   f.directory = std::string(r.directory);
-  FindStatusCode(r);
   f.status = r.statusCode;
-  if (f.status != 0) {
-    FindExtras(r);
-    f.hasExtra1 = r.hasExtra1;
-    f.hasExtra2 = r.hasExtra2;
-    f.extra1 = std::string(r.extra1);
-    f.extra2 = std::string(r.extra2);
-  }
+  f.hasExtra1 = r.hasExtra1;
+  f.hasExtra2 = r.hasExtra2;
+  f.extra1 = std::string(r.extra1);
+  f.extra2 = std::string(r.extra2);
   return f;
 }
 
@@ -79,6 +72,26 @@ std::string LineWith(const std::string& request, const std::string& code = "200"
                      const std::string& bytes = "1234", const std::string& tail = "") {
   return "10.0.0.1 - - [07/Oct/1998:13:55:36 -0700] \"" + request + "\" " + code + " " + bytes +
          tail + "\n";
+}
+
+TEST(LogParserTest, RecordsWhereThePageAndTheExtrasEndAndHowFarTheLineGot) {
+  const std::string line =
+      "10.0.0.1 - - [07/Oct/1998:13:55:36 -0700] \"GET /a/b?q HTTP/1.0\" 200 5 \"r\" \"u\" x\n";
+  LogRecord r;
+  ParseLogLine(line, LineFormat{}, r);
+  EXPECT_EQ(line.substr(r.urlStart, r.urlEnd - r.urlStart), "/a/b");
+  EXPECT_EQ(line.substr(r.extrasEnd), " x\n");
+  EXPECT_TRUE(r.selected);
+
+  LineFormat select;
+  select.selectOn = true;
+  select.selectText = "post";
+  ParseLogLine(line, select, r);
+  EXPECT_FALSE(r.selected);
+  EXPECT_FALSE(r.hasClientAddress);  // nothing after the request is sought
+  EXPECT_EQ(r.byteCount, 5);
+  ParseLogLine("no bracket\n", LineFormat{}, r);
+  EXPECT_EQ(r.bracketFault, LineFault::kNoBracket);
 }
 
 TEST(LogParserTest, FindsEveryFieldOfACombinedLine) {

@@ -182,7 +182,9 @@ int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
       std::optional<CacheRecord> record = ParseCacheLine(piece);
       if (!record) continue;
       if (cache.loadedCount == kNameCacheCapacity) {
-        console.Line("*ERROR* more than " + DecimalText(kNameCacheCapacity) + " IP names in file");
+        constexpr ConstText kCacheFull =
+            NumberedText("*ERROR* more than ", kNameCacheCapacity, " IP names in file");
+        console.Line(kCacheFull.view());
         break;
       }
       NameCacheEntry& entry = cache.entries[cache.loadedCount++];

@@ -157,11 +157,11 @@ void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& pl
   if (state.settings.showParameters) WriteParameters(state, out);
   if (state.tallies.users.userTableFull) {
     out.Write("<hr><font size=1>");
-    const std::string capacity = DecimalText(kUserCapacity, true);
+    constexpr ConstText kCapacity = NumberedText("", kUserCapacity, "", true);
     out.Write("Note: Log file had more than ");
-    out.Write(capacity);
+    out.Write(kCapacity.view());
     out.Write(" users; only first ");
-    out.Write(capacity);
+    out.Write(kCapacity.view());
     out.Write(" reportable.");
     out.Write("</font>\n");
   }

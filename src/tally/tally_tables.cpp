@@ -1,7 +1,6 @@
 #include "tally/tally_tables.h"
 
 #include <cstring>
-#include <string>
 
 namespace logvane {
 
@@ -83,11 +82,16 @@ void CountKey(Table& table, const HashedKey& key, std::string_view fullMessage,
   if (slot >= 0) ++table.slots[slot].hits;
 }
 
-// The line written when a table is full, built from its capacity; each
-// caller keeps its own, built once.
-std::string MoreThanText(size_t capacity, std::string_view what) {
-  return "*ERROR* More than " + DecimalText(capacity) + std::string(what);
-}
+// The lines written when a table is full, built from their capacities.
+constexpr std::string_view kMoreThan = "*ERROR* More than ";
+constexpr ConstText kDatesFull = NumberedText(kMoreThan, kDateCapacity, " dates.");
+constexpr ConstText kPagesFull = NumberedText(kMoreThan, kPageCapacity, " unique pages");
+constexpr ConstText kDirectoriesFull =
+    NumberedText(kMoreThan, kDirectoryCapacity, " unique directories");
+constexpr ConstText kExtra1Full =
+    NumberedText(kMoreThan, kExtra1Capacity, " unique extra(1) entries.");
+constexpr ConstText kExtra2Full =
+    NumberedText(kMoreThan, kExtra2Capacity, " unique extra(2) entries.");
 constexpr std::string_view kNotFoundFull =
     "*ERROR* Too many NOT FOUND pages, ask for free upgrade.";
 
@@ -196,8 +200,7 @@ int32_t DateNumberOf(std::string_view dateText) {
 void TallyDate(DateTable& dates, std::string_view dateText, int64_t byteCount, Console& console) {
   bool isNew = false;
   dateText = dateText.substr(0, kDateKeyWidth);
-  static const std::string full = MoreThanText(kDateCapacity, " dates.");
-  int64_t slot = FindOrAdd(dates, dateText, full, console, &isNew);
+  int64_t slot = FindOrAdd(dates, dateText, kDatesFull.view(), console, &isNew);
   if (slot < 0) return;
   DateEntry& entry = dates.slots[slot];
   if (isNew) entry.dateNumber = DateNumberOf(dateText);
@@ -216,24 +219,16 @@ void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Co
   entry.byteSum += static_cast<double>(byteCount);
 }
 
-namespace {
-std::string_view PagesFullText() {
-  static const std::string full = MoreThanText(kPageCapacity, " unique pages");
-  return full;
-}
-}  // namespace
-
 void TallyPage(PageTable& pages, std::string_view page, Console& console) {
-  CountKey(pages, page, PagesFullText(), console);
+  CountKey(pages, page, kPagesFull.view(), console);
 }
 
 void TallyPage(PageTable& pages, const HashedKey& page, Console& console) {
-  CountKey(pages, page, PagesFullText(), console);
+  CountKey(pages, page, kPagesFull.view(), console);
 }
 
 void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console) {
-  static const std::string full = MoreThanText(kDirectoryCapacity, " unique directories");
-  CountKey(directories, directory, full, console);
+  CountKey(directories, directory, kDirectoriesFull.view(), console);
 }
 
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
@@ -245,13 +240,11 @@ void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& cons
 }
 
 void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {
-  static const std::string full = MoreThanText(kExtra1Capacity, " unique extra(1) entries.");
-  CountKey(extra1, text, full, console);
+  CountKey(extra1, text, kExtra1Full.view(), console);
 }
 
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
-  static const std::string full = MoreThanText(kExtra2Capacity, " unique extra(2) entries.");
-  CountKey(extra2, text, full, console);
+  CountKey(extra2, text, kExtra2Full.view(), console);
 }
 
 }  // namespace logvane
