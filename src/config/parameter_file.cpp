@@ -51,6 +51,12 @@ bool Accumulates(std::string_view keyword) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The key of a label line: "text1" to "text9" stand right before their "=",
+// "text10" to "text63" are six characters whatever follows.
+std::string_view LabelKey(std::string_view line) {
+  return line.substr(0, line.size() > 5 && line[5] == '=' ? 5 : 6);
+}
+
 // How much a diagnostic matters: a line keeps only its most important one.
 enum Rank { kRankNone, kRankGivenTwice, kRankShape, kRankValue, kRankUnknown, kRankLookups,
             kRankEndsRun };
@@ -282,13 +288,13 @@ void Reader::EndLine(const Line& line) {
     Flag(kRankUnknown, Severity::kWarning,
          std::string(matched_) + " needs \"=\" and a value: line ignored");
   } else if (!Accumulates(matched_) && text.find('=') != std::string_view::npos) {
-    std::string key(matched_);
-    if (key == "text") key = std::string(text.substr(0, text.find('=')));
+    std::string key(matched_ == "text" ? LabelKey(text) : matched_);
     for (char& c : key) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     auto [at, fresh] = firstLine_.emplace(key, lineNumber_);
     if (!fresh && at->second != lineNumber_) {
       Flag(kRankGivenTwice, Severity::kWarning,
-           Visible(text.substr(0, text.find('='))) + " given again (first on line " +
+           Visible(matched_ == "text" ? LabelKey(text) : text.substr(0, text.find('='))) +
+               " given again (first on line " +
                std::to_string(at->second) + "): this later value wins");
     }
   }
@@ -316,7 +322,7 @@ bool Reader::Apply(const Line& line) {
   if (outcome == Outcome::kNotMine) outcome = ApplyList(text, value);
   if (outcome == Outcome::kNotMine && ApplyLabelLine(labels_, text)) {
     matched_ = "text";
-    CheckCut(text.substr(0, equals), value.text, kLabelWidth);
+    CheckCut(LabelKey(text), value.text, kLabelWidth);
   }
   return outcome != Outcome::kEndRun;
 }
