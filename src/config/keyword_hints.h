@@ -21,7 +21,8 @@ size_t EditDistanceFolded(std::string_view a, std::string_view b);
 // The keyword nearest to `word` among `keywords`, compared by the part of
 // each keyword before its own "=" (PAGES=FULL is near "PAGE"); empty when
 // none is near enough to be a likely slip.
-std::string_view NearestKeyword(std::string_view word, const std::vector<std::string_view>& keywords);
+std::string_view NearestKeyword(std::string_view word,
+                                const std::vector<std::string_view>& keywords);
 
 // Whether `value` is a plain decimal integer: blanks, an optional sign,
 // digits, blanks.

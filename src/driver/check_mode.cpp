@@ -55,8 +55,9 @@ std::string SectionsOff(const RunSettings& s) {
 
 void PrintSettings(const RunSettings& s, Console& console) {
   console.Write("\nEffective settings:\n");
-  Setting(console, "input log", s.inputFile.empty() ? "(asked for at the start)" : Quoted(s.inputFile));
-  Setting(console, "report", s.outputFile.empty() ? "(asked for at the start)" : Quoted(s.outputFile));
+  const std::string asked = "(asked for at the start)";
+  Setting(console, "input log", s.inputFile.empty() ? asked : Quoted(s.inputFile));
+  Setting(console, "report", s.outputFile.empty() ? asked : Quoted(s.outputFile));
   Setting(console, "title", Quoted(s.reportTitle));
   Setting(console, "reverse lookups", LookupText(s));
   Setting(console, "rows",
