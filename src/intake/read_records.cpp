@@ -1,6 +1,5 @@
 #include "intake/read_records.h"
 
-#include <cerrno>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -263,7 +262,7 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   }
 
   counters.readError = status == ReadStatus::kReadError;
-  if (counters.readError) counters.readErrno = errno;
+  if (counters.readError) counters.readErrno = reader.error();
   console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(counters.processedCount);
