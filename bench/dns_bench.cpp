@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   ClearNameCache(state->cache);
   ClearTallies(state->tallies);
   state->settings.dnsThreads = threads;

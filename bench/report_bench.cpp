@@ -14,7 +14,7 @@
 using namespace logvane;
 
 int main() {
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& s = state->settings;
   s.hostName = "benchhost";
   s.maxUsers = s.maxPages = 9999;

@@ -18,7 +18,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace logvane;
-  static std::unique_ptr<RunState> state = NewRunState();
+  static RunStatePtr state = NewRunState();
   static const Platform platform = [] {
     Platform p;
     p.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };

@@ -41,7 +41,7 @@ void ExpectNormalEnd(const LogRun& run, const std::string& diagnostics, long lon
 // What the reading phase prints between its start lines and "End of
 // file..." for `log`, run in this process with the default settings.
 std::string PhaseDiagnostics(const std::string& log) {
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   std::string captured;
   Console console(&captured);
   std::unique_ptr<LogSource> source = LogFromText(log);

@@ -112,10 +112,14 @@ inline int32_t LeadingInt32(std::string_view text, bool skipAllSpace = true) {
 }
 
 // A text field of fixed capacity that never allocates; longer texts are cut.
+// It is plain data: made with {} (or in zeroed memory) it is empty, made
+// without, it holds nothing meaningful until assigned or cleared. So the
+// large tables of them can be used as the zero pages they are allocated in,
+// rather than written over slot by slot when they are made.
 template <size_t N>
 struct FixedText {
   static constexpr size_t kCapacity = N;
-  uint32_t size = 0;
+  uint32_t size;
   char data[N];
 
   std::string_view view() const { return std::string_view(data, size); }

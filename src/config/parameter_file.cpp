@@ -484,6 +484,15 @@ Reader::Outcome Reader::ApplySpecial(std::string_view text, const Value& value) 
     EchoNumber("ADJ WIDTH: ", n);
     return Outcome::kDone;
   }
+  if (Matches(text, "THREADS")) {
+    if (!value.present) return Outcome::kDone;
+    int32_t n = NumberOf(value);
+    if (n < 0) n = 0;
+    if (n > kMostReadingThreads) n = kMostReadingThreads;
+    s_.readingThreads = n;
+    EchoNumber("Threads: ", n);
+    return Outcome::kDone;
+  }
   if (Matches(text, "DNSTHREADS")) {
     if (!value.present) return Outcome::kDone;
     int32_t n = NumberOf(value);

@@ -181,6 +181,11 @@ TEST(ParameterFile, NumbersAreCorrectedIntoTheirRanges) {
       {"ADJWIDTH=-1000", &RunSettings::graphWidth, 50, "ADJ WIDTH: -350\n"},
       {"DNSTHREADS=0", &RunSettings::dnsThreads, 1, "DNS threads: 1\n"},
       {"DNSTHREADS=100", &RunSettings::dnsThreads, 64, "DNS threads: 64\n"},
+      {"THREADS=0", &RunSettings::readingThreads, 0, "Threads: 0\n"},
+      {"threads=3", &RunSettings::readingThreads, 3, "Threads: 3\n"},
+      {"THREADS=-2", &RunSettings::readingThreads, 0, "Threads: 0\n"},
+      {"THREADS=100000", &RunSettings::readingThreads, 256, "Threads: 256\n"},
+      {"THREADS", &RunSettings::readingThreads, 0, ""},
   };
   for (const Case& c : cases) {
     Outcome o = Read(std::string(c.line) + "\n");

@@ -61,7 +61,10 @@ struct RunSettings {
   std::vector<std::string> excludedExtra1;
   std::vector<std::string> excludedExtra2;
   int32_t dnsThreads = 1;  // reverse lookups run at once
+  int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
 };
+
+inline constexpr int32_t kMostReadingThreads = 256;
 
 // "N" in either case: no cache file and no name translation.
 inline bool LookupsOff(const RunSettings& s) { return s.lookupMode == 'N' || s.lookupMode == 'n'; }

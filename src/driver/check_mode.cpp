@@ -115,7 +115,7 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
 int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   Diagnostics diagnostics(env.errors);
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (args.size() > 1) settings.parameterFile = args[1];
   if (settings.parameterFile.empty() || settings.parameterFile.size() > kParameterFileWidth) {

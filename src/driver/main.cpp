@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   logvane::Console console(1);
   logvane::Console errors(2);
   logvane::ByteInput input(0);
-  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile, &errors};
+  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  env.errors = &errors;
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   errors.Flush();

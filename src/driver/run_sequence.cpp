@@ -166,7 +166,12 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
 void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
-  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform);
+  ReadingPlan plan;
+  plan.threads = state.settings.readingThreads != 0 ? state.settings.readingThreads
+                                                      : SystemOnlineCores();
+  plan.blockLines = env.readBlockLines;
+  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform,
+              plan);
   Diagnostics diagnostics(env.errors);
   const RunCounters& counters = state.counters;
   if (counters.readError) {
@@ -219,7 +224,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = AnswerInfoRequest(args, env)) return end;
 
   console.Write(BannerLine());
-  std::unique_ptr<RunState> state = NewRunState();
+  RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;

@@ -22,6 +22,8 @@ struct RunEnvironment {
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
   std::string cacheFile;  // the name cache's path
+  size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
+                              // 0 for the default, small in tests
   Console* errors = nullptr;  // standard error: the operator's diagnostics; none drops them
 };
 

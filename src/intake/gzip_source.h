@@ -1,6 +1,6 @@
 // Compressed logs: a source that starts with the gzip magic bytes is read
-// through zlib, transparently, so every line of a rotated "access.log.2.gz"
-// comes out exactly as the uncompressed log would give it.
+// through ISA-L or zlib, transparently, so every line of a rotated
+// "access.log.2.gz" comes out exactly as the uncompressed log would give it.
 #ifndef LOGVANE_INTAKE_GZIP_SOURCE_H_
 #define LOGVANE_INTAKE_GZIP_SOURCE_H_
 
@@ -14,7 +14,17 @@ namespace logvane {
 // decompressed bytes (several members one after another, as gzip writes
 // them when files are concatenated), anything else gives the bytes as they
 // are. A damaged or cut compressed stream ends in a read error.
+// Compressed data goes through ISA-L's inflate when the build found it,
+// else through zlib's.
 std::unique_ptr<LogSource> DecompressIfGzip(std::unique_ptr<LogSource> raw);
+
+// The same with the inflater chosen; kIsal means zlib in a build without
+// ISA-L. Tests hold the two to the same bytes.
+enum class Inflater { kIsal, kZlib };
+std::unique_ptr<LogSource> DecompressIfGzip(std::unique_ptr<LogSource> raw, Inflater inflater);
+
+// Whether the build found ISA-L.
+bool IsalBuiltIn();
 
 }  // namespace logvane
 

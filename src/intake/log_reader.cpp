@@ -12,8 +12,8 @@ constexpr size_t kLeastBlock = 4 * kLinePieceWidth;
 
 LogLineReader::LogLineReader(LogSource& source, size_t blockSize)
     : source_(source), capacity_(blockSize < kLeastBlock ? kLeastBlock : blockSize) {
-  blocks_[0] = std::make_unique<char[]>(capacity_);
-  blocks_[1] = std::make_unique<char[]>(capacity_);
+  blocks_[0] = std::unique_ptr<char[]>(new char[capacity_]);
+  blocks_[1] = std::unique_ptr<char[]>(new char[capacity_]);
   buffer_ = blocks_[0].get();
 }
 

@@ -12,10 +12,20 @@
 
 namespace logvane {
 
+// How the phase spreads its work. One thread reads, prepares and routes
+// each line in turn; more run the block pipeline (intake/block_pipeline.h)
+// with threads - 1 workers, whose result is the same.
+struct ReadingPlan {
+  int32_t threads = 1;
+  size_t blockLines = 0;  // lines per block, 0 for the default; tests make
+                          // it small so that short logs cross many borders
+};
+
 // Writes the start lines, empties the tallies, reads the log to its end (or
 // a read error) and writes the end lines.
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                 LogLineReader& reader, Console& console, const Platform& platform);
+                 LogLineReader& reader, Console& console, const Platform& platform,
+                 const ReadingPlan& plan = {});
 
 }  // namespace logvane
 

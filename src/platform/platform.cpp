@@ -52,6 +52,12 @@ std::string SystemLocalTimeText() {
                      local.tm_min, local.tm_sec, static_cast<int64_t>(local.tm_year) + 1900);
 }
 
+int32_t SystemOnlineCores() {
+  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+  if (n < 1) return 1;
+  return n > 1024 ? 1024 : static_cast<int32_t>(n);
+}
+
 int64_t SystemNowSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 Platform SystemPlatform() {

@@ -40,6 +40,9 @@ std::optional<std::string> SystemHostName();
 // Idle scheduling for the process, one step below normal for this thread.
 void LowerSystemPriority();
 
+// Processors online now, at least 1.
+int32_t SystemOnlineCores();
+
 std::string SystemLocalTimeText();
 int64_t SystemNowSeconds();
 

@@ -17,10 +17,10 @@ struct RankedSection {
   KeyCell keyCell;
 };
 
-template <size_t N>
-void WriteRankedSection(const ReportInput& state, ReportWriter& out,
-                        const KeyCountEntry (&slots)[N], int32_t limit,
-                        const RankedSection& section) {
+template <typename Table>
+void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table& table,
+                        int32_t limit, const RankedSection& section) {
+  const auto& slots = table.slots;
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
 
@@ -28,7 +28,7 @@ void WriteRankedSection(const ReportInput& state, ReportWriter& out,
   WriteTableStart(out);
   WriteHeaderRow(out, {labels[kRank], labels[section.keyColumn], labels[section.countColumn],
                        labels[kPercent], labels[kGraph]});
-  const float total = FloatHitSum(slots);
+  const float total = FloatHitSum(slots, table.used);
   const float barScale = BarScale(slots[0].hits, settings.graphWidth);
   int64_t unique = RankedWalk(slots, limit, [&](const KeyCountEntry& entry, int64_t rank) {
     std::string_view key = entry.key.view();
@@ -56,23 +56,23 @@ void WriteRankedSection(const ReportInput& state, ReportWriter& out,
 }  // namespace
 
 void WriteTopPages(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.pages.slots, state.settings.maxPages,
+  WriteRankedSection(state, out, state.tallies.pages, state.settings.maxPages,
                      {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
 }
 
 void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.directories.slots, state.settings.maxDirs,
+  WriteRankedSection(state, out, state.tallies.directories, state.settings.maxDirs,
                      {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
                       KeyCell::kPlain});
 }
 
 void WriteExtra1(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra1.slots, state.settings.maxExtra1,
+  WriteRankedSection(state, out, state.tallies.extra1, state.settings.maxExtra1,
                      {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
 }
 
 void WriteExtra2(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra2.slots, state.settings.maxExtra2,
+  WriteRankedSection(state, out, state.tallies.extra2, state.settings.maxExtra2,
                      {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
 }
 

@@ -39,13 +39,21 @@ void WriteTableEnd(ReportWriter& out);
 void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n);
 void WriteSectionEnd(ReportWriter& out);  // "<br>\n"
 
-// The hits of every slot added in slot order, each converted to a 32-bit
-// float: the percentage total of most sections.
+// The hits of the first `count` slots added in slot order, each converted
+// to a 32-bit float: the percentage total of most sections. Slots beyond
+// those in use hold 0 hits, and adding 0 leaves a float sum as it is, so
+// the slots in use give the whole table's sum without reading every page.
+template <typename Entry>
+float FloatHitSum(const Entry* slots, size_t count) {
+  float total = 0;
+  for (size_t i = 0; i < count; ++i) total += static_cast<float>(slots[i].hits);
+  return total;
+}
+
+// The same over every slot.
 template <typename Entry, size_t N>
 float FloatHitSum(const Entry (&slots)[N]) {
-  float total = 0;
-  for (const Entry& entry : slots) total += static_cast<float>(entry.hits);
-  return total;
+  return FloatHitSum(slots, N);
 }
 
 // The ranked walk over a table sorted by descending hits: from the first

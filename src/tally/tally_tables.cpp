@@ -6,13 +6,21 @@ namespace logvane {
 
 namespace {
 
+// Only slots below the count in use are ever written, and the index only
+// once a key was added, so a table that is empty already (a fresh run
+// state's zero pages) is left untouched rather than written over.
+template <typename Entry>
+void ClearSlots(Entry* slots, size_t used) {
+  if (used != 0) std::memset(static_cast<void*>(slots), 0, used * sizeof(Entry));
+}
+
 template <typename Table>
 void ClearTable(Table& table) {
-  std::memset(static_cast<void*>(table.slots), 0, sizeof(table.slots));
+  ClearSlots(table.slots, table.used);
+  if (table.used != 0) table.index.Clear();
   table.used = 0;
   table.recent = 0;
   table.dropped = 0;
-  table.index.Clear();
 }
 
 // A key written exactly as the last one counted is that one's entry: runs
@@ -114,13 +122,13 @@ int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code) {
 
 void ClearTallies(Tallies& tallies) {
   UserTable& users = tallies.users;
-  std::memset(static_cast<void*>(users.slots), 0, sizeof(users.slots));
+  ClearSlots(users.slots, users.userCount);
+  if (users.userCount != 0) users.index.Clear();
   users.userCount = 0;
   users.hasLastUser = false;
   users.lastUserKey.clear();
   users.lastUserSlot = 0;
   users.dropped = 0;
-  users.index.Clear();
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);
   ClearTable(tallies.pages);
@@ -231,6 +239,10 @@ void TallyDirectory(DirectoryTable& directories, std::string_view directory, Con
   CountKey(directories, directory, kDirectoriesFull.view(), console);
 }
 
+void TallyDirectory(DirectoryTable& directories, const HashedKey& directory, Console& console) {
+  CountKey(directories, directory, kDirectoriesFull.view(), console);
+}
+
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console) {
   CountKey(notFound, page, kNotFoundFull, console);
 }
@@ -243,7 +255,15 @@ void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console) {
   CountKey(extra1, text, kExtra1Full.view(), console);
 }
 
+void TallyExtra1(Extra1Table& extra1, const HashedKey& text, Console& console) {
+  CountKey(extra1, text, kExtra1Full.view(), console);
+}
+
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console) {
+  CountKey(extra2, text, kExtra2Full.view(), console);
+}
+
+void TallyExtra2(Extra2Table& extra2, const HashedKey& text, Console& console) {
   CountKey(extra2, text, kExtra2Full.view(), console);
 }
 

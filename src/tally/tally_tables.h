@@ -184,10 +184,13 @@ void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Co
 void TallyPage(PageTable& pages, std::string_view page, Console& console);
 void TallyPage(PageTable& pages, const HashedKey& page, Console& console);
 void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console);
+void TallyDirectory(DirectoryTable& directories, const HashedKey& directory, Console& console);
 void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console);
 void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& console);
 void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console);
+void TallyExtra1(Extra1Table& extra1, const HashedKey& text, Console& console);
 void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console);
+void TallyExtra2(Extra2Table& extra2, const HashedKey& text, Console& console);
 
 }  // namespace logvane
 

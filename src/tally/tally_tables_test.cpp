@@ -60,7 +60,10 @@ std::vector<GeneralTable> AllGeneralTables() {
                              TallyPage(p, k, c);
                            }),
       MakeTable<DirectoryTable>("directories", "*ERROR* More than 1000 unique directories",
-                                &Tallies::directories, TallyDirectory),
+                                &Tallies::directories,
+                                [](DirectoryTable& d, std::string_view k, Console& c) {
+                                  TallyDirectory(d, HashKey(k), c);
+                                }),
       MakeTable<NotFoundTable>("not found",
                                "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
                                &Tallies::notFound,
@@ -68,9 +71,15 @@ std::vector<GeneralTable> AllGeneralTables() {
                                  TallyNotFound(n, k, c);
                                }),
       MakeTable<Extra1Table>("extra 1", "*ERROR* More than 3000 unique extra(1) entries.",
-                             &Tallies::extra1, TallyExtra1),
+                             &Tallies::extra1,
+                             [](Extra1Table& e, std::string_view k, Console& c) {
+                               TallyExtra1(e, HashKey(k), c);
+                             }),
       MakeTable<Extra2Table>("extra 2", "*ERROR* More than 2000 unique extra(2) entries.",
-                             &Tallies::extra2, TallyExtra2),
+                             &Tallies::extra2,
+                             [](Extra2Table& e, std::string_view k, Console& c) {
+                               TallyExtra2(e, HashKey(k), c);
+                             }),
   };
 }
 

@@ -1,0 +1,290 @@
+#include "intake/block_pipeline.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace logvane {
+
+namespace {
+
+// A block goes round: the reader fills it, a worker (or the router, when
+// it would otherwise wait) claims and prepares it, the router routes it and
+// frees it for the reader again.
+enum class BlockState { kFree, kFilled, kClaimed, kPrepared };
+
+// Block memory comes from malloc, not written when it is set aside: the
+// parts a short log never reaches cost no pages. A prepared line is plain
+// data that PrepareLine fills whole.
+struct FreeMemory {
+  void operator()(void* p) const { std::free(p); }
+};
+
+template <typename T>
+std::unique_ptr<T[], FreeMemory> Uninitialised(size_t count) {
+  void* p = std::malloc(count * sizeof(T));
+  if (p == nullptr) throw std::bad_alloc();
+  return std::unique_ptr<T[], FreeMemory>(static_cast<T*>(p));
+}
+
+struct Block {
+  std::unique_ptr<char[], FreeMemory> bytes;
+  std::unique_ptr<uint32_t[], FreeMemory> ends;  // end of each piece in `bytes`
+  std::unique_ptr<PreparedLine[], FreeMemory> lines;
+  size_t count = 0;
+  bool last = false;  // reading ended after this block's pieces
+  ReadStatus endStatus = ReadStatus::kEndOfFile;
+  BlockState state = BlockState::kFree;
+};
+
+class Pipeline {
+ public:
+  Pipeline(LogLineReader& reader, const LineRules& rules, size_t ringSize,
+           size_t blockLines)
+      : reader_(reader),
+        rules_(rules),
+        blockLines_(blockLines),
+        blockBytes_(BlockBytes(blockLines)),
+        ring_(ringSize) {
+    for (Block& b : ring_) {
+      b.bytes = Uninitialised<char>(blockBytes_);
+      b.ends = Uninitialised<uint32_t>(blockLines_);
+      b.lines = Uninitialised<PreparedLine>(blockLines_);
+    }
+  }
+
+  // Fills block 0 on the calling thread; true when it holds the whole log.
+  bool ReadFirst();
+  // Fills the blocks after the first until the log ends.
+  void ReadRest();
+  void PrepareBlocks();
+  ReadStatus RouteAll(LineRouter& router);
+  // Everything on the calling thread, one block at a time, from the first
+  // (filled already).
+  ReadStatus RouteAlone(LineRouter& router);
+  // Lets waiting workers go once no block is left to claim.
+  void Stop();
+
+ private:
+  // Claims the block with the next number; the lock is held.
+  Block& ClaimNext();
+  void Prepare(Block& b);
+  void Fill(Block& b);
+  static void RouteBlock(Block& b, LineRouter& router);
+
+  LogLineReader& reader_;
+  const LineRules& rules_;
+  const size_t blockLines_;
+  const size_t blockBytes_;
+  std::vector<Block> ring_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint64_t claimNext_ = 0;  // number of the next block to prepare
+  bool stop_ = false;       // the last block has been claimed
+
+  // The reader's piece that did not fit the block before; ReadLogLine keeps
+  // it valid until the reader asks for the next one.
+  std::string_view pending_;
+  bool hasPending_ = false;
+};
+
+void Pipeline::Fill(Block& b) {
+  size_t used = 0;
+  size_t count = 0;
+  auto take = [&](std::string_view piece) {
+    std::memcpy(b.bytes.get() + used, piece.data(), piece.size());
+    used += piece.size();
+    b.ends[count++] = static_cast<uint32_t>(used);
+  };
+  b.last = false;
+  if (hasPending_) {
+    take(pending_);
+    hasPending_ = false;
+  }
+  while (count < blockLines_) {
+    std::string_view piece;
+    ReadStatus status = reader_.ReadLogLine(&piece);
+    if (status != ReadStatus::kLine) {
+      b.last = true;
+      b.endStatus = status;
+      break;
+    }
+    if (used + piece.size() > blockBytes_) {
+      pending_ = piece;
+      hasPending_ = true;
+      break;
+    }
+    take(piece);
+  }
+  b.count = count;
+}
+
+bool Pipeline::ReadFirst() {
+  Block& b = ring_[0];
+  Fill(b);
+  std::lock_guard<std::mutex> lock(mutex_);
+  b.state = BlockState::kFilled;
+  return b.last;
+}
+
+void Pipeline::ReadRest() {
+  for (uint64_t number = 1;; ++number) {
+    Block& b = ring_[number % ring_.size()];
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&b] { return b.state == BlockState::kFree; });
+    }
+    Fill(b);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      b.state = BlockState::kFilled;
+    }
+    changed_.notify_all();
+    if (b.last) return;
+  }
+}
+
+Block& Pipeline::ClaimNext() {
+  Block& b = ring_[claimNext_ % ring_.size()];
+  ++claimNext_;
+  b.state = BlockState::kClaimed;
+  if (b.last) stop_ = true;
+  return b;
+}
+
+void Pipeline::Prepare(Block& b) {
+  const char* bytes = b.bytes.get();
+  size_t begin = 0;
+  for (size_t i = 0; i < b.count; ++i) {
+    size_t end = b.ends[i];
+    PrepareLine(rules_, std::string_view(bytes + begin, end - begin), b.lines[i]);
+    begin = end;
+  }
+}
+
+void Pipeline::PrepareBlocks() {
+  for (;;) {
+    Block* b;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] {
+        return stop_ || ring_[claimNext_ % ring_.size()].state == BlockState::kFilled;
+      });
+      if (stop_) return;
+      b = &ClaimNext();
+    }
+    if (b->last) changed_.notify_all();  // the other workers may go
+    Prepare(*b);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      b->state = BlockState::kPrepared;
+    }
+    changed_.notify_all();
+  }
+}
+
+void Pipeline::RouteBlock(Block& b, LineRouter& router) {
+  // How far ahead of routing the memory is asked for a line's buckets, and
+  // then for its entries.
+  constexpr size_t kBucketsAhead = 6;
+  constexpr size_t kEntriesAhead = 3;
+  PreparedLine* lines = b.lines.get();
+  size_t count = b.count;
+  for (size_t i = 0; i < count && i < kBucketsAhead; ++i) router.PrefetchBuckets(lines[i]);
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kBucketsAhead < count) router.PrefetchBuckets(lines[i + kBucketsAhead]);
+    if (i + kEntriesAhead < count) router.PrefetchEntries(lines[i + kEntriesAhead]);
+    router.Route(lines[i]);
+  }
+}
+
+ReadStatus Pipeline::RouteAlone(LineRouter& router) {
+  Block& b = ring_[0];
+  for (;;) {
+    Prepare(b);
+    RouteBlock(b, router);
+    if (b.last) return b.endStatus;
+    Fill(b);
+  }
+}
+
+ReadStatus Pipeline::RouteAll(LineRouter& router) {
+  for (uint64_t number = 0;; ++number) {
+    Block& b = ring_[number % ring_.size()];
+    bool prepareHere = false;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] {
+        return b.state == BlockState::kPrepared ||
+               (b.state == BlockState::kFilled && claimNext_ == number);
+      });
+      if (b.state == BlockState::kFilled) {
+        ClaimNext();
+        prepareHere = true;
+      }
+    }
+    if (prepareHere) {
+      if (b.last) changed_.notify_all();
+      Prepare(b);
+    }
+    RouteBlock(b, router);
+    bool last = b.last;
+    ReadStatus status = b.endStatus;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      b.state = BlockState::kFree;
+    }
+    changed_.notify_all();
+    if (last) return status;
+  }
+}
+
+void Pipeline::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+}
+
+}  // namespace
+
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRouter& router,
+                         int32_t workers, size_t blockLines) {
+  if (workers < 1) workers = 1;
+  if (blockLines == 0) blockLines = kDefaultBlockLines;
+  Pipeline pipeline(reader, rules, 2 * static_cast<size_t>(workers) + 2, blockLines);
+  // A log that fits one block is not worth a thread: the router prepares
+  // and routes it here.
+  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router);
+  std::thread readerThread;
+  try {
+    readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
+  } catch (const std::system_error&) {
+    return pipeline.RouteAlone(router);
+  }
+  // A worker that cannot be started is not needed: the router prepares
+  // the blocks that nobody has claimed.
+  std::vector<std::thread> workerThreads;
+  for (int32_t i = 0; i < workers; ++i) {
+    try {
+      workerThreads.emplace_back([&pipeline] { pipeline.PrepareBlocks(); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  ReadStatus status = pipeline.RouteAll(router);
+  pipeline.Stop();
+  for (std::thread& t : workerThreads) t.join();
+  readerThread.join();
+  return status;
+}
+
+}  // namespace logvane
