@@ -1,4 +1,4 @@
-// Hostile keys in every table: the report must hold only its own markup,
+// Hostile keys in every table: both report styles must hold only their own markup,
 // whatever bytes the users, pages, directories, documents, extras and dates
 // carry.
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
+#include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "support/markup_check.h"
@@ -53,14 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SortTallies(state->settings, state->counters, state->tallies, out);
 
   DeriveReportTotals(state->settings, state->tallies);
-  std::string html;
-  ReportWriter writer(&html);
-  WriteReport(*state, writer, platform);
-  writer.Close();
-  testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
-  if (!finding.problem.empty()) {
-    std::fprintf(stderr, "foreign markup: %s\n", finding.problem.c_str());
-    std::abort();
+  for (bool modern : {false, true}) {
+    std::string html;
+    ReportWriter writer(&html);
+    if (modern) {
+      WriteModernReport(*state, writer, platform);
+    } else {
+      WriteReport(*state, writer, platform);
+    }
+    writer.Close();
+    testing::MarkupFinding finding = testing::CheckOwnMarkup(html);
+    if (!finding.problem.empty()) {
+      std::fprintf(stderr, "foreign markup (%s): %s\n", modern ? "modern" : "classic",
+                   finding.problem.c_str());
+      std::abort();
+    }
   }
   return 0;
 }

@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Renders the example report in headless Chromium and checks, from the
-# rendered page, that every bar image loaded and every navigation link
-# finds its anchor. Leaves report.png (a screenshot) in the work directory.
+# Renders the example reports in headless Chromium and checks them from the
+# rendered pages.
+#   Classic report: every bar image loaded, every navigation link finds its
+#   anchor; screenshot report.png.
+#   Modern report (STYLE=MODERN), at 1280 and 390 pixels wide in the light
+#   and the dark colour scheme: every navigation link finds its anchor, at
+#   390 the page is never wider than the window, nothing is fetched (no
+#   resource, no element that loads one), no console message (a blocked load
+#   or any error would log one); screenshots modern-WIDTH-SCHEME.png.
 #   browser_check.sh LOGVANE SOURCE_DIR WORK_DIR
 set -euo pipefail
 logvane="$1" source="$2" work="$3"
@@ -21,12 +27,19 @@ LOOKUP=X
 hstb_loc=.
 PARAMS
 "$logvane" lvparam.dat > console.txt
+{ grep -v '^hstb_loc' lvparam.dat; echo "OUTFILE=report-modern.html"; echo "STYLE=MODERN"; } \
+  > modern.dat
+"$logvane" modern.dat > console-modern.txt
 
 cat > harness.html <<'HTML'
-<html><body><iframe id=report src="report.html" width=1200 height=900></iframe>
+<html><body><iframe id=report width=1200 height=900></iframe>
 <script>
-window.addEventListener('load', function () {
-  var doc = document.getElementById('report').contentDocument;
+var query = new URLSearchParams(location.search);
+var frame = document.getElementById('report');
+frame.width = query.get('w') || 1200;
+frame.src = query.get('r') || 'report.html';
+frame.addEventListener('load', function () {
+  var win = frame.contentWindow, doc = frame.contentDocument;
   var broken = 0;
   for (var i = 0; i < doc.images.length; i++) {
     var img = doc.images[i];
@@ -36,31 +49,83 @@ window.addEventListener('load', function () {
   var missing = [];
   for (var j = 0; j < links.length; j++) {
     var name = links[j].getAttribute('href').substring(1);
-    if (!doc.querySelector('a[name="' + name + '"]')) missing.push(name);
+    if (!doc.getElementById(name) && !doc.querySelector('a[name="' + name + '"]')) missing.push(name);
   }
+  var root = doc.documentElement;
+  var loaders = doc.querySelectorAll('[src],[srcset],link,script,iframe,object,embed,video,audio').length;
+  var fetched = win.performance.getEntriesByType('resource').length;
+  var policy = doc.querySelector('meta[http-equiv="Content-Security-Policy"]');
+  var sealed = policy && /default-src 'none'/.test(policy.content) ? 1 : 0;
   document.body.setAttribute('data-result', 'images=' + doc.images.length + ' broken=' + broken +
-      ' links=' + links.length + ' missing=' + missing.length + ' ' + missing.join(','));
+      ' links=' + links.length + ' missing=' + missing.length + ' ' + missing.join(',') +
+      ' scroll=' + root.scrollWidth + ' window=' + root.clientWidth + ' height=' + root.scrollHeight +
+      ' loaders=' + loaders + ' fetched=' + fetched + ' sealed=' + sealed);
 });
 </script></body></html>
 HTML
 
+# Nothing may reach the network, whatever a page asks for.
 flags=(--headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking
-       --disable-component-update --disable-sync --disable-quic)
-"$browser" "${flags[@]}" --user-data-dir="$work/profile-dom" --allow-file-access-from-files \
-  --virtual-time-budget=10000 --dump-dom "file://$work/harness.html" > dom.html 2> chromium.log
-"$browser" "${flags[@]}" --user-data-dir="$work/profile-shot" --hide-scrollbars \
-  --window-size=1280,3000 --screenshot="$work/report.png" "file://$work/report.html" \
-  >> chromium.log 2>&1
+       --disable-component-update --disable-sync --disable-quic
+       --host-resolver-rules="MAP * ~NOTFOUND")
+render() {  # name query [flags...] -> the harness's result line
+  local name="$1" query="$2"
+  shift 2
+  "$browser" "${flags[@]}" "$@" --user-data-dir="$work/profile-$name" \
+    --allow-file-access-from-files --enable-logging=stderr --v=0 \
+    --virtual-time-budget=10000 --dump-dom "file://$work/harness.html?$query" \
+    > "dom-$name.html" 2> "chromium-$name.log"
+  grep -o 'data-result="[^"]*"' "dom-$name.html" || true
+}
+shoot() {  # png width height [flags...]
+  local png="$1" width="$2" height="$3"
+  shift 3
+  "$browser" "${flags[@]}" "$@" --user-data-dir="$work/profile-shot-${png%.png}" \
+    --hide-scrollbars --window-size="$width,$height" --screenshot="$work/$png" \
+    "file://$work/$(if [ "$png" = report.png ]; then echo report.html; else echo report-modern.html; fi)" \
+    >> chromium.log 2>&1
+  [ -s "$png" ] || { echo "no screenshot $png"; exit 1; }
+  echo "screenshot: $work/$png"
+}
 
-result="$(grep -o 'data-result="[^"]*"' dom.html || true)"
-echo "rendered: $result"
-echo "screenshot: $work/report.png"
+status=0
+result="$(render classic "r=report.html")"
+echo "classic: $result"
 if ! [[ "$result" =~ images=([0-9]+)\ broken=0\ links=([0-9]+)\ missing=0 ]]; then
   echo "some bar images did not load or some links lead nowhere"
-  exit 1
-fi
-if [ "${BASH_REMATCH[1]}" -eq 0 ] || [ "${BASH_REMATCH[2]}" -eq 0 ]; then
+  status=1
+elif [ "${BASH_REMATCH[1]}" -eq 0 ] || [ "${BASH_REMATCH[2]}" -eq 0 ]; then
   echo "the report shows no bars or no navigation links"
-  exit 1
+  status=1
 fi
-[ -s report.png ] || { echo "no screenshot"; exit 1; }
+shoot report.png 1280 3000
+
+for scheme in light dark; do
+  # Blink's preferred colour scheme: 0 dark, 1 light.
+  scheme_flag="--blink-settings=preferredColorScheme=$([ "$scheme" = dark ] && echo 0 || echo 1)"
+  for width in 1280 390; do
+    name="modern-$width-$scheme"
+    result="$(render "$name" "r=report-modern.html&w=$width" "$scheme_flag")"
+    echo "$name: $result"
+    if ! [[ "$result" =~ images=0\ broken=0\ links=([0-9]+)\ missing=0\ +scroll=([0-9]+)\ window=([0-9]+)\ height=([0-9]+)\ loaders=0\ fetched=0\ sealed=1 ]]; then
+      echo "$name: a link leads nowhere, or the page loads something"
+      status=1
+    elif [ "${BASH_REMATCH[1]}" -lt 2 ]; then
+      echo "$name: no navigation links"
+      status=1
+    elif [ "${BASH_REMATCH[2]}" -gt "${BASH_REMATCH[3]}" ]; then
+      echo "$name: the page is wider than the window and scrolls sideways"
+      status=1
+    fi
+    if grep -q 'CONSOLE' "chromium-$name.log"; then
+      echo "$name: console messages:"
+      grep 'CONSOLE' "chromium-$name.log"
+      status=1
+    fi
+    # The whole page in one picture (as tall as it is, within reason).
+    height="${BASH_REMATCH[4]:-4000}"
+    [ "$height" -gt 16000 ] && height=16000
+    shoot "$name.png" "$width" "$height" "$scheme_flag"
+  done
+done
+exit "$status"

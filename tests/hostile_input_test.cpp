@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -128,9 +129,10 @@ TEST(HostileInput, EveryByteValueInEveryField) {
   for (int b = 0; b < 256; ++b) {
     if (std::find(markers.begin(), markers.end(), b) == markers.end()) plain.push_back(b);
   }
-  {
+  for (std::string style : {"", "STYLE=MODERN\n"}) {
+    SCOPED_TRACE(style);
     TempDir dir;
-    LogRun run = RunOnLog(dir, EveryFieldWith(plain), 'N', kShowAll);
+    LogRun run = RunOnLog(dir, EveryFieldWith(plain), 'N', kShowAll + style);
     ExpectNormalEnd(run, "1000 records\n", Fields::kCount * static_cast<long long>(plain.size()));
     EXPECT_NE(run.report.find("/&lt;a/b.html"), std::string::npos);  // the page with '<'
     EXPECT_NE(run.report.find("/&#xFFFD;a/b.html"), std::string::npos);  // and with NUL
@@ -232,9 +234,6 @@ TEST(HostileInput, OnlyBracketsOrOnlyQuotes) {
 }
 
 TEST(HostileInput, MarkupAndScriptInEveryField) {
-  TempDir dir;
-  // The cache names the first client with markup of its own.
-  WriteFile(dir.File("lvipname.dat"), "192.0.2.7,<script>alert(1)</script>.example.com\n");
   std::vector<Fields> lines(6);
   lines[0].client = "192.0.2.7";
   lines[0].url = "/<script>alert('x')</script>?q=<img src=x onerror=alert(1)>";
@@ -256,19 +255,26 @@ TEST(HostileInput, MarkupAndScriptInEveryField) {
   for (const Fields& f : lines) log += f.Line();
   // A date key with markup: eleven characters after the "[".
   log += "h - - [07/<b>x</b>:13:55:36] \"GET / HTTP/1.0\" 200 1\n";
-  LogRun run = RunOnLog(dir, log, 'X', "USER=FIELD2\n" + kShowAll);
-  EXPECT_EQ(run.result.status, 0);
-  EXPECT_NE(run.console.find("...... IP name file closed.  1 records loaded.\n"),
-            std::string::npos);
-  // Every line is counted: the quote in the last URL only ends its request
-  // early.
-  ExpectNormalEnd(run, "", 7, true);
-  EXPECT_EQ(run.report.find("<script"), std::string::npos);
-  EXPECT_EQ(run.report.find("<iframe"), std::string::npos);
-  EXPECT_NE(run.report.find("&lt;script&gt;alert(1)&lt;/script&gt;.example.com"),
-            std::string::npos);
-  EXPECT_NE(run.report.find("&lt;b&gt;bob&lt;/b&gt;"), std::string::npos);
-  EXPECT_NE(run.report.find("07/&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
+  for (std::string style : {"", "STYLE=MODERN\n"}) {
+    SCOPED_TRACE(style);
+    TempDir dir;
+    // The cache names the first client with markup of its own.
+    WriteFile(dir.File("lvipname.dat"), "192.0.2.7,<script>alert(1)</script>.example.com\n");
+    LogRun run = RunOnLog(dir, log, 'X', "USER=FIELD2\n" + kShowAll + style);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_NE(run.console.find("...... IP name file closed.  1 records loaded.\n"),
+              std::string::npos);
+    // Every line is counted: the quote in the last URL only ends its request
+    // early.
+    ExpectNormalEnd(run, "", 7, true);
+    // The modern report lets keys wrap after their separators.
+    std::string report = std::regex_replace(run.report, std::regex("<wbr>"), "");
+    EXPECT_EQ(report.find("<script"), std::string::npos);
+    EXPECT_EQ(report.find("<iframe"), std::string::npos);
+    EXPECT_NE(report.find("&lt;script&gt;alert(1)&lt;/script&gt;.example.com"), std::string::npos);
+    EXPECT_NE(report.find("&lt;b&gt;bob&lt;/b&gt;"), std::string::npos);
+    EXPECT_NE(report.find("07/&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
+  }
 }
 
 TEST(HostileInput, HugeParameterFile) {

@@ -484,6 +484,14 @@ Reader::Outcome Reader::ApplySpecial(std::string_view text, const Value& value) 
     EchoNumber("ADJ WIDTH: ", n);
     return Outcome::kDone;
   }
+  if (Matches(text, "STYLE")) {
+    if (!value.present) return Outcome::kDone;
+    Echo("Report style: ", value.text);
+    // The value is compared like a keyword; blanks after it do not count.
+    std::string_view style = value.text.substr(0, value.text.find_last_not_of(" \t") + 1);
+    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
+    return Outcome::kDone;
+  }
   if (Matches(text, "THREADS")) {
     if (!value.present) return Outcome::kDone;
     int32_t n = NumberOf(value);

@@ -300,6 +300,31 @@ TEST(ParameterFile, SwitchesNeedTheirWholeKeyword) {
   EXPECT_TRUE(Read("proxy=on and more\n").settings.proxyMode);
 }
 
+TEST(ParameterFile, StyleModernChoosesTheModernReportAnythingElseTheClassic) {
+  struct Case {
+    const char* file;
+    ReportStyle style;
+    const char* console;
+  };
+  const Case cases[] = {
+      {"", ReportStyle::kClassic, ""},
+      {"STYLE=MODERN\n", ReportStyle::kModern, "Report style: MODERN\n"},
+      {"style=Modern  \r\n", ReportStyle::kModern, "Report style: Modern  \n"},
+      {"STYLE=CLASSIC\n", ReportStyle::kClassic, "Report style: CLASSIC\n"},
+      {"STYLE= MODERN\n", ReportStyle::kClassic, "Report style:  MODERN\n"},
+      {"STYLE=MODERNE\n", ReportStyle::kClassic, "Report style: MODERNE\n"},
+      {"STYLE MODERN\n", ReportStyle::kClassic, ""},
+      {"STYLE=MODERN\nSTYLE=\n", ReportStyle::kClassic,
+       "Report style: MODERN\nReport style: \n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Outcome o = Read(c.file);
+    EXPECT_EQ(o.settings.reportStyle, c.style);
+    EXPECT_EQ(o.console, c.console);
+  }
+}
+
 TEST(ParameterFile, ProxyLabelsAgainstLabelLines) {
   Outcome before = Read("text31=Site\nPROXY=ON\n");
   EXPECT_EQ(before.labels[kPage], "Domain");

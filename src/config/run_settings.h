@@ -21,6 +21,10 @@ inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
 inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
 
+// Which report is written: the classic page, or (STYLE=MODERN) the
+// self-contained page for phones, dark mode and print.
+enum class ReportStyle { kClassic, kModern };
+
 struct RunSettings {
   std::string parameterFile = "lvparam.dat";
   std::string hostName;
@@ -62,6 +66,7 @@ struct RunSettings {
   std::vector<std::string> excludedExtra2;
   int32_t dnsThreads = 1;  // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
+  ReportStyle reportStyle = ReportStyle::kClassic;
 };
 
 inline constexpr int32_t kMostReadingThreads = 256;

@@ -13,6 +13,7 @@
 #include "names/name_phases.h"
 #include "names/nations.h"
 #include "platform/file_io.h"
+#include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/check_mode.h"
@@ -204,7 +205,11 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
-  WriteReport(state, *report, env.platform);
+  if (state.settings.reportStyle == ReportStyle::kModern) {
+    WriteModernReport(state, *report, env.platform);
+  } else {
+    WriteReport(state, *report, env.platform);
+  }
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
     Diagnostics(env.errors)

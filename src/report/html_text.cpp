@@ -47,6 +47,28 @@ void WriteEscaped(ReportWriter& out, std::string_view text) {
   out.Write(text.substr(start));
 }
 
+void WriteKeyText(ReportWriter& out, std::string_view text, KeyText form) {
+  if (form == KeyText::kPlain) {
+    WriteEscaped(out, text);
+    return;
+  }
+  // One pass: runs of plain bytes go out whole, between references and
+  // breaks (no break after the last byte: the cell ends there anyway).
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool breaks = (c == '.' || c == '/' || c == '?' || c == '&' || c == '=') &&
+                        i + 1 < text.size();
+    std::string_view reference = ReferenceFor(c);
+    if (reference.empty() && !breaks) continue;
+    out.Write(text.substr(start, i - start));
+    out.Write(reference.empty() ? text.substr(i, 1) : reference);
+    if (breaks) out.Write("<wbr>");
+    start = i + 1;
+  }
+  out.Write(text.substr(start));
+}
+
 bool IsScriptAddress(std::string_view address) {
   size_t i = 0;
   while (i < address.size() && static_cast<unsigned char>(address[i]) <= 0x20) ++i;
@@ -63,15 +85,15 @@ bool IsScriptAddress(std::string_view address) {
          head.starts_with("data:");
 }
 
-void WriteKeyLink(ReportWriter& out, std::string_view key) {
+void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form) {
   if (IsScriptAddress(key)) {
-    WriteEscaped(out, key);
+    WriteKeyText(out, key, form);
     return;
   }
   out.Write("<a href=\"");
   WriteEscaped(out, key);
   out.Write("\">");
-  WriteEscaped(out, key);
+  WriteKeyText(out, key, form);
   out.Write("</a>");
 }
 

@@ -16,14 +16,20 @@ namespace logvane {
 std::string EscapeHtml(std::string_view text);
 void WriteEscaped(ReportWriter& out, std::string_view text);
 
+// How a key reads as element text: as it stands, or with a line-break
+// opportunity (<wbr>) after each '.', '/', '?', '&' and '=', so that host
+// names, paths and queries wrap at their separators on a narrow screen.
+enum class KeyText { kPlain, kBreakable };
+void WriteKeyText(ReportWriter& out, std::string_view text, KeyText form);
+
 // True when a browser would read `address` as a javascript:, vbscript: or
 // data: address: case is ignored, leading blanks and control characters are
 // dropped and tabs, CRs and LFs inside are skipped, as browsers do.
 bool IsScriptAddress(std::string_view address);
 
 // "<a href=\"K\">K</a>" with K escaped, or the escaped K alone when K is a
-// script address.
-void WriteKeyLink(ReportWriter& out, std::string_view key);
+// script address; the text in the given form.
+void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form = KeyText::kPlain);
 
 }  // namespace logvane
 

@@ -63,5 +63,34 @@ TEST(HtmlTextTest, KeyLinkFallsBackToTextForScriptAddresses) {
             " JAVASCRIPT:alert(&quot;x&quot;)");
 }
 
+TEST(HtmlTextTest, BreakableKeysWrapAfterSeparatorsOnlyInTheirText) {
+  struct Case {
+    std::string key;
+    KeyText form;
+    std::string written;
+  };
+  const Case cases[] = {
+      {"www.example.com", KeyText::kPlain, "www.example.com"},
+      {"www.example.com", KeyText::kBreakable, "www.<wbr>example.<wbr>com"},
+      {"/a/b.html?x=1&y", KeyText::kBreakable,
+       "/<wbr>a/<wbr>b.<wbr>html?<wbr>x=<wbr>1&amp;<wbr>y"},
+      {"dir/", KeyText::kBreakable, "dir/"},
+      {"<b>.x", KeyText::kBreakable, "&lt;b&gt;.<wbr>x"},
+  };
+  for (const Case& c : cases) {
+    std::string written;
+    ReportWriter out(&written);
+    WriteKeyText(out, c.key, c.form);
+    out.Close();
+    EXPECT_EQ(written, c.written) << c.key;
+  }
+  // The address of a link stays whole.
+  std::string link;
+  ReportWriter out(&link);
+  WriteKeyLink(out, "/a.b", KeyText::kBreakable);
+  out.Close();
+  EXPECT_EQ(link, "<a href=\"/a.b\">/<wbr>a.<wbr>b</a>");
+}
+
 }  // namespace
 }  // namespace logvane

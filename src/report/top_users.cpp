@@ -23,7 +23,8 @@ std::string_view WhoisDomain(std::string_view key) {
   return key.substr(previousDot + 1);
 }
 
-void WriteTemplateCell(ReportWriter& out, std::string_view linkTemplate, std::string_view key) {
+void WriteTemplateCell(ReportWriter& out, std::string_view linkTemplate, std::string_view key,
+                       KeyText form) {
   size_t at = linkTemplate.find("{user}");
   if (at == std::string_view::npos) at = linkTemplate.find("{USER}");
   if (at == std::string_view::npos) {
@@ -32,27 +33,28 @@ void WriteTemplateCell(ReportWriter& out, std::string_view linkTemplate, std::st
     // A key that reads as a script address would run wherever the template
     // puts it, so such a user is written as text alone.
     if (IsScriptAddress(key)) {
-      WriteEscaped(out, key);
+      WriteKeyText(out, key, form);
       return;
     }
     out.Write(linkTemplate.substr(0, at));
     WriteEscaped(out, key);
     out.Write(linkTemplate.substr(at + 6));
   }
-  WriteEscaped(out, key);
+  WriteKeyText(out, key, form);
   out.Write("</a>\n");
 }
 
 }  // namespace
 
-void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key) {
+void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key,
+                   KeyText form) {
   if (!userLinkTemplate.empty()) {
-    WriteTemplateCell(out, userLinkTemplate, key);
+    WriteTemplateCell(out, userLinkTemplate, key, form);
     return;
   }
   std::string_view domain = WhoisDomain(key);
   if (domain.empty()) {
-    WriteEscaped(out, key);
+    WriteKeyText(out, key, form);
     return;
   }
   out.Write("<a href=\"");
@@ -60,7 +62,7 @@ void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::st
   out.Write("/cgi-bin/whois?");
   WriteEscaped(out, domain);
   out.Write("\">");
-  WriteEscaped(out, key);
+  WriteKeyText(out, key, form);
   out.Write("</a>\n");
 }
 

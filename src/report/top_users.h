@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "report/html_text.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
 
@@ -17,7 +18,8 @@ void WriteTopUsers(const ReportInput& state, ReportWriter& out);
 
 // The user cell of key `key`: the template link, a WHOIS link or the key
 // alone, every text from the key escaped.
-void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key);
+void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key,
+                   KeyText form = KeyText::kPlain);
 
 }  // namespace logvane
 
