@@ -412,6 +412,9 @@ Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
       {"ULOOKUP", &RunSettings::userLinkTemplate, kUserLinkTemplateWidth, "ULOOKUP: "},
       {"hstb_loc", &RunSettings::barImageLocation, kBarImageLocationWidth, "hstb.gif location: "},
       {"ROBOTS", &RunSettings::robotsMode, kRobotsModeWidth, "Robots: "},
+      {"LOGFORMAT", &RunSettings::logFormat, kLogFormatWidth, "Log format: "},
+      {"EXTRA1", &RunSettings::extra1Field, kExtraFieldWidth, "Extra 1 field: "},
+      {"EXTRA2", &RunSettings::extra2Field, kExtraFieldWidth, "Extra 2 field: "},
   };
   for (const Text& t : kTexts) {
     if (!Matches(text, t.keyword)) continue;

@@ -46,6 +46,9 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
       "MAXEXTRA2=26\n"
       "ADJWIDTH=100\n"
       "DNSTHREADS=8\n"
+      "LOGFORMAT=$remote_addr [$time_local] \"$request\"\n"
+      "EXTRA1=%v\n"
+      "EXTRA2=host\n"
       "EXCLUDE_ADDR=10.1.\n"
       "EXCLUDE_TYPE=.GIF\n"
       "EXCLUDE_EXTRA1=bot\n"
@@ -79,6 +82,9 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
             "MAX EXTRA 2: 26\n"
             "ADJ WIDTH: 100\n"
             "DNS threads: 8\n"
+            "Log format: $remote_addr [$time_local] \"$request\"\n"
+            "Extra 1 field: %v\n"
+            "Extra 2 field: host\n"
             "excluding address: [10.1.]\n"
             "excluding type: [.GIF]\n"
             "excluding EXTRA 1: [bot]\n"
@@ -112,6 +118,9 @@ TEST(ParameterFile, EveryKeywordEchoesInFileOrder) {
   EXPECT_EQ(s.maxExtra2, 26);
   EXPECT_EQ(s.graphWidth, 500);
   EXPECT_EQ(s.dnsThreads, 8);
+  EXPECT_EQ(s.logFormat, "$remote_addr [$time_local] \"$request\"");
+  EXPECT_EQ(s.extra1Field, "%v");
+  EXPECT_EQ(s.extra2Field, "host");
   EXPECT_EQ(s.excludedTypes.at(0), ".gif");
   EXPECT_FALSE(s.showParameters);
   EXPECT_TRUE(s.fullPageDetails && s.proxyMode && s.userFromField2);
@@ -242,7 +251,8 @@ TEST(ParameterFile, OverLongNamesEndTheRunInsteadOfBeingCut) {
     size_t width;
   };
   const Case cases[] = {{"INFILE", 119}, {"OUTFILE", 119}, {"ULOOKUP", 199},
-                        {"hstb_loc", 49}, {"ROBOTS", 6}};
+                        {"hstb_loc", 49}, {"ROBOTS", 6}, {"LOGFORMAT", 1000},
+                        {"EXTRA1", 100}, {"EXTRA2", 100}};
   for (const Case& c : cases) {
     Outcome fits = Read(c.keyword + "=" + std::string(c.width, 'a') + "\n");
     EXPECT_TRUE(fits.goesOn) << c.keyword;

@@ -20,6 +20,8 @@ inline constexpr size_t kSelectTextWidth = 99;
 inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
 inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
+inline constexpr size_t kLogFormatWidth = 1000;
+inline constexpr size_t kExtraFieldWidth = 100;
 
 // Which report is written: the classic page, or (STYLE=MODERN) the
 // self-contained page for phones, dark mode and print.
@@ -67,6 +69,11 @@ struct RunSettings {
   int32_t dnsThreads = 1;  // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
   ReportStyle reportStyle = ReportStyle::kClassic;
+  // The log's layout (empty: common or combined, read by markers) and the
+  // fields that feed the extra sections (empty: referrer and user agent).
+  std::string logFormat;
+  std::string extra1Field;
+  std::string extra2Field;
 };
 
 inline constexpr int32_t kMostReadingThreads = 256;

@@ -114,7 +114,7 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
 
 int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
-  Diagnostics diagnostics(env.errors);
+  Diagnostics diagnostics(env.diagnostics);
   RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (args.size() > 1) settings.parameterFile = args[1];

@@ -15,10 +15,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   logvane::Platform platform = logvane::SystemPlatform();
   logvane::Console console(1);
-  logvane::Console errors(2);
   logvane::ByteInput input(0);
+  logvane::Console errors(2);
   logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
-  env.errors = &errors;
+  env.diagnostics = &errors;
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   errors.Flush();

@@ -104,7 +104,7 @@ StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& con
 
 StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
-  Diagnostics diagnostics(env.errors);
+  Diagnostics diagnostics(env.diagnostics);
   if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
     int error = errno;
     env.console.Write("*ERROR* Could not open parameters file.");
@@ -136,7 +136,7 @@ StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogS
   if (!*log) {
     int error = errno;
     env.console.Write("*ERROR* Could not open input file.");
-    Diagnostics(env.errors)
+    Diagnostics(env.diagnostics)
         .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
                 (settings.inputFile.empty() ? "no file name was given" : SystemReason(error)));
     return kEarlyEndStatus;
@@ -158,22 +158,73 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
               &settings.outputFile)) {
     return kEarlyEndStatus;
   }
-  Diagnostics diagnostics(env.errors);
+  Diagnostics diagnostics(env.diagnostics);
   WarnBeforeReading(settings, diagnostics);
   return kGoOn;
 }
 
+// The layout of the log and the fields of the extra sections, checked
+// before anything is read.
+StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogFormat* format) {
+  std::string reason;
+  if (CompileLogFormat(settings.logFormat, settings.extra1Field, settings.extra2Field, format,
+                       &reason)) {
+    return kGoOn;
+  }
+  env.console.Write("*ERROR* The log format cannot be used: ");
+  env.console.Write(reason);
+  env.console.Write("\n");
+  return kEarlyEndStatus;
+}
+
+// Text from the log as the operator may safely see it: control bytes as
+// \xHH, and not more than a screen line or two.
+std::string VisibleText(std::string_view text) {
+  constexpr size_t kShown = 300;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  std::string out;
+  for (size_t i = 0; i < text.size() && i < kShown; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > kShown) out += "...";
+  return out;
+}
+
+// Lines that did not fit the configured format feed nothing; the operator
+// learns how many there were and sees the first.
+void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
+  if (counters.unmatchedLines == 0 || env.diagnostics == nullptr) return;
+  Console& errors = *env.diagnostics;
+  errors.Write("logvane: ");
+  errors.WriteNumber(counters.unmatchedLines);
+  errors.Write(counters.unmatchedLines == 1 ? " line does" : " lines do");
+  errors.Write(" not match the log format and fed nothing; the first: ");
+  errors.Write(VisibleText(counters.firstUnmatched));
+  errors.Write("\n");
+  errors.Flush();
+}
+
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, std::unique_ptr<LogSource> log) {
+void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
+              std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadingPlan plan;
   plan.threads = state.settings.readingThreads != 0 ? state.settings.readingThreads
                                                       : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
-  ReadRecords(state.settings, state.tallies, state.counters, reader, env.console, env.platform,
-              plan);
-  Diagnostics diagnostics(env.errors);
+  ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
+              env.platform, plan);
+  NoteUnmatchedLines(env, state.counters);
+  Diagnostics diagnostics(env.diagnostics);
   const RunCounters& counters = state.counters;
   if (counters.readError) {
     // A read that failed without an errno met damaged compressed data.
@@ -198,7 +249,7 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
   if (!report) {
     int createError = errno;
     console.Write("*ERROR* Could not open output file.");
-    Diagnostics(env.errors)
+    Diagnostics(env.diagnostics)
         .Reason("cannot create output file " + Quoted(state.settings.outputFile) + ": " +
                 (state.settings.outputFile.empty() ? "no file name was given"
                                                    : SystemReason(createError)));
@@ -212,7 +263,7 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state) {
   }
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
-    Diagnostics(env.errors)
+    Diagnostics(env.diagnostics)
         .Reason("cannot write output file " + Quoted(state.settings.outputFile) + ": " +
                 SystemReason(report->error()));
     return kEarlyEndStatus;
@@ -234,11 +285,13 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = StartSockets(env, settings)) return end;
   if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
   if (StepEnd end = ReadParameters(env, *state)) return end;
+  LogFormat format;
+  if (StepEnd end = CompileFormat(env, settings, &format)) return end;
   if (!LookupsOff(settings)) {
     int error = LoadNameCache(state->cache, env.cacheFile, console);
     // A missing cache is the usual first run, already noted on the console.
     if (error != 0 && error != ENOENT) {
-      Diagnostics(env.errors)
+      Diagnostics(env.diagnostics)
           .Reason("cannot open cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
     }
   }
@@ -246,14 +299,14 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, std::move(log));
+  TallyLog(env, *state, format, std::move(log));
   if (StepEnd end = WriteReportFile(env, *state)) return end;
   env.platform.stopSockets();
 
   if (!LookupsOff(settings)) {
     int error = SaveNameCache(state->cache, env.cacheFile, console);
     if (error != 0) {
-      Diagnostics(env.errors)
+      Diagnostics(env.diagnostics)
           .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
     }
   }

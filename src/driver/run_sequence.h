@@ -24,7 +24,9 @@ struct RunEnvironment {
   std::string cacheFile;  // the name cache's path
   size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
                               // 0 for the default, small in tests
-  Console* errors = nullptr;  // standard error: the operator's diagnostics; none drops them
+  // Standard error, for notes to the operator beside the console; none
+  // drops them.
+  Console* diagnostics = nullptr;
 };
 
 // Derives the totals that the report reads from whole tables: the weekday

@@ -89,9 +89,13 @@ LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console
     : tallies_(tallies), counters_(counters), console_(console) {}
 
 void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p) {
+  ParseLogLine(line, rules.format, p.record);
+  PrepareParsedLine(rules, p);
+}
+
+void PrepareParsedLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& settings = rules.settings;
   const LogRecord& r = p.record;
-  ParseLogLine(line, rules.format, p.record);
   if (r.bracketFault != LineFault::kNone || !r.selected) return;
   if (r.hasClientAddress) {
     p.addressExcluded = BeginsWithAnyFolded(r.clientAddress, settings.excludedAddresses);
@@ -146,6 +150,9 @@ void LineRouter::Route(PreparedLine& p) {
   if (r.bracketFault != LineFault::kNone) {
     Reject(r.bracketFault, line);
     ReportLineFault(r.bracketFault, line, console_);
+    if (r.bracketFault == LineFault::kNoMatch && counters_.unmatchedLines++ == 0) {
+      counters_.firstUnmatched.assign(line);
+    }
     Count();
     return;
   }

@@ -50,6 +50,10 @@ struct LineRules {
 // Fills `p` for `line`. The line must stay in place as long as `p` is used.
 void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p);
 
+// The same for a record that another parser (a configured log format) has
+// filled already: keys and decisions only.
+void PrepareParsedLine(const LineRules& rules, PreparedLine& p);
+
 // Feeds the tallies and counters in log order, writing the console lines.
 class LineRouter {
  public:

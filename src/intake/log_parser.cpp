@@ -378,6 +378,7 @@ void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
   std::string_view prefix;
   switch (fault) {
     case LineFault::kNone:
+    case LineFault::kNoMatch:
       return;
     case LineFault::kNoBracket:
       console.WriteChar('~');

@@ -39,8 +39,16 @@ enum class LineFault {
   kBadPageA,
   kBadPageB,
   kBadPageD,
+  // The line does not fit the configured log format: it is counted and
+  // feeds nothing, and standard error reports it at the end of the run.
+  kNoMatch,
 };
-inline constexpr size_t kLineFaultCount = 9;  // kinds, kNone included
+inline constexpr size_t kLineFaultCount = 10;  // kinds, kNone included
+
+// Text that a format-driven parser decodes (JSON escapes) or puts together
+// (a request from its method, URI and protocol) fits in this much, since a
+// line is at most 1997 wide and decoding never lengthens it.
+inline constexpr size_t kRecordTextWidth = 4096;
 
 // The fields of one line. Texts that are lowercased live in the record's
 // own fixed stores; the others are views into `line` and live as long as it.
@@ -79,6 +87,9 @@ struct LogRecord {
   bool selected;         // SELECT is off or the request holds its text
   LineFault hourFault;
   LineFault pageFault;
+
+  // The hour of a format-driven parser's time; BeginRecord leaves it alone.
+  char hourDigits[2];
 };
 
 // What changes how a line is read; settings of the whole run.

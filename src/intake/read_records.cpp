@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "intake/block_pipeline.h"
+#include "intake/format_parser.h"
 #include "intake/line_router.h"
 
 namespace logvane {
@@ -36,11 +37,42 @@ ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter
   return status;
 }
 
+// The same for a log in a configured format, each line parsed by `parser`,
+// whose decoded texts stay valid through the next line's parsing.
+ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules,
+                                FormatParser& parser, LineRouter& router) {
+  PreparedLine lines[2];
+  PreparedLine* current = &lines[0];
+  PreparedLine* next = &lines[1];
+  auto prepare = [&](std::string_view piece, PreparedLine& p) {
+    parser.Parse(piece, rules.format, p.record);
+    PrepareParsedLine(rules, p);
+    router.PrefetchBuckets(p);
+  };
+  std::string_view piece;
+  ReadStatus status = reader.ReadLogLine(&piece);
+  if (status == ReadStatus::kLine) prepare(piece, *current);
+  while (status == ReadStatus::kLine) {
+    router.PrefetchEntries(*current);
+    status = reader.ReadLogLine(&piece);
+    if (status == ReadStatus::kLine) prepare(piece, *next);
+    router.Route(*current);
+    std::swap(current, next);
+  }
+  return status;
+}
+
 }  // namespace
 
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
                  LogLineReader& reader, Console& console, const Platform& platform,
                  const ReadingPlan& plan) {
+  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform, plan);
+}
+
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console,
+                 const Platform& platform, const ReadingPlan& plan) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(platform.localTimeText());
@@ -53,9 +85,15 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   console.SetLineFlush(false);
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
-  ReadStatus status = plan.threads > 1 ? RouteInBlocks(reader, rules, router, plan.threads - 1,
-                                                       plan.blockLines)
-                                        : RouteInTurn(reader, rules, router);
+  ReadStatus status;
+  if (logFormat.kind != FormatKind::kMarkers) {
+    FormatParser parser(logFormat);
+    status = RouteFormattedInTurn(reader, rules, parser, router);
+  } else if (plan.threads > 1) {
+    status = RouteInBlocks(reader, rules, router, plan.threads - 1, plan.blockLines);
+  } else {
+    status = RouteInTurn(reader, rules, router);
+  }
 
   counters.readError = status == ReadStatus::kReadError;
   if (counters.readError) counters.readErrno = reader.error();

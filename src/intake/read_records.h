@@ -4,6 +4,7 @@
 #define LOGVANE_INTAKE_READ_RECORDS_H_
 
 #include "config/run_settings.h"
+#include "intake/log_format.h"
 #include "intake/log_reader.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -26,6 +27,12 @@ struct ReadingPlan {
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
                  LogLineReader& reader, Console& console, const Platform& platform,
                  const ReadingPlan& plan = {});
+
+// The same for a log in `logFormat`. A kMarkers format reads as above; any
+// other is read on this thread alone, whatever the plan.
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console,
+                 const Platform& platform, const ReadingPlan& plan = {});
 
 }  // namespace logvane
 

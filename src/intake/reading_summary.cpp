@@ -12,6 +12,7 @@ namespace {
 std::string_view FaultText(LineFault fault) {
   switch (fault) {
     case LineFault::kNone: return {};
+    case LineFault::kNoMatch: return "that do not fit the LOGFORMAT layout";
     case LineFault::kNoBracket:
       return "without \"[\" in their first 250 characters (console: \"~\")";
     case LineFault::kBadFormat:
@@ -56,13 +57,17 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
   if (logName.empty() || logName == "-") logName = "(standard input)";
   const RejectedLines& rejected = counters.rejected;
   int64_t total = 0;
-  for (size_t kind = 1; kind < kLineFaultKinds; ++kind) total += rejected.count[kind];
+  // Lines that do not fit a LOGFORMAT layout have a note of their own.
+  const size_t noMatch = static_cast<size_t>(LineFault::kNoMatch);
+  for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
+    if (kind != noMatch) total += rejected.count[kind];
+  }
   if (total > 0) {
     diagnostics.Report(Severity::kWarning, Visible(logName),
                        std::to_string(total) + " of " + std::to_string(rejected.records) +
                            " records were rejected");
     for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
-      if (rejected.count[kind] == 0) continue;
+      if (rejected.count[kind] == 0 || kind == noMatch) continue;
       diagnostics.Report(Severity::kNote, Where(logName, rejected.firstLine[kind]),
                          std::to_string(rejected.count[kind]) + " " +
                              std::string(FaultText(static_cast<LineFault>(kind))) +

@@ -4,6 +4,7 @@
 #define LOGVANE_TALLY_RUN_COUNTERS_H_
 
 #include <cstdint>
+#include <string>
 
 #include "common/ascii_text.h"
 #include "tally/tally_tables.h"
@@ -14,7 +15,7 @@ namespace logvane {
 // the first line number of each kind (indexed by the parser's fault), and a
 // copy of the first rejected line. Fixed in size: the reading phase keeps
 // nothing that grows with the log.
-inline constexpr size_t kLineFaultKinds = 9;
+inline constexpr size_t kLineFaultKinds = 10;
 inline constexpr size_t kRejectedSampleWidth = 200;
 
 struct RejectedLines {
@@ -36,6 +37,10 @@ struct RunCounters {
   bool readError = false;      // reading ended on an error, not at the end
   int readErrno = 0;           // its errno value, 0 when it had none
   RejectedLines rejected;
+  // Lines that did not fit a configured log format (counted as processed),
+  // and the first of them as read, for the operator.
+  int64_t unmatchedLines = 0;
+  std::string firstUnmatched;
 };
 
 }  // namespace logvane

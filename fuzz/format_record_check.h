@@ -1,0 +1,92 @@
+// Shared by the fuzz targets of the format-driven parsers: every line of a
+// log through FormatParser, each record checked against the widths and
+// stores it may use, then the whole reading phase over the same log.
+#ifndef LOGVANE_FUZZ_FORMAT_RECORD_CHECK_H_
+#define LOGVANE_FUZZ_FORMAT_RECORD_CHECK_H_
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "driver/run_state.h"
+#include "intake/format_parser.h"
+#include "intake/log_reader.h"
+#include "intake/log_source.h"
+#include "intake/read_records.h"
+#include "platform/platform.h"
+
+namespace logvane::fuzzing {
+
+inline void Check(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "broken: %s\n", what);
+  std::abort();
+}
+
+// A view of the record lies in its line or wholly elsewhere (the parser's
+// stores, a fixed text such as the directory "/"), never across the line's
+// end; AddressSanitizer watches the reads themselves.
+inline bool Within(std::string_view v, const LogRecord& r) {
+  const char* begin = r.line.data();
+  const char* end = begin + r.line.size();
+  bool inside = v.data() >= begin && v.data() + v.size() <= end;
+  bool outside = v.data() + v.size() <= begin || v.data() >= end;
+  return v.empty() || inside || outside;
+}
+
+inline void CheckRecord(const LogRecord& r) {
+  if (r.bracketFault != LineFault::kNone || !r.selected) return;
+  Check(!r.hasClientAddress || r.clientAddress.size() <= kClientAddressWidth, "client width");
+  Check(r.userName.size() <= kUserNameWidth && Within(r.userName, r), "user");
+  Check(Within(r.clientAddress, r), "client store");
+  Check(r.dateText.size == kDateTextWidth && r.hourText.size() == 2, "day and hour");
+  Check(r.page.size <= kPageWidth, "page width");
+  if (r.pageFault == LineFault::kNone) {
+    Check(r.directory.size() <= kDirectoryWidth && Within(r.directory, r), "directory");
+  }
+  Check(r.extra1.size() <= kExtraWidth && Within(r.extra1, r), "extra 1");
+  Check(r.extra2.size() <= kExtraWidth && Within(r.extra2, r), "extra 2");
+}
+
+// Parses each line of `log` by `format`, then reads the whole log.
+inline void RunFormat(const LogFormat& format, std::string_view log, const LineFormat& options) {
+  FormatParser parser(format);
+  static LogRecord record;
+  size_t lines = 0;
+  for (size_t at = 0; at < log.size();) {
+    size_t end = log.find('\n', at);
+    end = end == std::string_view::npos ? log.size() : end + 1;
+    std::string_view line = log.substr(at, std::min(end - at, kLinePieceWidth));
+    at += line.size();
+    parser.Parse(line, options, record);
+    CheckRecord(record);
+    ++lines;
+  }
+  static RunStatePtr state;
+  if (!state) state = NewRunState();
+  state->counters = RunCounters();
+  std::string console;
+  Console out(&console);
+  std::unique_ptr<LogSource> source = LogFromText(std::string(log));
+  LogLineReader reader(*source);
+  state->settings.selectOn = options.selectOn;
+  state->settings.selectText = std::string(options.selectText);
+  state->settings.userFromField2 = options.userFromField2;
+  state->settings.proxyMode = options.proxyMode;
+  state->settings.fullPageDetails = options.fullPageDetails;
+  static const Platform platform = [] {
+    Platform p;
+    p.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
+    return p;
+  }();
+  ReadRecords(state->settings, format, state->tallies, state->counters, reader, out, platform);
+  Check(state->counters.unmatchedLines <= state->counters.processedCount, "unmatched counted");
+  Check(state->counters.processedCount <= static_cast<int64_t>(lines), "processed at most read");
+}
+
+}  // namespace logvane::fuzzing
+
+#endif  // LOGVANE_FUZZ_FORMAT_RECORD_CHECK_H_

@@ -1,0 +1,27 @@
+#include "intake/format_parser.h"
+
+#include "intake/text_line.h"
+
+namespace logvane {
+
+FormatParser::FormatParser(const LogFormat& format)
+    : format_(format), stores_(std::make_unique<char[]>(2 * kRecordTextWidth)) {
+  if (format.kind == FormatKind::kJson) json_ = std::make_unique<JsonLineParser>();
+}
+
+void FormatParser::Parse(std::string_view line, const LineFormat& format, LogRecord& record) {
+  BeginRecord(record, line);
+  char* store = stores_.get() + nextStore_ * kRecordTextWidth;
+  nextStore_ ^= 1;
+  size_t used = 0;
+  bool matched = json_ != nullptr
+                     ? json_->Parse(format_, line, fields_, store, kRecordTextWidth, &used)
+                     : MatchTextLine(format_, line, fields_);
+  if (!matched) {
+    record.bracketFault = LineFault::kNoMatch;
+    return;
+  }
+  FillRecordFromFields(fields_, format, store, used, record);
+}
+
+}  // namespace logvane

@@ -1,0 +1,212 @@
+#include "intake/json_line.h"
+
+#include <simdjson.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "intake/json_text.h"
+#include "intake/log_reader.h"
+
+namespace logvane {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+enum class Key : uint8_t {
+  kNone, kClient, kUser, kTimeLocal, kTimeIso, kTimeEpoch, kTimeAny, kRequest, kMethod, kUri, kPath,
+  kProtocol, kStatus, kBodyBytes, kBytes, kReferer, kUserAgent,
+};
+
+struct KeyName {
+  std::string_view name;
+  Key key;
+};
+
+// The common key names of JSON access logs.
+constexpr KeyName kKeys[] = {
+    {"remote_addr", Key::kClient},      {"client", Key::kClient},
+    {"client_ip", Key::kClient},        {"remote_user", Key::kUser},
+    {"time_local", Key::kTimeLocal},    {"time_iso8601", Key::kTimeIso},
+    {"msec", Key::kTimeEpoch},          {"time", Key::kTimeAny},
+    {"timestamp", Key::kTimeAny},       {"@timestamp", Key::kTimeAny},
+    {"request", Key::kRequest},         {"request_method", Key::kMethod},
+    {"method", Key::kMethod},           {"request_uri", Key::kUri},
+    {"uri", Key::kPath},                 {"server_protocol", Key::kProtocol},
+    {"protocol", Key::kProtocol},       {"status", Key::kStatus},
+    {"body_bytes_sent", Key::kBodyBytes}, {"bytes_sent", Key::kBytes},
+    {"http_referer", Key::kReferer},    {"referer", Key::kReferer},
+    {"http_user_agent", Key::kUserAgent}, {"user_agent", Key::kUserAgent},
+};
+
+// Keys are looked up for every member of every line: a table by length
+// and first letter leaves one or two comparisons.
+class KeyTable {
+ public:
+  KeyTable() {
+    for (const KeyName& k : kKeys) {
+      for (uint8_t& slot : slots_[Slot(k.name)]) {
+        if (slot != 0) continue;
+        slot = static_cast<uint8_t>(&k - kKeys + 1);
+        break;
+      }
+    }
+  }
+  Key Find(std::string_view name) const {
+    if (name.empty()) return Key::kNone;
+    for (uint8_t index : slots_[Slot(name)]) {
+      if (index != 0 && kKeys[index - 1].name == name) return kKeys[index - 1].key;
+    }
+    return Key::kNone;
+  }
+
+ private:
+  static size_t Slot(std::string_view name) {
+    return (name.size() * 7 + static_cast<unsigned char>(name[0]) * 3 +
+            static_cast<unsigned char>(name.back())) % kSlots;
+  }
+  static constexpr size_t kSlots = 251;
+  uint8_t slots_[kSlots][4] = {};  // no more than three names share one
+};
+
+Key KeyOf(std::string_view name) {
+  static const KeyTable table;
+  return table.Find(name);
+}
+
+// The raw text of a key: up to its closing quote.
+std::string_view KeyText(const char* start, const char* end) {
+  const char* p = start;
+  while (p < end && *p != '"') p += *p == '\\' ? 2 : 1;
+  return std::string_view(start, static_cast<size_t>((p < end ? p : end) - start));
+}
+
+}  // namespace
+
+struct JsonLineParser::State {
+  od::parser parser;
+  // The line copied with the padding simdjson reads past its end.
+  char buffer[kLinePieceWidth + simdjson::SIMDJSON_PADDING];
+};
+
+JsonLineParser::JsonLineParser() : state_(std::make_unique<State>()) {
+  // Failing here only defers the allocation to the first line.
+  if (state_->parser.allocate(kLinePieceWidth + simdjson::SIMDJSON_PADDING)) return;
+}
+
+JsonLineParser::~JsonLineParser() = default;
+
+bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineFields& f,
+                           char* store, size_t capacity, size_t* used) {
+  ClearLineFields(f);
+  *used = 0;
+  if (line.size() > kLinePieceWidth) return false;
+  char* buffer = state_->buffer;
+  std::memcpy(buffer, line.data(), line.size());
+  std::memset(buffer + line.size(), ' ', simdjson::SIMDJSON_PADDING);
+  const char* bufferEnd = buffer + line.size();
+
+  od::document doc;
+  auto iterate = [&] {
+    return state_->parser.iterate(buffer, line.size(), line.size() + simdjson::SIMDJSON_PADDING)
+        .get(doc);
+  };
+  simdjson::error_code error = iterate();
+  if (error == simdjson::UTF8_ERROR) {
+    // Servers copy the bytes of headers as they came, which need not be
+    // UTF-8. The copy gets a plain byte in their place so that the object's
+    // shape can be read; values are always taken from the line itself.
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (static_cast<unsigned char>(buffer[i]) >= 0x80) buffer[i] = 'x';
+    }
+    error = iterate();
+  }
+  if (error) return false;
+  od::object object;
+  if (doc.get_object().get(object)) return false;
+
+  std::string_view bodyBytes, bytes, referer, agent, path, timeText[4];
+  Key timeKey[4];
+  int times = 0;
+  size_t n = 0;
+  // Decodes the string or takes the number at `token` (a view into the
+  // buffer), from the same place in the line.
+  auto value = [&](std::string_view token, size_t limit, std::string_view* out) {
+    size_t offset = static_cast<size_t>(token.data() - buffer);
+    if (token.data() < buffer || offset >= line.size()) return;
+    std::string_view original = line.substr(offset);
+    if (original[0] == '"') {
+      DecodedText d = DecodeJsonText(original.substr(1), store + n, std::min(limit, capacity - n));
+      *out = std::string_view(store + n, d.size);
+      n += d.size;
+    } else if (original[0] != '{' && original[0] != '[' && !token.starts_with("null")) {
+      size_t k = 0;
+      while (k < token.size() && token[k] != ' ' && token[k] != '\t' && token[k] != '\r' &&
+             token[k] != '\n') {
+        ++k;
+      }
+      *out = original.substr(0, k);
+    }
+  };
+  for (auto member : object) {
+    if (member.error()) return false;
+    od::field& field = member.value_unsafe();
+    std::string_view key = KeyText(field.key().raw(), bufferEnd);
+    std::string_view* extraOut[2] = {nullptr, nullptr};
+    for (int e = 0; e < 2; ++e) {
+      if (!format.extraKey[e].empty() && key == format.extraKey[e]) extraOut[e] = &f.extra[e];
+    }
+    Key role = KeyOf(key);
+    if (role == Key::kNone && extraOut[0] == nullptr && extraOut[1] == nullptr) continue;
+    std::string_view token = field.value().raw_json_token();
+    // The request's parts are read whole; every other field the record
+    // keeps is at most about 100 bytes wide.
+    bool whole = role == Key::kRequest || role == Key::kMethod || role == Key::kUri ||
+                 role == Key::kPath || role == Key::kProtocol;
+    std::string_view text;
+    value(token, whole ? capacity : 128, &text);
+    if (text.data() == nullptr) continue;
+    for (int e = 0; e < 2; ++e) {
+      if (extraOut[e] != nullptr) *extraOut[e] = text;
+    }
+    switch (role) {
+      case Key::kNone: break;
+      case Key::kClient: if (f.client.data() == nullptr) f.client = text; break;
+      case Key::kUser: f.authUser = text; break;
+      case Key::kRequest: f.request = text; break;
+      case Key::kMethod: f.method = text; break;
+      case Key::kUri: f.uri = text; break;
+      case Key::kPath: path = text; break;
+      case Key::kProtocol: f.protocol = text; break;
+      case Key::kStatus: f.status = text; break;
+      case Key::kBodyBytes: bodyBytes = text; break;
+      case Key::kBytes: bytes = text; break;
+      case Key::kReferer: referer = text; break;
+      case Key::kUserAgent: agent = text; break;
+      default:
+        if (times < 4) {
+          timeKey[times] = role;
+          timeText[times++] = text;
+        }
+        break;
+    }
+  }
+  *used = n;
+  if (f.uri.data() == nullptr) f.uri = path;
+  f.bytes = bodyBytes.data() != nullptr ? bodyBytes : bytes;
+  if (format.extraKey[0] == "http_referer" && f.extra[0].data() == nullptr) f.extra[0] = referer;
+  if (format.extraKey[1] == "http_user_agent" && f.extra[1].data() == nullptr) f.extra[1] = agent;
+  for (int i = 0; i < times && !f.hasTime; ++i) {
+    switch (timeKey[i]) {
+      case Key::kTimeLocal: f.hasTime = TimeFromLocal(timeText[i], &f.time); break;
+      case Key::kTimeIso: f.hasTime = TimeFromIso8601(timeText[i], &f.time); break;
+      case Key::kTimeEpoch: f.hasTime = TimeFromEpoch(timeText[i], 1, &f.time); break;
+      default: f.hasTime = TimeFromAny(timeText[i], &f.time); break;
+    }
+  }
+  return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
+}
+
+}  // namespace logvane

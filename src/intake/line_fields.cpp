@@ -1,0 +1,116 @@
+#include "intake/line_fields.h"
+
+#include "intake/byte_search.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace logvane {
+
+namespace {
+
+template <size_t N>
+void AssignLowercased(FixedText<N>& out, std::string_view text) {
+  size_t n = std::min(text.size(), N);
+  for (size_t i = 0; i < n; ++i) out.data[i] = FoldChar(text[i]);
+  out.size = static_cast<uint32_t>(n);
+}
+
+size_t FindIn(std::string_view text, char c, size_t from, size_t limit) {
+  return FindByte(text, c, from, limit);
+}
+
+bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }
+
+// The request as one text: given whole, or put together in the record.
+std::string_view RequestOf(const LineFields& f, char* store, size_t storeUsed) {
+  if (f.request.data() != nullptr) return f.request;
+  if (f.uri.data() == nullptr) return {};
+  char* out = store + storeUsed;
+  size_t room = kRecordTextWidth - storeUsed;
+  size_t n = 0;
+  auto put = [&](std::string_view part) {
+    size_t k = std::min(part.size(), room - n);
+    std::memcpy(out + n, part.data(), k);
+    n += k;
+  };
+  put(f.method.data() != nullptr ? f.method : "-");
+  put(" ");
+  put(f.uri);
+  if (f.protocol.data() != nullptr) {
+    put(" ");
+    put(f.protocol);
+  }
+  return std::string_view(out, n);
+}
+
+// The page and directory of `request` by the marker parser's rules, with
+// the request's end where the line's closing quote would be.
+LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogRecord& r) {
+  size_t blank = FindIn(request, ' ', 0, request.size());
+  if (blank == kNoPosition) return LineFault::kBadPageA;
+  size_t url = blank + 1;
+  size_t close = request.size();
+  size_t end = close;
+  if (!o.proxyMode) {
+    size_t urlBlank = FindIn(request, ' ', url, end);
+    if (urlBlank != kNoPosition) end = urlBlank;
+    if (!o.fullPageDetails) {
+      // A "?" in the method keeps the query, as it does in a combined line.
+      size_t mark = FindIn(request, '?', 0, end);
+      if (mark != kNoPosition && mark >= url) end = mark;
+    }
+  } else {
+    size_t slash = FindIn(request, '/', url + 8, close);
+    if (slash != kNoPosition) end = slash;
+  }
+  AssignLowercased(r.page, request.substr(url, end - url));
+
+  size_t dirEnd = close;
+  size_t dirBlank = FindIn(request, ' ', url, dirEnd);
+  if (dirBlank != kNoPosition) dirEnd = dirBlank;
+  size_t slash = FindIn(request, '/', url + 1, dirEnd);
+  if (slash != kNoPosition) dirEnd = slash;
+  std::string_view directory = request.substr(url, std::min(dirEnd - url, kDirectoryWidth));
+  if (directory.find('.') != std::string_view::npos) directory = "/";
+  r.directory = directory;
+  return LineFault::kNone;
+}
+
+}  // namespace
+
+void FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
+                          size_t storeUsed, LogRecord& r) {
+  r.byteCount = LeadingInteger(f.bytes, false);
+  std::string_view request = RequestOf(f, store, storeUsed);
+  if (o.selectOn) {
+    AssignLowercased(r.requestText, request);
+    r.selected = r.requestText.view().find(o.selectText) != std::string_view::npos;
+    if (!r.selected) return;
+  }
+  if (f.client.data() != nullptr) {
+    r.hasClientAddress = true;
+    r.clientAddress = f.client.substr(0, kClientAddressWidth);
+    r.userName = r.clientAddress;
+    if (o.userFromField2) {
+      if (IsName(f.authUser)) {
+        r.userName = f.authUser.substr(0, kUserNameWidth);
+      } else if (IsName(f.ident)) {
+        r.userName = f.ident.substr(0, kUserNameWidth);
+      }
+    }
+  }
+  r.dateText = f.time.dateText;
+  r.hourDigits[0] = f.time.hour[0];
+  r.hourDigits[1] = f.time.hour[1];
+  r.hourText = std::string_view(r.hourDigits, 2);
+  r.statusCode = LeadingInt32(f.status, false);
+  for (int i = 0; i < 2; ++i) {
+    if (f.extra[i].data() == nullptr) continue;
+    (i == 0 ? r.hasExtra1 : r.hasExtra2) = true;
+    (i == 0 ? r.extra1 : r.extra2) = f.extra[i].substr(0, kExtraWidth);
+  }
+  r.pageFault = PageFromRequest(request, o, r);
+}
+
+}  // namespace logvane

@@ -1,0 +1,43 @@
+// The fields that a format-driven parser found in one line, and how they
+// become the record that the marker parser would have filled for the same
+// request, so both feed the same routing.
+#ifndef LOGVANE_INTAKE_LINE_FIELDS_H_
+#define LOGVANE_INTAKE_LINE_FIELDS_H_
+
+#include <string_view>
+
+#include "intake/log_parser.h"
+#include "intake/log_time.h"
+
+namespace logvane {
+
+// A field is present when its view has data (an empty field found in the
+// line is present and empty).
+struct LineFields {
+  std::string_view client, ident, authUser;
+  std::string_view request, method, uri, protocol;
+  std::string_view status, bytes;
+  std::string_view extra[2];
+  bool hasTime;
+  DayAndHour time;
+};
+
+inline void ClearLineFields(LineFields& f) {
+  f.client = f.ident = f.authUser = {};
+  f.request = f.method = f.uri = f.protocol = {};
+  f.status = f.bytes = {};
+  f.extra[0] = f.extra[1] = {};
+  f.hasTime = false;
+}
+
+// Fills `record` (already begun on the line) from `fields` as far as
+// ParseLogLine would get on the same request: the SELECT test, then every
+// field, the page's fault found as the marker parser finds it within the
+// request. A request put together from its parts goes to `store` (at
+// least kRecordTextWidth bytes), of which `storeUsed` are taken already.
+void FillRecordFromFields(const LineFields& fields, const LineFormat& format, char* store,
+                          size_t storeUsed, LogRecord& record);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_LINE_FIELDS_H_

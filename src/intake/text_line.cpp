@@ -1,0 +1,81 @@
+#include "intake/text_line.h"
+
+#include "intake/byte_search.h"
+
+namespace logvane {
+
+namespace {
+
+// The first `literal` in line[from, end), or npos. A quoted field ends only
+// at a quote that no backslash escapes, as Apache and nginx write `\"`.
+size_t FindLiteral(std::string_view line, size_t from, std::string_view literal, bool quoted) {
+  const char* base = line.data();
+  for (;;) {
+    size_t at = FindByte(line, literal[0], from, line.size());
+    if (at == std::string_view::npos) return at;
+    bool escaped = false;
+    if (quoted) {
+      for (size_t b = at; b > 0 && base[b - 1] == '\\'; --b) escaped = !escaped;
+    }
+    if (!escaped && HasAt(line, at, literal)) return at;
+    from = at + 1;
+  }
+}
+
+bool Convert(FieldRole role, std::string_view text, DayAndHour* time) {
+  switch (role) {
+    case FieldRole::kTimeLocal: return TimeFromLocal(text, time);
+    case FieldRole::kTimeIso: return TimeFromIso8601(text, time);
+    case FieldRole::kTimeSec: return TimeFromEpoch(text, 1, time);
+    case FieldRole::kTimeMsec: return TimeFromEpoch(text, 1000, time);
+    case FieldRole::kTimeUsec: return TimeFromEpoch(text, 1000000, time);
+    case FieldRole::kTimeAny: return TimeFromAny(text, time);
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  ClearLineFields(f);
+  const auto& items = format.items;
+  size_t pos = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const FormatItem& item = items[i];
+    if (!item.literal.empty()) {
+      if (!HasAt(line, pos, item.literal)) return false;
+      pos += item.literal.size();
+      continue;
+    }
+    size_t end = line.size();
+    if (i + 1 < items.size()) {
+      end = FindLiteral(line, pos, items[i + 1].literal, item.quoted);
+      if (end == std::string_view::npos) return false;
+    }
+    std::string_view text = line.substr(pos, end - pos);
+    pos = end;
+    if (static_cast<int>(i) == format.extraItem[0]) f.extra[0] = text;
+    if (static_cast<int>(i) == format.extraItem[1]) f.extra[1] = text;
+    switch (item.field.role) {
+      case FieldRole::kOther: break;
+      case FieldRole::kClient: f.client = text; break;
+      case FieldRole::kIdent: f.ident = text; break;
+      case FieldRole::kAuthUser: f.authUser = text; break;
+      case FieldRole::kRequest: f.request = text; break;
+      case FieldRole::kMethod: f.method = text; break;
+      case FieldRole::kUri: f.uri = text; break;
+      case FieldRole::kProtocol: f.protocol = text; break;
+      case FieldRole::kStatus: f.status = text; break;
+      case FieldRole::kBytes: f.bytes = text; break;
+      default:
+        // The first time field that reads gives the day and hour.
+        if (!f.hasTime) f.hasTime = Convert(item.field.role, text, &f.time);
+        break;
+    }
+  }
+  return f.hasTime;
+}
+
+}  // namespace logvane
