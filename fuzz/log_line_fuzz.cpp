@@ -17,6 +17,8 @@
 
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
+#include "intake/line_router.h"
+#include "intake/log_parser.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
@@ -25,6 +27,7 @@
 #include "report/write_report.h"
 #include "support/chunked_source.h"
 #include "support/markup_check.h"
+#include "support/record_check.h"
 #include "tally/sort_tallies.h"
 
 namespace {
@@ -253,6 +256,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   choices.failAtEnd = control[3] & 1;
 
   const std::vector<std::string_view> pieces = Pieces(log, choices);
+
+  // Every way of finding the markers finds the same fields in each piece.
+  const LineRules rules(s);
+  for (std::string_view piece : pieces) {
+    LogRecord searched;
+    ParseLogLineWith(MarkerScan::kSearch, piece, rules.format, searched);
+    for (MarkerScan scan :
+         {MarkerScan::kMarksPortable, MarkerScan::kMarksAvx2, MarkerScan::kMarksAvx512}) {
+      if (!MarkerScanAvailable(scan)) continue;
+      LogRecord marked;
+      ParseLogLineWith(scan, piece, rules.format, marked);
+      Check(*logvane::testing::RecordDifference(searched, marked) == '\0',
+            "every scan finds the same fields");
+    }
+  }
 
   state->counters = RunCounters();
   state->tallies.users.userTableFull = false;

@@ -108,6 +108,22 @@ struct LineFormat {
 // does not pass SELECT keeps only its bracket and byte count.
 void ParseLogLine(std::string_view line, const LineFormat& format, LogRecord& record);
 
+// How ParseLogLine finds the markers of a line: searched one at a time
+// (the reference, and the finders below), or marked in one pass over the
+// line, a bit per byte and marker, and then looked up bit by bit. The marks
+// come from plain code, AVX2 or AVX-512; each scan gives the same record.
+enum class MarkerScan { kSearch, kMarksPortable, kMarksAvx2, kMarksAvx512 };
+
+// Whether this build and this processor can use `scan`.
+bool MarkerScanAvailable(MarkerScan scan);
+
+// The fastest scan available here; ParseLogLine uses it.
+MarkerScan FastestMarkerScan();
+
+// ParseLogLine with a chosen scan (an unavailable one searches).
+void ParseLogLineWith(MarkerScan scan, std::string_view line, const LineFormat& format,
+                      LogRecord& record);
+
 // Resets `record` for `line`; no field of the previous line survives.
 void BeginRecord(LogRecord& record, std::string_view line);
 
