@@ -1,5 +1,6 @@
-// Any bytes as a parameter file: the reader must end normally, and every
-// setting it leaves must lie inside its field and range.
+// Any bytes as a parameter file: the reader must end normally, every
+// setting it leaves must lie inside its field and range, and its
+// diagnostics must be at most one per line, each free of raw bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,11 +16,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string captured;
   Console console(&captured);
   std::function<void()> lower = [] {};
-  ReadParameterFile(std::string_view(reinterpret_cast<const char*>(data), size), settings,
-                    labels, console, lower);
+  std::string errors;
+  Console errorConsole(&errors);
+  Diagnostics diagnostics(&errorConsole);
+  std::string_view content(reinterpret_cast<const char*>(data), size);
+  ReadParameterFile(content, settings, labels, console, lower, &diagnostics, "p.dat");
+  errorConsole.Flush();
   auto check = [](bool ok) {
     if (!ok) std::abort();
   };
+  size_t lines = 1;
+  for (char c : content) lines += c == '\n';
+  size_t diagnosticLines = 0;
+  for (size_t start = 0; start < errors.size(); ++diagnosticLines) {
+    size_t end = errors.find('\n', start);
+    check(end != std::string::npos);
+    check(std::string_view(errors).substr(start).starts_with("logvane: p.dat:"));
+    for (size_t i = start; i < end; ++i) {
+      check(static_cast<unsigned char>(errors[i]) >= 0x20 &&
+            static_cast<unsigned char>(errors[i]) <= 0x7e);
+    }
+    start = end + 1;
+  }
+  check(diagnosticLines <= lines);
   check(settings.inputFile.size() <= kFileNameWidth);
   check(settings.outputFile.size() <= kFileNameWidth);
   check(settings.reportTitle.size() <= kTitleWidth);

@@ -31,10 +31,17 @@ TEST(EnvironmentFaults, ReportThatCannotBeWrittenLeavesTheCacheAlone) {
   struct Case {
     const char* outputFile;
     const char* end;
+    const char* errors;  // after the note on the bar images
   };
+  const std::string barNote =
+      "logvane: note: the report's bars point at /hstb.gif, the root of the file system when "
+      "the report is opened as a file; put hstb.gif beside the report and add the line "
+      "hstb_loc=. to the parameter file\n";
   const Case cases[] = {
-      {"/dev/full", "...... new output file created.\n*ERROR* Could not write output file.\n"},
-      {"missing/report.html", "generating reports...\n*ERROR* Could not open output file."},
+      {"/dev/full", "...... new output file created.\n*ERROR* Could not write output file.\n",
+       "logvane: cannot write output file '/dev/full': No space left on device\n"},
+      {"missing/report.html", "generating reports...\n*ERROR* Could not open output file.",
+       "logvane: cannot create output file 'missing/report.html': No such file or directory\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.outputFile);
@@ -43,6 +50,7 @@ TEST(EnvironmentFaults, ReportThatCannotBeWrittenLeavesTheCacheAlone) {
     ProgramResult r = RunProgram(dir.path(), {});
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.output.ends_with(c.end)) << r.output;
+    EXPECT_TRUE(r.errors.ends_with(barNote + c.errors)) << r.errors;
     EXPECT_NE(r.output.find("translating names...\n"), std::string::npos);
     // No save follows an early end: the file is as it was, and nothing
     // was left beside it.
@@ -84,6 +92,9 @@ TEST(EnvironmentFaults, ReadOnlyWorkingDirectoryKeepsTheOldCache) {
                   .ends_with(std::string("finished: ") + kFakeTime +
                              "\n*WARNING* cannot create cache file.\nclosing...\n"))
       << r->output;
+  EXPECT_TRUE(r->errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                                  "Permission denied\n"))
+      << r->errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
                                                            "lvparam.dat", "reports"}));
@@ -110,6 +121,12 @@ TEST(EnvironmentFaults, CachePathThatIsADirectory) {
                                 "\n...... new cache file created - writing records.\n"
                                 "*WARNING* cannot create cache file.\nclosing...\n"))
       << console;
+  EXPECT_TRUE(r.errors.starts_with("logvane: cannot open cache file 'lvipname.dat': "
+                                   "Is a directory\n"))
+      << r.errors;
+  EXPECT_TRUE(r.errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                                 "Is a directory\n"))
+      << r.errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat/inside")), "kept");
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
                                                            "lvparam.dat", "report.html"}));

@@ -31,7 +31,7 @@ void ExpectOwnMarkup(const std::string& report) {
 void ExpectNormalEnd(const LogRun& run, const std::string& diagnostics, long long processed,
                      bool lookups = false) {
   EXPECT_EQ(run.result.status, 0);
-  EXPECT_EQ(run.result.errors, "");
+  EXPECT_EQ(UntidyDiagnostics(run.result.errors), "");
   std::string expected = NormalEnd(diagnostics, processed, lookups);
   EXPECT_TRUE(run.console.ends_with(expected))
       << "expected the end\n" << expected.substr(0, 2000) << "\nof\n"

@@ -52,7 +52,8 @@ TEST(RunSequence, NoArgumentReadsTheDefaultParameterFile) {
                               "...... parameters file closed.\n\n"
                               "*ERROR* Could not open input file.");
   EXPECT_NE(found.status, 0);
-  EXPECT_EQ(found.errors, "");
+  EXPECT_EQ(found.errors,
+            "logvane: cannot open input file 'none.log': No such file or directory\n");
 }
 
 TEST(RunSequence, EmptyArgumentEndsWithStatusZero) {

@@ -9,6 +9,7 @@
 #include "config/report_labels.h"
 #include "config/run_settings.h"
 #include "platform/console.h"
+#include "platform/diagnostics.h"
 
 namespace logvane {
 
@@ -20,10 +21,12 @@ inline constexpr size_t kParameterPieceWidth = 1999;
 // `labels`, echoing every recognised keyword line. `lowerPriority` is called
 // for PLOW. Returns false when a line ends the run (an exclusion list past
 // its capacity, or a name longer than its field); its error line has then
-// been written.
+// been written. With `diagnostics`, lines that were probably meant
+// otherwise get at most one diagnostic each, placed as `fileName`:LINE.
 bool ReadParameterFile(std::string_view content, RunSettings& settings,
                        ReportLabels& labels, Console& console,
-                       const std::function<void()>& lowerPriority);
+                       const std::function<void()>& lowerPriority,
+                       Diagnostics* diagnostics = nullptr, std::string_view fileName = {});
 
 }  // namespace logvane
 

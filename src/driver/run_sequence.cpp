@@ -1,5 +1,6 @@
 #include "driver/run_sequence.h"
 
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -15,7 +16,10 @@
 #include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
+#include "driver/check_mode.h"
+#include "driver/preflight.h"
 #include "driver/usage.h"
+#include "intake/reading_summary.h"
 #include "tally/sort_tallies.h"
 #include "tally/weekdays.h"
 
@@ -43,9 +47,12 @@ using StepEnd = std::optional<int>;
 constexpr StepEnd kGoOn = std::nullopt;
 
 // --help and --version answer and end the run before anything else.
-StepEnd AnswerInfoRequest(const std::vector<std::string>& args, Console& console) {
+StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& env) {
   if (args.empty()) return kGoOn;
+  Console& console = env.console;
   switch (InfoRequestOf(args[0])) {
+    case InfoRequest::kCheck:
+      return RunCheck(args, env);
     case InfoRequest::kHelp:
       console.Write(UsageText());
       return 0;
@@ -97,13 +104,18 @@ StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& con
 
 StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
+  Diagnostics diagnostics(env.diagnostics);
   if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
+    int error = errno;
     env.console.Write("*ERROR* Could not open parameters file.");
+    diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) +
+                       ": " + SystemReason(error));
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file opened.\n");
   if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
-                         env.platform.lowerPriority)) {
+                         env.platform.lowerPriority, &diagnostics,
+                         state.settings.parameterFile)) {
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file closed.\n\n");
@@ -134,7 +146,11 @@ StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogS
   if (logOnInput && inputAsked) env.input.SkipLineEnd();
   *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
   if (!*log) {
+    int error = errno;
     env.console.Write("*ERROR* Could not open input file.");
+    Diagnostics(env.diagnostics)
+        .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
+                (settings.inputFile.empty() ? "no file name was given" : SystemReason(error)));
     return kEarlyEndStatus;
   }
   env.console.Write("...... input file opened.\n");
@@ -154,6 +170,8 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
               &settings.outputFile)) {
     return kEarlyEndStatus;
   }
+  Diagnostics diagnostics(env.diagnostics);
+  WarnBeforeReading(settings, diagnostics);
   return kGoOn;
 }
 
@@ -244,6 +262,15 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.platform, plan);
   NoteUnmatchedLines(env, state.counters);
+  Diagnostics diagnostics(env.diagnostics);
+  const RunCounters& counters = state.counters;
+  if (counters.readError) {
+    // A read that failed without an errno met damaged compressed data.
+    diagnostics.Reason("cannot read input file " + Quoted(state.settings.inputFile) + ": " +
+                       (counters.readErrno != 0 ? SystemReason(counters.readErrno)
+                                                : "the compressed data is damaged or cut short"));
+  }
+  SummarizeReading(counters, state.tallies, state.settings.inputFile, diagnostics);
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
@@ -270,7 +297,12 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
                                              ? ReportWriter::ForStandardOutput()
                                              : ReportWriter::Create(state.settings.outputFile);
   if (!report) {
+    int createError = errno;
     console.Write("*ERROR* Could not open output file.");
+    Diagnostics(env.diagnostics)
+        .Reason("cannot create output file " + Quoted(state.settings.outputFile) + ": " +
+                (state.settings.outputFile.empty() ? "no file name was given"
+                                                   : SystemReason(createError)));
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
@@ -281,6 +313,9 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
   }
   if (!report->Close()) {
     console.Write("*ERROR* Could not write output file.\n");
+    Diagnostics(env.diagnostics)
+        .Reason("cannot write output file " + Quoted(state.settings.outputFile) + ": " +
+                SystemReason(report->error()));
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");
@@ -292,7 +327,7 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
 
 StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
-  if (StepEnd end = AnswerInfoRequest(args, console)) return end;
+  if (StepEnd end = AnswerInfoRequest(args, env)) return end;
 
   // Nothing reaches the console until the parameter file has said whether
   // standard output is the report's; nothing before that waits for input.
@@ -309,7 +344,14 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = ClaimStandardOutput(env, reportOnOutput)) return end;
   LogFormat format;
   if (StepEnd end = CompileFormat(env, settings, &format)) return end;
-  if (!LookupsOff(settings)) LoadNameCache(state->cache, env.cacheFile, console);
+  if (!LookupsOff(settings)) {
+    int error = LoadNameCache(state->cache, env.cacheFile, console);
+    // A missing cache is the usual first run, already noted on the console.
+    if (error != 0 && error != ENOENT) {
+      Diagnostics(env.diagnostics)
+          .Reason("cannot open cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+    }
+  }
   LoadCountryDatabase(env, *state);
 
   std::unique_ptr<LogSource> log;
@@ -319,7 +361,13 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
   env.platform.stopSockets();
 
-  if (!LookupsOff(settings)) SaveNameCache(state->cache, env.cacheFile, console);
+  if (!LookupsOff(settings)) {
+    int error = SaveNameCache(state->cache, env.cacheFile, console);
+    if (error != 0) {
+      Diagnostics(env.diagnostics)
+          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+    }
+  }
   console.Write("closing...\n");
   return 0;
 }

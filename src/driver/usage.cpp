@@ -11,6 +11,7 @@ std::string BannerLine() { return "[Quorvel Logvane (v" + std::string(kVersion) 
 std::string_view UsageText() {
   return
       "usage: logvane [PARAMETER-FILE]\n"
+      "       logvane --check [PARAMETER-FILE]\n"
       "       logvane --help | -h | --version\n"
       "\n"
       "Reads one web-server or proxy access log and writes one HTML report.\n"
@@ -20,6 +21,13 @@ std::string_view UsageText() {
       "(then OUTFILE must name the report). Plain and gzip logs are read alike.\n"
       "OUTFILE=- writes the report to standard output (a file or a pipe, never\n"
       "a terminal); the console lines then go to standard error.\n"
+      "\n"
+      "Warnings about the parameter file, files that cannot be opened (with the\n"
+      "system's reason) and a summary of rejected lines go to standard error.\n"
+      "--check reads the parameter file as a run would, writes every warning,\n"
+      "tests that INFILE can be opened and the report created, prints the\n"
+      "effective settings and exits 0 when nothing worse than a note was found,\n"
+      "else 1; it reads no log and leaves the name cache alone.\n"
       "\n"
       "Keywords, one per line (\";\" starts a comment):\n"
       "  INFILE=path  OUTFILE=path  TITLE=text\n"
@@ -38,6 +46,7 @@ std::string_view UsageText() {
 InfoRequest InfoRequestOf(std::string_view argument) {
   if (argument == "--help" || argument == "-h") return InfoRequest::kHelp;
   if (argument == "--version") return InfoRequest::kVersion;
+  if (argument == "--check") return InfoRequest::kCheck;
   return InfoRequest::kNone;
 }
 

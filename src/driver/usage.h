@@ -16,7 +16,7 @@ std::string BannerLine();
 std::string_view UsageText();
 
 // What a first argument asks for, when it is not a parameter file.
-enum class InfoRequest { kNone, kHelp, kVersion };
+enum class InfoRequest { kNone, kHelp, kVersion, kCheck };
 InfoRequest InfoRequestOf(std::string_view argument);
 
 }  // namespace logvane

@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace logvane {
@@ -74,7 +75,7 @@ class GzipSource : public LogSource {
   }
 
   ssize_t Read(char* buffer, size_t size) override {
-    if (!ok_) return -1;
+    if (!ok_) return Failed();
     if (finished_ || size == 0) return 0;
     Bytef* out = reinterpret_cast<Bytef*>(buffer);
     stream_.next_out = out;
@@ -91,7 +92,7 @@ class GzipSource : public LogSource {
       }
     }
     size_t produced = static_cast<size_t>(stream_.next_out - out);
-    if (produced == 0) return ok_ ? 0 : -1;
+    if (produced == 0) return ok_ ? 0 : Failed();
     return static_cast<ssize_t>(produced);  // damage behind it shows on the next call
   }
 
@@ -101,6 +102,7 @@ class GzipSource : public LogSource {
     ssize_t n = raw_->Read(reinterpret_cast<char*>(input_.get()), kInputBlock);
     if (n < 0) {
       failed_ = true;
+      rawError_ = errno;
       return false;
     }
     if (n == 0) {
@@ -134,6 +136,13 @@ class GzipSource : public LogSource {
   ssize_t Fail() {
     failed_ = true;
     ok_ = false;
+    return Failed();
+  }
+
+  // -1 with errno saying why: the file's own error, or 0 for damaged data,
+  // which has no errno of its own.
+  ssize_t Failed() const {
+    errno = rawError_;
     return -1;
   }
 
@@ -143,6 +152,7 @@ class GzipSource : public LogSource {
   bool initialized_ = false;
   bool ok_ = false;
   bool failed_ = false;
+  int rawError_ = 0;
   bool rawEnded_ = false;
   bool finished_ = false;
 };
@@ -163,7 +173,7 @@ class IsalGzipSource : public LogSource {
   }
 
   ssize_t Read(char* buffer, size_t size) override {
-    if (!ok_) return -1;
+    if (!ok_) return Failed();
     if (finished_ || size == 0) return 0;
     inflate_state& s = *state_;
     uint8_t* out = reinterpret_cast<uint8_t*>(buffer);
@@ -184,7 +194,7 @@ class IsalGzipSource : public LogSource {
       if (s.avail_in != 0 || !Refill()) return Fail();
     }
     size_t produced = static_cast<size_t>(s.next_out - out);
-    if (produced == 0) return ok_ ? 0 : -1;
+    if (produced == 0) return ok_ ? 0 : Failed();
     return static_cast<ssize_t>(produced);
   }
 
@@ -206,6 +216,7 @@ class IsalGzipSource : public LogSource {
     ssize_t n = raw_->Read(reinterpret_cast<char*>(input_.get() + kHeld), kInputBlock);
     if (n < 0) {
       failed_ = true;
+      rawError_ = errno;
       return false;
     }
     if (n == 0) {
@@ -262,6 +273,13 @@ class IsalGzipSource : public LogSource {
   ssize_t Fail() {
     failed_ = true;
     ok_ = false;
+    return Failed();
+  }
+
+  // -1 with errno saying why: the file's own error, or 0 for damaged data,
+  // which has no errno of its own.
+  ssize_t Failed() const {
+    errno = rawError_;
     return -1;
   }
 
@@ -271,6 +289,7 @@ class IsalGzipSource : public LogSource {
   std::unique_ptr<inflate_state> state_;  // large: its history window
   bool ok_ = true;
   bool failed_ = false;
+  int rawError_ = 0;
   bool rawEnded_ = false;
   bool finished_ = false;
 };

@@ -8,6 +8,8 @@ namespace logvane {
 
 namespace {
 
+static_assert(kLineFaultCount == kLineFaultKinds, "one rejection counter per line fault");
+
 // The console text of a milestone count, or nothing.
 std::string_view MilestoneText(int64_t count) {
   switch (count) {
@@ -127,11 +129,26 @@ void LineRouter::PrefetchEntries(const PreparedLine& p) const {
   if (HasPage(p.record)) PrefetchEntry(tallies_.pages, p.page);
 }
 
+void LineRouter::Reject(LineFault fault, std::string_view line) {
+  RejectedLines& rejected = counters_.rejected;
+  size_t kind = static_cast<size_t>(fault);
+  if (rejected.count[kind]++ == 0) rejected.firstLine[kind] = rejected.lineNumber;
+  if (rejected.sampleLine == 0) {
+    rejected.sampleLine = rejected.lineNumber;
+    rejected.sample.assign(line);
+  }
+}
+
 void LineRouter::Route(PreparedLine& p) {
   LogRecord& r = p.record;
   std::string_view line = r.line;
+  RejectedLines& rejected = counters_.rejected;
+  ++rejected.records;
+  if (rejected.atLineStart) ++rejected.lineNumber;
+  rejected.atLineStart = !line.empty() && line.back() == '\n';
 
   if (r.bracketFault != LineFault::kNone) {
+    Reject(r.bracketFault, line);
     ReportLineFault(r.bracketFault, line, console_);
     if (r.bracketFault == LineFault::kNoMatch && counters_.unmatchedLines++ == 0) {
       counters_.firstUnmatched.assign(line);
@@ -158,12 +175,14 @@ void LineRouter::Route(PreparedLine& p) {
   TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
 
   if (r.hourFault != LineFault::kNone) {
+    Reject(r.hourFault, line);
     ReportLineFault(r.hourFault, line, console_);
     return;
   }
   TallyHour(tallies_.hours, p.hourKey, r.byteCount, console_);
 
   if (r.pageFault != LineFault::kNone) {
+    Reject(r.pageFault, line);
     ReportLineFault(r.pageFault, line, console_);
     return;
   }

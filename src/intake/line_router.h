@@ -70,6 +70,8 @@ class LineRouter {
 
  private:
   void Count() { ++counters_.processedCount; }
+  // Counts a line the parser gave up on, for the operator's summary.
+  void Reject(LineFault fault, std::string_view line);
 
   Tallies& tallies_;
   RunCounters& counters_;

@@ -43,6 +43,7 @@ enum class LineFault {
   // feeds nothing, and standard error reports it at the end of the run.
   kNoMatch,
 };
+inline constexpr size_t kLineFaultCount = 10;  // kinds, kNone included
 
 // Text that a format-driven parser decodes (JSON escapes) or puts together
 // (a request from its method, URI and protocol) fits in this much, since a

@@ -1,5 +1,6 @@
 #include "intake/log_reader.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace logvane {
@@ -30,6 +31,7 @@ bool LogLineReader::Refill() {
   ssize_t n = source_.Read(buffer_ + end_, capacity_ - end_);
   if (n < 0) {
     failed_ = true;
+    error_ = errno;
     return false;
   }
   if (n == 0) {

@@ -26,6 +26,10 @@ class LogLineReader {
   // piece.
   ReadStatus ReadLogLine(std::string_view* piece);
 
+  // The errno value of the read that failed; 0 when none did, or when the
+  // source failed without one (damaged compressed data).
+  int error() const { return error_; }
+
  private:
   bool Refill();  // false when no more bytes come
 
@@ -39,6 +43,7 @@ class LogLineReader {
   size_t end_ = 0;
   bool atEnd_ = false;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace logvane

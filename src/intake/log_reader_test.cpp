@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <random>
 #include <string>
@@ -135,7 +136,9 @@ TEST(LogReaderTest, ReadErrorEndsReadingAfterWhatWasRead) {
   while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) pieces.emplace_back(piece);
   EXPECT_EQ(pieces, (std::vector<std::string>{"one\n", "two\n", "part"}));
   EXPECT_EQ(status, ReadStatus::kReadError);
+  errno = 0;
   EXPECT_EQ(reader.ReadLogLine(&piece), ReadStatus::kReadError);
+  EXPECT_EQ(reader.error(), EIO);
 }
 
 TEST(LogReaderTest, EndOfFileStaysEndOfFile) {

@@ -96,6 +96,7 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   }
 
   counters.readError = status == ReadStatus::kReadError;
+  if (counters.readError) counters.readErrno = reader.error();
   console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(counters.processedCount);

@@ -1,6 +1,7 @@
 #include "names/cache_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -129,11 +130,12 @@ std::optional<CacheRecord> ParseCacheLine(std::string_view line) {
 bool BreaksRecord(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
 // Writes every record worth saving into a new file beside `target` and
-// moves it into place; false (and no trace of the new file) on failure.
-bool ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& console,
-                      const FileCalls& calls) {
+// moves it into place; the errno value of the failure (and no trace of the
+// new file), or 0.
+int ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& console,
+                     const FileCalls& calls) {
   std::unique_ptr<FileReplacement> file = FileReplacement::Begin(path, calls);
-  if (!file) return false;
+  if (!file) return errno != 0 ? errno : EIO;
   console.Line("...... new cache file created - writing records.");
 
   std::string chunk;
@@ -146,22 +148,24 @@ bool ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& 
     chunk.append(entry.name.view());
     chunk.push_back('\n');
     if (chunk.size() >= (1 << 16) - 128) {
-      if (!file->Write(chunk)) return false;
+      if (!file->Write(chunk)) return file->error();
       chunk.clear();
     }
   }
-  return file->Write(chunk) && file->Commit();
+  if (file->Write(chunk) && file->Commit()) return 0;
+  return file->error() != 0 ? file->error() : EIO;
 }
 
 }  // namespace
 
-void LoadNameCache(NameCache& cache, const std::string& path, Console& console,
-                   const FileCalls& calls) {
+int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
+                  const FileCalls& calls) {
   ClearNameCache(cache);
   int fd = OpenFileForReading(path);
   if (fd < 0) {
+    int error = errno;
     console.Line("*NOTE* No previous IP names file found.");
-    return;
+    return error;
   }
   console.Line("...... IP names file opened - loading.");
   {
@@ -196,6 +200,7 @@ void LoadNameCache(NameCache& cache, const std::string& path, Console& console,
   console.Line("sorting cache...");
   console.Flush();
   SortLoadedPart(cache);
+  return 0;
 }
 
 bool WorthSaving(const NameCacheEntry& entry) {
@@ -213,11 +218,11 @@ bool WorthSaving(const NameCacheEntry& entry) {
   return true;
 }
 
-void SaveNameCache(const NameCache& cache, const std::string& path, Console& console,
-                   const FileCalls& calls) {
-  if (!ReplaceCacheFile(cache, path, console, calls)) {
-    console.Line("*WARNING* cannot create cache file.");
-  }
+int SaveNameCache(const NameCache& cache, const std::string& path, Console& console,
+                  const FileCalls& calls) {
+  int error = ReplaceCacheFile(cache, path, console, calls);
+  if (error != 0) console.Line("*WARNING* cannot create cache file.");
+  return error;
 }
 
 }  // namespace logvane

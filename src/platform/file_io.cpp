@@ -42,8 +42,11 @@ int OpenFileForReading(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat info {};
   if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
+    // The reason the operator is told.
+    int why = S_ISDIR(info.st_mode) ? EISDIR : errno;
     ::close(fd);
     fd = -1;
+    errno = why;
   }
   return fd;
 }
@@ -118,17 +121,25 @@ FileReplacement::~FileReplacement() {
 }
 
 bool FileReplacement::Write(std::string_view data) {
-  if (ok_) ok_ = WriteAll(fd_, data, calls_);
+  if (!ok_) return false;
+  errno = 0;
+  ok_ = WriteAll(fd_, data, calls_);
+  // A write that took nothing sets no errno: the device is full.
+  if (!ok_) error_ = errno != 0 ? errno : ENOSPC;
   return ok_;
 }
 
 bool FileReplacement::Commit() {
   if (done_) return false;
   // A file system that cannot sync a file (EINVAL) still gets the rename.
-  if (ok_ && calls_.fsync(fd_) != 0 && errno != EINVAL) ok_ = false;
-  if (::close(fd_) != 0) ok_ = false;
+  auto fail = [this] {
+    if (ok_) error_ = errno != 0 ? errno : EIO;
+    ok_ = false;
+  };
+  if (ok_ && calls_.fsync(fd_) != 0 && errno != EINVAL) fail();
+  if (::close(fd_) != 0) fail();
   fd_ = -1;
-  if (ok_ && calls_.rename(fresh_.c_str(), target_.c_str()) != 0) ok_ = false;
+  if (ok_ && calls_.rename(fresh_.c_str(), target_.c_str()) != 0) fail();
   if (!ok_) {
     Discard();
     return false;

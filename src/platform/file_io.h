@@ -26,7 +26,8 @@ struct FileCalls {
 const FileCalls& SystemFileCalls();
 
 // A descriptor for reading the file at `path`, or -1 when it cannot be
-// opened or is a directory (which opens, but holds no bytes to read).
+// opened or is a directory (which opens, but holds no bytes to read); errno
+// then says why.
 int OpenFileForReading(const std::string& path);
 
 // Closes `fd`; false when the close reports an error (a write that failed
@@ -68,6 +69,8 @@ class FileReplacement {
   // Syncs and closes the new file and renames it over the target; false
   // (and the new file removed) when any step failed.
   bool Commit();
+  // The errno value of the step that failed, 0 while none has.
+  int error() const { return error_; }
 
  private:
   FileReplacement(std::string target, std::string fresh, int fd, const FileCalls& calls);
@@ -79,6 +82,7 @@ class FileReplacement {
   const FileCalls& calls_;
   bool ok_ = true;
   bool done_ = false;
+  int error_ = 0;
 };
 
 }  // namespace logvane

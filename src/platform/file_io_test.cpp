@@ -72,10 +72,11 @@ TEST(FileIoTest, AFailedReplacementLeavesTheOldFileAndNoTrace) {
   const struct {
     const char* failing;
     FileCalls calls;
+    int error;  // told to the operator
   } cases[] = {
-      {"write", With(FailingWrite, nullptr, nullptr)},
-      {"sync", With(nullptr, FailingSync, nullptr)},
-      {"rename", With(nullptr, nullptr, FailingRename)},
+      {"write", With(FailingWrite, nullptr, nullptr), ENOSPC},
+      {"sync", With(nullptr, FailingSync, nullptr), EIO},
+      {"rename", With(nullptr, nullptr, FailingRename), EXDEV},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -85,6 +86,7 @@ TEST(FileIoTest, AFailedReplacementLeavesTheOldFileAndNoTrace) {
     ASSERT_TRUE(file) << c.failing;
     file->Write("new\n");
     EXPECT_FALSE(file->Commit()) << c.failing;
+    EXPECT_EQ(file->error(), c.error) << c.failing;
     EXPECT_EQ(ReadFile(target), "old\n") << c.failing;
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"kept.dat"}) << c.failing;
   }
@@ -102,6 +104,7 @@ TEST(FileIoTest, AFailedReplacementLeavesTheOldFileAndNoTrace) {
   ASSERT_TRUE(file);
   EXPECT_TRUE(file->Write("new\n"));
   EXPECT_TRUE(file->Commit());
+  EXPECT_EQ(file->error(), 0);
   EXPECT_EQ(ReadFile(target), "new\n");
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"replaced.dat"});
 }

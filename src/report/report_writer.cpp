@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 
 namespace logvane {
@@ -46,7 +47,12 @@ void ReportWriter::FlushPending() {
   if (capture_ != nullptr) {
     capture_->append(pending_);
   } else if (!failed_ && fd_ >= 0) {
-    if (!WriteAll(fd_, pending_, *calls_)) failed_ = true;
+    errno = 0;
+    if (!WriteAll(fd_, pending_, *calls_)) {
+      failed_ = true;
+      // A write that took nothing sets no errno: the device is full.
+      error_ = errno != 0 ? errno : ENOSPC;
+    }
   }
   pending_.clear();
 }
@@ -56,7 +62,10 @@ bool ReportWriter::Close() {
   closed_ = true;
   FlushPending();
   if (fd_ >= 0 && owned_) {
-    if (!CloseFile(fd_)) failed_ = true;
+    if (!CloseFile(fd_) && !failed_) {
+      failed_ = true;
+      error_ = errno;
+    }
     fd_ = -1;
   }
   return !failed_;

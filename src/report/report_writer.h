@@ -32,6 +32,8 @@ class ReportWriter {
   // Hands on what is pending and closes the file; false when any write or
   // the close failed.
   bool Close();
+  // The errno value of the first write or close that failed, else 0.
+  int error() const { return error_; }
 
  private:
   ReportWriter(int fd, bool owned, const FileCalls& calls);
@@ -43,6 +45,7 @@ class ReportWriter {
   std::string* capture_ = nullptr;
   std::string pending_;
   bool failed_ = false;
+  int error_ = 0;
   bool closed_ = false;
 };
 

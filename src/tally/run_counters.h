@@ -11,6 +11,23 @@
 
 namespace logvane {
 
+// Lines the parser gave up on, kept for the operator's summary: a count and
+// the first line number of each kind (indexed by the parser's fault), and a
+// copy of the first rejected line. Fixed in size: the reading phase keeps
+// nothing that grows with the log.
+inline constexpr size_t kLineFaultKinds = 10;
+inline constexpr size_t kRejectedSampleWidth = 200;
+
+struct RejectedLines {
+  int64_t records = 0;      // pieces of the log handed to the parser
+  int64_t lineNumber = 0;   // of the piece being read, counting line ends
+  bool atLineStart = true;  // the next piece starts a new line
+  int64_t count[kLineFaultKinds] = {};
+  int64_t firstLine[kLineFaultKinds] = {};
+  int64_t sampleLine = 0;   // 0 until a line is rejected
+  FixedText<kRejectedSampleWidth> sample{};
+};
+
 struct RunCounters {
   int64_t processedCount = 0;  // "Total Records(Hits) Processed"
   int64_t pagesRequested = 0;  // records whose user differs from the previous
@@ -18,6 +35,8 @@ struct RunCounters {
   bool hasExtra1 = false;      // some record reached the extra(1) tally
   bool hasExtra2 = false;
   bool readError = false;      // reading ended on an error, not at the end
+  int readErrno = 0;           // its errno value, 0 when it had none
+  RejectedLines rejected;
   // Lines that did not fit a configured log format (counted as processed),
   // and the first of them as read, for the operator.
   int64_t unmatchedLines = 0;

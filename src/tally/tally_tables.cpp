@@ -20,6 +20,7 @@ void ClearTable(Table& table) {
   if (table.used != 0) table.index.Clear();
   table.used = 0;
   table.recent = 0;
+  table.dropped = 0;
 }
 
 // A key written exactly as the last one counted is that one's entry: runs
@@ -49,6 +50,7 @@ int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string
   slot = table.index.Find(key, hash, keyOf, &bucket);
   if (slot < 0) {
     if (table.used == Table::kCapacity) {
+      ++table.dropped;
       console.Line(fullMessage);
       return -1;
     }
@@ -126,6 +128,7 @@ void ClearTallies(Tallies& tallies) {
   users.hasLastUser = false;
   users.lastUserKey.clear();
   users.lastUserSlot = 0;
+  users.dropped = 0;
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);
   ClearTable(tallies.pages);
@@ -163,6 +166,7 @@ bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Consol
   } else if (users.userCount == kUserCapacity) {
     console.Line("*ERROR* too many users - ask for upgrade.");
     users.userTableFull = true;
+    ++users.dropped;
     return false;
   } else {
     slot = users.userCount++;

@@ -64,6 +64,7 @@ struct TallyTable {
   Entry slots[Capacity];
   size_t used;
   size_t recent;  // slot plus one of the key counted last, 0 for none
+  int64_t dropped;  // records whose new key found the table full
   KeyIndex<Capacity> index;
 };
 
@@ -83,6 +84,7 @@ struct UserTable {
   FixedText<kKeyWidth> lastUserKey;
   size_t lastUserSlot;
   bool userTableFull;  // set once, never cleared
+  int64_t dropped;     // records whose new user found the table full
   KeyIndex<kUserCapacity> index;
 };
 

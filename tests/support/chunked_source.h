@@ -5,6 +5,7 @@
 #define LOGVANE_TESTS_SUPPORT_CHUNKED_SOURCE_H_
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -17,7 +18,11 @@ class ChunkedSource : public LogSource {
   ChunkedSource(std::string text, size_t chunk, bool failAtEnd = false)
       : text_(std::move(text)), chunk_(chunk), failAtEnd_(failAtEnd) {}
   ssize_t Read(char* buffer, size_t size) override {
-    if (position_ == text_.size()) return failAtEnd_ ? -1 : 0;
+    if (position_ == text_.size()) {
+      if (!failAtEnd_) return 0;
+      errno = EIO;
+      return -1;
+    }
     size_t n = std::min({size, chunk_, text_.size() - position_});
     std::memcpy(buffer, text_.data() + position_, n);
     position_ += n;

@@ -30,10 +30,15 @@ std::string NormalEnd(const std::string& diagnostics, long long processed, bool 
 
 // Runs the built program in `directory` as a user without any rights of
 // its own (nobody, when the tests run as root; else the current user), with
-// standard input empty. Standard error is gathered with standard output.
+// standard input empty.
 // None when no such user can be had.
 std::optional<ProgramResult> RunProgramUnprivileged(const std::string& directory,
                                                     const std::vector<std::string>& args);
+
+// Empty when `errors` is what diagnostics may be: at most `maxLines`
+// lines, each beginning "logvane: ", none with a control byte or a byte
+// above 126; else what is wrong.
+std::string UntidyDiagnostics(const std::string& errors, size_t maxLines = 24);
 
 // Replaces the time texts after "started: " and "finished: ", which is all
 // that a run prints of the clock (cheaper than MaskTimes on a long console).

@@ -1,0 +1,24 @@
+#include "driver/preflight.h"
+
+#include "platform/file_checks.h"
+
+namespace logvane {
+
+void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
+  std::string problem =
+      settings.outputFile.empty() ? std::string() : ReportFileProblem(settings.outputFile);
+  if (!problem.empty()) {
+    diagnostics.Report(Severity::kWarning, "",
+                       "the report " + Quoted(settings.outputFile) +
+                           " will not be writable (" + problem +
+                           "): the run will read the whole log and then fail");
+  }
+  if (settings.barImageLocation.empty()) {
+    diagnostics.Report(Severity::kNote, "",
+                       "the report's bars point at /hstb.gif, the root of the file system "
+                       "when the report is opened as a file; put hstb.gif beside the report "
+                       "and add the line hstb_loc=. to the parameter file");
+  }
+}
+
+}  // namespace logvane

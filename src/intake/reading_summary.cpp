@@ -1,0 +1,96 @@
+#include "intake/reading_summary.h"
+
+#include <string>
+
+#include "intake/log_parser.h"
+
+namespace logvane {
+
+namespace {
+
+// What each kind of rejected line lacked, and how the console showed it.
+std::string_view FaultText(LineFault fault) {
+  switch (fault) {
+    case LineFault::kNone: return {};
+    case LineFault::kNoMatch: return "that do not fit the LOGFORMAT layout";
+    case LineFault::kNoBracket:
+      return "without \"[\" in their first 250 characters (console: \"~\")";
+    case LineFault::kBadFormat:
+      return "whose \"[\" is not followed by a day and \"/\" "
+             "(console: \"*REJECTED LINE due to bad format*\")";
+    case LineFault::kNoHour:
+      return "without \":\" after the date (console: \"Hour Not Found in:\")";
+    case LineFault::kNoPage:
+      return "without a quoted request (console: \" NO PAGE/0:\")";
+    case LineFault::kPageTooFar:
+      return "whose request starts after the 250th character (console: \"Page not found in:\")";
+    case LineFault::kBadPageA:
+      return "without a blank after the request's quote (console: \" BAD PAGE/a:\")";
+    case LineFault::kBadPageB:
+      return "whose request has no closing quote (console: \" BAD PAGE/b:\")";
+    case LineFault::kBadPageD:
+      return "whose request has no closing quote or starts too far in (console: \" BAD PAGE/d:\")";
+  }
+  return {};
+}
+
+std::string Where(std::string_view logName, int64_t line) {
+  return FileLine(logName, static_cast<size_t>(line));
+}
+
+template <typename Table>
+void TableFull(const Table& table, std::string_view name, std::string_view logName,
+               Diagnostics& diagnostics) {
+  if (table.dropped == 0) return;
+  diagnostics.Report(Severity::kWarning, Visible(logName),
+                     "the " + std::string(name) + " table ran full at " +
+                         std::to_string(Table::kCapacity) + " keys: " +
+                         std::to_string(table.dropped) +
+                         " records brought new keys that were dropped, and the report's "
+                         "totals leave them out");
+}
+
+}  // namespace
+
+void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
+                      std::string_view logName, Diagnostics& diagnostics) {
+  if (logName.empty() || logName == "-") logName = "(standard input)";
+  const RejectedLines& rejected = counters.rejected;
+  int64_t total = 0;
+  // Lines that do not fit a LOGFORMAT layout have a note of their own.
+  const size_t noMatch = static_cast<size_t>(LineFault::kNoMatch);
+  for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
+    if (kind != noMatch) total += rejected.count[kind];
+  }
+  if (total > 0) {
+    diagnostics.Report(Severity::kWarning, Visible(logName),
+                       std::to_string(total) + " of " + std::to_string(rejected.records) +
+                           " records were rejected");
+    for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
+      if (rejected.count[kind] == 0 || kind == noMatch) continue;
+      diagnostics.Report(Severity::kNote, Where(logName, rejected.firstLine[kind]),
+                         std::to_string(rejected.count[kind]) + " " +
+                             std::string(FaultText(static_cast<LineFault>(kind))) +
+                             ", the first here");
+    }
+    if (total * 2 > rejected.records) {
+      std::string_view sample = rejected.sample.view();
+      if (sample.ends_with('\n')) sample.remove_suffix(1);
+      if (sample.ends_with('\r')) sample.remove_suffix(1);
+      diagnostics.Report(Severity::kWarning, Where(logName, rejected.sampleLine),
+                         "more than half of the records were rejected: the log does not look "
+                         "like common or combined log format; the first rejected line is " +
+                             Quoted(sample, 160));
+    }
+  }
+  TableFull(tallies.users, "user", logName, diagnostics);
+  TableFull(tallies.dates, "date", logName, diagnostics);
+  TableFull(tallies.hours, "hour", logName, diagnostics);
+  TableFull(tallies.pages, "page", logName, diagnostics);
+  TableFull(tallies.directories, "directory", logName, diagnostics);
+  TableFull(tallies.notFound, "not-found page", logName, diagnostics);
+  TableFull(tallies.extra1, "Extra 1", logName, diagnostics);
+  TableFull(tallies.extra2, "Extra 2", logName, diagnostics);
+}
+
+}  // namespace logvane
