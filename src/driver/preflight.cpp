@@ -13,7 +13,8 @@ void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
                            " will not be writable (" + problem +
                            "): the run will read the whole log and then fail");
   }
-  if (settings.barImageLocation.empty()) {
+  // The modern page draws its bars itself: no image to point at.
+  if (settings.barImageLocation.empty() && settings.reportStyle == ReportStyle::kClassic) {
     diagnostics.Report(Severity::kNote, "",
                        "the report's bars point at /hstb.gif, the root of the file system "
                        "when the report is opened as a file; put hstb.gif beside the report "
