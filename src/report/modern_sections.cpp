@@ -2,22 +2,13 @@
 
 #include "common/ascii_text.h"
 #include "report/modern_table.h"
+#include "report/report_outline.h"
 #include "report/table_pattern.h"
 #include "report/top_users.h"
 
 namespace logvane {
 
 namespace {
-
-enum class KeyCell { kLink, kPlain, kLinkWhenHttp };
-
-struct RankedSection {
-  int heading;
-  int keyColumn;
-  int countColumn;
-  int totalLabel;
-  KeyCell keyCell;
-};
 
 // Top Pages, Top Directories and the Extra sections: rank, key, count, the
 // share of all the table's hits, bar.
@@ -36,8 +27,7 @@ void WriteRanked(const ReportInput& state, ReportWriter& out, const KeyCountEntr
     out.Write("<tr><td>");
     out.WriteInt(rank);
     NextCell(out);
-    bool link = section.keyCell == KeyCell::kLink ||
-                (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
+    bool link = KeyIsLink(section, key);
     if (link) {
       WriteKeyLink(out, key, KeyText::kBreakable);
     } else {
@@ -139,23 +129,22 @@ void WriteModernTopUsers(const ReportInput& state, ReportWriter& out) {
 
 void WriteModernTopPages(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TP", state.tallies.pages.slots, state.settings.maxPages,
-                  {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
+                  kTopPagesSection);
 }
 
 void WriteModernTopDirectories(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TD", state.tallies.directories.slots, state.settings.maxDirs,
-                  {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
-                   KeyCell::kPlain});
+                  kTopDirectoriesSection);
 }
 
 void WriteModernExtra1(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TE1", state.tallies.extra1.slots, state.settings.maxExtra1,
-                  {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
+                  kExtra1Section);
 }
 
 void WriteModernExtra2(const ReportInput& state, ReportWriter& out) {
   WriteRankedCard(state, out, "TE2", state.tallies.extra2.slots, state.settings.maxExtra2,
-                  {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
+                  kExtra2Section);
 }
 
 void WriteModernTopNations(const ReportInput& state, ReportWriter& out) {

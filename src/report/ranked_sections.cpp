@@ -1,21 +1,12 @@
 #include "report/ranked_sections.h"
 
 #include "common/ascii_text.h"
+#include "report/report_outline.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
 
 namespace {
-
-enum class KeyCell { kLink, kPlain, kLinkWhenHttp };
-
-struct RankedSection {
-  int heading;
-  int keyColumn;
-  int countColumn;
-  int totalLabel;
-  KeyCell keyCell;
-};
 
 template <typename Table>
 void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table& table,
@@ -35,8 +26,7 @@ void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table
     out.Write("<tr><td>");
     out.WriteInt(rank);
     out.Write("</td><td>");
-    bool link = section.keyCell == KeyCell::kLink ||
-                (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
+    bool link = KeyIsLink(section, key);
     if (link) {
       WriteKeyLink(out, key);
     } else {
@@ -57,23 +47,22 @@ void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table
 
 void WriteTopPages(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.pages, state.settings.maxPages,
-                     {kTopPages, kPage, kHits, kTotalUniquePages, KeyCell::kLink});
+                     kTopPagesSection);
 }
 
 void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.directories, state.settings.maxDirs,
-                     {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories,
-                      KeyCell::kPlain});
+                     kTopDirectoriesSection);
 }
 
 void WriteExtra1(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.extra1, state.settings.maxExtra1,
-                     {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyCell::kPlain});
+                     kExtra1Section);
 }
 
 void WriteExtra2(const ReportInput& state, ReportWriter& out) {
   WriteRankedSection(state, out, state.tallies.extra2, state.settings.maxExtra2,
-                     {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyCell::kLinkWhenHttp});
+                     kExtra2Section);
 }
 
 }  // namespace logvane

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/ascii_text.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
 
@@ -38,6 +39,30 @@ LogDays FirstAndLastDay(const DateTable& dates);
 
 // The note written when the user table ran full.
 std::string CapacityNote();
+
+// Top Pages, Top Directories and the Extra sections: their labels, and
+// whether a key is written as a link (always, never, or when it is a URL).
+enum class KeyCell { kLink, kPlain, kLinkWhenHttp };
+struct RankedSection {
+  int heading;
+  int keyColumn;
+  int countColumn;
+  int totalLabel;
+  KeyCell keyCell;
+};
+inline constexpr RankedSection kTopPagesSection{kTopPages, kPage, kHits, kTotalUniquePages,
+                                                KeyCell::kLink};
+inline constexpr RankedSection kTopDirectoriesSection{kTopDirectories, kDirectory, kHits,
+                                                      kTotalUniqueDirectories, KeyCell::kPlain};
+inline constexpr RankedSection kExtra1Section{kExtra1, kExtra1, kOccurrence, kTotalExtra1,
+                                              KeyCell::kPlain};
+inline constexpr RankedSection kExtra2Section{kExtra2, kExtra2, kOccurrence, kTotalExtra2,
+                                              KeyCell::kLinkWhenHttp};
+
+inline bool KeyIsLink(const RankedSection& section, std::string_view key) {
+  return section.keyCell == KeyCell::kLink ||
+         (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
+}
 
 }  // namespace logvane
 
