@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "log_generator.h"
 #include "driver/run_state.h"
@@ -84,14 +85,16 @@ int main(int argc, char** argv) {
     auto state = logvane::NewRunState();
     state->settings.lookupMode = 'N';
     state->settings.robotsMode = "RPT";
-    state->settings.readingThreads = threads;
     std::string consoleText;
     logvane::Console console(&consoleText);
     auto source = logvane::LogFromText(log);
     logvane::LogLineReader reader(*source);
     auto start = std::chrono::steady_clock::now();
     double cpuStart = ProcessSeconds();
-    logvane::ReadRecords(state->settings, state->tallies, state->counters, reader, console, platform);
+    logvane::ReadingPlan plan;
+    plan.threads = threads != 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
+    logvane::ReadRecords(state->settings, state->tallies, state->counters, reader, console, platform,
+                         plan);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double cpu = ProcessSeconds() - cpuStart;
     if (r == 0 || seconds < best) best = seconds;
