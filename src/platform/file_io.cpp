@@ -52,7 +52,17 @@ int OpenFileForReading(const std::string& path) {
 }
 
 int CreateFileForWriting(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+}
+
+bool CutFileTo(int fd, uint64_t size) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) == size) return true;
+  for (;;) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) == 0) return true;
+    if (errno != EINTR) return false;
+  }
 }
 
 bool CloseFile(int fd) { return ::close(fd) == 0; }

@@ -43,9 +43,16 @@ ssize_t ReadSome(int fd, char* buffer, size_t size,
 bool ReadWholeFile(const std::string& path, std::string* content,
                    const FileCalls& calls = SystemFileCalls());
 
-// A descriptor for writing the file at `path`, created or truncated; -1
-// when it cannot be.
+// A descriptor for writing the file at `path` from its start, created when
+// missing; -1 when it cannot be. An existing file keeps its old bytes past
+// those written until CutFileTo: cutting a file to nothing before writing
+// it makes the file system write it out when it is closed, and the next
+// run waits for that.
 int CreateFileForWriting(const std::string& path);
+
+// Cuts the regular file at `fd` to `size` bytes; true, and nothing done,
+// for other files (a pipe, a device), which have no length.
+bool CutFileTo(int fd, uint64_t size);
 
 // Writes all of `data` to `fd`; false when a write fails or writes nothing.
 bool WriteAll(int fd, std::string_view data, const FileCalls& calls = SystemFileCalls());

@@ -48,7 +48,9 @@ void ReportWriter::FlushPending() {
     capture_->append(pending_);
   } else if (!failed_ && fd_ >= 0) {
     errno = 0;
-    if (!WriteAll(fd_, pending_, *calls_)) {
+    if (WriteAll(fd_, pending_, *calls_)) {
+      written_ += pending_.size();
+    } else {
       failed_ = true;
       // A write that took nothing sets no errno: the device is full.
       error_ = errno != 0 ? errno : ENOSPC;
@@ -62,6 +64,11 @@ bool ReportWriter::Close() {
   closed_ = true;
   FlushPending();
   if (fd_ >= 0 && owned_) {
+    // An older, longer report leaves nothing behind the new one.
+    if (!CutFileTo(fd_, written_) && !failed_) {
+      failed_ = true;
+      error_ = errno;
+    }
     if (!CloseFile(fd_) && !failed_) {
       failed_ = true;
       error_ = errno;

@@ -45,6 +45,7 @@ class ReportWriter {
   std::string* capture_ = nullptr;
   std::string pending_;
   bool failed_ = false;
+  uint64_t written_ = 0;  // bytes the file took, where Close cuts it
   int error_ = 0;
   bool closed_ = false;
 };

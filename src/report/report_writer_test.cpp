@@ -28,6 +28,16 @@ TEST(ReportWriterTest, WritesEveryByteInOrder) {
     EXPECT_TRUE(out->Close());  // a second close changes nothing
   }
   EXPECT_EQ(testing::ReadFile(path), expected);
+
+  // A shorter report over the long one leaves none of it behind; a device
+  // has no length to cut.
+  for (const std::string& target : {path, std::string("/dev/null")}) {
+    std::unique_ptr<ReportWriter> shorter = ReportWriter::Create(target);
+    ASSERT_TRUE(shorter);
+    shorter->Write("<html>");
+    EXPECT_TRUE(shorter->Close()) << target;
+  }
+  EXPECT_EQ(testing::ReadFile(path), "<html>");
 }
 
 TEST(ReportWriterTest, FailuresAreReported) {
