@@ -45,10 +45,11 @@ struct Block {
 
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const LineRules& rules, size_t ringSize,
-           size_t blockLines)
+  Pipeline(LogLineReader& reader, const LineRules& rules, const Tallies& tallies,
+           size_t ringSize, size_t blockLines)
       : reader_(reader),
         rules_(rules),
+        tallies_(tallies),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines)),
         ring_(ringSize) {
@@ -80,6 +81,7 @@ class Pipeline {
 
   LogLineReader& reader_;
   const LineRules& rules_;
+  const Tallies& tallies_;
   const size_t blockLines_;
   const size_t blockBytes_;
   std::vector<Block> ring_;
@@ -182,6 +184,9 @@ void Pipeline::PrepareBlocks() {
     }
     if (b->last) changed_.notify_all();  // the other workers may go
     Prepare(*b);
+    // The keys the tables hold already are found here, off the routing
+    // thread; on that thread it would only search twice.
+    ResolveBlock(tallies_, b->lines.get(), b->count);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       b->state = BlockState::kPrepared;
@@ -203,6 +208,7 @@ void Pipeline::RouteBlock(Block& b, LineRouter& router) {
     if (i + kEntriesAhead < count) router.PrefetchEntries(lines[i + kEntriesAhead]);
     router.Route(lines[i]);
   }
+  router.KeepPreviousUser();
 }
 
 ReadStatus Pipeline::RouteAlone(LineRouter& router) {
@@ -218,21 +224,29 @@ ReadStatus Pipeline::RouteAlone(LineRouter& router) {
 ReadStatus Pipeline::RouteAll(LineRouter& router) {
   for (uint64_t number = 0;; ++number) {
     Block& b = ring_[number % ring_.size()];
-    bool prepareHere = false;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] {
-        return b.state == BlockState::kPrepared ||
-               (b.state == BlockState::kFilled && claimNext_ == number);
-      });
-      if (b.state == BlockState::kFilled) {
-        ClaimNext();
-        prepareHere = true;
+    // Until its block is prepared, the router prepares the next block that
+    // nobody has claimed: its own, or one further on, which it also
+    // resolves for the routing to come.
+    for (;;) {
+      Block* next = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return b.state == BlockState::kPrepared ||
+                 (!stop_ && ring_[claimNext_ % ring_.size()].state == BlockState::kFilled);
+        });
+        if (b.state == BlockState::kPrepared) break;
+        next = &ClaimNext();
       }
-    }
-    if (prepareHere) {
-      if (b.last) changed_.notify_all();
-      Prepare(b);
+      if (next->last) changed_.notify_all();
+      Prepare(*next);
+      if (next == &b) break;
+      ResolveBlock(tallies_, next->lines.get(), next->count);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next->state = BlockState::kPrepared;
+      }
+      changed_.notify_all();
     }
     RouteBlock(b, router);
     bool last = b.last;
@@ -260,7 +274,8 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRout
                          int32_t workers, size_t blockLines) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, rules, 2 * static_cast<size_t>(workers) + 2, blockLines);
+  Pipeline pipeline(reader, rules, router.tallies(), 2 * static_cast<size_t>(workers) + 2,
+                    blockLines);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router);

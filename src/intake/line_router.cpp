@@ -96,6 +96,9 @@ void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p)
 void PrepareParsedLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& settings = rules.settings;
   const LogRecord& r = p.record;
+  p.slots = KnownSlots{-1, -1, -1, -1, -1, -1, -1, -1};
+  p.userTurn = UserTurn::kCompare;
+  p.endsLine = !r.line.empty() && r.line.back() == '\n';
   if (r.bracketFault != LineFault::kNone || !r.selected) return;
   if (r.hasClientAddress) {
     p.addressExcluded = BeginsWithAnyFolded(r.clientAddress, settings.excludedAddresses);
@@ -119,14 +122,97 @@ void PrepareParsedLine(const LineRules& rules, PreparedLine& p) {
   }
 }
 
+namespace {
+
+// Asks the memory for what a shared search of `key` reads: its bucket, or,
+// once that has had time to arrive, the key of the slot it names.
+template <typename Table>
+void AskForKey(const Table& t, const HashedKey& key, bool keyStage) {
+  if (!keyStage) {
+    t.index.Prefetch(key.hash);
+    return;
+  }
+  int64_t slot = t.index.LikelySlot(key.hash);
+  if (slot >= 0) __builtin_prefetch(&t.indexKeys[slot]);
+}
+
+// The same for the large tables a line reaches.
+void AskForKeys(const Tallies& t, const PreparedLine& p, bool keyStage) {
+  const LogRecord& r = p.record;
+  if (r.bracketFault != LineFault::kNone || !r.selected) return;
+  if (r.hasClientAddress && !p.addressExcluded) AskForKey(t.users, p.user, keyStage);
+  if (r.hourFault != LineFault::kNone || r.pageFault != LineFault::kNone) return;
+  if (!p.pageExcluded) AskForKey(t.pages, p.page, keyStage);
+  if (r.statusCode != 0 && r.hasExtra1 && !p.extra1Excluded) {
+    AskForKey(t.extra1, p.extra1, keyStage);
+  }
+}
+
+}  // namespace
+
+void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
+  // How far ahead the memory is asked for buckets, then for keys.
+  constexpr size_t kBucketsAhead = 8;
+  constexpr size_t kKeysAhead = 4;
+  for (size_t i = 0; i < count && i < kBucketsAhead; ++i) AskForKeys(t, lines[i], false);
+  // The user of the line before, within this block.
+  std::string_view previous;
+  bool hasPrevious = false;
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kBucketsAhead < count) AskForKeys(t, lines[i + kBucketsAhead], false);
+    if (i + kKeysAhead < count) AskForKeys(t, lines[i + kKeysAhead], true);
+    PreparedLine& p = lines[i];
+    const LogRecord& r = p.record;
+    if (r.bracketFault != LineFault::kNone || !r.selected) continue;
+    if (r.hasClientAddress) {
+      if (p.addressExcluded) continue;
+      p.slots.user = SharedSlotOf(t.users, p.user);
+      if (hasPrevious) {
+        bool same = previous.substr(0, r.userName.size()) == r.userName;
+        p.userTurn = same ? UserTurn::kSame : UserTurn::kNew;
+      }
+      previous = r.userName;
+      hasPrevious = true;
+    }
+    p.slots.date = SharedSlotOf(t.dates, HashKey(r.dateText.view().substr(0, kDateKeyWidth)));
+    if (r.hourFault != LineFault::kNone) continue;
+    p.slots.hour = SharedSlotOf(t.hours, HashKey(p.hourKey.substr(0, kHourKeyWidth)));
+    if (r.pageFault != LineFault::kNone) continue;
+    if (!p.pageExcluded) p.slots.page = SharedSlotOf(t.pages, p.page);
+    p.slots.directory = SharedSlotOf(t.directories, p.directory);
+    if (r.statusCode == 0) continue;
+    if (r.statusCode == 404) p.slots.notFound = SharedSlotOf(t.notFound, p.page);
+    if (r.hasExtra1 && !p.extra1Excluded) p.slots.extra1 = SharedSlotOf(t.extra1, p.extra1);
+    if (r.hasExtra2 && !p.extra2Excluded) p.slots.extra2 = SharedSlotOf(t.extra2, p.extra2);
+  }
+}
+
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
-  if (HasUser(p.record)) PrefetchBucket(tallies_.users, p.user);
-  if (HasPage(p.record)) PrefetchBucket(tallies_.pages, p.page);
+  if (HasUser(p.record) && p.slots.user < 0) PrefetchBucket(tallies_.users, p.user);
+  if (HasPage(p.record) && p.slots.page < 0) PrefetchBucket(tallies_.pages, p.page);
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
-  if (HasUser(p.record)) PrefetchEntry(tallies_.users, p.user);
-  if (HasPage(p.record)) PrefetchEntry(tallies_.pages, p.page);
+  // A user's counters lie at both ends of its entry.
+  if (p.slots.user >= 0) {
+    const char* entry = reinterpret_cast<const char*>(&tallies_.users.slots[p.slots.user]);
+    __builtin_prefetch(entry, 1);
+    __builtin_prefetch(entry + sizeof(UserEntry) - 1, 1);
+  } else if (HasUser(p.record)) {
+    PrefetchEntry(tallies_.users, p.user);
+  }
+  if (p.slots.page >= 0) {
+    __builtin_prefetch(&tallies_.pages.slots[p.slots.page], 1);
+  } else if (HasPage(p.record)) {
+    PrefetchEntry(tallies_.pages, p.page);
+  }
+  if (p.slots.extra1 >= 0) __builtin_prefetch(&tallies_.extra1.slots[p.slots.extra1], 1);
+}
+
+void LineRouter::KeepPreviousUser() {
+  if (!userPending_) return;
+  counters_.previousUser.assign(pendingUser_);
+  userPending_ = false;
 }
 
 void LineRouter::Reject(LineFault fault, std::string_view line) {
@@ -145,7 +231,7 @@ void LineRouter::Route(PreparedLine& p) {
   RejectedLines& rejected = counters_.rejected;
   ++rejected.records;
   if (rejected.atLineStart) ++rejected.lineNumber;
-  rejected.atLineStart = !line.empty() && line.back() == '\n';
+  rejected.atLineStart = p.endsLine;
 
   if (r.bracketFault != LineFault::kNone) {
     Reject(r.bracketFault, line);
@@ -161,25 +247,46 @@ void LineRouter::Route(PreparedLine& p) {
     return;
   }
 
+  const KnownSlots& known = p.slots;
   bool userCounted = false;
   if (r.hasClientAddress) {
     if (p.addressExcluded) return;
-    userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
+    if (known.user >= 0) {
+      TallyUserAt(tallies_.users, static_cast<size_t>(known.user), r.byteCount);
+      userCounted = true;
+    } else {
+      userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
+    }
     // A new user begins a new page request; a name that is the start of the
     // previous one counts as the same user.
-    std::string_view previous = counters_.previousUser.view();
-    if (previous.substr(0, r.userName.size()) != r.userName) ++counters_.pagesRequested;
-    counters_.previousUser.assign(r.userName);
+    if (p.userTurn == UserTurn::kCompare) {
+      KeepPreviousUser();
+      std::string_view previous = counters_.previousUser.view();
+      if (previous.substr(0, r.userName.size()) != r.userName) ++counters_.pagesRequested;
+      counters_.previousUser.assign(r.userName);
+    } else {
+      if (p.userTurn == UserTurn::kNew) ++counters_.pagesRequested;
+      pendingUser_ = r.userName;
+      userPending_ = true;
+    }
   }
 
-  TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
+  if (known.date >= 0) {
+    TallyDateAt(tallies_.dates, static_cast<size_t>(known.date), r.byteCount);
+  } else {
+    TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
+  }
 
   if (r.hourFault != LineFault::kNone) {
     Reject(r.hourFault, line);
     ReportLineFault(r.hourFault, line, console_);
     return;
   }
-  TallyHour(tallies_.hours, p.hourKey, r.byteCount, console_);
+  if (known.hour >= 0) {
+    TallyHourAt(tallies_.hours, static_cast<size_t>(known.hour), r.byteCount);
+  } else {
+    TallyHour(tallies_.hours, p.hourKey, r.byteCount, console_);
+  }
 
   if (r.pageFault != LineFault::kNone) {
     Reject(r.pageFault, line);
@@ -187,23 +294,47 @@ void LineRouter::Route(PreparedLine& p) {
     return;
   }
   const HashedKey& page = p.page;
-  if (!p.pageExcluded) TallyPage(tallies_.pages, page, console_);
+  if (!p.pageExcluded) {
+    if (known.page >= 0) {
+      CountAt(tallies_.pages, static_cast<size_t>(known.page));
+    } else {
+      TallyPage(tallies_.pages, page, console_);
+    }
+  }
 
   if (p.robotsPage && userCounted) {
     tallies_.users.slots[tallies_.users.lastUserSlot].isRobot = 1;
   }
 
-  TallyDirectory(tallies_.directories, p.directory, console_);
+  if (known.directory >= 0) {
+    CountAt(tallies_.directories, static_cast<size_t>(known.directory));
+  } else {
+    TallyDirectory(tallies_.directories, p.directory, console_);
+  }
 
   if (r.statusCode != 0) {
     CountResponseCode(tallies_.codes, r.statusCode);
-    if (r.statusCode == 404) TallyNotFound(tallies_.notFound, page, console_);
+    if (r.statusCode == 404) {
+      if (known.notFound >= 0) {
+        CountAt(tallies_.notFound, static_cast<size_t>(known.notFound));
+      } else {
+        TallyNotFound(tallies_.notFound, page, console_);
+      }
+    }
     if (r.hasExtra1 && !p.extra1Excluded) {
-      TallyExtra1(tallies_.extra1, p.extra1, console_);
+      if (known.extra1 >= 0) {
+        CountAt(tallies_.extra1, static_cast<size_t>(known.extra1));
+      } else {
+        TallyExtra1(tallies_.extra1, p.extra1, console_);
+      }
       counters_.hasExtra1 = true;
     }
     if (r.hasExtra2 && !p.extra2Excluded) {
-      TallyExtra2(tallies_.extra2, p.extra2, console_);
+      if (known.extra2 >= 0) {
+        CountAt(tallies_.extra2, static_cast<size_t>(known.extra2));
+      } else {
+        TallyExtra2(tallies_.extra2, p.extra2, console_);
+      }
       counters_.hasExtra2 = true;
     }
   }

@@ -22,7 +22,23 @@ namespace logvane {
 // exclusions, the robots page, the shifted hour). Its texts are views into
 // the line or into its own stores, so it stays in place while it is used.
 // Fields are set only as far as the line got.
+// Slots of the line's keys found by a reading thread in the tables as they
+// were (ResolveBlock), -1 where none was found: the router counts there
+// without searching. The first thing in a prepared line, with the record's
+// flags, so that routing an ordinary line reads two cache lines of it.
+struct KnownSlots {
+  int32_t user, date, hour, page, directory, notFound, extra1, extra2;
+};
+
+// Whether a line's user continues the previous user's page request, where
+// the line before is in the same block (ResolveBlock); else the router
+// compares.
+enum class UserTurn : int8_t { kCompare, kSame, kNew };
+
 struct PreparedLine {
+  KnownSlots slots;
+  UserTurn userTurn;
+  bool endsLine;  // the piece ends with its line's newline
   LogRecord record;
   HashedKey user;
   HashedKey page;
@@ -54,6 +70,12 @@ void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p)
 // filled already: keys and decisions only.
 void PrepareParsedLine(const LineRules& rules, PreparedLine& p);
 
+// For a block of prepared lines, in log order, on a reading thread: the
+// slots of keys that `tallies` holds already, and how each user follows
+// the one before within the block. The counting thread may add keys
+// meanwhile; only what it never changes once written is read.
+void ResolveBlock(const Tallies& tallies, PreparedLine* lines, size_t count);
+
 // Feeds the tallies and counters in log order, writing the console lines.
 class LineRouter {
  public:
@@ -65,8 +87,13 @@ class LineRouter {
   void PrefetchBuckets(const PreparedLine& p) const;
   void PrefetchEntries(const PreparedLine& p) const;
 
-  // Counts `p` in its fixed order and writes its console lines.
+  // Counts `p` in its fixed order and writes its console lines. A line whose
+  // user follows by its block (not kCompare) may leave the previous user as
+  // a view into it: KeepPreviousUser must copy it before the line goes.
   void Route(PreparedLine& p);
+  void KeepPreviousUser();
+
+  const Tallies& tallies() const { return tallies_; }
 
  private:
   void Count() { ++counters_.processedCount; }
@@ -76,6 +103,8 @@ class LineRouter {
   Tallies& tallies_;
   RunCounters& counters_;
   Console& console_;
+  std::string_view pendingUser_;  // the last user, not yet in previousUser
+  bool userPending_ = false;
 };
 
 }  // namespace logvane

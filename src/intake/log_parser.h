@@ -29,7 +29,7 @@ inline constexpr size_t kExtraWidth = 99;
 inline constexpr size_t kNoPosition = std::string_view::npos;
 
 // Why the parsing of a line stopped; each kind has its console text.
-enum class LineFault {
+enum class LineFault : uint8_t {
   kNone,
   kNoBracket,
   kBadFormat,
@@ -54,19 +54,27 @@ inline constexpr size_t kRecordTextWidth = 4096;
 // own fixed stores; the others are views into `line` and live as long as it.
 // A record is reused for every line: BeginRecord resets it.
 struct LogRecord {
+  // What routing reads of every line comes first, in one cache line.
   std::string_view line;
   int64_t byteCount;                    // 0 when not found
-  FixedText<kRequestTextWidth> requestText;  // lowercased
-  bool hasClientAddress;
-  std::string_view clientAddress;
   std::string_view userName;
+  int32_t statusCode;                   // 0 when not found
+  // How far ParseLogLine got: each fault, once not kNone, ends the line's
+  // fields there; the fields found before it stay valid.
+  LineFault bracketFault;
+  bool selected;         // SELECT is off or the request holds its text
+  LineFault hourFault;
+  LineFault pageFault;
+  bool hasClientAddress;
+  bool hasExtra1;
+  bool hasExtra2;
+
+  FixedText<kRequestTextWidth> requestText;  // lowercased
+  std::string_view clientAddress;
   FixedText<kDateTextWidth> dateText;   // dd/Mon/yyyy
   std::string_view hourText;
   FixedText<kPageWidth> page;           // lowercased
   std::string_view directory;
-  int32_t statusCode;                   // 0 when not found
-  bool hasExtra1;
-  bool hasExtra2;
   std::string_view extra1;
   std::string_view extra2;
 
@@ -80,13 +88,6 @@ struct LogRecord {
   size_t urlEnd;         // where the page text ends (before a cut query)
   size_t urlClose;       // the first quote after that blank
   size_t extrasEnd;      // just past the last extra's closing quote
-
-  // How far ParseLogLine got: each fault, once not kNone, ends the line's
-  // fields there; the fields found before it stay valid.
-  LineFault bracketFault;
-  bool selected;         // SELECT is off or the request holds its text
-  LineFault hourFault;
-  LineFault pageFault;
 
   // The hour of a format-driven parser's time; BeginRecord leaves it alone.
   char hourDigits[2];

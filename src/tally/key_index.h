@@ -185,6 +185,11 @@ constexpr size_t IndexBucketsFor(size_t capacity) {
 // key's hash and the slot number plus one (0 marks an empty bucket). With at
 // least twice as many buckets as slots a probe sequence stays short, and
 // there is always an empty bucket to end it.
+//
+// One thread adds keys; others may search at the same time (FindShared).
+// A bucket goes once from empty to its final value in one atomic store,
+// made after the slot's key was written, so a searcher that sees the bucket
+// sees the key; a key added meanwhile may be missed, never mistaken.
 template <size_t Capacity>
 struct KeyIndex {
   static constexpr size_t kBuckets = IndexBucketsFor(Capacity);
@@ -201,7 +206,7 @@ struct KeyIndex {
   // that bucket is taken and carries the hash's tag: a likely answer, for
   // prefetching its slot.
   int64_t LikelySlot(uint64_t hash) const {
-    uint64_t entry = buckets[HomeOf(hash)];
+    uint64_t entry = Load(HomeOf(hash), __ATOMIC_RELAXED);
     if (entry == 0 || static_cast<uint32_t>(entry >> 32) != static_cast<uint32_t>(hash >> 32)) {
       return -1;
     }
@@ -210,12 +215,39 @@ struct KeyIndex {
 
   // Finds the slot whose key folds equal to `key`; `keyOf(slot)` gives a
   // slot's key. Returns the slot, or -1 and the bucket where it would go.
+  // For the thread that adds keys.
   template <typename KeyOf>
   int64_t Find(std::string_view key, uint64_t hash, KeyOf keyOf, size_t* freeBucket) const {
+    return Search(key, hash, keyOf, freeBucket, __ATOMIC_RELAXED);
+  }
+
+  // The same from any other thread, while keys are being added: the slot,
+  // or -1 when the key is not there yet.
+  template <typename KeyOf>
+  int64_t FindShared(std::string_view key, uint64_t hash, KeyOf keyOf) const {
+    size_t unused = 0;
+    return Search(key, hash, keyOf, &unused, __ATOMIC_ACQUIRE);
+  }
+
+  void Insert(size_t bucket, uint64_t hash, size_t slot) {
+    uint64_t entry = (static_cast<uint64_t>(static_cast<uint32_t>(hash >> 32)) << 32) |
+                     static_cast<uint64_t>(slot + 1);
+    __atomic_store_n(&buckets[bucket], entry, __ATOMIC_RELEASE);
+  }
+
+ private:
+  uint64_t Load(size_t b, int order) const {
+    return order == __ATOMIC_ACQUIRE ? __atomic_load_n(&buckets[b], __ATOMIC_ACQUIRE)
+                                     : __atomic_load_n(&buckets[b], __ATOMIC_RELAXED);
+  }
+
+  template <typename KeyOf>
+  int64_t Search(std::string_view key, uint64_t hash, KeyOf keyOf, size_t* freeBucket,
+                 int order) const {
     uint32_t tag = static_cast<uint32_t>(hash >> 32);
     size_t b = HomeOf(hash);
     for (;;) {
-      uint64_t entry = buckets[b];
+      uint64_t entry = Load(b, order);
       if (entry == 0) {
         *freeBucket = b;
         return -1;
@@ -226,11 +258,6 @@ struct KeyIndex {
       }
       b = (b + 1) & (kBuckets - 1);
     }
-  }
-
-  void Insert(size_t bucket, uint64_t hash, size_t slot) {
-    buckets[bucket] = (static_cast<uint64_t>(static_cast<uint32_t>(hash >> 32)) << 32) |
-                      static_cast<uint64_t>(slot + 1);
   }
 };
 

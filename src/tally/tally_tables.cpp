@@ -46,7 +46,7 @@ int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string
   int64_t slot = RecentSlot(table, key);
   if (slot >= 0) return slot;
   size_t bucket = 0;
-  auto keyOf = [&table](size_t s) { return table.slots[s].key.view(); };
+  auto keyOf = [&table](size_t s) { return table.indexKeys[s].view(); };
   slot = table.index.Find(key, hash, keyOf, &bucket);
   if (slot < 0) {
     if (table.used == Table::kCapacity) {
@@ -56,6 +56,7 @@ int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string
     }
     slot = static_cast<int64_t>(table.used++);
     table.slots[slot].key.assign(key);
+    table.indexKeys[slot].assign(key);
     table.index.Insert(bucket, hash, static_cast<size_t>(slot));
     *isNew = true;
   }
@@ -126,7 +127,6 @@ void ClearTallies(Tallies& tallies) {
   if (users.userCount != 0) users.index.Clear();
   users.userCount = 0;
   users.hasLastUser = false;
-  users.lastUserKey.clear();
   users.lastUserSlot = 0;
   users.dropped = 0;
   ClearTable(tallies.dates);
@@ -146,17 +146,18 @@ bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Conso
 
 bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Console& console) {
   std::string_view name = key.text;
-  // Consecutive records of one client skip the search.
-  std::string_view last = users.lastUserKey.view();
-  if (users.hasLastUser && last.size() == name.size() &&
-      fold_detail::SameBytes(last.data(), name.data(), name.size())) {
-    UserEntry& entry = users.slots[users.lastUserSlot];
-    ++entry.hits;
-    entry.byteSum += static_cast<double>(byteCount);
-    return true;
+  // Consecutive records of one client skip the search: a name written
+  // exactly as the last user's key is that user.
+  if (users.hasLastUser) {
+    std::string_view last = users.slots[users.lastUserSlot].key.view();
+    if (last.size() == name.size() &&
+        fold_detail::SameBytes(last.data(), name.data(), name.size())) {
+      TallyUserAt(users, users.lastUserSlot, byteCount);
+      return true;
+    }
   }
   size_t bucket = 0;
-  auto keyOf = [&users](size_t slot) { return users.slots[slot].key.view(); };
+  auto keyOf = [&users](size_t slot) { return users.indexKeys[slot].view(); };
   int64_t found = users.index.Find(name, key.hash, keyOf, &bucket);
   size_t slot;
   if (found >= 0) {
@@ -175,12 +176,32 @@ bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Consol
     entry.hits = 1;
     entry.isRobot = 0;
     entry.byteSum = static_cast<double>(byteCount);
+    users.indexKeys[slot].assign(name);
     users.index.Insert(bucket, key.hash, slot);
   }
   users.lastUserSlot = slot;
-  users.lastUserKey.assign(name);
   users.hasLastUser = true;
   return true;
+}
+
+void TallyUserAt(UserTable& users, size_t slot, int64_t byteCount) {
+  UserEntry& entry = users.slots[slot];
+  ++entry.hits;
+  entry.byteSum += static_cast<double>(byteCount);
+  users.lastUserSlot = slot;
+  users.hasLastUser = true;
+}
+
+void TallyDateAt(DateTable& dates, size_t slot, int64_t byteCount) {
+  DateEntry& entry = dates.slots[slot];
+  ++entry.hits;
+  entry.byteSum += static_cast<double>(byteCount);
+}
+
+void TallyHourAt(HourTable& hours, size_t slot, int64_t byteCount) {
+  HourEntry& entry = hours.slots[slot];
+  ++entry.hits;
+  entry.byteSum += static_cast<double>(byteCount);
 }
 
 int32_t DateNumberOf(std::string_view dateText) {

@@ -58,6 +58,11 @@ struct KeyCountEntry {
 // they are slots 0 to used-1, before and after sorting. The index (and the
 // user table's shortcut) name slots by number and so serve the reading
 // phase alone: nothing is tallied once the tables are sorted.
+//
+// The index compares keys with `indexKeys`, a second copy written once when
+// a slot is taken: other threads may search it (SharedSlotOf) while the
+// counting thread writes the slots, and never share a cache line with the
+// counters being written.
 template <typename Entry, size_t Capacity>
 struct TallyTable {
   static constexpr size_t kCapacity = Capacity;
@@ -66,6 +71,7 @@ struct TallyTable {
   size_t recent;  // slot plus one of the key counted last, 0 for none
   int64_t dropped;  // records whose new key found the table full
   KeyIndex<Capacity> index;
+  decltype(Entry::key) indexKeys[Capacity];
 };
 
 using DateTable = TallyTable<DateEntry, kDateCapacity>;
@@ -80,12 +86,12 @@ struct UserTable {
   static constexpr size_t kCapacity = kUserCapacity;
   UserEntry slots[kUserCapacity];
   size_t userCount;
-  bool hasLastUser;
-  FixedText<kKeyWidth> lastUserKey;
+  bool hasLastUser;    // lastUserSlot names the user counted last
   size_t lastUserSlot;
   bool userTableFull;  // set once, never cleared
   int64_t dropped;     // records whose new user found the table full
   KeyIndex<kUserCapacity> index;
+  FixedText<kKeyWidth> indexKeys[kUserCapacity];
 };
 
 // Response codes with a counter of their own, in report order after the
@@ -168,6 +174,25 @@ template <typename Table>
 void PrefetchEntry(const Table& table, const HashedKey& key) {
   int64_t slot = table.index.LikelySlot(key.hash);
   if (slot >= 0) __builtin_prefetch(&table.slots[slot]);
+}
+
+// The slot of `key` in `table` for a thread other than the one counting,
+// which may be adding keys meanwhile: -1 when the key is not there, or not
+// yet to be seen. A slot found is the key's for good, so counting there
+// (the *At functions below) is what the Tally function would have done.
+template <typename Table>
+int32_t SharedSlotOf(const Table& table, const HashedKey& key) {
+  auto keyOf = [&table](size_t s) { return table.indexKeys[s].view(); };
+  return static_cast<int32_t>(table.index.FindShared(key.text, key.hash, keyOf));
+}
+
+// Counting at a slot that holds the key already.
+void TallyUserAt(UserTable& users, size_t slot, int64_t byteCount);
+void TallyDateAt(DateTable& dates, size_t slot, int64_t byteCount);
+void TallyHourAt(HourTable& hours, size_t slot, int64_t byteCount);
+template <typename Table>
+void CountAt(Table& table, size_t slot) {
+  ++table.slots[slot].hits;
 }
 
 // Counts one record for `name`; false when the user table is full and the
