@@ -3,12 +3,15 @@
 // A reader thread cuts the log into blocks of whole pieces (exactly the
 // pieces that ReadLogLine gives, copied), workers prepare the lines of a
 // block (PrepareLine: every field, hashed keys, and every decision that
-// depends on the line and the settings alone), and the calling thread routes the prepared lines block after
-// block, in log order, through the one LineRouter. Everything that depends
-// on the tallies, the counters or the lines before — first-seen order,
-// capacity messages, the previous-user rule, robots marking, byte sums,
-// milestones, failure echoes — happens in the routing, line by line, as in
-// the sequential phase; so every output is the same by construction.
+// depends on the line and the settings alone) and look up the slots of the
+// keys the tables hold already (ResolveBlock: a slot once found is the
+// key's for good), and the calling thread routes the prepared lines block
+// after block, in log order, through the one LineRouter. Everything that
+// depends on the tallies, the counters or the lines before — first-seen
+// order, capacity messages, the previous-user rule, robots marking, byte
+// sums, milestones, failure echoes — happens in the routing, line by line,
+// as in the sequential phase; so every output is the same by construction.
+// The routing thread prepares blocks itself while it would wait.
 //
 // Memory is fixed when the phase starts: a ring of 2 blocks per worker plus
 // 2, each with room for `blockLines` prepared lines and their bytes (see
