@@ -46,7 +46,7 @@ int64_t FindOrAdd(Table& table, std::string_view key, uint64_t hash, std::string
   int64_t slot = RecentSlot(table, key);
   if (slot >= 0) return slot;
   size_t bucket = 0;
-  auto keyOf = [&table](size_t s) { return table.indexKeys[s].view(); };
+  auto keyOf = [&table](size_t s) { return table.slots[s].key.view(); };
   slot = table.index.Find(key, hash, keyOf, &bucket);
   if (slot < 0) {
     if (table.used == Table::kCapacity) {
@@ -157,7 +157,7 @@ bool TallyUser(UserTable& users, const HashedKey& key, int64_t byteCount, Consol
     }
   }
   size_t bucket = 0;
-  auto keyOf = [&users](size_t slot) { return users.indexKeys[slot].view(); };
+  auto keyOf = [&users](size_t slot) { return users.slots[slot].key.view(); };
   int64_t found = users.index.Find(name, key.hash, keyOf, &bucket);
   size_t slot;
   if (found >= 0) {

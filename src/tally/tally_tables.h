@@ -59,10 +59,11 @@ struct KeyCountEntry {
 // user table's shortcut) name slots by number and so serve the reading
 // phase alone: nothing is tallied once the tables are sorted.
 //
-// The index compares keys with `indexKeys`, a second copy written once when
-// a slot is taken: other threads may search it (SharedSlotOf) while the
-// counting thread writes the slots, and never share a cache line with the
-// counters being written.
+// `indexKeys` holds the keys again, written once when a slot is taken, for
+// other threads to search the index with (SharedSlotOf) while the counting
+// thread writes the slots: they never share a cache line with the counters
+// being written. The counting thread compares with the slots' own keys,
+// beside the counters it is about to write.
 template <typename Entry, size_t Capacity>
 struct TallyTable {
   static constexpr size_t kCapacity = Capacity;
