@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   wait4(pid, &status, 0, &usage);
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%.3f %ld %d\n", seconds, usage.ru_maxrss,
+  std::printf("%.4f %ld %d\n", seconds, usage.ru_maxrss,
               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   return 0;
 }
