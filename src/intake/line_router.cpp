@@ -148,6 +148,21 @@ void AskForKeys(const Tallies& t, const PreparedLine& p, bool keyStage) {
   }
 }
 
+// The slot of the key looked up last, for a run of lines with one key (a
+// day, an hour, a visitor): a key written exactly alike is the same key.
+struct LastLookup {
+  std::string_view key;
+  int32_t slot = -1;
+
+  template <typename Table>
+  int32_t SlotOf(const Table& t, std::string_view text) {
+    if (slot >= 0 && text == key) return slot;
+    key = text;
+    slot = SharedSlotOf(t, HashKey(text));
+    return slot;
+  }
+};
+
 }  // namespace
 
 void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
@@ -158,6 +173,8 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
   // The user of the line before, within this block.
   std::string_view previous;
   bool hasPrevious = false;
+  LastLookup date;
+  LastLookup hour;
   for (size_t i = 0; i < count; ++i) {
     if (i + kBucketsAhead < count) AskForKeys(t, lines[i + kBucketsAhead], false);
     if (i + kKeysAhead < count) AskForKeys(t, lines[i + kKeysAhead], true);
@@ -174,9 +191,9 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
       previous = r.userName;
       hasPrevious = true;
     }
-    p.slots.date = SharedSlotOf(t.dates, HashKey(r.dateText.view().substr(0, kDateKeyWidth)));
+    p.slots.date = date.SlotOf(t.dates, r.dateText.view().substr(0, kDateKeyWidth));
     if (r.hourFault != LineFault::kNone) continue;
-    p.slots.hour = SharedSlotOf(t.hours, HashKey(p.hourKey.substr(0, kHourKeyWidth)));
+    p.slots.hour = hour.SlotOf(t.hours, p.hourKey.substr(0, kHourKeyWidth));
     if (r.pageFault != LineFault::kNone) continue;
     if (!p.pageExcluded) p.slots.page = SharedSlotOf(t.pages, p.page);
     p.slots.directory = SharedSlotOf(t.directories, p.directory);
