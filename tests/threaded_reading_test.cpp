@@ -1,8 +1,8 @@
 // The reading phase on several threads gives, byte for byte, the console,
 // report and cache file of the sequential run: over hostile input, every
 // failure kind, pieces of long lines, full tables, every setting that
-// changes routing, compressed and piped logs. Blocks are made tiny so that
-// even short logs cross many block borders.
+// changes routing, compressed and piped logs, every configured log format.
+// Blocks are made tiny so that even short logs cross many block borders.
 #include <gtest/gtest.h>
 
 #include <random>
