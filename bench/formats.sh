@@ -56,7 +56,7 @@ for run in $runs; do
   [ "$run" != "$layout" ] && threads=1
   log="$work/$layout-$lines.log"
   [ "$layout" = combined ] && log="$source_log"
-  bytes=$(stat -c %s "$log")
+  bytes=$(stat -L -c %s "$log")
   awk -v l="$layout" -v t="$threads" -v s="${best[$run]}" -v n="$lines" -v b="$bytes" \
     -v r="${rss[$run]}" \
     'BEGIN { printf "%-16s %-8s %10.2f %14.0f %10.1f %9.1f\n", l, t, s, n / s, b / s / 1048576, r / 1024 }'
