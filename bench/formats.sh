@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Whole runs of Logvane over one generated combined log written in every
 # layout it reads (combined, vhost_combined, an Apache and an nginx format
-# string, JSON lines): wall time, lines/s and peak RSS per layout, the best
-# of ROUNDS, layouts in alternation. LOOKUP=N, every section on.
+# string, JSON lines): wall time, lines/s and peak RSS per layout, on every
+# core and with THREADS=1, the best of ROUNDS, runs in alternation.
+# LOOKUP=N, every section on.
 #   bench/formats.sh                 # 5 M lines, three rounds
 #   bench/formats.sh 1000000 5
 set -euo pipefail
@@ -32,24 +33,31 @@ for layout in $layouts; do
   fi
   printf 'INFILE=%s\nOUTFILE=%s/%s.html\nLOOKUP=N\n%s\n' "$log" "$work" "$layout" "$format" \
     > "$work/$layout.dat"
+  { cat "$work/$layout.dat"; echo THREADS=1; } > "$work/$layout-1.dat"
 done
+runs=""
+for layout in $layouts; do runs="$runs $layout $layout-1"; done
 
 for ((round = 0; round < rounds; round++)); do
-  for layout in $layouts; do
-    read -r seconds kib status < <(cd "$work" && "$build/run_measured" -- "$build/logvane" "$layout.dat")
-    [ "$status" = 0 ] || { echo "$layout: exit status $status" >&2; exit 1; }
-    if [ -z "${best[$layout]:-}" ] || awk "BEGIN { exit !($seconds < ${best[$layout]}) }"; then
-      best[$layout]=$seconds
-      rss[$layout]=$kib
+  for run in $runs; do
+    read -r seconds kib status < <(cd "$work" && "$build/run_measured" -- "$build/logvane" "$run.dat")
+    [ "$status" = 0 ] || { echo "$run: exit status $status" >&2; exit 1; }
+    if [ -z "${best[$run]:-}" ] || awk "BEGIN { exit !($seconds < ${best[$run]}) }"; then
+      best[$run]=$seconds
+      rss[$run]=$kib
     fi
   done
 done
 
-printf '%-16s %10s %14s %10s %9s\n' layout seconds "lines/s" MB/s "RSS MiB"
-for layout in $layouts; do
+printf '%-16s %-8s %10s %14s %10s %9s\n' layout threads seconds "lines/s" MB/s "RSS MiB"
+for run in $runs; do
+  layout="${run%-1}"
+  threads=all
+  [ "$run" != "$layout" ] && threads=1
   log="$work/$layout-$lines.log"
   [ "$layout" = combined ] && log="$source_log"
-  bytes=$(stat -c %s "$log")
-  awk -v l="$layout" -v s="${best[$layout]}" -v n="$lines" -v b="$bytes" -v r="${rss[$layout]}" \
-    'BEGIN { printf "%-16s %10.2f %14.0f %10.1f %9.1f\n", l, s, n / s, b / s / 1048576, r / 1024 }'
+  bytes=$(stat -L -c %s "$log")
+  awk -v l="$layout" -v t="$threads" -v s="${best[$run]}" -v n="$lines" -v b="$bytes" \
+    -v r="${rss[$run]}" \
+    'BEGIN { printf "%-16s %-8s %10.2f %14.0f %10.1f %9.1f\n", l, t, s, n / s, b / s / 1048576, r / 1024 }'
 done

@@ -1,6 +1,7 @@
 // Shared by the fuzz targets of the format-driven parsers: every line of a
 // log through FormatParser, each record checked against the widths and
-// stores it may use, then the whole reading phase over the same log.
+// stores it may use, then the whole reading phase over the same log, on one
+// thread and on several with the same result.
 #ifndef LOGVANE_FUZZ_FORMAT_RECORD_CHECK_H_
 #define LOGVANE_FUZZ_FORMAT_RECORD_CHECK_H_
 
@@ -17,6 +18,7 @@
 #include "intake/log_source.h"
 #include "intake/read_records.h"
 #include "platform/platform.h"
+#include "same_reading.h"
 
 namespace logvane::fuzzing {
 
@@ -51,40 +53,62 @@ inline void CheckRecord(const LogRecord& r) {
   Check(r.extra2.size() <= kExtraWidth && Within(r.extra2, r), "extra 2");
 }
 
-// Parses each line of `log` by `format`, then reads the whole log.
+// Parses each line of `log` by `format`, then reads the whole log, on one
+// thread and then on several in blocks of a few lines.
 inline void RunFormat(const LogFormat& format, std::string_view log, const LineFormat& options) {
   FormatParser parser(format);
   static LogRecord record;
+  // Exactly one line's store, so that a text written past it is caught.
+  static const std::unique_ptr<char[]> store = std::make_unique<char[]>(kRecordTextWidth);
   size_t lines = 0;
   for (size_t at = 0; at < log.size();) {
     size_t end = log.find('\n', at);
     end = end == std::string_view::npos ? log.size() : end + 1;
     std::string_view line = log.substr(at, std::min(end - at, kLinePieceWidth));
     at += line.size();
-    parser.Parse(line, options, record);
+    size_t used = parser.ParseInto(line, options, record, store.get());
+    // The bound that sizes the threaded reader's decode stores.
+    Check(used <= 2 * line.size() + 3 && used <= kRecordTextWidth, "store bytes");
     CheckRecord(record);
     ++lines;
   }
-  static RunStatePtr state;
-  if (!state) state = NewRunState();
-  state->counters = RunCounters();
-  std::string console;
-  Console out(&console);
-  std::unique_ptr<LogSource> source = LogFromText(std::string(log));
-  LogLineReader reader(*source);
-  state->settings.selectOn = options.selectOn;
-  state->settings.selectText = std::string(options.selectText);
-  state->settings.userFromField2 = options.userFromField2;
-  state->settings.proxyMode = options.proxyMode;
-  state->settings.fullPageDetails = options.fullPageDetails;
   static const Platform platform = [] {
     Platform p;
     p.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
     return p;
   }();
-  ReadRecords(state->settings, format, state->tallies, state->counters, reader, out, platform);
-  Check(state->counters.unmatchedLines <= state->counters.processedCount, "unmatched counted");
-  Check(state->counters.processedCount <= static_cast<int64_t>(lines), "processed at most read");
+  static RunStatePtr states[2];
+  std::string consoles[2];
+  for (int threaded = 0; threaded < 2; ++threaded) {
+    RunStatePtr& state = states[threaded];
+    if (!state) state = NewRunState();
+    state->counters = RunCounters();
+    state->tallies.users.userTableFull = false;
+    state->tallies.codes = ResponseCodeCounters{};
+    Console out(&consoles[threaded]);
+    std::unique_ptr<LogSource> source = LogFromText(std::string(log));
+    LogLineReader reader(*source);
+    state->settings.selectOn = options.selectOn;
+    state->settings.selectText = std::string(options.selectText);
+    state->settings.userFromField2 = options.userFromField2;
+    state->settings.proxyMode = options.proxyMode;
+    state->settings.fullPageDetails = options.fullPageDetails;
+    ReadingPlan plan;
+    if (threaded) {
+      plan.threads = 2 + static_cast<int32_t>(log.size() % 3);
+      plan.blockLines = 1 + log.size() / 3 % 5;
+    }
+    ReadRecords(state->settings, format, state->tallies, state->counters, reader, out, platform,
+                plan);
+  }
+  const RunState& state = *states[0];
+  Check(state.counters.unmatchedLines <= state.counters.processedCount, "unmatched counted");
+  Check(state.counters.processedCount <= static_cast<int64_t>(lines), "processed at most read");
+  Check(consoles[1] == consoles[0], "threaded reading writes the same console");
+  Check(fuzzing::SameReading(state, *states[1]) &&
+            states[1]->counters.unmatchedLines == state.counters.unmatchedLines &&
+            states[1]->counters.firstUnmatched == state.counters.firstUnmatched,
+        "threaded reading counts the same");
 }
 
 }  // namespace logvane::fuzzing

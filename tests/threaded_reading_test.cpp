@@ -1,14 +1,16 @@
 // The reading phase on several threads gives, byte for byte, the console,
 // report and cache file of the sequential run: over hostile input, every
 // failure kind, pieces of long lines, full tables, every setting that
-// changes routing, compressed and piped logs. Blocks are made tiny so that
-// even short logs cross many block borders.
+// changes routing, compressed and piped logs, every configured log format.
+// Blocks are made tiny so that even short logs cross many block borders.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../bench/log_converter.h"
+#include "../bench/log_generator.h"
 #include "driver/run_sequence.h"
 #include "support/test_support.h"
 
@@ -253,6 +255,51 @@ TEST(ThreadedReading, CompressedPipedEmptyAndOneLine) {
   ExpectSameAsSequential({"one line", one, ""});
   ExpectSameAsSequential({"one line without its end", one.substr(0, one.size() - 1), ""});
   ExpectSameAsSequential({"one line, piped", one, "", Feed::kStandardInput});
+}
+
+// JSON lines with every escape, requests put together from their parts
+// (with and without a method or protocol), lines that do not match, and
+// lines longer than a piece.
+std::string JsonLog(int lines) {
+  const char* clients[] = {"10.0.0.1", "10.0.0.2", "192.0.2.9"};
+  const char* uris[] = {R"(/a\"b\\c/d.html?q=\u00e9)", R"(/x\xffy/\ud83d\ude00.gif)",
+                        R"(/Robots.txt)", R"(/e\u0000f/\/g?\t)"};
+  std::string escapes;
+  for (int i = 0; i < 300; ++i) escapes += R"(\u00e9)";
+  std::string log;
+  for (int i = 0; i < lines; ++i) {
+    std::string line = R"({"time_iso8601":"2024-03-0)" + std::to_string(1 + i % 7) + "T1" +
+                       std::to_string(i % 10) + R"(:11:12+01:00","remote_addr":")" +
+                       clients[i % 3 == 0 ? 0 : i % 5 % 3] + R"(",)";
+    if (i % 4 != 3) line += R"("request_method":"GET",)";
+    std::string uri = uris[i % 4] + std::string(i % 13 == 0 ? escapes : "") +
+                      (i % 29 == 0 ? std::string(2000, 'u') : "");
+    line += (i % 6 == 5 ? R"("uri":")" : R"("request_uri":")") + uri + R"(",)";
+    if (i % 3 != 2) line += R"("server_protocol":"HTTP/1.1",)";
+    line += R"("status":)" + std::to_string(i % 9 == 0 ? 404 : 200) +
+            R"(,"body_bytes_sent":")" + std::to_string(i * 7) +
+            R"(","http_referer":"r\u0041\"","http_user_agent":"a\\\ud83d\ude00"})" + "\n";
+    if (i % 17 == 0) line = line.substr(0, line.size() / 2) + "\n";  // cut
+    if (i % 23 == 0) line = "not json " + line;
+    log += line;
+  }
+  return log;
+}
+
+// A log in each configured format, read through the threads with the
+// result of one.
+TEST(ThreadedReading, ConfiguredFormats) {
+  // The converter copies the lines it cannot read unchanged: they match no
+  // format.
+  std::string source = bench::LogGenerator::Generate(1200, 7) + MixedLog(400, 4);
+  for (const auto& layout : bench::kLayouts) {
+    if (layout.layout == bench::Layout::kCombined) continue;
+    std::string format = "LOGFORMAT=" + std::string(layout.logFormat) + "\n";
+    ExpectSameAsSequential({std::string(layout.name), bench::ConvertLog(source, layout.layout),
+                            format + "ROBOTS=RPT\nUSER=FIELD2\n"});
+  }
+  ExpectSameAsSequential({"json escapes", JsonLog(600), "LOGFORMAT=JSON\nEXTRA1=remote_addr\n"});
+  ExpectSameAsSequential({"json, select", JsonLog(300), "LOGFORMAT=JSON\nSELECT=get /a\"\n"});
 }
 
 // A damaged compressed stream ends reading with a read error after the

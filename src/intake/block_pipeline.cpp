@@ -6,9 +6,12 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "intake/format_parser.h"
 
 namespace logvane {
 
@@ -37,26 +40,40 @@ struct Block {
   std::unique_ptr<char[], FreeMemory> bytes;
   std::unique_ptr<uint32_t[], FreeMemory> ends;  // end of each piece in `bytes`
   std::unique_ptr<PreparedLine[], FreeMemory> lines;
+  // A configured format's decoded texts, which the block's records point
+  // into until the block is routed (see DecodeBytes).
+  std::unique_ptr<char[], FreeMemory> decoded;
   size_t count = 0;
   bool last = false;  // reading ended after this block's pieces
   ReadStatus endStatus = ReadStatus::kEndOfFile;
   BlockState state = BlockState::kFree;
 };
 
+// A thread's parser for a configured format, made once when the thread
+// starts; none for the marker parser.
+using ThreadParser = std::optional<FormatParser>;
+
+void StartParser(ThreadParser& parser, const LogFormat& format) {
+  if (format.kind != FormatKind::kMarkers) parser.emplace(format);
+}
+
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const LineRules& rules, const Tallies& tallies,
-           size_t ringSize, size_t blockLines)
+  Pipeline(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
+           const Tallies& tallies, size_t ringSize, size_t blockLines)
       : reader_(reader),
         rules_(rules),
+        format_(format),
         tallies_(tallies),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines)),
         ring_(ringSize) {
+    bool decodes = format.kind != FormatKind::kMarkers;
     for (Block& b : ring_) {
       b.bytes = Uninitialised<char>(blockBytes_);
       b.ends = Uninitialised<uint32_t>(blockLines_);
       b.lines = Uninitialised<PreparedLine>(blockLines_);
+      if (decodes) b.decoded = Uninitialised<char>(DecodeBytes(blockLines_));
     }
   }
 
@@ -65,22 +82,24 @@ class Pipeline {
   // Fills the blocks after the first until the log ends.
   void ReadRest();
   void PrepareBlocks();
-  ReadStatus RouteAll(LineRouter& router);
+  // `parser` is the calling thread's, for the blocks it prepares itself.
+  ReadStatus RouteAll(LineRouter& router, ThreadParser& parser);
   // Everything on the calling thread, one block at a time, from the first
   // (filled already).
-  ReadStatus RouteAlone(LineRouter& router);
+  ReadStatus RouteAlone(LineRouter& router, ThreadParser& parser);
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
  private:
   // Claims the block with the next number; the lock is held.
   Block& ClaimNext();
-  void Prepare(Block& b);
+  void Prepare(Block& b, ThreadParser& parser);
   void Fill(Block& b);
   static void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
   const LineRules& rules_;
+  const LogFormat& format_;
   const Tallies& tallies_;
   const size_t blockLines_;
   const size_t blockBytes_;
@@ -161,17 +180,34 @@ Block& Pipeline::ClaimNext() {
   return b;
 }
 
-void Pipeline::Prepare(Block& b) {
+void Pipeline::Prepare(Block& b, ThreadParser& parser) {
   const char* bytes = b.bytes.get();
   size_t begin = 0;
+  if (!parser) {
+    for (size_t i = 0; i < b.count; ++i) {
+      size_t end = b.ends[i];
+      PrepareLine(rules_, std::string_view(bytes + begin, end - begin), b.lines[i]);
+      begin = end;
+    }
+    return;
+  }
+  // Each line gets the whole width of a line's store, as on one thread, at
+  // the point where the texts of the line before end.
+  char* decoded = b.decoded.get();
+  size_t decodedUsed = 0;
   for (size_t i = 0; i < b.count; ++i) {
     size_t end = b.ends[i];
-    PrepareLine(rules_, std::string_view(bytes + begin, end - begin), b.lines[i]);
+    PreparedLine& p = b.lines[i];
+    decodedUsed += parser->ParseInto(std::string_view(bytes + begin, end - begin), rules_.format,
+                                     p.record, decoded + decodedUsed);
+    PrepareParsedLine(rules_, p);
     begin = end;
   }
 }
 
 void Pipeline::PrepareBlocks() {
+  ThreadParser parser;
+  StartParser(parser, format_);
   for (;;) {
     Block* b;
     {
@@ -183,7 +219,7 @@ void Pipeline::PrepareBlocks() {
       b = &ClaimNext();
     }
     if (b->last) changed_.notify_all();  // the other workers may go
-    Prepare(*b);
+    Prepare(*b, parser);
     // The keys the tables hold already are found here, off the routing
     // thread; on that thread it would only search twice.
     ResolveBlock(tallies_, b->lines.get(), b->count);
@@ -211,17 +247,17 @@ void Pipeline::RouteBlock(Block& b, LineRouter& router) {
   router.KeepPreviousUser();
 }
 
-ReadStatus Pipeline::RouteAlone(LineRouter& router) {
+ReadStatus Pipeline::RouteAlone(LineRouter& router, ThreadParser& parser) {
   Block& b = ring_[0];
   for (;;) {
-    Prepare(b);
+    Prepare(b, parser);
     RouteBlock(b, router);
     if (b.last) return b.endStatus;
     Fill(b);
   }
 }
 
-ReadStatus Pipeline::RouteAll(LineRouter& router) {
+ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
   for (uint64_t number = 0;; ++number) {
     Block& b = ring_[number % ring_.size()];
     // Until its block is prepared, the router prepares the next block that
@@ -239,7 +275,7 @@ ReadStatus Pipeline::RouteAll(LineRouter& router) {
         next = &ClaimNext();
       }
       if (next->last) changed_.notify_all();
-      Prepare(*next);
+      Prepare(*next, parser);
       if (next == &b) break;
       ResolveBlock(tallies_, next->lines.get(), next->count);
       {
@@ -270,20 +306,23 @@ void Pipeline::Stop() {
 
 }  // namespace
 
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRouter& router,
-                         int32_t workers, size_t blockLines) {
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules,
+                         const LogFormat& format, LineRouter& router, int32_t workers,
+                         size_t blockLines) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, rules, router.tallies(), 2 * static_cast<size_t>(workers) + 2,
-                    blockLines);
+  Pipeline pipeline(reader, rules, format, router.tallies(),
+                    2 * static_cast<size_t>(workers) + 2, blockLines);
+  ThreadParser parser;
+  StartParser(parser, format);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
-  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router);
+  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, parser);
   std::thread readerThread;
   try {
     readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
   } catch (const std::system_error&) {
-    return pipeline.RouteAlone(router);
+    return pipeline.RouteAlone(router, parser);
   }
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
@@ -295,7 +334,7 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRout
       break;
     }
   }
-  ReadStatus status = pipeline.RouteAll(router);
+  ReadStatus status = pipeline.RouteAll(router, parser);
   pipeline.Stop();
   for (std::thread& t : workerThreads) t.join();
   readerThread.join();

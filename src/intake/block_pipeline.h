@@ -13,10 +13,18 @@
 // as in the sequential phase; so every output is the same by construction.
 // The routing thread prepares blocks itself while it would wait.
 //
+// A log in a configured format (intake/format_parser.h) goes the same way,
+// each preparing thread with a FormatParser of its own, made when the
+// thread starts. Its lines' decoded texts live in a store of the block
+// (see DecodeBytes), where each line finds the full width that the
+// sequential phase gives it, so its record is the same.
+//
 // Memory is fixed when the phase starts: a ring of 2 blocks per worker plus
 // 2, each with room for `blockLines` prepared lines and their bytes (see
-// BlockBytes): 1.8 MiB a block by default, 3.6 MiB a worker. Nothing is
-// allocated per line.
+// BlockBytes): 1.8 MiB a block by default, 3.6 MiB a worker. A configured
+// format adds the decode store, 1.0 MiB a block by default (2.0 MiB a
+// worker), and about 20 KiB of parser per thread; combined logs have
+// neither. Nothing is allocated per line.
 #ifndef LOGVANE_INTAKE_BLOCK_PIPELINE_H_
 #define LOGVANE_INTAKE_BLOCK_PIPELINE_H_
 
@@ -24,6 +32,7 @@
 #include <cstdint>
 
 #include "intake/line_router.h"
+#include "intake/log_format.h"
 #include "intake/log_reader.h"
 
 namespace logvane {
@@ -37,12 +46,22 @@ inline constexpr size_t BlockBytes(size_t blockLines) {
   return bytes < kLinePieceWidth ? kLinePieceWidth : bytes;
 }
 
-// Routes every piece of `reader` through `router`, lines prepared by
+// The decode store of a block in a configured format. A line takes at most
+// twice its length plus 3 bytes of it (FormatParser::ParseInto), and the
+// block's pieces together at most BlockBytes: so the store holds every
+// line's texts with kRecordTextWidth still free where the next one begins.
+inline constexpr size_t DecodeBytes(size_t blockLines) {
+  return 2 * BlockBytes(blockLines) + 3 * blockLines + kRecordTextWidth;
+}
+
+// Routes every piece of `reader` through `router`, lines parsed by the
+// marker parser, or by `format` when one is configured, and prepared by
 // `workers` threads (at least 1). Returns how reading ended (end of file or
 // read error). A log that fits in one block, or a machine that will not
 // start a thread, is read and routed on the calling thread alone.
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, LineRouter& router,
-                         int32_t workers, size_t blockLines);
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules,
+                         const LogFormat& format, LineRouter& router, int32_t workers,
+                         size_t blockLines);
 
 }  // namespace logvane
 

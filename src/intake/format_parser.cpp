@@ -10,18 +10,23 @@ FormatParser::FormatParser(const LogFormat& format)
 }
 
 void FormatParser::Parse(std::string_view line, const LineFormat& format, LogRecord& record) {
-  BeginRecord(record, line);
   char* store = stores_.get() + nextStore_ * kRecordTextWidth;
   nextStore_ ^= 1;
+  ParseInto(line, format, record, store);
+}
+
+size_t FormatParser::ParseInto(std::string_view line, const LineFormat& format,
+                               LogRecord& record, char* store) {
+  BeginRecord(record, line);
   size_t used = 0;
   bool matched = json_ != nullptr
                      ? json_->Parse(format_, line, fields_, store, kRecordTextWidth, &used)
                      : MatchTextLine(format_, line, fields_);
   if (!matched) {
     record.bracketFault = LineFault::kNoMatch;
-    return;
+    return used;
   }
-  FillRecordFromFields(fields_, format, store, used, record);
+  return used + FillRecordFromFields(fields_, format, store, used, record);
 }
 
 }  // namespace logvane

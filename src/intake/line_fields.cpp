@@ -79,14 +79,15 @@ LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogReco
 
 }  // namespace
 
-void FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
-                          size_t storeUsed, LogRecord& r) {
+size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
+                            size_t storeUsed, LogRecord& r) {
   r.byteCount = LeadingInteger(f.bytes, false);
   std::string_view request = RequestOf(f, store, storeUsed);
+  size_t composed = f.request.data() == nullptr ? request.size() : 0;
   if (o.selectOn) {
     AssignLowercased(r.requestText, request);
     r.selected = r.requestText.view().find(o.selectText) != std::string_view::npos;
-    if (!r.selected) return;
+    if (!r.selected) return composed;
   }
   if (f.client.data() != nullptr) {
     r.hasClientAddress = true;
@@ -111,6 +112,7 @@ void FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
     (i == 0 ? r.extra1 : r.extra2) = f.extra[i].substr(0, kExtraWidth);
   }
   r.pageFault = PageFromRequest(request, o, r);
+  return composed;
 }
 
 }  // namespace logvane

@@ -34,8 +34,10 @@ inline void ClearLineFields(LineFields& f) {
 // ParseLogLine would get on the same request: the SELECT test, then every
 // field, the page's fault found as the marker parser finds it within the
 // request. A request put together from its parts goes to `store` (at
-// least kRecordTextWidth bytes), of which `storeUsed` are taken already.
-void FillRecordFromFields(const LineFields& fields, const LineFormat& format, char* store,
+// least kRecordTextWidth bytes), of which `storeUsed` are taken already;
+// gives the bytes it took there: at most 3 more than the method, URI and
+// protocol it is made of, and never past the store's kRecordTextWidth.
+size_t FillRecordFromFields(const LineFields& fields, const LineFormat& format, char* store,
                           size_t storeUsed, LogRecord& record);
 
 }  // namespace logvane

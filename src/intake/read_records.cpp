@@ -86,11 +86,11 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
   ReadStatus status;
-  if (logFormat.kind != FormatKind::kMarkers) {
+  if (plan.threads > 1) {
+    status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines);
+  } else if (logFormat.kind != FormatKind::kMarkers) {
     FormatParser parser(logFormat);
     status = RouteFormattedInTurn(reader, rules, parser, router);
-  } else if (plan.threads > 1) {
-    status = RouteInBlocks(reader, rules, router, plan.threads - 1, plan.blockLines);
   } else {
     status = RouteInTurn(reader, rules, router);
   }

@@ -28,8 +28,8 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
                  LogLineReader& reader, Console& console, const Platform& platform,
                  const ReadingPlan& plan = {});
 
-// The same for a log in `logFormat`. A kMarkers format reads as above; any
-// other is read on this thread alone, whatever the plan.
+// The same for a log in `logFormat` (kMarkers reads as above), by the same
+// plan.
 void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
                  RunCounters& counters, LogLineReader& reader, Console& console,
                  const Platform& platform, const ReadingPlan& plan = {});
