@@ -210,11 +210,8 @@ void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
-  // A user's counters lie at both ends of its entry.
   if (p.slots.user >= 0) {
-    const char* entry = reinterpret_cast<const char*>(&tallies_.users.slots[p.slots.user]);
-    __builtin_prefetch(entry, 1);
-    __builtin_prefetch(entry + sizeof(UserEntry) - 1, 1);
+    __builtin_prefetch(&tallies_.users.slots[p.slots.user], 1);
   } else if (HasUser(p.record)) {
     PrefetchEntry(tallies_.users, p.user);
   }

@@ -28,11 +28,13 @@ inline constexpr size_t kExtra1Capacity = 3000;
 inline constexpr size_t kExtra2Capacity = 2000;
 inline constexpr size_t kNationCapacity = 400;
 
+// What a record changes comes first, in one cache line with the start of
+// the key.
 struct UserEntry {
   int64_t hits;
-  FixedText<kKeyWidth> key;
-  int32_t isRobot;
   double byteSum;
+  int32_t isRobot;
+  FixedText<kKeyWidth> key;
 };
 
 struct DateEntry {
