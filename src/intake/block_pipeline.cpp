@@ -105,8 +105,13 @@ class Pipeline {
   const size_t blockBytes_;
   std::vector<Block> ring_;
 
+  // Each kind of thread waits on its own condition, so that a change wakes
+  // only a thread that can act on it: the reader waits for a free block,
+  // the workers for a filled one, the router for its block or a filled one.
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable freed_;
+  std::condition_variable filled_;
+  std::condition_variable forRouter_;
   uint64_t claimNext_ = 0;  // number of the next block to prepare
   bool stop_ = false;       // the last block has been claimed
 
@@ -160,14 +165,15 @@ void Pipeline::ReadRest() {
     Block& b = ring_[number % ring_.size()];
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&b] { return b.state == BlockState::kFree; });
+      freed_.wait(lock, [&b] { return b.state == BlockState::kFree; });
     }
     Fill(b);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       b.state = BlockState::kFilled;
     }
-    changed_.notify_all();
+    filled_.notify_one();
+    forRouter_.notify_one();
     if (b.last) return;
   }
 }
@@ -212,13 +218,13 @@ void Pipeline::PrepareBlocks() {
     Block* b;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] {
+      filled_.wait(lock, [this] {
         return stop_ || ring_[claimNext_ % ring_.size()].state == BlockState::kFilled;
       });
       if (stop_) return;
       b = &ClaimNext();
     }
-    if (b->last) changed_.notify_all();  // the other workers may go
+    if (b->last) filled_.notify_all();  // the other workers may go
     Prepare(*b, parser);
     // The keys the tables hold already are found here, off the routing
     // thread; on that thread it would only search twice.
@@ -227,7 +233,7 @@ void Pipeline::PrepareBlocks() {
       std::lock_guard<std::mutex> lock(mutex_);
       b->state = BlockState::kPrepared;
     }
-    changed_.notify_all();
+    forRouter_.notify_one();
   }
 }
 
@@ -267,22 +273,19 @@ ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
       Block* next = nullptr;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
+        forRouter_.wait(lock, [&] {
           return b.state == BlockState::kPrepared ||
                  (!stop_ && ring_[claimNext_ % ring_.size()].state == BlockState::kFilled);
         });
         if (b.state == BlockState::kPrepared) break;
         next = &ClaimNext();
       }
-      if (next->last) changed_.notify_all();
+      if (next->last) filled_.notify_all();  // the workers may go
       Prepare(*next, parser);
       if (next == &b) break;
       ResolveBlock(tallies_, next->lines.get(), next->count);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        next->state = BlockState::kPrepared;
-      }
-      changed_.notify_all();
+      std::lock_guard<std::mutex> lock(mutex_);
+      next->state = BlockState::kPrepared;
     }
     RouteBlock(b, router);
     bool last = b.last;
@@ -291,7 +294,7 @@ ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
       std::lock_guard<std::mutex> lock(mutex_);
       b.state = BlockState::kFree;
     }
-    changed_.notify_all();
+    freed_.notify_one();
     if (last) return status;
   }
 }
@@ -301,7 +304,7 @@ void Pipeline::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
-  changed_.notify_all();
+  filled_.notify_all();
 }
 
 }  // namespace
