@@ -73,6 +73,7 @@ bool HasPage(const LogRecord& r) {
   return r.bracketFault == LineFault::kNone && r.selected && r.hourFault == LineFault::kNone &&
          r.pageFault == LineFault::kNone;
 }
+bool HasExtra1(const LogRecord& r) { return HasPage(r) && r.statusCode != 0 && r.hasExtra1; }
 
 }  // namespace
 
@@ -207,6 +208,7 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
   if (HasUser(p.record) && p.slots.user < 0) PrefetchBucket(tallies_.users, p.user);
   if (HasPage(p.record) && p.slots.page < 0) PrefetchBucket(tallies_.pages, p.page);
+  if (HasExtra1(p.record) && p.slots.extra1 < 0) PrefetchBucket(tallies_.extra1, p.extra1);
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
@@ -220,7 +222,11 @@ void LineRouter::PrefetchEntries(const PreparedLine& p) const {
   } else if (HasPage(p.record)) {
     PrefetchEntry(tallies_.pages, p.page);
   }
-  if (p.slots.extra1 >= 0) __builtin_prefetch(&tallies_.extra1.slots[p.slots.extra1], 1);
+  if (p.slots.extra1 >= 0) {
+    __builtin_prefetch(&tallies_.extra1.slots[p.slots.extra1], 1);
+  } else if (HasExtra1(p.record)) {
+    PrefetchEntry(tallies_.extra1, p.extra1);
+  }
 }
 
 void LineRouter::KeepPreviousUser() {

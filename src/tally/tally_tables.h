@@ -176,7 +176,12 @@ void PrefetchBucket(const Table& table, const HashedKey& key) {
 template <typename Table>
 void PrefetchEntry(const Table& table, const HashedKey& key) {
   int64_t slot = table.index.LikelySlot(key.hash);
-  if (slot >= 0) __builtin_prefetch(&table.slots[slot]);
+  if (slot < 0) return;
+  // The entry's counter and the start of its key, and the rest of a key
+  // too long for the entry's first cache line.
+  const char* entry = reinterpret_cast<const char*>(&table.slots[slot]);
+  __builtin_prefetch(entry);
+  if (key.text.size() > 40) __builtin_prefetch(entry + 64);
 }
 
 // The slot of `key` in `table` for a thread other than the one counting,
