@@ -6,8 +6,10 @@
 namespace logvane {
 
 namespace {
-// A full block holds at least two pieces beyond an unfinished one.
-constexpr size_t kLeastBlock = 4 * kLinePieceWidth;
+// The unfinished tail that starts a block is shorter than one piece, so a
+// block of this size hands out more than kPiecesKept pieces before it is
+// full and the other block, with the pieces handed out before, is reused.
+constexpr size_t kLeastBlock = (kPiecesKept + 2) * kLinePieceWidth;
 }  // namespace
 
 LogLineReader::LogLineReader(LogSource& source, size_t blockSize)
@@ -20,8 +22,7 @@ LogLineReader::LogLineReader(LogSource& source, size_t blockSize)
 bool LogLineReader::Refill() {
   if (atEnd_ || failed_) return false;
   if (end_ == capacity_) {
-    // Only the unfinished tail moves; it is shorter than one piece, so at
-    // least two pieces come out of the new block before it fills in turn.
+    // Only the unfinished tail moves; it is shorter than one piece.
     char* other = buffer_ == blocks_[0].get() ? blocks_[1].get() : blocks_[0].get();
     std::memcpy(other, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;

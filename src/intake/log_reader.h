@@ -13,6 +13,7 @@
 namespace logvane {
 
 inline constexpr size_t kLinePieceWidth = 1997;
+inline constexpr size_t kPiecesKept = 4;
 
 enum class ReadStatus { kLine, kEndOfFile, kReadError };
 
@@ -20,8 +21,8 @@ class LogLineReader {
  public:
   explicit LogLineReader(LogSource& source, size_t blockSize = 1 << 20);
 
-  // The next piece. It stays valid through the call after this one, so a
-  // caller may hold one piece while it reads the next. Bytes are delivered
+  // The next piece. It stays valid through the kPiecesKept calls after this
+  // one, so a caller may hold a few pieces while it reads on. Bytes are delivered
   // as they are: a carriage return before the newline stays part of the
   // piece.
   ReadStatus ReadLogLine(std::string_view* piece);
@@ -34,7 +35,9 @@ class LogLineReader {
   bool Refill();  // false when no more bytes come
 
   // Two blocks take turns: when one is full, its unfinished tail moves to
-  // the front of the other, and the piece handed out last stays where it is.
+  // the front of the other, and the pieces handed out stay where they are
+  // until the other block is full in turn, kPiecesKept pieces later at the
+  // least.
   LogSource& source_;
   std::unique_ptr<char[]> blocks_[2];
   char* buffer_;      // the block being read

@@ -11,30 +11,34 @@ namespace logvane {
 
 namespace {
 
-// Each line prepared and routed in turn. The reader keeps a piece valid
-// through the following call, so one line can be prepared while the one
-// before it waits to be routed.
+// Each line prepared and routed in turn, a few lines behind the reading:
+// the reader keeps its pieces valid for kPiecesKept calls, so the memory
+// can be asked for a line's buckets two lines before it is routed, and for
+// its entries one line before.
 ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter& router) {
-  PreparedLine lines[2];
-  PreparedLine* current = &lines[0];
-  PreparedLine* next = &lines[1];
-  std::string_view piece;
-  ReadStatus status = reader.ReadLogLine(&piece);
-  if (status == ReadStatus::kLine) {
-    PrepareLine(rules, piece, *current);
-    router.PrefetchBuckets(*current);
-  }
-  while (status == ReadStatus::kLine) {
-    router.PrefetchEntries(*current);
-    status = reader.ReadLogLine(&piece);
-    if (status == ReadStatus::kLine) {
-      PrepareLine(rules, piece, *next);
-      router.PrefetchBuckets(*next);
+  constexpr size_t kAhead = 3;  // lines prepared and not yet routed, at most
+  static_assert(kAhead <= kPiecesKept, "a prepared line's piece stays valid");
+  PreparedLine lines[kAhead + 1];
+  size_t first = 0;  // the next line to route
+  size_t held = 0;   // lines prepared and not yet routed
+  ReadStatus status = ReadStatus::kLine;
+  auto line = [&](size_t k) -> PreparedLine& { return lines[(first + k) % (kAhead + 1)]; };
+  for (;;) {
+    while (status == ReadStatus::kLine && held < kAhead) {
+      std::string_view piece;
+      status = reader.ReadLogLine(&piece);
+      if (status != ReadStatus::kLine) break;
+      PreparedLine& p = line(held);
+      PrepareLine(rules, piece, p);
+      router.PrefetchBuckets(p);
+      ++held;
     }
-    router.Route(*current);
-    std::swap(current, next);
+    if (held == 0) return status;
+    if (held > 1) router.PrefetchEntries(line(1));
+    router.Route(line(0));
+    first = (first + 1) % (kAhead + 1);
+    --held;
   }
-  return status;
 }
 
 // The same for a log in a configured format, each line parsed by `parser`,
