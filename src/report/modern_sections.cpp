@@ -60,7 +60,7 @@ void WriteCodeTable(const ReportInput& state, ReportWriter& out) {
     const int64_t count = codes.counts[i];
     if (count <= 0) continue;
     out.Write("<tr><td>");
-    out.WriteInt(i == 0 ? 0 : kCountedCodes[i - 1]);
+    out.WriteInt(CodeOfCounter(i));
     NextCell(out);
     out.Write(labels[kUnknownCode + static_cast<int>(i)]);
     NextCell(out);
@@ -156,11 +156,8 @@ void WriteModernTopNations(const ReportInput& state, ReportWriter& out) {
                         {labels[kRank], labels[kNation], labels[kHits], labels[kPercent],
                          labels[kGraph]});
   const float barScale = BarScale(nations.entries[0].hits, settings.graphWidth);
-  int64_t rank = 0;
-  for (size_t i = 0; i < kNationCapacity && nations.entries[i].hits > 0; ++i) {
-    const NationEntry& nation = nations.entries[i];
-    ++rank;
-    if (rank > settings.maxNations) continue;  // still counted
+  int64_t unique = RankedWalk(nations.entries, settings.maxNations,
+                              [&](const NationEntry& nation, int64_t rank) {
     out.Write("<tr><td>");
     out.WriteInt(rank);
     NextCell(out);
@@ -170,9 +167,9 @@ void WriteModernTopNations(const ReportInput& state, ReportWriter& out) {
     NextCell(out);
     WritePercent(out, static_cast<double>(nation.hits), static_cast<double>(nations.total));
     WriteBarCell(out, BarWidth(nation.hits, barScale), nation.hits);
-  }
+  });
   WriteModernTableEnd(out);
-  WriteModernTotal(out, labels[kTotalUniqueNations], rank);
+  WriteModernTotal(out, labels[kTotalUniqueNations], unique);
 }
 
 void WriteModernResponseCodes(const ReportInput& state, ReportWriter& out) {

@@ -23,7 +23,7 @@ void WriteCodeTable(const ReportInput& state, ReportWriter& out) {
     if (count <= 0) continue;
     // Counter 0 gathers every code without a counter of its own.
     out.Write("<tr><td>");
-    out.WriteInt(i == 0 ? 0 : kCountedCodes[i - 1]);
+    out.WriteInt(CodeOfCounter(i));
     out.Write("</td><td>");
     out.Write(labels[kUnknownCode + static_cast<int>(i)]);
     out.Write("</td><td>");

@@ -14,11 +14,8 @@ void WriteTopNations(const ReportInput& state, ReportWriter& out) {
   WriteHeaderRow(out, {labels[kRank], labels[kNation], labels[kHits], labels[kPercent],
                        labels[kGraph]});
   float barScale = BarScale(nations.entries[0].hits, settings.graphWidth);
-  int64_t rank = 0;
-  for (size_t i = 0; i < kNationCapacity && nations.entries[i].hits > 0; ++i) {
-    const NationEntry& nation = nations.entries[i];
-    ++rank;
-    if (rank > settings.maxNations) continue;  // still counted
+  int64_t unique = RankedWalk(nations.entries, settings.maxNations,
+                              [&](const NationEntry& nation, int64_t rank) {
     out.Write("<tr><td>");
     out.WriteInt(rank);
     out.Write("</td><td>");
@@ -29,9 +26,9 @@ void WriteTopNations(const ReportInput& state, ReportWriter& out) {
     out.Write("</td><td>");
     WritePercent(out, static_cast<double>(nation.hits), static_cast<double>(nations.total));
     WriteGraphCell(out, settings, BarWidth(nation.hits, barScale));
-  }
+  });
   WriteTableEnd(out);
-  WriteTotalLine(out, labels[kTotalUniqueNations], rank);
+  WriteTotalLine(out, labels[kTotalUniqueNations], unique);
   WriteSectionEnd(out);
 }
 

@@ -109,6 +109,10 @@ struct ResponseCodeCounters {
 
 // Counter index of a non-zero code: 0 for codes without their own counter.
 size_t ResponseCounterIndex(int32_t code);
+// The code a counter stands for: 0 for the counter of every other code.
+inline int32_t CodeOfCounter(size_t index) {
+  return index == 0 ? 0 : kCountedCodes[index - 1];
+}
 void CountResponseCode(ResponseCodeCounters& counters, int32_t code);
 int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code);
 
