@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
   auto began = std::chrono::steady_clock::now();
   TranslateUserNames(state->settings, state->tallies.users, state->cache, translated, console,
                      platform);
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
   int named = 0;
   for (size_t i = 0; i < state->tallies.users.userCount; ++i) {

@@ -29,10 +29,11 @@ std::string V4Text(uint32_t a) {
 
 std::string V6Text(const Ip128& a) {
   char text[64];
-  std::snprintf(text, sizeof(text), "%x:%x:%x:%x:%x:%x:%x:%x",
-                static_cast<unsigned>(a.high >> 48), static_cast<unsigned>(a.high >> 32 & 0xffff),
-                static_cast<unsigned>(a.high >> 16 & 0xffff), static_cast<unsigned>(a.high & 0xffff),
-                static_cast<unsigned>(a.low >> 48), static_cast<unsigned>(a.low >> 32 & 0xffff),
+  std::snprintf(text, sizeof(text), "%x:%x:%x:%x:%x:%x:%x:%x", static_cast<unsigned>(a.high >> 48),
+                static_cast<unsigned>(a.high >> 32 & 0xffff),
+                static_cast<unsigned>(a.high >> 16 & 0xffff),
+                static_cast<unsigned>(a.high & 0xffff), static_cast<unsigned>(a.low >> 48),
+                static_cast<unsigned>(a.low >> 32 & 0xffff),
                 static_cast<unsigned>(a.low >> 16 & 0xffff), static_cast<unsigned>(a.low & 0xffff));
   return text;
 }
@@ -72,8 +73,9 @@ int main(int argc, char** argv) {
       key = V6Text(address.value);
     } else {
       size_t i = random() % ranges.v4From.size();
-      uint32_t a = ranges.v4From[i] + static_cast<uint32_t>(
-                                         random() % (uint64_t{ranges.v4To[i]} - ranges.v4From[i] + 1));
+      uint32_t a =
+          ranges.v4From[i] +
+          static_cast<uint32_t>(random() % (uint64_t{ranges.v4To[i]} - ranges.v4From[i] + 1));
       address = IpAddress{true, Ip128{0, a}};
       key = V4Text(a);
     }
@@ -118,7 +120,7 @@ int main(int argc, char** argv) {
     bestMmdbTally = std::min(bestMmdbTally, Seconds(std::chrono::steady_clock::now() - start));
   }
   std::printf("open %s: %.3f s\n", argv[1], bestOpen);
-  std::printf("classify %zu users with it into %zu nations: %.3f s\n", kUserCapacity,
-              nations->used, bestMmdbTally);
+  std::printf("classify %zu users with it into %zu nations: %.3f s\n", kUserCapacity, nations->used,
+              bestMmdbTally);
   return 0;
 }

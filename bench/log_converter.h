@@ -114,8 +114,7 @@ inline void ConvertLine(std::string_view line, Layout layout, std::string& out) 
   }
   uint64_t h = Hash(c.request);
   switch (layout) {
-    case Layout::kCombined:
-      break;
+    case Layout::kCombined: break;
     case Layout::kVhostCombined:
       out += h % 3 == 0 ? "shop.example.com:443 " : "www.example.com:80 ";
       out += line;

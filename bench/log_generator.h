@@ -77,18 +77,18 @@ class ZipfSampler {
 };
 
 struct LogShape {
-  size_t clients = 30000;      // distinct client addresses
-  size_t directories = 150;    // distinct first path components
-  size_t pages = 12000;        // distinct pages (paths without query)
-  size_t referrers = 2000;     // distinct outside referrers
+  size_t clients = 30000;    // distinct client addresses
+  size_t directories = 150;  // distinct first path components
+  size_t pages = 12000;      // distinct pages (paths without query)
+  size_t referrers = 2000;   // distinct outside referrers
   double clientSkew = 1.0;
   double pageSkew = 1.05;
   double directorySkew = 1.1;
   double referrerSkew = 1.0;
-  double visitGoesOn = 0.62;   // chance that the next line is the same client's
+  double visitGoesOn = 0.62;  // chance that the next line is the same client's
   uint32_t days = 28;
   int32_t startYear = 2026;
-  int32_t startMonth = 11;     // 1 to 12
+  int32_t startMonth = 11;  // 1 to 12
   int32_t startDay = 3;
 };
 
@@ -98,9 +98,9 @@ inline const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Ju
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // Relative traffic of each hour of the day: quiet at night, busy by day.
-inline const double kHourWeights[24] = {0.9, 0.6, 0.45, 0.35, 0.3,  0.35, 0.55, 0.9,
-                                        1.3, 1.6, 1.8,  1.9,  1.85, 1.9,  1.95, 1.9,
-                                        1.8, 1.65, 1.5, 1.5,  1.55, 1.5,  1.3,  1.1};
+inline const double kHourWeights[24] = {0.9, 0.6,  0.45, 0.35, 0.3,  0.35, 0.55, 0.9,
+                                        1.3, 1.6,  1.8,  1.9,  1.85, 1.9,  1.95, 1.9,
+                                        1.8, 1.65, 1.5,  1.5,  1.55, 1.5,  1.3,  1.1};
 
 inline const char* const kAgents[] = {
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -135,11 +135,11 @@ inline const char* const kAgents[] = {
 inline constexpr size_t kAgentCount = sizeof(kAgents) / sizeof(kAgents[0]);
 
 inline const char* const kWords[] = {
-    "news",   "products", "about",  "blog",    "support", "images", "static", "docs",
-    "search", "contact",  "team",   "gauge",   "vane",    "wind",   "rain",   "storm",
-    "archive", "events",  "shop",   "cart",    "account", "press",  "jobs",   "faq",
-    "media",  "video",    "forum",  "thread",  "help",    "legal",  "maps",   "data",
-    "sensor", "station",  "report", "climate", "cloud",   "sun",    "frost",  "tide"};
+    "news",    "products", "about",  "blog",    "support", "images", "static", "docs",
+    "search",  "contact",  "team",   "gauge",   "vane",    "wind",   "rain",   "storm",
+    "archive", "events",   "shop",   "cart",    "account", "press",  "jobs",   "faq",
+    "media",   "video",    "forum",  "thread",  "help",    "legal",  "maps",   "data",
+    "sensor",  "station",  "report", "climate", "cloud",   "sun",    "frost",  "tide"};
 inline constexpr size_t kWordCount = sizeof(kWords) / sizeof(kWords[0]);
 
 // Days since 1970-01-01 of a civil date, and back.
@@ -355,11 +355,10 @@ class LogGenerator {
         c = name;
       } else {
         char address[32];
-        std::snprintf(address, sizeof(address), "%u.%u.%u.%u",
-                      static_cast<unsigned>(1 + setup.Below(223)),
-                      static_cast<unsigned>(setup.Below(256)),
-                      static_cast<unsigned>(setup.Below(256)),
-                      static_cast<unsigned>(1 + setup.Below(254)));
+        std::snprintf(
+            address, sizeof(address), "%u.%u.%u.%u", static_cast<unsigned>(1 + setup.Below(223)),
+            static_cast<unsigned>(setup.Below(256)), static_cast<unsigned>(setup.Below(256)),
+            static_cast<unsigned>(1 + setup.Below(254)));
         c = address;
       }
       clients_.push_back(c);
@@ -433,8 +432,10 @@ class LogGenerator {
       std::swap(pages_[i], pages_[j]);
     }
     for (size_t i = 0; i < pages_.size(); ++i) {
-      if (pages_[i].kind == FileKind::kPage) pagesOnly_.push_back(i);
-      else assets_.push_back(i);
+      if (pages_[i].kind == FileKind::kPage)
+        pagesOnly_.push_back(i);
+      else
+        assets_.push_back(i);
     }
     if (pagesOnly_.empty()) pagesOnly_.push_back(0);
     if (assets_.empty()) assets_.push_back(0);
@@ -521,7 +522,8 @@ class LogGenerator {
     double withinDay = dayPosition - static_cast<double>(day);
     int hour = 0;
     while (hour < 23 && hourStart_[hour + 1] <= withinDay) ++hour;
-    double hourFraction = (withinDay - hourStart_[hour]) / (hourStart_[hour + 1] - hourStart_[hour]);
+    double hourFraction =
+        (withinDay - hourStart_[hour]) / (hourStart_[hour + 1] - hourStart_[hour]);
     int64_t seconds = hour * 3600 + static_cast<int64_t>(hourFraction * 3600);
     if (seconds > 86399) seconds = 86399;
     int64_t y, m, d;

@@ -35,8 +35,9 @@ double ProcessSeconds() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: read_bench [--threads=N] LINES [SEED] [REPEATS]\n"
-                       "       read_bench [--threads=N] --file PATH [REPEATS]\n");
+  std::fprintf(stderr,
+               "usage: read_bench [--threads=N] LINES [SEED] [REPEATS]\n"
+               "       read_bench [--threads=N] --file PATH [REPEATS]\n");
   return 2;
 }
 
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     log = logvane::bench::LogGenerator::Generate(lines, seed);
   }
   if (repeats < 1) repeats = 1;
-  double prepared = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  double prepared =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   size_t lineCount = 0;
   for (char c : log) lineCount += c == '\n';
   std::printf("log: %zu lines, %zu bytes (%.1f bytes/line), prepared in %.2f s\n", lineCount,
@@ -92,19 +94,22 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     double cpuStart = ProcessSeconds();
     logvane::ReadingPlan plan;
-    plan.threads = threads != 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
-    logvane::ReadRecords(state->settings, state->tallies, state->counters, reader, console, platform,
-                         plan);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    plan.threads =
+        threads != 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
+    logvane::ReadRecords(state->settings, state->tallies, state->counters, reader, console,
+                         platform, plan);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double cpu = ProcessSeconds() - cpuStart;
     if (r == 0 || seconds < best) best = seconds;
     if (r == 0 || cpu < bestCpu) bestCpu = cpu;
     const logvane::Tallies& t = state->tallies;
-    std::printf("run %d: %.3f s (cpu %.3f s)  processed %lld  users %zu  pages %zu  dirs %zu  dates %zu  "
-                "extra1 %zu  extra2 %zu  console %zu bytes\n",
-                r + 1, seconds, cpu, static_cast<long long>(state->counters.processedCount),
-                t.users.userCount, t.pages.used, t.directories.used, t.dates.used, t.extra1.used,
-                t.extra2.used, consoleText.size());
+    std::printf(
+        "run %d: %.3f s (cpu %.3f s)  processed %lld  users %zu  pages %zu  dirs %zu  dates %zu  "
+        "extra1 %zu  extra2 %zu  console %zu bytes\n",
+        r + 1, seconds, cpu, static_cast<long long>(state->counters.processedCount),
+        t.users.userCount, t.pages.used, t.directories.used, t.dates.used, t.extra1.used,
+        t.extra2.used, consoleText.size());
   }
   std::printf("reading phase: %.3f s, %.2f M lines/s, %.0f MB/s; cpu %.3f s, %.2f M lines/cpu-s\n",
               best, static_cast<double>(lineCount) / best / 1e6,

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
   std::string in = "/dev/null", out = "/dev/null";
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-    if (std::strcmp(argv[i], "--stdin") == 0 && i + 1 < argc) in = argv[++i];
-    else if (std::strcmp(argv[i], "--stdout") == 0 && i + 1 < argc) out = argv[++i];
+    if (std::strcmp(argv[i], "--stdin") == 0 && i + 1 < argc)
+      in = argv[++i];
+    else if (std::strcmp(argv[i], "--stdout") == 0 && i + 1 < argc)
+      out = argv[++i];
   }
   if (i + 1 >= argc) {
     std::fprintf(stderr, "usage: run_measured [--stdin F] [--stdout F] -- COMMAND ARGS...\n");
@@ -39,8 +41,7 @@ int main(int argc, char** argv) {
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%.4f %ld %d\n", seconds, usage.ru_maxrss,
               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   return 0;

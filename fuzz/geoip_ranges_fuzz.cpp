@@ -59,17 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckFamily(ranges.v4From, ranges.v4To, ranges.v4Code);
   CheckFamily(ranges.v6From, ranges.v6To, ranges.v6Code);
   for (size_t i = 0; i < ranges.v4From.size() && i < 64; ++i) {
-    for (uint32_t probe : {ranges.v4From[i] - 1, ranges.v4From[i], ranges.v4To[i], ranges.v4To[i] + 1}) {
+    for (uint32_t probe :
+         {ranges.v4From[i] - 1, ranges.v4From[i], ranges.v4To[i], ranges.v4To[i] + 1}) {
       IpAddress address{true, Ip128{0, probe}};
-      Check(FindCountry(ranges, address) ==
-            Walk(ranges.v4From, ranges.v4To, ranges.v4Code, probe));
+      Check(FindCountry(ranges, address) == Walk(ranges.v4From, ranges.v4To, ranges.v4Code, probe));
     }
   }
   for (size_t i = 0; i < ranges.v6From.size() && i < 64; ++i) {
     for (const Ip128& probe : {ranges.v6From[i], ranges.v6To[i]}) {
       IpAddress address{false, probe};
-      Check(FindCountry(ranges, address) ==
-            Walk(ranges.v6From, ranges.v6To, ranges.v6Code, probe));
+      Check(FindCountry(ranges, address) == Walk(ranges.v6From, ranges.v6To, ranges.v6Code, probe));
     }
   }
   return 0;

@@ -264,9 +264,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const RunCounters& counters = state->counters;
   const Tallies& t = state->tallies;
   const int64_t delivered = static_cast<int64_t>(pieces.size());
-  std::string end = std::string(choices.failAtEnd ? "Error reading file...\n" : "End of file...\n") +
-                    "completed reading... processed: " +
-                    std::to_string(counters.processedCount) + " records.\n";
+  std::string end =
+      std::string(choices.failAtEnd ? "Error reading file...\n" : "End of file...\n") +
+      "completed reading... processed: " + std::to_string(counters.processedCount) + " records.\n";
   Check(console.ends_with(end), "end lines");
   Check(counters.readError == choices.failAtEnd, "read error flag");
 
@@ -309,10 +309,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (s.showPages) CheckOrder(t.pages.slots, t.pages.used, hits, false);
   if (s.showCodes) CheckOrder(t.notFound.slots, t.notFound.used, hits, false);
   if (s.showDates) {
-    CheckOrder(t.dates.slots, t.dates.used, [](const DateEntry& e) { return e.dateNumber; }, true);
+    CheckOrder(
+        t.dates.slots, t.dates.used, [](const DateEntry& e) { return e.dateNumber; }, true);
   }
   if (s.showHours) {
-    CheckOrder(t.hours.slots, t.hours.used, [](const HourEntry& e) { return e.hourNumber; }, true);
+    CheckOrder(
+        t.hours.slots, t.hours.used, [](const HourEntry& e) { return e.hourNumber; }, true);
   }
 
   if (!LookupsOff(s)) {
@@ -332,9 +334,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fprintf(stderr, "foreign markup: %s\n", finding.problem.c_str());
     std::abort();
   }
-  Check(html.find(": " + std::to_string(counters.processedCount) + " \n</font>") !=
-            std::string::npos,
-        "processed count in the report");
+  Check(
+      html.find(": " + std::to_string(counters.processedCount) + " \n</font>") != std::string::npos,
+      "processed count in the report");
   Check(html.ends_with("</body></html>\n"), "report ends");
   return 0;
 }

@@ -43,14 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 0: TallyUser(t.users, key, static_cast<int64_t>(key.size()) * 1000, out); break;
       case 1: TallyPage(t.pages, key, out); break;
       case 2: TallyDirectory(t.directories, key, out); break;
-      case 3: TallyNotFound(t.notFound, key, out); CountResponseCode(t.codes, 404); break;
-      case 4: TallyExtra1(t.extra1, key, out); state->counters.hasExtra1 = true; break;
-      case 5: TallyExtra2(t.extra2, key, out); state->counters.hasExtra2 = true; break;
+      case 3:
+        TallyNotFound(t.notFound, key, out);
+        CountResponseCode(t.codes, 404);
+        break;
+      case 4:
+        TallyExtra1(t.extra1, key, out);
+        state->counters.hasExtra1 = true;
+        break;
+      case 5:
+        TallyExtra2(t.extra2, key, out);
+        state->counters.hasExtra2 = true;
+        break;
       case 6: TallyDate(t.dates, key, static_cast<int64_t>(key.size()), out); break;
       case 7: TallyHour(t.hours, key.substr(0, 2), 1, out); break;
     }
   }
-  if (line % 3 == 0) state->settings.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
+  if (line % 3 == 0)
+    state->settings.userLinkTemplate = "<a href=\"http://example.org/who?{user}\">";
   SortTallies(state->settings, state->counters, state->tallies, out);
 
   DeriveReportTotals(state->settings, state->tallies);

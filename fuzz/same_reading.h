@@ -26,15 +26,17 @@ inline bool SameReading(const RunState& x, const RunState& y) {
   const Tallies& b = y.tallies;
   auto none = [](const auto&, const auto&) { return true; };
   auto sums = [](const auto& e, const auto& f) { return e.byteSum == f.byteSum; };
-  return a.users.userCount == b.users.userCount &&
-         a.users.userTableFull == b.users.userTableFull &&
+  return a.users.userCount == b.users.userCount && a.users.userTableFull == b.users.userTableFull &&
          SameSlots(a.users.slots, b.users.slots, a.users.userCount,
                    [](const UserEntry& e, const UserEntry& f) {
                      return e.byteSum == f.byteSum && e.isRobot == f.isRobot;
                    }) &&
-         a.dates.used == b.dates.used && SameSlots(a.dates.slots, b.dates.slots, a.dates.used, sums) &&
-         a.hours.used == b.hours.used && SameSlots(a.hours.slots, b.hours.slots, a.hours.used, sums) &&
-         a.pages.used == b.pages.used && SameSlots(a.pages.slots, b.pages.slots, a.pages.used, none) &&
+         a.dates.used == b.dates.used &&
+         SameSlots(a.dates.slots, b.dates.slots, a.dates.used, sums) &&
+         a.hours.used == b.hours.used &&
+         SameSlots(a.hours.slots, b.hours.slots, a.hours.used, sums) &&
+         a.pages.used == b.pages.used &&
+         SameSlots(a.pages.slots, b.pages.slots, a.pages.used, none) &&
          a.directories.used == b.directories.used &&
          SameSlots(a.directories.slots, b.directories.slots, a.directories.used, none) &&
          a.notFound.used == b.notFound.used &&

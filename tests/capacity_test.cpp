@@ -66,8 +66,8 @@ TEST(CapacityRun, AFullNameCacheStartsNoLookupAndKeepsEveryRecord) {
   // 10.0.0.1 is cached; the two loopback addresses are not, and find the
   // cache full (were a lookup started, it would stay on this machine).
   std::string log;
-  for (const char* client : {"10.0.0.1", "10.0.0.1", "10.0.0.1", "127.0.0.2", "127.0.0.2",
-                             "127.0.0.3"}) {
+  for (const char* client :
+       {"10.0.0.1", "10.0.0.1", "10.0.0.1", "127.0.0.2", "127.0.0.2", "127.0.0.3"}) {
     log += LineFrom(client);
   }
   LogRun run = RunOnLog(dir, log, 'Y', "DEBUG=Y\n");
@@ -76,8 +76,9 @@ TEST(CapacityRun, AFullNameCacheStartsNoLookupAndKeepsEveryRecord) {
                              "sorting cache...\n"),
             std::string::npos);
   const std::string full = "*ERROR* Too many IP addrs - ask for free upgrade.\n";
-  EXPECT_NE(run.console.find("translating names...\n\n\n" + full + full + "generating reports...\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.console.find("translating names...\n\n\n" + full + full + "generating reports...\n"),
+      std::string::npos)
       << run.console;
   EXPECT_EQ(run.console.find("looking up: "), std::string::npos);
   EXPECT_NE(run.report.find("h0.example.de"), std::string::npos);

@@ -10,7 +10,9 @@
 namespace logvane::testing {
 namespace {
 
-std::string ExampleLog() { return ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/examples/sample.log"); }
+std::string ExampleLog() {
+  return ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/examples/sample.log");
+}
 
 std::string WithoutTime(const std::string& report) {
   return std::regex_replace(report, std::regex("Report Produced: [^\n]*\n"), "");
@@ -55,8 +57,9 @@ TEST(CompressedAndPiped, DashAtThePromptReadsTheRestOfStandardInput) {
   ProgramResult prompted = RunProgram(dir.path(), {"p.dat"}, "-\n" + log);
   EXPECT_EQ(prompted.status, 0);
   // The log starts on the line after the answer.
-  EXPECT_NE(prompted.output.find("Please enter the input log filename: ...... input file opened.\n"),
-            std::string::npos);
+  EXPECT_NE(
+      prompted.output.find("Please enter the input log filename: ...... input file opened.\n"),
+      std::string::npos);
   EXPECT_NE(prompted.output.find("completed reading... processed: 410 records.\n"),
             std::string::npos);
 }
@@ -65,10 +68,10 @@ TEST(CompressedAndPiped, PipedLogNeedsOutfile) {
   TempDir dir;
   WriteFile(dir.File("p.dat"), "INFILE=-\nLOOKUP=N\n");
   ProgramResult r = RunProgram(dir.path(), {"p.dat"}, ExampleLog());
-  EXPECT_TRUE(r.output.ends_with(
-      "...... input file opened.\n"
-      "*ERROR* The log is read from standard input (INFILE=-): "
-      "name the report with OUTFILE in the parameter file.\n"));
+  EXPECT_TRUE(
+      r.output.ends_with("...... input file opened.\n"
+                         "*ERROR* The log is read from standard input (INFILE=-): "
+                         "name the report with OUTFILE in the parameter file.\n"));
   EXPECT_NE(r.status, 0);
 }
 

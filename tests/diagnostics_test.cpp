@@ -68,8 +68,7 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
        "warning: text5 value is 50 characters long; only the first 49 are used"},
       {"text105\x1b=" + std::string(50, 'l'),
        "warning: text10 value is 50 characters long; only the first 49 are used"},
-      {"SELECT=\x1b]0;owned\x07",
-       ""},
+      {"SELECT=\x1b]0;owned\x07", ""},
       {"SELECT=x", "warning: SELECT given again (first on line 25): this later value wins"},
       {"EXCLUDE_TYPE=.gif", ""},
       {"NO_USER", ""},
@@ -163,7 +162,8 @@ TEST(Diagnostics, EarlyWarningsComeBeforeTheLogIsRead) {
   EXPECT_EQ(r.errors,
             "logvane: warning: the report 'nodir/r.html' will not be writable (directory "
             "'nodir': No such file or directory): the run will read the whole log and then "
-            "fail\n" + kBarNote +
+            "fail\n" +
+                kBarNote +
                 "logvane: cannot create output file 'nodir/r.html': No such file or directory\n");
   // The run itself goes on as it always did.
   EXPECT_NE(r.output.find("completed reading... processed: 1 records.\n"), std::string::npos);
@@ -231,12 +231,13 @@ TEST(Diagnostics, CheckReadsTheParametersAndNothingElse) {
   ProgramResult good = RunProgram(dir.path(), {"--check", "good.dat"});
   EXPECT_EQ(good.status, 0);
   EXPECT_EQ(good.errors, kBarNote);
-  EXPECT_TRUE(good.output.starts_with("Checking parameter file: good.dat\n\n"
-                                      "Input file: access.log\nOutput file: r.html\n"
-                                      "lookup flag set to: X\nrun at a lower priority..\n\n"
-                                      "Effective settings:\n"
-                                      "  input log         'access.log'\n"
-                                      "  report            'r.html'\n"))
+  EXPECT_TRUE(
+      good.output.starts_with("Checking parameter file: good.dat\n\n"
+                              "Input file: access.log\nOutput file: r.html\n"
+                              "lookup flag set to: X\nrun at a lower priority..\n\n"
+                              "Effective settings:\n"
+                              "  input log         'access.log'\n"
+                              "  report            'r.html'\n"))
       << good.output;
   EXPECT_NE(good.output.find("  reverse lookups   names from lvipname.dat only;"),
             std::string::npos);

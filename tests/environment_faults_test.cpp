@@ -23,8 +23,7 @@ const char kCache[] = "192.0.2.1,known.example.org\n10.0.0.9,ten.example\n";
 void Prepare(const TempDir& dir, const std::string& outputFile) {
   WriteFile(dir.File("access.log"), kLog);
   WriteFile(dir.File("lvipname.dat"), kCache);
-  WriteFile(dir.File("lvparam.dat"),
-            "INFILE=access.log\nOUTFILE=" + outputFile + "\nLOOKUP=X\n");
+  WriteFile(dir.File("lvparam.dat"), "INFILE=access.log\nOUTFILE=" + outputFile + "\nLOOKUP=X\n");
 }
 
 TEST(EnvironmentFaults, ReportThatCannotBeWrittenLeavesTheCacheAlone) {
@@ -88,16 +87,17 @@ TEST(EnvironmentFaults, ReadOnlyWorkingDirectoryKeepsTheOldCache) {
   ::chmod(dir.path().c_str(), 0755);
   ASSERT_TRUE(r.has_value()) << "no user without write access";
   EXPECT_EQ(r->status, 0);
-  EXPECT_TRUE(MaskRunTimes(r->output)
-                  .ends_with(std::string("finished: ") + kFakeTime +
-                             "\n*WARNING* cannot create cache file.\nclosing...\n"))
+  EXPECT_TRUE(
+      MaskRunTimes(r->output).ends_with(std::string("finished: ") + kFakeTime +
+                                        "\n*WARNING* cannot create cache file.\nclosing...\n"))
       << r->output;
-  EXPECT_TRUE(r->errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
-                                  "Permission denied\n"))
+  EXPECT_TRUE(
+      r->errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                          "Permission denied\n"))
       << r->errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
-  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
-                                                           "lvparam.dat", "reports"}));
+  EXPECT_EQ(FilesIn(dir.path()),
+            (std::vector<std::string>{"access.log", "lvipname.dat", "lvparam.dat", "reports"}));
   std::string report = ReadFile(dir.File("reports/report.html"));
   EXPECT_NE(report.find("known.example.org"), std::string::npos);
   EXPECT_EQ(CheckOwnMarkup(report).problem, "");
@@ -121,15 +121,17 @@ TEST(EnvironmentFaults, CachePathThatIsADirectory) {
                                 "\n...... new cache file created - writing records.\n"
                                 "*WARNING* cannot create cache file.\nclosing...\n"))
       << console;
-  EXPECT_TRUE(r.errors.starts_with("logvane: cannot open cache file 'lvipname.dat': "
-                                   "Is a directory\n"))
+  EXPECT_TRUE(
+      r.errors.starts_with("logvane: cannot open cache file 'lvipname.dat': "
+                           "Is a directory\n"))
       << r.errors;
-  EXPECT_TRUE(r.errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
-                                 "Is a directory\n"))
+  EXPECT_TRUE(
+      r.errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                         "Is a directory\n"))
       << r.errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat/inside")), "kept");
-  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
-                                                           "lvparam.dat", "report.html"}));
+  EXPECT_EQ(FilesIn(dir.path()),
+            (std::vector<std::string>{"access.log", "lvipname.dat", "lvparam.dat", "report.html"}));
 }
 
 }  // namespace

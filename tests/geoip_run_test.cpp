@@ -25,7 +25,7 @@ std::string MixedLog() {
   auto times = [&](int n, const std::string& line) {
     for (int i = 0; i < n; ++i) log += line;
   };
-  times(7, Line("81.2.69.160"));        // cached as gw.example.fr
+  times(7, Line("81.2.69.160"));  // cached as gw.example.fr
   times(6, Line("2001:200::5"));
   times(5, Line("216.160.83.56"));
   times(4, Line("crawler.example.jp"));
@@ -75,8 +75,8 @@ TEST(GeoipRun, BothFormatsClassifyByTheAddressReadFromTheLog) {
   TempDir dir;
   WriteFile(dir.File("ranges"),
             "# Generated: Thu, 25 Jun 2026 04:33:59 GMT\n# License: CC BY-SA 4.0\n"
-            "1359103232,1359103487,GB\n"   // 81.2.69.0/24
-            "3634385664,3634385919,US\n"   // 216.160.83.0/24
+            "1359103232,1359103487,GB\n"  // 81.2.69.0/24
+            "3634385664,3634385919,US\n"  // 216.160.83.0/24
             "2001:200::,2001:200:ffff:ffff:ffff:ffff:ffff:ffff,JP\n");
   const std::string expected =
       "Japan=10\nGreat Britain (UK)=7\nU.S.A.=5\n(local network)=3\n(unknown)=2\nGermany=1\n";
@@ -135,7 +135,8 @@ TEST(GeoipRun, AnUnusableDatabaseWarnsAndLeavesTheReportAsWithoutOne) {
               std::string::npos)
         << run.result.output;
     EXPECT_NE(run.result.errors.find("GeoIP database not usable, nations go by top-level "
-                                     "domain: " + file + ": "),
+                                     "domain: " +
+                                     file + ": "),
               std::string::npos)
         << run.result.errors;
     EXPECT_EQ(WithoutTime(run.report), plain) << file;

@@ -34,7 +34,8 @@ void ExpectNormalEnd(const LogRun& run, const std::string& diagnostics, long lon
   EXPECT_EQ(UntidyDiagnostics(run.result.errors), "");
   std::string expected = NormalEnd(diagnostics, processed, lookups);
   EXPECT_TRUE(run.console.ends_with(expected))
-      << "expected the end\n" << expected.substr(0, 2000) << "\nof\n"
+      << "expected the end\n"
+      << expected.substr(0, 2000) << "\nof\n"
       << run.console.substr(run.console.size() > 3000 ? run.console.size() - 3000 : 0);
   ExpectOwnMarkup(run.report);
 }
@@ -61,12 +62,12 @@ long long ProcessedBy(const std::string& console) {
 // Fields of a combined-format line; `With` puts one byte into one of them.
 struct Fields {
   std::string client = "10.0.0.1", ident = "-", auth = "-", zone = "-0700", method = "GET",
-              url = "/a/b.html", protocol = "HTTP/1.0", code = "200", bytes = "100",
-              extra1 = "ref", extra2 = "agent";
+              url = "/a/b.html", protocol = "HTTP/1.0", code = "200", bytes = "100", extra1 = "ref",
+              extra2 = "agent";
   static constexpr int kCount = 11;
   std::string& operator[](int i) {
-    std::string* all[] = {&client, &ident,    &auth, &zone,  &method, &url,
-                          &protocol, &code, &bytes, &extra1, &extra2};
+    std::string* all[] = {&client,   &ident, &auth,  &zone,   &method, &url,
+                          &protocol, &code,  &bytes, &extra1, &extra2};
     return *all[i];
   }
   std::string Line() const {
@@ -134,7 +135,7 @@ TEST(HostileInput, EveryByteValueInEveryField) {
     TempDir dir;
     LogRun run = RunOnLog(dir, EveryFieldWith(plain), 'N', kShowAll + style);
     ExpectNormalEnd(run, "1000 records\n", Fields::kCount * static_cast<long long>(plain.size()));
-    EXPECT_NE(run.report.find("/&lt;a/b.html"), std::string::npos);  // the page with '<'
+    EXPECT_NE(run.report.find("/&lt;a/b.html"), std::string::npos);      // the page with '<'
     EXPECT_NE(run.report.find("/&#xFFFD;a/b.html"), std::string::npos);  // and with NUL
   }
   {
@@ -290,7 +291,9 @@ TEST(HostileInput, HugeParameterFile) {
         break;
       case 1: params += "; comment " + std::to_string(i) + "\n"; break;
       case 2: params += "UNKNOWN_KEYWORD=" + std::to_string(i) + "\n"; break;
-      case 3: params += "text" + std::to_string(i % 63 + 1) + "=Label " + std::to_string(i) + "\n"; break;
+      case 3:
+        params += "text" + std::to_string(i % 63 + 1) + "=Label " + std::to_string(i) + "\n";
+        break;
     }
   }
   // Lines of 5,000 characters are read as pieces of 1,999: a keyword at
@@ -322,13 +325,19 @@ TEST(HostileInput, DamagedCacheFile) {
   std::string cache;
   int valid = 0;
   for (int i = 0; i < 70000; ++i) {
-    std::string address = "10." + std::to_string(i / 62500) + "." +
-                          std::to_string(i / 250 % 250) + "." + std::to_string(i % 250 + 1);
+    std::string address = "10." + std::to_string(i / 62500) + "." + std::to_string(i / 250 % 250) +
+                          "." + std::to_string(i % 250 + 1);
     switch (i % 25) {
       case 0: cache += address + " no comma here\n"; break;
-      case 1: cache += address + ",long-" + std::string(300, 'n') + ".example\n"; ++valid; break;
+      case 1:
+        cache += address + ",long-" + std::string(300, 'n') + ".example\n";
+        ++valid;
+        break;
       case 2: cache += std::string(200, ',') + "\n"; break;
-      default: cache += address + ",host" + std::to_string(i) + ".example\n"; ++valid; break;
+      default:
+        cache += address + ",host" + std::to_string(i) + ".example\n";
+        ++valid;
+        break;
     }
   }
   ASSERT_GT(valid, 64000);

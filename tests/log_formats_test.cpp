@@ -49,14 +49,18 @@ TEST(LogFormats, OneLogInEveryLayoutGivesOneReport) {
         << layout.name;
     EXPECT_EQ(run.result.errors.find('\n') + 1, run.result.errors.size()) << layout.name;
     EXPECT_EQ(MaskTimes(run.report), MaskTimes(combined.report)) << layout.name;
-    std::string echo = layout.logFormat.empty() ? "" : "Log format: " + std::string(layout.logFormat) + "\n";
+    std::string echo =
+        layout.logFormat.empty() ? "" : "Log format: " + std::string(layout.logFormat) + "\n";
     EXPECT_NE(run.console.find(echo), std::string::npos) << layout.name;
     EXPECT_EQ(WithoutEcho(run.console, echo), combined.console) << layout.name;
   }
   // The same log read as combined through a format string, and COMBINED
   // named: the marker parser's report and console.
-  for (std::string format : {std::string(bench::kLayouts[0].logFormat), std::string("COMBINED"),
-                             std::string(R"($remote_addr - $remote_user [$time_local] "$request" $status $body_bytes_sent "$http_referer" "$http_user_agent")")}) {
+  for (
+      std::string format :
+      {std::string(bench::kLayouts[0].logFormat), std::string("COMBINED"),
+       std::string(
+           R"($remote_addr - $remote_user [$time_local] "$request" $status $body_bytes_sent "$http_referer" "$http_user_agent")")}) {
     LogRun run = RunOnLog(dir, source, 'N', FormatLine(format) + kShowAll);
     EXPECT_EQ(MaskTimes(run.report), MaskTimes(combined.report)) << format;
   }
@@ -88,18 +92,20 @@ TEST(LogFormats, DamagedLinesAreCountedAndNamed) {
     Layout layout;
     std::string damaged;  // lines that do not fit, whole pieces
     int unmatched;
-    std::string first;    // as standard error shows it
+    std::string first;  // as standard error shows it
   } cases[] = {
       {Layout::kVhostCombined,
        "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] 'GET / HTTP/1.1' 200 1 \"-\" \"-\"\n"
        "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200\n"
        "1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\"\n" +
            "v:80 \0\x1b[2J - [10/Oct/2025:13:55:36 +0000]\n"s +
-           "v:80 h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"" + huge + "\" \"-\"\n",
+           "v:80 h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"" + huge +
+           "\" \"-\"\n",
        4 + 3, "v:80 1.2.3.4 - - [10/Oct/2025:13:55:36 +0000] 'GET / HTTP/1.1' 200 1 \"-\" \"-\""},
       {Layout::kNginxString,
        "h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\" rt=0\n"
-       "\n" + "h - - [2025-10-10T13:55:36\0Z] \"GET"s + "\n",
+       "\n" +
+           "h - - [2025-10-10T13:55:36\0Z] \"GET"s + "\n",
        3, "h - - [10/Oct/2025:13:55:36 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"-\" rt=0"},
       {Layout::kJson,
        "{\"time_local\":\"10/Oct/2025:13:55:36 +0000\",\"request\":\"GET / HTTP/1.1\"\n"
@@ -118,14 +124,14 @@ TEST(LogFormats, DamagedLinesAreCountedAndNamed) {
     std::string log = ConvertLog(good, c.layout) + c.damaged + ConvertLog(good, c.layout);
     LogRun run = RunOnLog(dir, log, 'N', FormatLine(format));
     EXPECT_EQ(run.result.status, 0) << format;
-    EXPECT_NE(run.console.find("completed reading... processed: " + std::to_string(8 + c.unmatched) +
-                               " records.\n"),
+    EXPECT_NE(run.console.find("completed reading... processed: " +
+                               std::to_string(8 + c.unmatched) + " records.\n"),
               std::string::npos)
         << format << run.console;
     // After the note on the bar images that every run without hstb_loc gets.
-    EXPECT_TRUE(run.result.errors.ends_with("logvane: " + std::to_string(c.unmatched) +
-                                     " lines do not match the log format and fed nothing; the first: " +
-                                     c.first + "\n"))
+    EXPECT_TRUE(run.result.errors.ends_with(
+        "logvane: " + std::to_string(c.unmatched) +
+        " lines do not match the log format and fed nothing; the first: " + c.first + "\n"))
         << format;
     EXPECT_EQ(CheckOwnMarkup(run.report).problem, "") << format;
   }
@@ -135,9 +141,9 @@ TEST(LogFormats, AFormatThatCannotBeReadEndsTheRun) {
   TempDir dir;
   LogRun run = RunOnLog(dir, "x\n", 'N', "LOGFORMAT=%h %r\n");
   EXPECT_EQ(run.result.status, 1);
-  EXPECT_TRUE(run.console.ends_with(
-      "Log format: %h %r\n...... parameters file closed.\n\n"
-      "*ERROR* The log format cannot be used: it has no time field\n"))
+  EXPECT_TRUE(
+      run.console.ends_with("Log format: %h %r\n...... parameters file closed.\n\n"
+                            "*ERROR* The log format cannot be used: it has no time field\n"))
       << run.console;
   EXPECT_FALSE(FileExists(dir.File("report.html")));
 }

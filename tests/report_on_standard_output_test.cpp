@@ -11,7 +11,9 @@
 namespace logvane::testing {
 namespace {
 
-std::string ExampleLog() { return ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/examples/sample.log"); }
+std::string ExampleLog() {
+  return ReadFile(std::string(LOGVANE_SOURCE_DIR) + "/examples/sample.log");
+}
 
 std::string WithoutTime(const std::string& text) {
   return std::regex_replace(MaskTimes(text), std::regex("Report Produced: [^\n]*\n"), "");
@@ -52,10 +54,10 @@ TEST(ReportOnStandardOutput, ReportOnOutputConsoleOnErrorsSameAsAFile) {
     EXPECT_TRUE(r->errors.ends_with("closing...\n"));
   }
   // The console is the file run's, but for the names of the files.
-  std::string fileConsole = std::regex_replace(
-      std::regex_replace(MaskTimes(file.output), std::regex("Output file: file.html"),
-                         "Output file: -"),
-      std::regex("PARAMETER file: file.dat"), "PARAMETER file: out.dat");
+  std::string fileConsole =
+      std::regex_replace(std::regex_replace(MaskTimes(file.output),
+                                            std::regex("Output file: file.html"), "Output file: -"),
+                         std::regex("PARAMETER file: file.dat"), "PARAMETER file: out.dat");
   EXPECT_EQ(MaskTimes(WithoutDiagnostics(out.errors)), fileConsole);
   EXPECT_FALSE(FileExists(dir.File("-")));
 }
@@ -66,7 +68,8 @@ TEST(ReportOnStandardOutput, TerminalIsRefused) {
   WriteFile(dir.File("access.log"), ExampleLog());
   WriteFile(dir.File("p.dat"), "INFILE=access.log\nOUTFILE=-\nLOOKUP=N\n");
   // script(1) gives the program a terminal as standard output.
-  std::string command = "cd '" + dir.path() + "' && script -qec '" LOGVANE_BINARY
+  std::string command = "cd '" + dir.path() +
+                        "' && script -qec '" LOGVANE_BINARY
                         " p.dat; echo status=$?' /dev/null < /dev/null";
   std::string seen;
   FILE* pipe = ::popen(command.c_str(), "r");

@@ -21,7 +21,7 @@ struct Figures {
   std::vector<std::string> navigation;  // "anchor label"
   std::vector<std::string> headings;
   std::vector<Table> tables;
-  std::vector<std::string> totals;      // "label: n"
+  std::vector<std::string> totals;  // "label: n"
   std::string processed, firstDate, lastDate;
   std::vector<std::string> parameters;
   int backLinks = 0;
@@ -58,8 +58,10 @@ std::string CellText(const std::string& cell) {
     if (c == '<') inTag = true;
     if (!inTag) {
       bool blank = c == ' ' || c == '\n';
-      if (!blank) text += c;
-      else if (!text.empty() && text.back() != ' ') text += ' ';
+      if (!blank)
+        text += c;
+      else if (!text.empty() && text.back() != ' ')
+        text += ' ';
     }
     if (c == '>') inTag = false;
   }
@@ -120,8 +122,7 @@ Figures ClassicFigures(const std::string& html) {
   }
   f.backLinks = static_cast<int>(AllMatches(html, "<a href=\"#TOP\">\\[").size());
   f.capacityNote = html.find(kNote) != std::string::npos;
-  f.footer = FirstMatch(html, std::string(kFooter) + "()") +
-             AllMatches(html, kFooter, "$2").at(0);
+  f.footer = FirstMatch(html, std::string(kFooter) + "()") + AllMatches(html, kFooter, "$2").at(0);
   return f;
 }
 
@@ -141,8 +142,7 @@ Figures ModernFigures(const std::string& html) {
   f.parameters = AllMatches(html, "<li>([^\n]*)\n");
   f.backLinks = static_cast<int>(AllMatches(html, "<a class=top href=\"#TOP\">").size());
   f.capacityNote = html.find(kNote) != std::string::npos;
-  f.footer = FirstMatch(html, std::string(kFooter) + "()") +
-             AllMatches(html, kFooter, "$2").at(0);
+  f.footer = FirstMatch(html, std::string(kFooter) + "()") + AllMatches(html, kFooter, "$2").at(0);
   // The header's users and K bytes are the sections' totals, where shown.
   for (const std::string& total : f.totals) {
     if (total.starts_with("Unique Users Found: ")) {
@@ -189,12 +189,12 @@ void ExpectSameFigures(const std::string& classic, const std::string& modern,
   EXPECT_EQ(c.footer, m.footer);
 }
 
-std::string Line(const std::string& client, int day, int hour, const std::string& url,
-                 int code, int bytes, const std::string& extras) {
+std::string Line(const std::string& client, int day, int hour, const std::string& url, int code,
+                 int bytes, const std::string& extras) {
   char date[40];
   std::snprintf(date, sizeof(date), "[%02d/Dec/2026:%02d:17:05 +0000]", day, hour);
-  return client + " - - " + date + " \"GET " + url + " HTTP/1.0\" " + std::to_string(code) +
-         " " + std::to_string(bytes) + extras + "\n";
+  return client + " - - " + date + " \"GET " + url + " HTTP/1.0\" " + std::to_string(code) + " " +
+         std::to_string(bytes) + extras + "\n";
 }
 
 // More users, pages, directories, documents not found and extras than the
@@ -214,7 +214,6 @@ std::string BusyLog() {
   }
   return log;
 }
-
 
 TEST(ReportStyles, BothStylesShowTheSameNumbers) {
   std::string names;

@@ -13,7 +13,8 @@ namespace {
 
 std::string Banner() {
   std::optional<std::string> host = SystemHostName();
-  return "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " + host.value_or("") + ")\n";
+  return "[Quorvel Logvane (v" + std::string(kVersion) +
+         ")]\n (running on host: " + host.value_or("") + ")\n";
 }
 
 const std::string kSampleLog =
@@ -25,15 +26,15 @@ const std::string kSampleLog =
 std::string RunTail(const std::string& processed, bool lookups) {
   std::string tail =
       " - reading records...\n\n"
-      "started: " + std::string(kFakeTime) + "\n" +
-      processed +
-      "sorting...\n\n\n";
+      "started: " +
+      std::string(kFakeTime) + "\n" + processed + "sorting...\n\n\n";
   if (lookups) tail += "translating names...\n\n\n";
   tail +=
       "generating reports...\n"
       "...... new output file created.\n"
       "\n finished reporting...\n\n"
-      "finished: " + std::string(kFakeTime) + "\n";
+      "finished: " +
+      std::string(kFakeTime) + "\n";
   return tail;
 }
 
@@ -67,8 +68,9 @@ TEST(RunSequence, EmptyArgumentEndsWithStatusZero) {
 TEST(RunSequence, MissingParameterFileEndsBeforeAnyPrompt) {
   TempDir dir;
   ProgramResult r = RunProgram(dir.path(), {"nothere.dat"}, "a.log\nb.html\n");
-  EXPECT_EQ(r.output, Banner() + "PARAMETER file: nothere.dat\n\n"
-                                 "*ERROR* Could not open parameters file.");
+  EXPECT_EQ(r.output, Banner() +
+                          "PARAMETER file: nothere.dat\n\n"
+                          "*ERROR* Could not open parameters file.");
   EXPECT_NE(r.status, 0);
 }
 
@@ -86,13 +88,14 @@ TEST(RunSequence, BothPromptsAnsweredFromOneLine) {
   // The second word of the line answers the second prompt.
   ProgramResult r = RunProgram(dir.path(), {"p.dat"}, "\n   in.log   out.html\n");
   EXPECT_EQ(MaskTimes(r.output),
-            Banner() + "PARAMETER file: p.dat\n\n"
-                       "...... parameters file opened.\n"
-                       "lookup flag set to: N\n"
-                       "...... parameters file closed.\n\n"
-                       "Please enter the input log filename: "
-                       "...... input file opened.\n"
-                       "Enter the output filename (to be created): " +
+            Banner() +
+                "PARAMETER file: p.dat\n\n"
+                "...... parameters file opened.\n"
+                "lookup flag set to: N\n"
+                "...... parameters file closed.\n\n"
+                "Please enter the input log filename: "
+                "...... input file opened.\n"
+                "Enter the output filename (to be created): " +
                 RunTail("End of file...\ncompleted reading... processed: 0 records.\n", false) +
                 "closing...\n");
   EXPECT_EQ(r.status, 0);
@@ -103,12 +106,13 @@ TEST(RunSequence, InputClosedBeforeAWord) {
   TempDir dir;
   WriteFile(dir.File("p.dat"), "LOOKUP=N\n");
   ProgramResult noInput = RunProgram(dir.path(), {"p.dat"}, "  \n");
-  EXPECT_EQ(noInput.output, Banner() + "PARAMETER file: p.dat\n\n"
-                                       "...... parameters file opened.\n"
-                                       "lookup flag set to: N\n"
-                                       "...... parameters file closed.\n\n"
-                                       "Please enter the input log filename: "
-                                       "*ERROR* Could not open input file.");
+  EXPECT_EQ(noInput.output, Banner() +
+                                "PARAMETER file: p.dat\n\n"
+                                "...... parameters file opened.\n"
+                                "lookup flag set to: N\n"
+                                "...... parameters file closed.\n\n"
+                                "Please enter the input log filename: "
+                                "*ERROR* Could not open input file.");
   EXPECT_NE(noInput.status, 0);
 
   // An empty output name ends the run only after reading and sorting.
@@ -142,13 +146,14 @@ TEST(RunSequence, LookupOffRunReadsNothingFromTheConsole) {
   WriteFile(dir.File("lvipname.dat"), "192.0.2.1,host.example.com\n");
   ProgramResult r = RunProgram(dir.path(), {"p.dat"});
   EXPECT_EQ(MaskTimes(r.output),
-            Banner() + "PARAMETER file: p.dat\n\n"
-                       "...... parameters file opened.\n"
-                       "Input file: in.log\n"
-                       "Output file: out.html\n"
-                       "lookup flag set to: N\n"
-                       "...... parameters file closed.\n\n"
-                       "...... input file opened.\n" +
+            Banner() +
+                "PARAMETER file: p.dat\n\n"
+                "...... parameters file opened.\n"
+                "Input file: in.log\n"
+                "Output file: out.html\n"
+                "lookup flag set to: N\n"
+                "...... parameters file closed.\n\n"
+                "...... input file opened.\n" +
                 RunTail("End of file...\ncompleted reading... processed: 0 records.\n", false) +
                 "closing...\n");
   EXPECT_EQ(r.status, 0);

@@ -68,7 +68,7 @@ std::string Difference(const std::string& got, const std::string& want) {
 // Runs `c` sequentially and with each plan of threads and lines per block;
 // gives the sequential outputs.
 Outputs ExpectSameAsSequential(const Case& c, std::vector<std::pair<int, size_t>> plans = {
-                                               {2, 1}, {2, 3}, {2, 0}, {8, 2}, {8, 7}}) {
+                                                  {2, 1}, {2, 3}, {2, 0}, {8, 2}, {8, 7}}) {
   TempDir dir;
   if (c.feed == Feed::kGzip) {
     WriteFile(dir.File("in.log"), GzipText(c.log));
@@ -79,8 +79,8 @@ Outputs ExpectSameAsSequential(const Case& c, std::vector<std::pair<int, size_t>
   EXPECT_NE(sequential.console.find("completed reading"), std::string::npos) << c.name;
   for (auto [threads, blockLines] : plans) {
     Outputs parallel = RunWith(dir, c, threads, blockLines);
-    SCOPED_TRACE(c.name + ": THREADS=" + std::to_string(threads) +
-                 ", lines per block " + std::to_string(blockLines));
+    SCOPED_TRACE(c.name + ": THREADS=" + std::to_string(threads) + ", lines per block " +
+                 std::to_string(blockLines));
     EXPECT_EQ(Difference(parallel.console, sequential.console), "");
     EXPECT_EQ(Difference(parallel.report, sequential.report), "");
     EXPECT_EQ(Difference(parallel.cache, sequential.cache), "");
@@ -103,12 +103,13 @@ std::string Line(const std::string& client, const std::string& ident, const std:
 // of a double's exact integers.
 std::string MixedLog(int lines, unsigned seed) {
   std::mt19937 random(seed);
-  const char* clients[] = {"10.0.0.1", "10.0.0.2", "Host.Example", "host.example", "::1",
-                           "192.0.2.9", "10.0.0.1x"};
+  const char* clients[] = {"10.0.0.1", "10.0.0.2",  "Host.Example", "host.example",
+                           "::1",      "192.0.2.9", "10.0.0.1x"};
   const char* idents[] = {"- -", "- alice", "bob -", "- Alice", "-- x"};
   const char* requests[] = {"GET /robots.txt HTTP/1.0", "GET /A/b.html?q=1 HTTP/1.1",
-                            "POST /a/B.gif HTTP/1.0", "GET http://proxy.example/x/y HTTP/1.0",
-                            "GET /x.y/z HTTP/1.0", "HEAD / HTTP/1.0", "GET /Robots.TXT HTTP/1.0"};
+                            "POST /a/B.gif HTTP/1.0",   "GET http://proxy.example/x/y HTTP/1.0",
+                            "GET /x.y/z HTTP/1.0",      "HEAD / HTTP/1.0",
+                            "GET /Robots.TXT HTTP/1.0"};
   const char* codes[] = {"200", "404", "304", "305", "500", "x"};
   const char* bytes[] = {"100", "-", "9007199254740993", "12345678901234567", "-5", "0"};
   const char* extras[] = {" \"ref\" \"agent\"", " \"http://r.example/\" \"Bot\"", "", " \"only\"",
@@ -116,11 +117,10 @@ std::string MixedLog(int lines, unsigned seed) {
   std::string log;
   std::string previous;
   for (int i = 0; i < lines; ++i) {
-    std::string client = random() % 3 == 0 && !previous.empty() ? previous
-                                                                : clients[random() % 7];
+    std::string client = random() % 3 == 0 && !previous.empty() ? previous : clients[random() % 7];
     previous = client;
-    std::string date = std::to_string(1 + random() % 28) + "/Oct/1998:" +
-                       std::to_string(10 + random() % 14) + ":55:36";
+    std::string date = std::to_string(1 + random() % 28) +
+                       "/Oct/1998:" + std::to_string(10 + random() % 14) + ":55:36";
     log += Line(client, idents[random() % 5], date, requests[random() % 7], codes[random() % 6],
                 bytes[random() % 6], extras[random() % 5]);
   }
@@ -132,19 +132,24 @@ TEST(ThreadedReading, HostileInput) {
   std::string garbage;
   for (int i = 0; i < 60000; ++i) {
     unsigned r = random();
-    garbage += r % 23 == 0 ? '\n' : r % 29 == 0 ? '[' : r % 31 == 0 ? '"' : static_cast<char>(r >> 8);
+    garbage += r % 23 == 0   ? '\n'
+               : r % 29 == 0 ? '['
+               : r % 31 == 0 ? '"'
+                             : static_cast<char>(r >> 8);
   }
   std::string everyByte;
   for (int b = 0; b < 256; ++b) {
     std::string c(1, static_cast<char>(b));
     everyByte += Line("10.0.0." + c, "- " + c, "0" + c + "/Oct/1998:1" + c + ":00:00",
-                      "GET /" + c + "?" + c + " HTTP/1.0", "40" + c, c + "1", " \"" + c + "\" \"" + c + "\"");
+                      "GET /" + c + "?" + c + " HTTP/1.0", "40" + c, c + "1",
+                      " \"" + c + "\" \"" + c + "\"");
   }
   std::string nuls(3000, '\0');
   nuls += "\n" + Line(std::string("10.0\0.1", 7), "- -", "07/Oct/1998:13:00:00", "GET /\0 HTTP/1.0",
                       "200", "1");
   std::string crs;
-  for (int i = 0; i < 300; ++i) crs += "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET /a HTTP/1.0\" 200 1\r";
+  for (int i = 0; i < 300; ++i)
+    crs += "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET /a HTTP/1.0\" 200 1\r";
   std::string brackets(5000, '[');
   std::string quotes(5000, '"');
   ExpectSameAsSequential({"garbage", garbage, ""});
@@ -161,12 +166,12 @@ TEST(ThreadedReading, EveryFailureKindAtBlockBorders) {
   const std::string failing[] = {
       "no bracket\n",
       "\n",
-      "10.0.0.1 - - [7Oct/1998:13:00:00] \"GET / HTTP/1.0\" 200 1\n",              // bad format
-      "10.0.0.1 - - [07/Oct/1998 " + far + "] \"GET / HTTP/1.0\" 200 1\n",         // no hour
-      "10.0.0.1 - - [07/Oct/1998:13:00:00] no quote 200 1\n",                       // no page
+      "10.0.0.1 - - [7Oct/1998:13:00:00] \"GET / HTTP/1.0\" 200 1\n",                // bad format
+      "10.0.0.1 - - [07/Oct/1998 " + far + "] \"GET / HTTP/1.0\" 200 1\n",           // no hour
+      "10.0.0.1 - - [07/Oct/1998:13:00:00] no quote 200 1\n",                        // no page
       "10.0.0.1 - - [07/Oct/1998:13:00:00] " + far + " \"GET / HTTP/1.0\" 200 1\n",  // too far
-      "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET\n",                                // bad page a
-      "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET /a\n",                             // bad page b
+      "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET\n",                                 // bad page a
+      "10.0.0.1 - - [07/Oct/1998:13:00:00] \"GET /a\n",                              // bad page b
   };
   std::string log;
   for (int round = 0; round < 40; ++round) {
@@ -276,8 +281,8 @@ std::string JsonLog(int lines) {
                       (i % 29 == 0 ? std::string(2000, 'u') : "");
     line += (i % 6 == 5 ? R"("uri":")" : R"("request_uri":")") + uri + R"(",)";
     if (i % 3 != 2) line += R"("server_protocol":"HTTP/1.1",)";
-    line += R"("status":)" + std::to_string(i % 9 == 0 ? 404 : 200) +
-            R"(,"body_bytes_sent":")" + std::to_string(i * 7) +
+    line += R"("status":)" + std::to_string(i % 9 == 0 ? 404 : 200) + R"(,"body_bytes_sent":")" +
+            std::to_string(i * 7) +
             R"(","http_referer":"r\u0041\"","http_user_agent":"a\\\ud83d\ude00"})" + "\n";
     if (i % 17 == 0) line = line.substr(0, line.size() / 2) + "\n";  // cut
     if (i % 23 == 0) line = "not json " + line;

@@ -31,8 +31,7 @@ inline bool EqualsFolded(std::string_view a, std::string_view b) {
 
 // True when `text` begins with `prefix`, compared without regard to case.
 inline bool StartsWithFolded(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         EqualsFolded(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() && EqualsFolded(text.substr(0, prefix.size()), prefix);
 }
 
 inline void LowercaseInPlace(std::string& text) {

@@ -15,7 +15,7 @@ TEST(KeywordHints, SettingWordNeedsAWordThenEquals) {
 }
 
 TEST(KeywordHints, NearestKeywordAllowsOneSlipInShortWordsAndTwoInLonger) {
-  const std::vector<std::string_view> keywords = {"INFILE", "OUTFILE", "LOOKUP", "PLOW",
+  const std::vector<std::string_view> keywords = {"INFILE",     "OUTFILE",  "LOOKUP",  "PLOW",
                                                   "PAGES=FULL", "MAXUSERS", "MAXPAGES"};
   EXPECT_EQ(NearestKeyword("lokup", keywords), "LOOKUP");
   EXPECT_EQ(NearestKeyword("INFLIE", keywords), "INFILE");  // two letters swapped

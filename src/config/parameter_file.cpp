@@ -41,8 +41,8 @@ int32_t Clamp(int32_t n, int32_t low, int32_t lowValue, int32_t high, int32_t hi
 // twice they do no harm.
 bool Accumulates(std::string_view keyword) {
   static const std::string_view kKeywords[] = {
-      "EXCLUDE_ADDR", "EXCLUDE_TYPE", "EXCLUDE_EXTRA1", "EXCLUDE_EXTRA2", "ADJWIDTH", "NOSHOW",
-      "PLOW"};
+      "EXCLUDE_ADDR", "EXCLUDE_TYPE", "EXCLUDE_EXTRA1", "EXCLUDE_EXTRA2", "ADJWIDTH",
+      "NOSHOW",       "PLOW"};
   for (std::string_view k : kKeywords) {
     if (k == keyword) return true;
   }
@@ -58,8 +58,15 @@ std::string_view LabelKey(std::string_view line) {
 }
 
 // How much a diagnostic matters: a line keeps only its most important one.
-enum Rank { kRankNone, kRankGivenTwice, kRankShape, kRankValue, kRankUnknown, kRankLookups,
-            kRankEndsRun };
+enum Rank {
+  kRankNone,
+  kRankGivenTwice,
+  kRankShape,
+  kRankValue,
+  kRankUnknown,
+  kRankLookups,
+  kRankEndsRun
+};
 
 class Reader {
  public:
@@ -157,8 +164,7 @@ class Reader {
     return false;
   }
   bool AppendToList(std::vector<std::string>& list, std::string_view value, size_t width,
-                    std::string_view echoPrefix, std::string_view overflowText,
-                    bool lowercase) {
+                    std::string_view echoPrefix, std::string_view overflowText, bool lowercase) {
     if (list.size() >= kExclusionListCapacity) {
       Flag(kRankEndsRun, Severity::kError,
            "more than " + std::to_string(kExclusionListCapacity) + " " + std::string(matched_) +
@@ -294,8 +300,8 @@ void Reader::EndLine(const Line& line) {
     if (!fresh && at->second != lineNumber_) {
       Flag(kRankGivenTwice, Severity::kWarning,
            Visible(matched_ == "text" ? LabelKey(text) : text.substr(0, text.find('='))) +
-               " given again (first on line " +
-               std::to_string(at->second) + "): this later value wins");
+               " given again (first on line " + std::to_string(at->second) +
+               "): this later value wins");
     }
   }
   if (pendingRank_ == kRankNone || lineNumber_ == lastReportedLine_) return;
@@ -527,14 +533,14 @@ Reader::Outcome Reader::ApplyList(std::string_view text, const Value& value) {
     bool lowercase;
   };
   static const List kLists[] = {
-      {"EXCLUDE_ADDR", &RunSettings::excludedAddresses, kExclusionWidth,
-       "excluding address: [", "*ERROR* too many exclusion addresses", false},
-      {"EXCLUDE_TYPE", &RunSettings::excludedTypes, kExcludedTypeWidth,
-       "excluding type: [", "*ERROR* too many exclusion types", true},
-      {"EXCLUDE_EXTRA1", &RunSettings::excludedExtra1, kExclusionWidth,
-       "excluding EXTRA 1: [", "*ERROR* too many EXTRA 1 exclusions ", false},
-      {"EXCLUDE_EXTRA2", &RunSettings::excludedExtra2, kExclusionWidth,
-       "excluding EXTRA 2: [", "*ERROR* too many EXTRA 2 exclusions ", false},
+      {"EXCLUDE_ADDR", &RunSettings::excludedAddresses, kExclusionWidth, "excluding address: [",
+       "*ERROR* too many exclusion addresses", false},
+      {"EXCLUDE_TYPE", &RunSettings::excludedTypes, kExcludedTypeWidth, "excluding type: [",
+       "*ERROR* too many exclusion types", true},
+      {"EXCLUDE_EXTRA1", &RunSettings::excludedExtra1, kExclusionWidth, "excluding EXTRA 1: [",
+       "*ERROR* too many EXTRA 1 exclusions ", false},
+      {"EXCLUDE_EXTRA2", &RunSettings::excludedExtra2, kExclusionWidth, "excluding EXTRA 2: [",
+       "*ERROR* too many EXTRA 2 exclusions ", false},
   };
   for (const List& l : kLists) {
     if (!Matches(text, l.keyword)) continue;
@@ -548,10 +554,9 @@ Reader::Outcome Reader::ApplyList(std::string_view text, const Value& value) {
 
 }  // namespace
 
-bool ReadParameterFile(std::string_view content, RunSettings& settings,
-                       ReportLabels& labels, Console& console,
-                       const std::function<void()>& lowerPriority, Diagnostics* diagnostics,
-                       std::string_view fileName) {
+bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLabels& labels,
+                       Console& console, const std::function<void()>& lowerPriority,
+                       Diagnostics* diagnostics, std::string_view fileName) {
   Reader reader(settings, labels, console, lowerPriority, diagnostics, fileName);
   size_t position = 0;
   size_t lineNumber = 1;

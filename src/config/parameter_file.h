@@ -23,9 +23,8 @@ inline constexpr size_t kParameterPieceWidth = 1999;
 // its capacity, or a name longer than its field); its error line has then
 // been written. With `diagnostics`, lines that were probably meant
 // otherwise get at most one diagnostic each, placed as `fileName`:LINE.
-bool ReadParameterFile(std::string_view content, RunSettings& settings,
-                       ReportLabels& labels, Console& console,
-                       const std::function<void()>& lowerPriority,
+bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLabels& labels,
+                       Console& console, const std::function<void()>& lowerPriority,
                        Diagnostics* diagnostics = nullptr, std::string_view fileName = {});
 
 }  // namespace logvane

@@ -208,7 +208,9 @@ TEST(ParameterFile, NumbersAreCorrectedIntoTheirRanges) {
 
 TEST(ParameterFile, OnlyTwentyCharactersOfANumberAreConverted) {
   // The 21st digit is not part of the number.
-  Outcome o = Read("HOFFSET=00000000000000000001" "5\n");
+  Outcome o = Read(
+      "HOFFSET=00000000000000000001"
+      "5\n");
   EXPECT_EQ(o.settings.hourOffset, 1);
 }
 
@@ -239,8 +241,8 @@ TEST(ParameterFile, LastLineWithoutLineEndKeepsItsWholeValue) {
 
 TEST(ParameterFile, TextsAreCutToTheirFields) {
   std::string longText(150, 't');
-  Outcome o = Read("TITLE=" + longText + "\nSELECT=" + longText + "\nEXCLUDE_ADDR=" +
-                   longText + "\nEXCLUDE_TYPE=ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
+  Outcome o = Read("TITLE=" + longText + "\nSELECT=" + longText + "\nEXCLUDE_ADDR=" + longText +
+                   "\nEXCLUDE_TYPE=ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
   EXPECT_EQ(o.settings.reportTitle, std::string(80, 't'));
   EXPECT_EQ(o.settings.selectText, std::string(99, 't'));
   EXPECT_EQ(o.settings.excludedAddresses.at(0), std::string(100, 't'));
@@ -253,9 +255,8 @@ TEST(ParameterFile, OverLongNamesEndTheRunInsteadOfBeingCut) {
     std::string keyword;
     size_t width;
   };
-  const Case cases[] = {{"INFILE", 119}, {"OUTFILE", 119}, {"ULOOKUP", 199},
-                        {"hstb_loc", 49}, {"ROBOTS", 6}, {"LOGFORMAT", 1000},
-                        {"EXTRA1", 100}, {"EXTRA2", 100}};
+  const Case cases[] = {{"INFILE", 119}, {"OUTFILE", 119},    {"ULOOKUP", 199}, {"hstb_loc", 49},
+                        {"ROBOTS", 6},   {"LOGFORMAT", 1000}, {"EXTRA1", 100},  {"EXTRA2", 100}};
   for (const Case& c : cases) {
     Outcome fits = Read(c.keyword + "=" + std::string(c.width, 'a') + "\n");
     EXPECT_TRUE(fits.goesOn) << c.keyword;
@@ -327,8 +328,7 @@ TEST(ParameterFile, StyleModernChoosesTheModernReportAnythingElseTheClassic) {
       {"STYLE= MODERN\n", ReportStyle::kClassic, "Report style:  MODERN\n"},
       {"STYLE=MODERNE\n", ReportStyle::kClassic, "Report style: MODERNE\n"},
       {"STYLE MODERN\n", ReportStyle::kClassic, ""},
-      {"STYLE=MODERN\nSTYLE=\n", ReportStyle::kClassic,
-       "Report style: MODERN\nReport style: \n"},
+      {"STYLE=MODERN\nSTYLE=\n", ReportStyle::kClassic, "Report style: MODERN\nReport style: \n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

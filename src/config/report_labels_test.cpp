@@ -19,12 +19,12 @@ TEST(ReportLabels, DefaultsCoverEveryKey) {
 TEST(ReportLabels, KeyForms) {
   struct Case {
     const char* line;
-    int key;             // 0: no label line
+    int key;  // 0: no label line
     const char* text;
   };
   const Case cases[] = {
       {"TEXT5=Visitors", 5, "Visitors"},
-      {"text1 =Report", 0, ""},          // the "=" must follow the digit
+      {"text1 =Report", 0, ""},            // the "=" must follow the digit
       {"text10 =Visitor", 10, "Visitor"},  // from 10 on the value follows the first "="
       {"text10 = Visitor", 10, " Visitor"},
       {"text9=", 9, ""},
@@ -34,7 +34,7 @@ TEST(ReportLabels, KeyForms) {
       {"text0=x", 0, ""},
       {"text105=x", 10, "x"},
       {"text634=x", 63, "x"},
-      {"text12", 0, ""},                 // no "="
+      {"text12", 0, ""},  // no "="
       {"textual=x", 0, ""},
   };
   for (const Case& c : cases) {

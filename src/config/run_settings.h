@@ -11,13 +11,13 @@ namespace logvane {
 
 // Widths of the settings' text fields.
 inline constexpr size_t kParameterFileWidth = 99;
-inline constexpr size_t kFileNameWidth = 119;       // inputFile, outputFile
+inline constexpr size_t kFileNameWidth = 119;  // inputFile, outputFile
 inline constexpr size_t kTitleWidth = 80;
 inline constexpr size_t kUserLinkTemplateWidth = 199;
 inline constexpr size_t kBarImageLocationWidth = 49;
 inline constexpr size_t kRobotsModeWidth = 6;
 inline constexpr size_t kSelectTextWidth = 99;
-inline constexpr size_t kExclusionWidth = 100;       // addresses, extras
+inline constexpr size_t kExclusionWidth = 100;  // addresses, extras
 inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
 inline constexpr size_t kLogFormatWidth = 1000;
@@ -41,7 +41,7 @@ struct RunSettings {
   std::string barImageLocation;
   std::string robotsMode;
   std::string geoipDatabase;  // GEOIP=: "Y", "N" or a path; empty when not given
-  std::string selectText;  // lower case
+  std::string selectText;     // lower case
   bool selectOn = false;
   bool showParameters = true;
   bool fullPageDetails = false;
@@ -67,7 +67,7 @@ struct RunSettings {
   std::vector<std::string> excludedTypes;  // lower case
   std::vector<std::string> excludedExtra1;
   std::vector<std::string> excludedExtra2;
-  int32_t dnsThreads = 1;  // reverse lookups run at once
+  int32_t dnsThreads = 1;      // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
   ReportStyle reportStyle = ReportStyle::kClassic;
   // The log's layout (empty: common or combined, read by markers) and the
@@ -89,7 +89,9 @@ inline bool TraceLookups(const RunSettings& s) {
   return d == 'Y' || d == 'y' || d == 'F' || d == 'f';
 }
 // "F" in either case: also a dot for every cache hit.
-inline bool TraceCacheHits(const RunSettings& s) { return s.debugMode == 'F' || s.debugMode == 'f'; }
+inline bool TraceCacheHits(const RunSettings& s) {
+  return s.debugMode == 'F' || s.debugMode == 'f';
+}
 
 }  // namespace logvane
 

@@ -27,11 +27,11 @@ std::string OnOff(bool on) { return on ? "on" : "off"; }
 
 std::string LookupText(const RunSettings& s) {
   if (LookupsOff(s)) return "off: no names, no cache file";
-  std::string text = CacheOnly(s) ? "names from " + std::string(kNameCacheFile) + " only"
-                                  : "names from " + std::string(kNameCacheFile) +
-                                        ", then reverse lookups";
-  text += "; time-out " + std::to_string(s.lookupTimeout) + " s, " +
-          std::to_string(s.dnsThreads) + " at a time; tracing " + OnOff(TraceLookups(s));
+  std::string text = CacheOnly(s)
+                         ? "names from " + std::string(kNameCacheFile) + " only"
+                         : "names from " + std::string(kNameCacheFile) + ", then reverse lookups";
+  text += "; time-out " + std::to_string(s.lookupTimeout) + " s, " + std::to_string(s.dnsThreads) +
+          " at a time; tracing " + OnOff(TraceLookups(s));
   return text;
 }
 
@@ -66,9 +66,9 @@ void PrintSettings(const RunSettings& s, Console& console) {
               std::to_string(s.maxNotFound) + ", nations " + std::to_string(s.maxNations) +
               ", extra 1 " + std::to_string(s.maxExtra1) + ", extra 2 " +
               std::to_string(s.maxExtra2));
-  Setting(console, "bar graph",
-          std::to_string(s.graphWidth) + " pixels, image " +
-              Quoted(s.barImageLocation + "/hstb.gif"));
+  Setting(
+      console, "bar graph",
+      std::to_string(s.graphWidth) + " pixels, image " + Quoted(s.barImageLocation + "/hstb.gif"));
   Setting(console, "sections off", SectionsOff(s));
   Setting(console, "hour offset", std::to_string(s.hourOffset));
   Setting(console, "selection", s.selectOn ? Quoted(s.selectText) : "every request");
@@ -78,8 +78,8 @@ void PrintSettings(const RunSettings& s, Console& console) {
               std::to_string(s.excludedExtra1.size()) + " extra 1, " +
               std::to_string(s.excludedExtra2.size()) + " extra 2");
   Setting(console, "log kind", s.proxyMode ? "proxy" : "web server");
-  Setting(console, "user", s.userFromField2 ? "ident/authuser field when present"
-                                            : "client address");
+  Setting(console, "user",
+          s.userFromField2 ? "ident/authuser field when present" : "client address");
   Setting(console, "pages", s.fullPageDetails ? "with query" : "query cut");
   Setting(console, "robots", EqualsFolded(s.robotsMode, "RPT") ? "marked" : "not marked");
   Setting(console, "parameters block", OnOff(s.showParameters));
@@ -136,8 +136,8 @@ int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   console.Write(settings.parameterFile);
   console.Write("\n\n");
   // The echoes a run would print; PLOW changes nothing here.
-  bool complete = ReadParameterFile(text, settings, state->labels, console, nullptr,
-                                    &diagnostics, settings.parameterFile);
+  bool complete = ReadParameterFile(text, settings, state->labels, console, nullptr, &diagnostics,
+                                    settings.parameterFile);
   if (!complete) return kCheckFailed;
   CheckFiles(settings, diagnostics);
   PrintSettings(settings, console);

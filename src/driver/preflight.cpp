@@ -9,9 +9,8 @@ void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
       settings.outputFile.empty() ? std::string() : ReportFileProblem(settings.outputFile);
   if (!problem.empty()) {
     diagnostics.Report(Severity::kWarning, "",
-                       "the report " + Quoted(settings.outputFile) +
-                           " will not be writable (" + problem +
-                           "): the run will read the whole log and then fail");
+                       "the report " + Quoted(settings.outputFile) + " will not be writable (" +
+                           problem + "): the run will read the whole log and then fail");
   }
   // The modern page draws its bars itself: no image to point at.
   if (settings.barImageLocation.empty() && settings.reportStyle == ReportStyle::kClassic) {

@@ -51,16 +51,10 @@ StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& 
   if (args.empty()) return kGoOn;
   Console& console = env.console;
   switch (InfoRequestOf(args[0])) {
-    case InfoRequest::kCheck:
-      return RunCheck(args, env);
-    case InfoRequest::kHelp:
-      console.Write(UsageText());
-      return 0;
-    case InfoRequest::kVersion:
-      console.Write(VersionLine());
-      return 0;
-    case InfoRequest::kNone:
-      break;
+    case InfoRequest::kCheck: return RunCheck(args, env);
+    case InfoRequest::kHelp: console.Write(UsageText()); return 0;
+    case InfoRequest::kVersion: console.Write(VersionLine()); return 0;
+    case InfoRequest::kNone: break;
   }
   return kGoOn;
 }
@@ -108,14 +102,13 @@ StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
     int error = errno;
     env.console.Write("*ERROR* Could not open parameters file.");
-    diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) +
-                       ": " + SystemReason(error));
+    diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) + ": " +
+                       SystemReason(error));
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file opened.\n");
   if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
-                         env.platform.lowerPriority, &diagnostics,
-                         state.settings.parameterFile)) {
+                         env.platform.lowerPriority, &diagnostics, state.settings.parameterFile)) {
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file closed.\n\n");
@@ -128,9 +121,10 @@ StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput) {
   if (reportOnOutput && env.standardOutputTakesReport) env.console.Redirect(STDERR_FILENO);
   env.console.Release();
   if (!reportOnOutput || env.standardOutputTakesReport) return kGoOn;
-  env.console.Write("*ERROR* OUTFILE=- writes the report to standard output, which is a "
-                    "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
-                    "a file.\n");
+  env.console.Write(
+      "*ERROR* OUTFILE=- writes the report to standard output, which is a "
+      "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
+      "a file.\n");
   return kEarlyEndStatus;
 }
 
@@ -161,13 +155,13 @@ StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogS
 StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
   if (settings.outputFile.empty() && IsStandardInputName(settings.inputFile)) {
     // Standard input is the log: no answer can be read from it.
-    env.console.Write("*ERROR* The log is read from standard input (INFILE=-): "
-                      "name the report with OUTFILE in the parameter file.\n");
+    env.console.Write(
+        "*ERROR* The log is read from standard input (INFILE=-): "
+        "name the report with OUTFILE in the parameter file.\n");
     return kEarlyEndStatus;
   }
   if (settings.outputFile.empty() &&
-      !Prompt(env, "Enter the output filename (to be created): ", "Output",
-              &settings.outputFile)) {
+      !Prompt(env, "Enter the output filename (to be created): ", "Output", &settings.outputFile)) {
     return kEarlyEndStatus;
   }
   Diagnostics diagnostics(env.diagnostics);
@@ -256,8 +250,8 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
   ReadingPlan plan;
-  plan.threads = state.settings.readingThreads != 0 ? state.settings.readingThreads
-                                                      : SystemOnlineCores();
+  plan.threads =
+      state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.platform, plan);

@@ -23,7 +23,7 @@ struct RunEnvironment {
   Console& console;
   ByteInput& input;  // standard input: the prompts' answers
   const Platform& platform;
-  std::string cacheFile;  // the name cache's path
+  std::string cacheFile;      // the name cache's path
   size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
                               // 0 for the default, small in tests
   // Standard error, for notes to the operator beside the console; none
@@ -48,8 +48,7 @@ struct NationsByAddress {
 // `byAddress` the nations go by address; a database that breaks midway
 // gives way to the top-level domains: then false, with `failure` saying why.
 bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
-                        const NationsByAddress* byAddress = nullptr,
-                        GeoFailure* failure = nullptr);
+                        const NationsByAddress* byAddress = nullptr, GeoFailure* failure = nullptr);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

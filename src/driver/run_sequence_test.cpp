@@ -18,7 +18,7 @@ struct RunResult {
 };
 
 RunResult RunWith(const Platform& platform, const std::vector<std::string>& args,
-            const std::string& input = "") {
+                  const std::string& input = "") {
   RunResult run;
   Console console(&run.console);
   ByteInput in(input);
@@ -32,13 +32,15 @@ TEST(RunSequenceSteps, SocketAndHostFailuresEndTheRunAtOnce) {
   Platform noSockets = FakePlatform();
   noSockets.startSockets = [] { return false; };
   RunResult a = RunWith(noSockets, {"p.dat"});
-  EXPECT_EQ(a.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n*ERROR* Could not windows socket.");
+  EXPECT_EQ(a.console, "[Quorvel Logvane (v" + std::string(kVersion) +
+                           ")]\n*ERROR* Could not windows socket.");
   EXPECT_NE(a.status, 0);
 
   Platform noHost = FakePlatform();
   noHost.hostName = [] { return std::optional<std::string>(); };
   RunResult b = RunWith(noHost, {"p.dat"});
-  EXPECT_EQ(b.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n*ERROR* Could not get host name.");
+  EXPECT_EQ(b.console,
+            "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n*ERROR* Could not get host name.");
   EXPECT_NE(b.status, 0);
 }
 
@@ -46,8 +48,8 @@ TEST(RunSequenceSteps, HostNameIsCutTo49) {
   Platform longHost = FakePlatform();
   longHost.hostName = [] { return std::optional<std::string>(std::string(60, 'h')); };
   RunResult r = RunWith(longHost, {""});
-  EXPECT_EQ(r.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " + std::string(49, 'h') +
-                           ")\n*ERROR* Invalid parameter filename given.\n");
+  EXPECT_EQ(r.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " +
+                           std::string(49, 'h') + ")\n*ERROR* Invalid parameter filename given.\n");
   EXPECT_EQ(r.status, 0);
 }
 
@@ -65,8 +67,8 @@ TEST(RunSequenceSteps, PlowLowersThePriorityWhenItsLineIsRead) {
 TEST(RunSequenceSteps, SocketsShutDownOnlyAfterAFullRun) {
   TempDir dir;
   WriteFile(dir.File("in.log"), "");
-  WriteFile(dir.File("p.dat"), "LOOKUP=N\nINFILE=" + dir.File("in.log") + "\nOUTFILE=" +
-                                   dir.File("out.html") + "\n");
+  WriteFile(dir.File("p.dat"),
+            "LOOKUP=N\nINFILE=" + dir.File("in.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
   Platform platform = FakePlatform();
   int stops = 0;
   platform.stopSockets = [&stops] { ++stops; };
@@ -75,8 +77,8 @@ TEST(RunSequenceSteps, SocketsShutDownOnlyAfterAFullRun) {
   EXPECT_EQ(stops, 1);
   EXPECT_TRUE(full.console.ends_with("finished: Thu Oct  8 13:55:36 1998\n\nclosing...\n"));
 
-  WriteFile(dir.File("q.dat"), "LOOKUP=N\nINFILE=" + dir.File("in.log") + "\nOUTFILE=" +
-                                   dir.File("no/such/dir/out.html") + "\n");
+  WriteFile(dir.File("q.dat"), "LOOKUP=N\nINFILE=" + dir.File("in.log") +
+                                   "\nOUTFILE=" + dir.File("no/such/dir/out.html") + "\n");
   RunResult failed = RunWith(platform, {dir.File("q.dat")});
   EXPECT_NE(failed.status, 0);
   EXPECT_EQ(stops, 1);

@@ -32,16 +32,15 @@ TEST(TwoRuns, CacheGrowsByTheNamesFound) {
   log += Line("named.example.org", "/e");
   WriteFile(dir.File("in.log"), log);
   WriteFile(dir.File("lvipname.dat"), "203.0.113.5,old.example.net\n");
-  WriteFile(dir.File("p.dat"), "INFILE=" + dir.File("in.log") + "\nOUTFILE=" +
-                                   dir.File("out.html") + "\nDEBUG=Y\nTIMEOUT=5\n");
+  WriteFile(dir.File("p.dat"), "INFILE=" + dir.File("in.log") +
+                                   "\nOUTFILE=" + dir.File("out.html") + "\nDEBUG=Y\nTIMEOUT=5\n");
 
   auto resolverLog = std::make_shared<ResolverLog>();
   Platform platform = FakePlatform();
-  platform.resolver = testing::ScriptedResolver(
-      {{"127.0.0.2", FakeAnswer{"loop.example.de"}},
-       {"::1", FakeAnswer{"six.example.jp"}},
-       {"198.51.100.9", FakeAnswer{"doc.example.com"}}},
-      resolverLog, std::make_shared<testing::Gate>());
+  platform.resolver = testing::ScriptedResolver({{"127.0.0.2", FakeAnswer{"loop.example.de"}},
+                                                 {"::1", FakeAnswer{"six.example.jp"}},
+                                                 {"198.51.100.9", FakeAnswer{"doc.example.com"}}},
+                                                resolverLog, std::make_shared<testing::Gate>());
 
   auto run = [&] {
     std::string text;
@@ -83,9 +82,8 @@ TEST(TwoRuns, CacheGrowsByTheNamesFound) {
                         "generating reports...\n"),
             std::string::npos)
       << second;
-  EXPECT_EQ(resolverLog->calls(),
-            (std::vector<std::string>{"127.0.0.2", "::1", "192.0.2.7", "198.51.100.9",
-                                      "192.0.2.7"}));
+  EXPECT_EQ(resolverLog->calls(), (std::vector<std::string>{"127.0.0.2", "::1", "192.0.2.7",
+                                                            "198.51.100.9", "192.0.2.7"}));
   // The file comes back sorted by address and keeps every name.
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")),
             "127.0.0.2,loop.example.de\n"

@@ -309,13 +309,12 @@ void Pipeline::Stop() {
 
 }  // namespace
 
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules,
-                         const LogFormat& format, LineRouter& router, int32_t workers,
-                         size_t blockLines) {
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
+                         LineRouter& router, int32_t workers, size_t blockLines) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, rules, format, router.tallies(),
-                    2 * static_cast<size_t>(workers) + 2, blockLines);
+  Pipeline pipeline(reader, rules, format, router.tallies(), 2 * static_cast<size_t>(workers) + 2,
+                    blockLines);
   ThreadParser parser;
   StartParser(parser, format);
   // A log that fits one block is not worth a thread: the router prepares

@@ -59,9 +59,8 @@ inline constexpr size_t DecodeBytes(size_t blockLines) {
 // `workers` threads (at least 1). Returns how reading ended (end of file or
 // read error). A log that fits in one block, or a machine that will not
 // start a thread, is read and routed on the calling thread alone.
-ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules,
-                         const LogFormat& format, LineRouter& router, int32_t workers,
-                         size_t blockLines);
+ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
+                         LineRouter& router, int32_t workers, size_t blockLines);
 
 }  // namespace logvane
 

@@ -15,8 +15,8 @@ void FormatParser::Parse(std::string_view line, const LineFormat& format, LogRec
   ParseInto(line, format, record, store);
 }
 
-size_t FormatParser::ParseInto(std::string_view line, const LineFormat& format,
-                               LogRecord& record, char* store) {
+size_t FormatParser::ParseInto(std::string_view line, const LineFormat& format, LogRecord& record,
+                               char* store) {
   BeginRecord(record, line);
   size_t used = 0;
   bool matched = json_ != nullptr

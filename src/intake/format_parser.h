@@ -33,8 +33,7 @@ class FormatParser {
   // taken there: never more than twice the line plus 3 (decoding shortens
   // every text it copies, and a request put together from its parts adds
   // at most 3 bytes to them).
-  size_t ParseInto(std::string_view line, const LineFormat& format, LogRecord& record,
-                   char* store);
+  size_t ParseInto(std::string_view line, const LineFormat& format, LogRecord& record, char* store);
 
  private:
   const LogFormat& format_;

@@ -103,7 +103,8 @@ TEST(FormatParser, JsonLinesFillTheRecord) {
       // Other key names, numbers, nginx's \xHH, the request in parts.
       {R"({"client":"::1","time_iso8601":"2025-10-10T04:00:00+09:00","request_method":"GET","request_uri":"/s?q=\x22a\x22","server_protocol":"HTTP/2.0","status":304,"bytes_sent":77,"referer":"r","user_agent":"u","nested":{"a":[1,2]}})",
        "::1|::1|10/Oct/2025 04|/s|/s?q=\"a\"|304|77|r|u"},
-      {R"({"msec":"971211336.123","uri":"/only","status":null})", "!||10/Oct/2000 20|/only|/only|0|0|!|!"},
+      {R"({"msec":"971211336.123","uri":"/only","status":null})",
+       "!||10/Oct/2000 20|/only|/only|0|0|!|!"},
       {R"( { "@timestamp" : 971211336 , "request" : "GET / HTTP/1.0" } )",
        "!||10/Oct/2000 20|/|/|0|0|!|!"},
       // Not a record: no time, no request, cut, not JSON, two objects, empty.
@@ -119,18 +120,21 @@ TEST(FormatParser, JsonLinesFillTheRecord) {
 }
 
 TEST(FormatParser, JsonBytesThatAreNotUtf8AreKept) {
-  std::string line = "{\"time_local\":\"10/Oct/2025:13:55:36 +0200\",\"request\":\"GET /caf\xe9 "
-                     "HTTP/1.1\",\"http_user_agent\":\"\xff\xfe\"}";
+  std::string line =
+      "{\"time_local\":\"10/Oct/2025:13:55:36 +0200\",\"request\":\"GET /caf\xe9 "
+      "HTTP/1.1\",\"http_user_agent\":\"\xff\xfe\"}";
   EXPECT_EQ(Parsed("JSON", line), "!||10/Oct/2025 13|/caf\xe9|/caf\xe9|0|0|!|\xff\xfe");
 }
 
 TEST(FormatParser, SettingsAndChosenExtras) {
   const std::string line =
-      "v.example:80 h jim bob [10/Oct/2025:13:55:36 +0200] \"GET http://Host.example/a/B HTTP/1.1\" "
+      "v.example:80 h jim bob [10/Oct/2025:13:55:36 +0200] \"GET http://Host.example/a/B "
+      "HTTP/1.1\" "
       "200 5 \"r\" \"u\"";
   LineFormat field2;
   field2.userFromField2 = true;
-  EXPECT_EQ(Parsed("VHOST_COMBINED", line, field2), "h|bob|10/Oct/2025 13|http://host.example/a/b|http:|200|5|r|u");
+  EXPECT_EQ(Parsed("VHOST_COMBINED", line, field2),
+            "h|bob|10/Oct/2025 13|http://host.example/a/b|http:|200|5|r|u");
   LineFormat proxy;
   proxy.proxyMode = true;
   EXPECT_EQ(Parsed("VHOST_COMBINED", line, proxy, "%v", "%p"),
@@ -142,7 +146,8 @@ TEST(FormatParser, SettingsAndChosenExtras) {
             "h|h|10/Oct/2025 13|http://host.example/a/b|http:|200|5|r|u");
   select.selectText = "/c";
   EXPECT_EQ(Parsed("VHOST_COMBINED", line, select), "not selected");
-  std::string json = R"({"time_local":"10/Oct/2025:13:55:36 +0200","request":"GET / H","host":"v","remote_user":"ann"})";
+  std::string json =
+      R"({"time_local":"10/Oct/2025:13:55:36 +0200","request":"GET / H","host":"v","remote_user":"ann"})";
   EXPECT_EQ(Parsed("JSON", json, LineFormat(), "host", "$remote_user"),
             "!||10/Oct/2025 13|/|/|0|0|v|ann");
 }

@@ -157,7 +157,6 @@ class GzipSource : public LogSource {
   bool finished_ = false;
 };
 
-
 #if LOGVANE_HAVE_ISAL
 // ISA-L's inflate, about 2.5 times as fast as zlib's on a web log, with
 // the same rules: members in a row, anything else behind a member, a cut

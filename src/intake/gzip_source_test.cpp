@@ -47,16 +47,19 @@ Drained DrainBoth(const std::string& data) {
 std::string SampleLog(int lines) {
   std::string log;
   for (int i = 0; i < lines; ++i) {
-    log += "192.0.2." + std::to_string(i % 250 + 1) + " - - [07/Oct/1998:13:55:" +
-           std::to_string(10 + i % 50) + " -0700] \"GET /page" + std::to_string(i % 97) +
-           ".html HTTP/1.0\" 200 " + std::to_string(i * 37 % 9000) + "\r\n";
+    log += "192.0.2." + std::to_string(i % 250 + 1) +
+           " - - [07/Oct/1998:13:55:" + std::to_string(10 + i % 50) + " -0700] \"GET /page" +
+           std::to_string(i % 97) + ".html HTTP/1.0\" 200 " + std::to_string(i * 37 % 9000) +
+           "\r\n";
   }
   return log;
 }
 
 TEST(GzipSource, PlainBytesPassThroughWhole) {
   for (const std::string& text : {std::string(), std::string("\x1f"), std::string("x"),
-                                  std::string("\x1f" "abc"), SampleLog(50)}) {
+                                  std::string("\x1f"
+                                              "abc"),
+                                  SampleLog(50)}) {
     Drained d = DrainBoth(text);
     EXPECT_FALSE(d.error);
     EXPECT_EQ(d.bytes, text);

@@ -18,8 +18,23 @@ namespace {
 namespace od = simdjson::ondemand;
 
 enum class Key : uint8_t {
-  kNone, kClient, kUser, kTimeLocal, kTimeIso, kTimeEpoch, kTimeAny, kRequest, kMethod, kUri, kPath,
-  kProtocol, kStatus, kBodyBytes, kBytes, kReferer, kUserAgent,
+  kNone,
+  kClient,
+  kUser,
+  kTimeLocal,
+  kTimeIso,
+  kTimeEpoch,
+  kTimeAny,
+  kRequest,
+  kMethod,
+  kUri,
+  kPath,
+  kProtocol,
+  kStatus,
+  kBodyBytes,
+  kBytes,
+  kReferer,
+  kUserAgent,
 };
 
 struct KeyName {
@@ -29,18 +44,30 @@ struct KeyName {
 
 // The common key names of JSON access logs.
 constexpr KeyName kKeys[] = {
-    {"remote_addr", Key::kClient},      {"client", Key::kClient},
-    {"client_ip", Key::kClient},        {"remote_user", Key::kUser},
-    {"time_local", Key::kTimeLocal},    {"time_iso8601", Key::kTimeIso},
-    {"msec", Key::kTimeEpoch},          {"time", Key::kTimeAny},
-    {"timestamp", Key::kTimeAny},       {"@timestamp", Key::kTimeAny},
-    {"request", Key::kRequest},         {"request_method", Key::kMethod},
-    {"method", Key::kMethod},           {"request_uri", Key::kUri},
-    {"uri", Key::kPath},                 {"server_protocol", Key::kProtocol},
-    {"protocol", Key::kProtocol},       {"status", Key::kStatus},
-    {"body_bytes_sent", Key::kBodyBytes}, {"bytes_sent", Key::kBytes},
-    {"http_referer", Key::kReferer},    {"referer", Key::kReferer},
-    {"http_user_agent", Key::kUserAgent}, {"user_agent", Key::kUserAgent},
+    {"remote_addr", Key::kClient},
+    {"client", Key::kClient},
+    {"client_ip", Key::kClient},
+    {"remote_user", Key::kUser},
+    {"time_local", Key::kTimeLocal},
+    {"time_iso8601", Key::kTimeIso},
+    {"msec", Key::kTimeEpoch},
+    {"time", Key::kTimeAny},
+    {"timestamp", Key::kTimeAny},
+    {"@timestamp", Key::kTimeAny},
+    {"request", Key::kRequest},
+    {"request_method", Key::kMethod},
+    {"method", Key::kMethod},
+    {"request_uri", Key::kUri},
+    {"uri", Key::kPath},
+    {"server_protocol", Key::kProtocol},
+    {"protocol", Key::kProtocol},
+    {"status", Key::kStatus},
+    {"body_bytes_sent", Key::kBodyBytes},
+    {"bytes_sent", Key::kBytes},
+    {"http_referer", Key::kReferer},
+    {"referer", Key::kReferer},
+    {"http_user_agent", Key::kUserAgent},
+    {"user_agent", Key::kUserAgent},
 };
 
 // Keys are looked up for every member of every line: a table by length
@@ -67,7 +94,8 @@ class KeyTable {
  private:
   static size_t Slot(std::string_view name) {
     return (name.size() * 7 + static_cast<unsigned char>(name[0]) * 3 +
-            static_cast<unsigned char>(name.back())) % kSlots;
+            static_cast<unsigned char>(name.back())) %
+           kSlots;
   }
   static constexpr size_t kSlots = 251;
   uint8_t slots_[kSlots][4] = {};  // no more than three names share one
@@ -175,7 +203,9 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
     }
     switch (role) {
       case Key::kNone: break;
-      case Key::kClient: if (f.client.data() == nullptr) f.client = text; break;
+      case Key::kClient:
+        if (f.client.data() == nullptr) f.client = text;
+        break;
       case Key::kUser: f.authUser = text; break;
       case Key::kRequest: f.request = text; break;
       case Key::kMethod: f.method = text; break;

@@ -134,7 +134,8 @@ DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity) {
         i += 6;
         uint32_t cp = static_cast<uint32_t>(unit);
         if (cp >= 0xD800 && cp < 0xDC00) {
-          int32_t low = (i + 1 < in.size() && in[i] == '\\' && in[i + 1] == 'u') ? Hex(in, i + 2, 4) : -1;
+          int32_t low =
+              (i + 1 < in.size() && in[i] == '\\' && in[i + 1] == 'u') ? Hex(in, i + 2, 4) : -1;
           if (low >= 0xDC00 && low < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
             i += 6;

@@ -11,15 +11,15 @@
 namespace logvane {
 
 struct DecodedText {
-  size_t size;    // bytes written to the buffer
-  size_t used;    // bytes of the input taken, the closing quote excluded
-  bool closed;    // an unescaped quote ended the text
+  size_t size;  // bytes written to the buffer
+  size_t used;  // bytes of the input taken, the closing quote excluded
+  bool closed;  // an unescaped quote ended the text
 };
 
 // Decodes `in`, the bytes after a string's opening quote, up to its closing
 // quote, into `out`; reading stops once `capacity` bytes are written, since
-// every field the record keeps has a width of its own. A broken escape is kept as written. \u escapes become UTF-8, a
-// lone surrogate U+FFFD.
+// every field the record keeps has a width of its own. A broken escape is kept as written. \u
+// escapes become UTF-8, a lone surrogate U+FFFD.
 DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity);
 
 }  // namespace logvane

@@ -16,10 +16,10 @@ TEST(JsonText, DecodesEscapesUpToTheClosingQuote) {
       {R"(a\"b\\c\/d")", "a\"b\\c/d", true},
       {R"(\n\r\t\b\f")", "\n\r\t\b\f", true},
       {R"(\u0041\u00e9\u20ac")", "A\xc3\xa9\xe2\x82\xac", true},
-      {R"(\ud83d\ude00")", "\xf0\x9f\x98\x80", true},        // a surrogate pair
-      {R"(\ud83dx")", "\xef\xbf\xbdx", true},                // a lone one
-      {R"(\x22\x5cq\x0A")", "\"\\q\n", true},               // nginx's default escaping
-      {R"(\q\u12\x4")", R"(\q\u12\x4)", true},                // broken escapes kept
+      {R"(\ud83d\ude00")", "\xf0\x9f\x98\x80", true},  // a surrogate pair
+      {R"(\ud83dx")", "\xef\xbf\xbdx", true},          // a lone one
+      {R"(\x22\x5cq\x0A")", "\"\\q\n", true},          // nginx's default escaping
+      {R"(\q\u12\x4")", R"(\q\u12\x4)", true},         // broken escapes kept
       {std::string("nul\0byte\"", 9), std::string("nul\0byte", 8), true},
       {"cut", "cut", false},
       {"ends\\", "ends\\", false},

@@ -79,8 +79,8 @@ LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogReco
 
 }  // namespace
 
-size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store,
-                            size_t storeUsed, LogRecord& r) {
+size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store, size_t storeUsed,
+                            LogRecord& r) {
   r.byteCount = LeadingInteger(f.bytes, false);
   std::string_view request = RequestOf(f, store, storeUsed);
   size_t composed = f.request.data() == nullptr ? request.size() : 0;

@@ -38,7 +38,7 @@ inline void ClearLineFields(LineFields& f) {
 // gives the bytes it took there: at most 3 more than the method, URI and
 // protocol it is made of, and never past the store's kRecordTextWidth.
 size_t FillRecordFromFields(const LineFields& fields, const LineFormat& format, char* store,
-                          size_t storeUsed, LogRecord& record);
+                            size_t storeUsed, LogRecord& record);
 
 }  // namespace logvane
 

@@ -13,12 +13,18 @@ struct NamedRole {
 
 // nginx variables that fill the record; every other one is a named field.
 constexpr NamedRole kNginxRoles[] = {
-    {"remote_addr", FieldRole::kClient},      {"remote_user", FieldRole::kAuthUser},
-    {"time_local", FieldRole::kTimeLocal},    {"time_iso8601", FieldRole::kTimeIso},
-    {"msec", FieldRole::kTimeSec},            {"request", FieldRole::kRequest},
-    {"request_method", FieldRole::kMethod},   {"request_uri", FieldRole::kUri},
-    {"server_protocol", FieldRole::kProtocol}, {"status", FieldRole::kStatus},
-    {"body_bytes_sent", FieldRole::kBytes},   {"bytes_sent", FieldRole::kBytes},
+    {"remote_addr", FieldRole::kClient},
+    {"remote_user", FieldRole::kAuthUser},
+    {"time_local", FieldRole::kTimeLocal},
+    {"time_iso8601", FieldRole::kTimeIso},
+    {"msec", FieldRole::kTimeSec},
+    {"request", FieldRole::kRequest},
+    {"request_method", FieldRole::kMethod},
+    {"request_uri", FieldRole::kUri},
+    {"server_protocol", FieldRole::kProtocol},
+    {"status", FieldRole::kStatus},
+    {"body_bytes_sent", FieldRole::kBytes},
+    {"bytes_sent", FieldRole::kBytes},
 };
 
 bool IsVariableChar(char c) {
@@ -59,8 +65,8 @@ Directive ApacheDirective(std::string_view text, size_t p) {
   Directive d;
   size_t i = p;
   // Conditions and the original/final markers: %400,501{...}i, %>s, %!200i.
-  while (i < text.size() && (text[i] == '<' || text[i] == '>' || text[i] == '!' ||
-                             text[i] == ',' || IsDigit(text[i]))) {
+  while (i < text.size() && (text[i] == '<' || text[i] == '>' || text[i] == '!' || text[i] == ',' ||
+                             IsDigit(text[i]))) {
     ++i;
   }
   std::string_view argument;
@@ -82,7 +88,8 @@ Directive ApacheDirective(std::string_view text, size_t p) {
   FieldName& f = d.field;
   switch (letter) {
     case '%': d.isPercent = true; break;
-    case 'a': case 'h': f.role = FieldRole::kClient; break;
+    case 'a':
+    case 'h': f.role = FieldRole::kClient; break;
     case 'l': f.role = FieldRole::kIdent; break;
     case 'u': f.role = FieldRole::kAuthUser; break;
     case 'r': f.role = FieldRole::kRequest; break;
@@ -90,8 +97,11 @@ Directive ApacheDirective(std::string_view text, size_t p) {
     case 'U': f.role = FieldRole::kUri; break;
     case 'H': f.role = FieldRole::kProtocol; break;
     case 's': f.role = FieldRole::kStatus; break;
-    case 'b': case 'B': case 'O': f.role = FieldRole::kBytes; break;
-    case 'v': case 'V': f.name = "server_name"; break;
+    case 'b':
+    case 'B':
+    case 'O': f.role = FieldRole::kBytes; break;
+    case 'v':
+    case 'V': f.name = "server_name"; break;
     case 'p': f.name = "server_port"; break;
     case 'D': f.name = "request_time_us"; break;
     case 'T': f.name = "request_time"; break;
@@ -122,9 +132,7 @@ Directive ApacheDirective(std::string_view text, size_t p) {
       }
       break;
     }
-    default:
-      f.name = std::string("apache_") + letter;
-      break;
+    default: f.name = std::string("apache_") + letter; break;
   }
   return d;
 }
@@ -272,8 +280,8 @@ bool Finish(LogFormat* format, std::string* error) {
   return time && request;
 }
 
-bool ChooseExtra(LogFormat* format, int which, std::string_view chosen,
-                 std::string_view fallback, std::string* error) {
+bool ChooseExtra(LogFormat* format, int which, std::string_view chosen, std::string_view fallback,
+                 std::string* error) {
   FieldName wanted;
   std::string_view text = chosen.empty() ? fallback : chosen;
   if (format->kind == FormatKind::kJson) {
@@ -332,8 +340,8 @@ bool ParseFieldName(std::string_view text, FieldName* name) {
   return false;
 }
 
-bool CompileLogFormat(std::string_view value, std::string_view extra1,
-                      std::string_view extra2, LogFormat* format, std::string* error) {
+bool CompileLogFormat(std::string_view value, std::string_view extra1, std::string_view extra2,
+                      LogFormat* format, std::string* error) {
   *format = LogFormat();
   format->text = std::string(value);
   bool chosen = !extra1.empty() || !extra2.empty();
@@ -372,8 +380,7 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1,
   } else {
     ok = CompileNginx(layout, format, error);
   }
-  ok = ok && Finish(format, error) &&
-       ChooseExtra(format, 0, extra1, "%{Referer}i", error) &&
+  ok = ok && Finish(format, error) && ChooseExtra(format, 0, extra1, "%{Referer}i", error) &&
        ChooseExtra(format, 1, extra2, "%{User-Agent}i", error);
   if (!ok) {
     *format = LogFormat();

@@ -64,8 +64,8 @@ struct LogFormat {
 // marker parser, unless an extra is chosen: then the combined (or common)
 // layout is compiled so that the choice can be honoured. False, with the
 // reason in `error`, when the text cannot be used.
-bool CompileLogFormat(std::string_view value, std::string_view extra1,
-                      std::string_view extra2, LogFormat* format, std::string* error);
+bool CompileLogFormat(std::string_view value, std::string_view extra1, std::string_view extra2,
+                      LogFormat* format, std::string* error);
 
 // The field that an EXTRA1/EXTRA2 value names, in either notation; false
 // when it names none.

@@ -41,11 +41,12 @@ TEST(LogFormat, CompilesDirectivesAndVariables) {
        "1[ []7[] \"]10[ ]11[ ]12[\" ]13[ ]14[ ]request_time_us[ ]request_time[ ]"
        "http_x_forwarded_for[ ]http_referer[ % ]apache_Z",
        20, -1},
-      {"%{sec}t %{usec}t %{end:msec}t %{%d/%b}t %{msec_frac}t %r", "6[ ]8[ ]7[ ]15[ ]time_msec_frac[ ]9",
-       -1, -1},
+      {"%{sec}t %{usec}t %{end:msec}t %{%d/%b}t %{msec_frac}t %r",
+       "6[ ]8[ ]7[ ]15[ ]time_msec_frac[ ]9", -1, -1},
       {R"($remote_addr - $remote_user [$time_local] "$request" $status $body_bytes_sent "$http_referer" "$http_user_agent")",
        "1[ - ]3[ []4[] \"]9q[\" ]13[ ]14[ \"]http_refererq[\" \"]http_user_agentq[\"]", 12, 14},
-      {"'$remote_addr ${time_iso8601} ' '$msec \"$request_method $request_uri $server_protocol\" $bytes_sent$'",
+      {"'$remote_addr ${time_iso8601} ' '$msec \"$request_method $request_uri $server_protocol\" "
+       "$bytes_sent$'",
        "1[ ]5[ ]6[ \"]10[ ]11[ ]12[\" ]14[$]", -1, -1},
       {"$host $request_uri $time_local", "host[ ]11[ ]4", -1, -1},
   };
@@ -89,8 +90,14 @@ TEST(LogFormat, ExtrasByEitherNotation) {
   struct Case {
     const char* extra;
     int item;
-  } cases[] = {{"%v", 0}, {"$server_name", 0}, {"%p", 2}, {"$remote_addr", 4}, {"%a", 4},
-               {"$http_user_agent", 20}, {"%{user-agent}i", 20}, {"%>s", 14}};
+  } cases[] = {{"%v", 0},
+               {"$server_name", 0},
+               {"%p", 2},
+               {"$remote_addr", 4},
+               {"%a", 4},
+               {"$http_user_agent", 20},
+               {"%{user-agent}i", 20},
+               {"%>s", 14}};
   for (const Case& c : cases) {
     ASSERT_TRUE(CompileLogFormat("VHOST_COMBINED", c.extra, "", &f, &error)) << c.extra << error;
     EXPECT_EQ(f.extraItem[0], c.item) << c.extra;

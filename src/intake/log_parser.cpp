@@ -109,9 +109,7 @@ inline int64_t NumberAt(std::string_view line, size_t from) {
 }
 
 // A candidate name under USER=FIELD2 is taken when it is more than a "-".
-inline bool IsName(std::string_view candidate) {
-  return candidate.size() > 1 && candidate != "-";
-}
+inline bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }
 
 }  // namespace
 
@@ -246,7 +244,7 @@ inline const char* PaddedShortLine(std::string_view line, char* tail) {
 // The marks of the 64 bytes at `p`, shifted down by `shift` bits, into word
 // `w`.
 __attribute__((target("avx2"))) inline void MarkBlockAvx2(const char* p, unsigned shift,
-                                                         LineMarks& marks, size_t w) {
+                                                          LineMarks& marks, size_t w) {
   __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   for (unsigned m = 0; m < kMarkerCount; ++m) {
@@ -275,7 +273,7 @@ __attribute__((target("avx2"))) void MarkAvx2(std::string_view line, LineMarks& 
 }
 
 __attribute__((target("avx512bw"))) inline void MarkBlockAvx512(const char* p, unsigned shift,
-                                                             LineMarks& marks, size_t w) {
+                                                                LineMarks& marks, size_t w) {
   __m512i v = _mm512_loadu_si512(p);
   for (unsigned m = 0; m < kMarkerCount; ++m) {
     marks.bits[m][w] = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(kMarkerChars[m])) >> shift;
@@ -469,19 +467,14 @@ using MarkLine = void (*)(std::string_view, LineMarks&);
 
 MarkLine MarkerFor(MarkerScan scan) {
   switch (scan) {
-    case MarkerScan::kSearch:
-      return nullptr;
-    case MarkerScan::kMarksPortable:
-      return MarkPortable;
+    case MarkerScan::kSearch: return nullptr;
+    case MarkerScan::kMarksPortable: return MarkPortable;
 #if defined(LOGVANE_HAVE_X86_MARKS)
-    case MarkerScan::kMarksAvx2:
-      return __builtin_cpu_supports("avx2") ? MarkAvx2 : nullptr;
-    case MarkerScan::kMarksAvx512:
-      return __builtin_cpu_supports("avx512bw") ? MarkAvx512 : nullptr;
+    case MarkerScan::kMarksAvx2: return __builtin_cpu_supports("avx2") ? MarkAvx2 : nullptr;
+    case MarkerScan::kMarksAvx512: return __builtin_cpu_supports("avx512bw") ? MarkAvx512 : nullptr;
 #else
     case MarkerScan::kMarksAvx2:
-    case MarkerScan::kMarksAvx512:
-      return nullptr;
+    case MarkerScan::kMarksAvx512: return nullptr;
 #endif
   }
   return nullptr;
@@ -576,8 +569,9 @@ void FindStatusCode(LogRecord& r) {
     return;
   }
   int64_t code = NumberAt(r.line, close + 2);
-  r.statusCode = code > INT32_MAX ? INT32_MAX : code < INT32_MIN ? INT32_MIN
-                                                                 : static_cast<int32_t>(code);
+  r.statusCode = code > INT32_MAX   ? INT32_MAX
+                 : code < INT32_MIN ? INT32_MIN
+                                    : static_cast<int32_t>(code);
 }
 
 void FindExtras(LogRecord& r) { FindExtrasWith(ScanSearch{r.line}, r); }
@@ -617,33 +611,18 @@ void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
   std::string_view prefix;
   switch (fault) {
     case LineFault::kNone:
-    case LineFault::kNoMatch:
-      return;
-    case LineFault::kNoBracket:
-      console.WriteChar('~');
-      return;
+    case LineFault::kNoMatch: return;
+    case LineFault::kNoBracket: console.WriteChar('~'); return;
     case LineFault::kBadFormat:
       console.Line("*REJECTED LINE due to bad format*");
       console.Flush();
       return;
-    case LineFault::kNoHour:
-      prefix = "Hour Not Found in: ";
-      break;
-    case LineFault::kNoPage:
-      prefix = " NO PAGE/0: ";
-      break;
-    case LineFault::kPageTooFar:
-      prefix = "Page not found in: ";
-      break;
-    case LineFault::kBadPageA:
-      prefix = " BAD PAGE/a: ";
-      break;
-    case LineFault::kBadPageB:
-      prefix = " BAD PAGE/b: ";
-      break;
-    case LineFault::kBadPageD:
-      prefix = " BAD PAGE/d: ";
-      break;
+    case LineFault::kNoHour: prefix = "Hour Not Found in: "; break;
+    case LineFault::kNoPage: prefix = " NO PAGE/0: "; break;
+    case LineFault::kPageTooFar: prefix = "Page not found in: "; break;
+    case LineFault::kBadPageA: prefix = " BAD PAGE/a: "; break;
+    case LineFault::kBadPageB: prefix = " BAD PAGE/b: "; break;
+    case LineFault::kBadPageD: prefix = " BAD PAGE/d: "; break;
   }
   console.Write(prefix);
   WriteLineForConsole(line, console);

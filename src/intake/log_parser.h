@@ -56,13 +56,13 @@ inline constexpr size_t kRecordTextWidth = 4096;
 struct LogRecord {
   // What routing reads of every line comes first, in one cache line.
   std::string_view line;
-  int64_t byteCount;                    // 0 when not found
+  int64_t byteCount;  // 0 when not found
   std::string_view userName;
-  int32_t statusCode;                   // 0 when not found
+  int32_t statusCode;  // 0 when not found
   // How far ParseLogLine got: each fault, once not kNone, ends the line's
   // fields there; the fields found before it stay valid.
   LineFault bracketFault;
-  bool selected;         // SELECT is off or the request holds its text
+  bool selected;  // SELECT is off or the request holds its text
   LineFault hourFault;
   LineFault pageFault;
   bool hasClientAddress;
@@ -71,23 +71,23 @@ struct LogRecord {
 
   FixedText<kRequestTextWidth> requestText;  // lowercased
   std::string_view clientAddress;
-  FixedText<kDateTextWidth> dateText;   // dd/Mon/yyyy
+  FixedText<kDateTextWidth> dateText;  // dd/Mon/yyyy
   std::string_view hourText;
-  FixedText<kPageWidth> page;           // lowercased
+  FixedText<kPageWidth> page;  // lowercased
   std::string_view directory;
   std::string_view extra1;
   std::string_view extra2;
 
   // Positions found on the way (0-based), for the finders that follow.
-  size_t bracket;        // the "[" of the date
+  size_t bracket;  // the "[" of the date
   bool twoDigitDay;
-  size_t requestOpen;    // the request's quotes, searched from the first "]"
+  size_t requestOpen;  // the request's quotes, searched from the first "]"
   size_t requestClose;
   size_t firstBlank;
-  size_t urlStart;       // just after the first blank after the first quote
-  size_t urlEnd;         // where the page text ends (before a cut query)
-  size_t urlClose;       // the first quote after that blank
-  size_t extrasEnd;      // just past the last extra's closing quote
+  size_t urlStart;   // just after the first blank after the first quote
+  size_t urlEnd;     // where the page text ends (before a cut query)
+  size_t urlClose;   // the first quote after that blank
+  size_t extrasEnd;  // just past the last extra's closing quote
 
   // The hour of a format-driven parser's time; BeginRecord leaves it alone.
   char hourDigits[2];

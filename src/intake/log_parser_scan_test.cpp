@@ -101,8 +101,8 @@ TEST(LogParserScanTest, LinesOfEveryLengthAroundTheBlockBorders) {
 
 TEST(LogParserScanTest, EveryMarkerInEveryPosition) {
   const std::vector<LineFormat> formats = AllFormats();
-  const std::string base = Combined("/Dir/Page.HTML?x=1", "Mozilla/5.0 (X11; Linux) " +
-                                                               std::string(150, 'z'));
+  const std::string base =
+      Combined("/Dir/Page.HTML?x=1", "Mozilla/5.0 (X11; Linux) " + std::string(150, 'z'));
   const char markers[] = {'[', ']', '"', ' ', ':', '?', '/', '-', '.', '\0', '\n'};
   for (size_t at = 0; at < base.size(); ++at) {
     for (char m : markers) {

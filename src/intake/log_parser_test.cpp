@@ -127,8 +127,7 @@ TEST(LogParserTest, BracketAndDayWidth) {
       {"bracket at the end is bad format", "h [", LineFault::kBadFormat, ""},
       {"no bracket", "h - - 07/Oct/1998:13:55:36 \"GET / H\"\n", LineFault::kNoBracket, ""},
       {"empty line", "\n", LineFault::kNoBracket, ""},
-      {"bracket at position 250", pad249 + "[07/Oct/1998:13:5", LineFault::kNone,
-       "07/Oct/1998"},
+      {"bracket at position 250", pad249 + "[07/Oct/1998:13:5", LineFault::kNone, "07/Oct/1998"},
       {"bracket at position 251", pad249 + "x[07/Oct/1998:13:55:36", LineFault::kNoBracket, ""},
       {"date cut by the line end", "h [7/Oc", LineFault::kNone, "07/Oc"},
       {"short line keeps its line end", "h [07/Oct\n", LineFault::kNone, "07/Oct\n"},
@@ -245,13 +244,13 @@ TEST(LogParserTest, HourIsTakenAfterTheDatesBracket) {
       {"ipv4", LineWith("GET / H"), LineFault::kNone, "13"},
       {"ipv6 client", "2001:db8::1 - - [07/Oct/1998:09:55:36 -0700] \"GET / H\" 200 1\n",
        LineFault::kNone, "09"},
-      {"colon in authuser", "h - a:b [07/Oct/1998:21:55:36] \"GET / H\" 200 1\n",
-       LineFault::kNone, "21"},
+      {"colon in authuser", "h - a:b [07/Oct/1998:21:55:36] \"GET / H\" 200 1\n", LineFault::kNone,
+       "21"},
       {"no colon", "h - - [07/Oct/1998 13.55] \"GET / H\"\n", LineFault::kNoHour, ""},
       {"colon beyond 250", "h - - [07/Oct/1998 " + std::string(240, ' ') + ":13:55\n",
        LineFault::kNoHour, ""},
-      {"colon at 250", "h - - [07/Oct/1998 " + std::string(230, ' ') + ":13:55\n",
-       LineFault::kNone, "13"},
+      {"colon at 250", "h - - [07/Oct/1998 " + std::string(230, ' ') + ":13:55\n", LineFault::kNone,
+       "13"},
       {"one character left", "h [07/Oct/1998:1", LineFault::kNone, "1"},
   };
   for (const Case& c : cases) {
@@ -273,10 +272,16 @@ TEST(LogParserTest, PagesAndDirectories) {
   };
   const Case cases[] = {
       {"query cut", "GET /cgi-bin/find?x=1 HTTP/1.0", {}, "/cgi-bin/find", "/cgi-bin"},
-      {"full pages keep the query", "GET /cgi-bin/find?x=1 HTTP/1.0", {.fullPages = true},
-       "/cgi-bin/find?x=1", "/cgi-bin"},
-      {"lowercased page, directory as is", "GET /Docs/Index.HTML HTTP/1.0", {},
-       "/docs/index.html", "/Docs"},
+      {"full pages keep the query",
+       "GET /cgi-bin/find?x=1 HTTP/1.0",
+       {.fullPages = true},
+       "/cgi-bin/find?x=1",
+       "/cgi-bin"},
+      {"lowercased page, directory as is",
+       "GET /Docs/Index.HTML HTTP/1.0",
+       {},
+       "/docs/index.html",
+       "/Docs"},
       {"file at the top", "GET /index.html HTTP/1.0", {}, "/index.html", "/"},
       {"root", "GET / HTTP/1.0", {}, "/", "/"},
       {"directory without slash", "GET /news HTTP/1.0", {}, "/news", "/news"},
@@ -284,18 +289,32 @@ TEST(LogParserTest, PagesAndDirectories) {
       {"no protocol", "GET /a/b", {}, "/a/b", "/a"},
       {"empty url", "GET  HTTP/1.0", {}, "", ""},
       {"a question mark before the url is passed over", "G?T /a?b HTTP/1.0", {}, "/a?b", "/a?b"},
-      {"page cut to 99", "GET /" + std::string(120, 'P') + " HTTP/1.0", {},
-       "/" + std::string(98, 'p'), "/" + std::string(49, 'P')},
-      {"dot beyond the directory's width", "GET /" + std::string(60, 'd') + ".x HTTP/1.0", {},
-       "/" + std::string(60, 'd') + ".x", "/" + std::string(49, 'd')},
-      {"proxy: scheme and host", "GET http://Www.Example.COM/a/b.html HTTP/1.0",
-       {.proxy = true}, "http://www.example.com", "http:"},
-      {"proxy: no path ends at the next slash", "GET http://host.example HTTP/1.0",
-       {.proxy = true}, "http://host.example http", "http:"},
-      {"proxy: no slash at all", "GET host.example:443", {.proxy = true}, "host.example:443",
-       "/"},
-      {"proxy ignores full pages and queries", "GET http://h.example/x?y HTTP/1.0",
-       {.proxy = true, .fullPages = true}, "http://h.example", "http:"},
+      {"page cut to 99",
+       "GET /" + std::string(120, 'P') + " HTTP/1.0",
+       {},
+       "/" + std::string(98, 'p'),
+       "/" + std::string(49, 'P')},
+      {"dot beyond the directory's width",
+       "GET /" + std::string(60, 'd') + ".x HTTP/1.0",
+       {},
+       "/" + std::string(60, 'd') + ".x",
+       "/" + std::string(49, 'd')},
+      {"proxy: scheme and host",
+       "GET http://Www.Example.COM/a/b.html HTTP/1.0",
+       {.proxy = true},
+       "http://www.example.com",
+       "http:"},
+      {"proxy: no path ends at the next slash",
+       "GET http://host.example HTTP/1.0",
+       {.proxy = true},
+       "http://host.example http",
+       "http:"},
+      {"proxy: no slash at all", "GET host.example:443", {.proxy = true}, "host.example:443", "/"},
+      {"proxy ignores full pages and queries",
+       "GET http://h.example/x?y HTTP/1.0",
+       {.proxy = true, .fullPages = true},
+       "http://h.example",
+       "http:"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -316,18 +335,28 @@ TEST(LogParserTest, PageFaults) {
   };
   const Case cases[] = {
       {"no quote", head + "GET / HTTP/1.0 200 5\n", {}, LineFault::kNoPage},
-      {"quote beyond 250", head + std::string(250, 'x') + "\"GET / H\"\n", {},
+      {"quote beyond 250",
+       head + std::string(250, 'x') + "\"GET / H\"\n",
+       {},
        LineFault::kPageTooFar},
       {"blank at 250", head + std::string(210, 'x') + "\"GET / H\"\n", {}, LineFault::kNone},
-      {"quote at 250, blank beyond", head + std::string(214, 'x') + "\"GET / H\"\n", {},
+      {"quote at 250, blank beyond",
+       head + std::string(214, 'x') + "\"GET / H\"\n",
+       {},
        LineFault::kBadPageD},
       {"no blank after the quote", head + "\"GET\n", {}, LineFault::kBadPageA},
       {"no closing quote", head + "\"GET / HTTP/1.0 200 5\n", {}, LineFault::kBadPageB},
-      {"proxy without closing quote", head + "\"GET http://h/ HTTP/1.0\n", {.proxy = true},
+      {"proxy without closing quote",
+       head + "\"GET http://h/ HTTP/1.0\n",
+       {.proxy = true},
        LineFault::kBadPageD},
-      {"blank beyond 250", head + "\"" + std::string(220, 'G') + " /x\"\n", {},
+      {"blank beyond 250",
+       head + "\"" + std::string(220, 'G') + " /x\"\n",
+       {},
        LineFault::kBadPageD},
-      {"blank beyond 250, no closing quote", head + "\"" + std::string(220, 'G') + " /x\n", {},
+      {"blank beyond 250, no closing quote",
+       head + "\"" + std::string(220, 'G') + " /x\n",
+       {},
        LineFault::kBadPageB},
   };
   for (const Case& c : cases) {
@@ -350,9 +379,8 @@ TEST(LogParserTest, StatusCode) {
       {"quote at offset 10", "a [1/b:\" /\" 404 1\n", 0},
       {"quote at offset 11", "a [1/b:\" /x\" 404 1\n", 404},
       {"quote at offset 1994", nearEnd.substr(0, 1997), 2},
-      {"quote at offset 1995", "h [07/Oct/1998:13:55:36] \"GET /" + std::string(1964, 'a') +
-                                   "\" 201",
-       0},
+      {"quote at offset 1995",
+       "h [07/Oct/1998:13:55:36] \"GET /" + std::string(1964, 'a') + "\" 201", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -379,8 +407,8 @@ TEST(LogParserTest, ExtraFields) {
       {"unclosed second", "200", " \"a\" \"b", true, "a", false, ""},
       {"none", "200", "", false, "", false, ""},
       {"dash status reads none", "-", " \"a\" \"b\"", false, "", false, ""},
-      {"cut to 99", "200", " \"" + std::string(130, 'e') + "\" \"f\"", true,
-       std::string(99, 'e'), true, "f"},
+      {"cut to 99", "200", " \"" + std::string(130, 'e') + "\" \"f\"", true, std::string(99, 'e'),
+       true, "f"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -420,7 +448,8 @@ TEST(LogParserTest, ArbitraryLinesStayInsideTheirBytes) {
     std::string text;
     if (random() % 2 == 0) {
       text = LineWith("GET /a/b.html?x HTTP/1.0", "404", "77", " \"ref\" \"agent\"");
-      for (int k = 0; k < 4; ++k) text[random() % text.size()] = alphabet[random() % alphabet.size()];
+      for (int k = 0; k < 4; ++k)
+        text[random() % text.size()] = alphabet[random() % alphabet.size()];
       text.resize(random() % (text.size() + 1));
     } else {
       text.resize(random() % 320);
@@ -431,8 +460,8 @@ TEST(LogParserTest, ArbitraryLinesStayInsideTheirBytes) {
     std::unique_ptr<char[]> bytes(new char[size == 0 ? 1 : size]);
     std::memcpy(bytes.get(), text.data(), size);
     std::string_view line(bytes.get(), size);
-    Options options{.proxy = random() % 2 == 0, .fullPages = random() % 2 == 0,
-                    .field2 = random() % 2 == 0};
+    Options options{
+        .proxy = random() % 2 == 0, .fullPages = random() % 2 == 0, .field2 = random() % 2 == 0};
     LogRecord r;
     BeginRecord(r, line);
     if (FindBracket(r) != LineFault::kNone) continue;
@@ -505,7 +534,9 @@ TEST(LogParserTest, EchoedLinesCarryNoTerminalControls) {
     std::string shown;
   };
   const Case cases[] = {
-      {"a\x1b]0;owned\x07" "b\n", "a?]0;owned?b\n"},
+      {"a\x1b]0;owned\x07"
+       "b\n",
+       "a?]0;owned?b\n"},
       {"x\x1b[2J\ry\r\n", "x?[2J?y\r\n"},  // a CRLF line end stays
       {"tab\tnul\0del\x7f\n"s, "tab\tnul?del?\n"},
       {"\xc3\xa9t\xc3\xa9\n", "\xc3\xa9t\xc3\xa9\n"},  // bytes above 127 stay

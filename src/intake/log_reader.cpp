@@ -49,8 +49,7 @@ ReadStatus LogLineReader::ReadLogLine(std::string_view* piece) {
     size_t window = available < kLinePieceWidth ? available : kLinePieceWidth;
     const char* start = buffer_ + begin_;
     const void* newline = window ? std::memchr(start, '\n', window) : nullptr;
-    if (newline != nullptr || window == kLinePieceWidth ||
-        (available > 0 && (atEnd_ || failed_))) {
+    if (newline != nullptr || window == kLinePieceWidth || (available > 0 && (atEnd_ || failed_))) {
       size_t length = newline != nullptr
                           ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
                           : window;

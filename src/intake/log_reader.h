@@ -40,7 +40,7 @@ class LogLineReader {
   // least.
   LogSource& source_;
   std::unique_ptr<char[]> blocks_[2];
-  char* buffer_;      // the block being read
+  char* buffer_;  // the block being read
   size_t capacity_;
   size_t begin_ = 0;  // start of the bytes not yet handed out
   size_t end_ = 0;

@@ -59,12 +59,15 @@ TEST(LogReaderTest, SplitsIntoPiecesAsReadLineByLine) {
       {"empty lines are pieces", "\n\nz\n", {"\n", "\n", "z\n"}},
       {"nul byte is ordinary", std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}},
       {"empty log", "", {}},
-      {"1996 characters and line end fit", std::string(1996, 'y') + "\n",
+      {"1996 characters and line end fit",
+       std::string(1996, 'y') + "\n",
        {std::string(1996, 'y') + "\n"}},
       {"1997 characters leave the line end alone", x1997 + "\nz\n", {x1997, "\n", "z\n"}},
-      {"3000 characters", std::string(3000, 'w') + "\n",
+      {"3000 characters",
+       std::string(3000, 'w') + "\n",
        {std::string(1997, 'w'), std::string(1003, 'w') + "\n"}},
-      {"4000 characters without line end", std::string(4000, 'v'),
+      {"4000 characters without line end",
+       std::string(4000, 'v'),
        {std::string(1997, 'v'), std::string(1997, 'v'), std::string(6, 'v')}},
   };
   for (const Case& c : cases) {
@@ -110,7 +113,7 @@ TEST(LogReaderTest, APieceStaysValidThroughTheCallsKept) {
   for (size_t chunk : {size_t{1}, size_t{999}, size_t{1} << 20}) {
     SCOPED_TRACE("chunk " + std::to_string(chunk));
     ChunkedSource source(text, chunk);
-    LogLineReader reader(source, 1);  // the smallest block: many turns
+    LogLineReader reader(source, 1);     // the smallest block: many turns
     std::vector<std::string_view> held;  // the pieces of the calls kept
     std::string_view piece;
     size_t count = 0;

@@ -95,8 +95,7 @@ TEST(LogSourceTest, FileChangedWhileItIsRead) {
     WriteFile(path, log);
     std::unique_ptr<LogSource> file = OpenLogFile(path);
     ASSERT_NE(file, nullptr);
-    ChangedAfterFirstRead source(std::move(file), 50 * line.size(),
-                                 [&] { c.change(path); });
+    ChangedAfterFirstRead source(std::move(file), 50 * line.size(), [&] { c.change(path); });
     LogLineReader reader(source, 4 * kLinePieceWidth);
     std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
     std::string console;

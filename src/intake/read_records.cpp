@@ -43,8 +43,8 @@ ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter
 
 // The same for a log in a configured format, each line parsed by `parser`,
 // whose decoded texts stay valid through the next line's parsing.
-ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules,
-                                FormatParser& parser, LineRouter& router) {
+ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules, FormatParser& parser,
+                                LineRouter& router) {
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];

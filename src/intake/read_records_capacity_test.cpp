@@ -36,9 +36,11 @@ struct Line {
 };
 
 std::string Milestones(size_t upTo) {
-  static const std::pair<size_t, const char*> kAll[] = {
-      {1000, "1000 records"}, {5000, "5,000 records"}, {10000, "10,000 records"},
-      {25000, "25,000 records"}, {50000, "50,000 records"}};
+  static const std::pair<size_t, const char*> kAll[] = {{1000, "1000 records"},
+                                                        {5000, "5,000 records"},
+                                                        {10000, "10,000 records"},
+                                                        {25000, "25,000 records"},
+                                                        {50000, "50,000 records"}};
   std::string text;
   for (const auto& [count, line] : kAll) {
     if (count <= upTo) text.append(line).append("\n");

@@ -66,7 +66,8 @@ Outcome ReadLog(const std::string& log,
   std::unique_ptr<LogSource> source =
       failAtEnd ? std::make_unique<FailingSource>(log) : LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(out.state->settings, out.state->tallies, out.state->counters, reader, console, FakePlatform());
+  ReadRecords(out.state->settings, out.state->tallies, out.state->counters, reader, console,
+              FakePlatform());
   out.lineFlushAfter = console.lineFlush();
   out.console = capture;  // what the phase handed on itself
   return out;
@@ -104,24 +105,24 @@ TEST(ReadRecordsTest, TranscriptOfEveryLineKind) {
   Entry noHour;
   noHour.date = "07/Oct/1998 13.55.36";
   Entry noPage;
-  std::string log = Line(ok) +                                   // counted
-                    "no date here\n" +                           // ~
-                    "h - - [Oct/07/1998:1:2:3] \"GET / H\"\n" +  // bad format
-                    "\n" +                                       // ~ (empty line)
-                    Line(noHour) +                               // not counted
-                    "h - - [07/Oct/1998:13:55:36] GET / H\n" +   // no page
-                    "h - - [07/Oct/1998:13:55:36] \"GET\n" +     // bad page a
-                    "h - - [07/Oct/1998:13:55:36] \"GET / H\n" + // bad page b
-                    Line(ok);                                    // counted, no line end
+  std::string log = Line(ok) +                                    // counted
+                    "no date here\n" +                            // ~
+                    "h - - [Oct/07/1998:1:2:3] \"GET / H\"\n" +   // bad format
+                    "\n" +                                        // ~ (empty line)
+                    Line(noHour) +                                // not counted
+                    "h - - [07/Oct/1998:13:55:36] GET / H\n" +    // no page
+                    "h - - [07/Oct/1998:13:55:36] \"GET\n" +      // bad page a
+                    "h - - [07/Oct/1998:13:55:36] \"GET / H\n" +  // bad page b
+                    Line(ok);                                     // counted, no line end
   log.pop_back();
   Outcome out = ReadLog(log);
-  EXPECT_EQ(out.console,
-            Transcript("~*REJECTED LINE due to bad format*\n~"
-                       "Hour Not Found in: " + Line(noHour) + "\n" +
-                       " NO PAGE/0: h - - [07/Oct/1998:13:55:36] GET / H\n\n"
-                       " BAD PAGE/a: h - - [07/Oct/1998:13:55:36] \"GET\n\n"
-                       " BAD PAGE/b: h - - [07/Oct/1998:13:55:36] \"GET / H\n\n",
-                       5));
+  EXPECT_EQ(out.console, Transcript("~*REJECTED LINE due to bad format*\n~"
+                                    "Hour Not Found in: " +
+                                        Line(noHour) + "\n" +
+                                        " NO PAGE/0: h - - [07/Oct/1998:13:55:36] GET / H\n\n"
+                                        " BAD PAGE/a: h - - [07/Oct/1998:13:55:36] \"GET\n\n"
+                                        " BAD PAGE/b: h - - [07/Oct/1998:13:55:36] \"GET / H\n\n",
+                                    5));
   EXPECT_TRUE(out.lineFlushAfter);
   EXPECT_FALSE(out.counters().readError);
 }
@@ -231,11 +232,10 @@ TEST(ReadRecordsTest, MilestonesOnlyForRoutedRecords) {
     SCOPED_TRACE("the 1000th count fails the selection");
     Entry other;
     other.request = "GET /other HTTP/1.0";
-    Outcome out = ReadLog(repeat(ok, 999) + Line(other) + ok,
-                          [](RunSettings& s) {
-                            s.selectOn = true;
-                            s.selectText = "/a/";
-                          });
+    Outcome out = ReadLog(repeat(ok, 999) + Line(other) + ok, [](RunSettings& s) {
+      s.selectOn = true;
+      s.selectText = "/a/";
+    });
     EXPECT_EQ(out.console, Transcript("", 1001));
   }
   {
@@ -243,9 +243,9 @@ TEST(ReadRecordsTest, MilestonesOnlyForRoutedRecords) {
     Entry noHour;
     noHour.date = "07/Oct/1998 13";
     std::string log = repeat(ok, 500) + Line(noHour) + repeat(ok, 4500);
-    EXPECT_EQ(ReadLog(log).console,
-              Transcript("Hour Not Found in: " + Line(noHour) + "\n1000 records\n5,000 records\n",
-                         5000));
+    EXPECT_EQ(
+        ReadLog(log).console,
+        Transcript("Hour Not Found in: " + Line(noHour) + "\n1000 records\n5,000 records\n", 5000));
   }
 }
 
@@ -256,18 +256,15 @@ TEST(ReadRecordsTest, HourOffsetWrapsOnce) {
     const char* key;
     int32_t hourNumber;
   };
-  const Case cases[] = {
-      {-2, "01", "23", 23},
-      {2, "23", "1", 1},
-      {0, "07", "7", 7},
-      {0, "00", "0", 0},
-      {24, "05", "5", 5},
-      {-24, "05", "5", 5},
-      {100, "05", "81", 81},      // one correction only; the key is cut to 2
-      {-100, "05", "-7", -7},     // -71
-      {INT32_MAX, "23", "21", 21},  // 2147483646, no overflow
-      {INT32_MIN, "00", "-2", -2},  // -2147483624
-  };
+  const Case cases[] =
+      {
+          {-2, "01", "23", 23},        {2, "23", "1", 1},  {0, "07", "7", 7},
+          {0, "00", "0", 0},           {24, "05", "5", 5}, {-24, "05", "5", 5},
+          {100, "05", "81", 81},        // one correction only; the key is cut to 2
+          {-100, "05", "-7", -7},       // -71
+          {INT32_MAX, "23", "21", 21},  // 2147483646, no overflow
+          {INT32_MIN, "00", "-2", -2},  // -2147483624
+      };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.offset) + " " + c.hour);
     Entry e;
@@ -362,8 +359,8 @@ TEST(ReadRecordsTest, RobotsAreMarkedWhenAsked) {
     const char* mode;
     int32_t crawler;
   };
-  const Case cases[] = {{"RPT", "RPT", 1}, {"any case", "rPt", 1}, {"off", "", 0},
-                        {"other text", "RPTX", 0}};
+  const Case cases[] = {
+      {"RPT", "RPT", 1}, {"any case", "rPt", 1}, {"off", "", 0}, {"other text", "RPTX", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Outcome out = ReadLog(log, [&](RunSettings& s) { s.robotsMode = c.mode; });

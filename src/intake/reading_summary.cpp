@@ -20,8 +20,7 @@ std::string_view FaultText(LineFault fault) {
              "(console: \"*REJECTED LINE due to bad format*\")";
     case LineFault::kNoHour:
       return "without \":\" after the date (console: \"Hour Not Found in:\")";
-    case LineFault::kNoPage:
-      return "without a quoted request (console: \" NO PAGE/0:\")";
+    case LineFault::kNoPage: return "without a quoted request (console: \" NO PAGE/0:\")";
     case LineFault::kPageTooFar:
       return "whose request starts after the 250th character (console: \"Page not found in:\")";
     case LineFault::kBadPageA:
@@ -44,16 +43,16 @@ void TableFull(const Table& table, std::string_view name, std::string_view logNa
   if (table.dropped == 0) return;
   diagnostics.Report(Severity::kWarning, Visible(logName),
                      "the " + std::string(name) + " table ran full at " +
-                         std::to_string(Table::kCapacity) + " keys: " +
-                         std::to_string(table.dropped) +
+                         std::to_string(Table::kCapacity) +
+                         " keys: " + std::to_string(table.dropped) +
                          " records brought new keys that were dropped, and the report's "
                          "totals leave them out");
 }
 
 }  // namespace
 
-void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
-                      std::string_view logName, Diagnostics& diagnostics) {
+void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
+                      Diagnostics& diagnostics) {
   if (logName.empty() || logName == "-") logName = "(standard input)";
   const RejectedLines& rejected = counters.rejected;
   int64_t total = 0;

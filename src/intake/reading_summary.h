@@ -13,8 +13,8 @@
 namespace logvane {
 
 // Writes nothing when every line was read and every key found room.
-void SummarizeReading(const RunCounters& counters, const Tallies& tallies,
-                      std::string_view logName, Diagnostics& diagnostics);
+void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
+                      Diagnostics& diagnostics);
 
 }  // namespace logvane
 

@@ -37,8 +37,8 @@ std::unique_ptr<NameCache> NewCache() {
 std::vector<Record> LoadedRecords(const NameCache& cache) {
   std::vector<Record> records;
   for (size_t i = 0; i < cache.loadedCount; ++i) {
-    records.push_back({std::string(cache.entries[i].address.view()),
-                       std::string(cache.entries[i].name.view())});
+    records.push_back(
+        {std::string(cache.entries[i].address.view()), std::string(cache.entries[i].name.view())});
   }
   return records;
 }
@@ -53,19 +53,19 @@ TEST(LoadNameCache, ChecksEachLine) {
   };
   const Case cases[] = {
       {"10.1.2.3,host.example.com\n", {{"10.1.2.3", "host.example.com"}}},
-      {"10.1.2.3 host.example.com\n", {}},             // no comma
-      {"10.1.2,host\n", {}},                           // two dots
-      {"10.1,a.b.7\n", {{"10.1", "a.b.7"}}},            // dots sought in the whole line
-      {"10.1.2.0,zero.example\n", {}},                 // 0 after the third dot
+      {"10.1.2.3 host.example.com\n", {}},    // no comma
+      {"10.1.2,host\n", {}},                  // two dots
+      {"10.1,a.b.7\n", {{"10.1", "a.b.7"}}},  // dots sought in the whole line
+      {"10.1.2.0,zero.example\n", {}},        // 0 after the third dot
       {"10.1.2.255,top.example\n", {{"10.1.2.255", "top.example"}}},
       {"10.1.2.256,over.example\n", {}},
-      {"10.1.2.x,word.example\n", {}},                 // no digits: 0
-      {"10.1.2.3,10.1.2.3\n", {}},                     // the name is its address
-      {"10.1.2.3,10.1.2.3.in-addr.example\n", {}},     // ... followed by more
-      {"Host.A.B.7,host.a.b.7.example\n", {}},         // in any case
-      {",a.b.c.4\n", {}},                              // an empty address always matches
-      {"10.1.2.3,\n", {}},                             // an empty name
-      {std::string("10.1.2.3,na\0me.example\n", 23), {}},               // a NUL byte
+      {"10.1.2.x,word.example\n", {}},                     // no digits: 0
+      {"10.1.2.3,10.1.2.3\n", {}},                         // the name is its address
+      {"10.1.2.3,10.1.2.3.in-addr.example\n", {}},         // ... followed by more
+      {"Host.A.B.7,host.a.b.7.example\n", {}},             // in any case
+      {",a.b.c.4\n", {}},                                  // an empty address always matches
+      {"10.1.2.3,\n", {}},                                 // an empty name
+      {std::string("10.1.2.3,na\0me.example\n", 23), {}},  // a NUL byte
       {"10.1.2.3,name,with,commas\n", {{"10.1.2.3", "name,with,commas"}}},
       {"10.1.2.3,crlf.example\r\n", {{"10.1.2.3", "crlf.example"}}},
       {"10.1.2.3,last.example", {{"10.1.2.3", "last.example"}}},  // no final newline
@@ -90,11 +90,12 @@ TEST(LoadNameCache, ChecksEachLine) {
     LoadNameCache(*cache, dir.File("lvipname.dat"), out);
     EXPECT_EQ(LoadedRecords(*cache), c.loaded) << c.content;
     EXPECT_EQ(cache->usedCount, c.loaded.size());
-    EXPECT_EQ(console, "...... IP names file opened - loading.\n"
-                       "...... IP name file closed.  " +
-                           std::to_string(c.loaded.size()) +
-                           " records loaded.\n\n"
-                           "sorting cache...\n")
+    EXPECT_EQ(console,
+              "...... IP names file opened - loading.\n"
+              "...... IP name file closed.  " +
+                  std::to_string(c.loaded.size()) +
+                  " records loaded.\n\n"
+                  "sorting cache...\n")
         << c.content;
   }
 }
@@ -172,14 +173,14 @@ std::unique_ptr<NameCache> CacheWithRunEntries() {
   e[1].name.assign("nine.example");
   cache->loadedCount = cache->usedCount = 2;
   AppendNameCacheEntry(*cache, "192.0.2.1", "found.example");
-  AppendNameCacheEntry(*cache, "192.0.2.2", "192.0.2.2");       // failed lookup
-  AppendNameCacheEntry(*cache, "192.0.2.3", "host-3");          // name ends in a digit
-  AppendNameCacheEntry(*cache, "user99", "user99");             // never sent
+  AppendNameCacheEntry(*cache, "192.0.2.2", "192.0.2.2");  // failed lookup
+  AppendNameCacheEntry(*cache, "192.0.2.3", "host-3");     // name ends in a digit
+  AppendNameCacheEntry(*cache, "user99", "user99");        // never sent
   AppendNameCacheEntry(*cache, std::string(50, '8'), std::string(50, '8') + ".host");
-  AppendNameCacheEntry(*cache, "192.0.2.4", "two\nlines");      // would split a record
+  AppendNameCacheEntry(*cache, "192.0.2.4", "two\nlines");  // would split a record
   AppendNameCacheEntry(*cache, "192.0.2.5", "trailing.cr\r");
   AppendNameCacheEntry(*cache, "192.0.2.6", std::string("nul\0byte", 8));
-  AppendNameCacheEntry(*cache, "a,b.c.d.1", "comma.example");   // comma in the address
+  AppendNameCacheEntry(*cache, "a,b.c.d.1", "comma.example");  // comma in the address
   AppendNameCacheEntry(*cache, "2001:db8::7", "comma,in.name");
   return cache;
 }
@@ -231,8 +232,8 @@ TEST(SaveNameCache, KeepsTheOldFileWhenWritingFails) {
   WriteFile(dir.File("lvipname.dat"), old);
   auto cache = NewCache();
   for (size_t i = 0; i < 5000; ++i) {
-    AppendNameCacheEntry(*cache, "10.0." + std::to_string(i / 250) + "." +
-                                     std::to_string(i % 250 + 1),
+    AppendNameCacheEntry(*cache,
+                         "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1),
                          "host" + std::to_string(i) + ".example");
   }
   // A file size limit makes the writes fail part way, as a full disk would.

@@ -23,8 +23,7 @@ struct PlannedText {
 
 }  // namespace
 
-void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads,
-                         LookupContext& context) {
+void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, LookupContext& context) {
   const Platform& platform = context.platform;
   const size_t limit = threads < 1 ? 1 : static_cast<size_t>(threads);
 
@@ -34,8 +33,8 @@ void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads,
   std::vector<size_t> lookups;
   size_t used = context.cache.usedCount;
   for (size_t i = 0; i < texts.size(); ++i) {
-    planned[i].plan = PlanAddress(context.cache, context.settings, texts[i], used,
-                                  &planned[i].cachedName);
+    planned[i].plan =
+        PlanAddress(context.cache, context.settings, texts[i], used, &planned[i].cachedName);
     if (planned[i].plan == AddressPlan::kLookUp) {
       lookups.push_back(i);
       ++used;

@@ -17,8 +17,7 @@ namespace logvane {
 // Resolves every text of `texts` in order, as ResolveAddress would one
 // after another, with at most `threads` lookups running at a time. Each
 // lookup has its own time-out, counted from its own start.
-void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads,
-                         LookupContext& context);
+void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, LookupContext& context);
 
 }  // namespace logvane
 

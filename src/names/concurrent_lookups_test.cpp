@@ -38,7 +38,7 @@ struct Outcome {
 };
 
 Outcome RunScenario(const Scenario& scenario, int32_t threads, int32_t timeout,
-            std::function<int64_t()> clock, std::shared_ptr<ResolverLog> log = nullptr) {
+                    std::function<int64_t()> clock, std::shared_ptr<ResolverLog> log = nullptr) {
   auto state = testing::NewLookupState();
   NameCache& cache = state->cache;
   ClearNameCache(cache);
@@ -82,9 +82,9 @@ Scenario RandomScenario(uint32_t seed, size_t count) {
   auto roll = [&random](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
   Scenario s;
   for (size_t i = 0; i < count; ++i) {
-    std::string text = roll(5) == 0 ? "2001:db8::" + std::to_string(i + 1)
-                                    : "198.51." + std::to_string(i / 200) + "." +
-                                          std::to_string(i % 200 + 1);
+    std::string text =
+        roll(5) == 0 ? "2001:db8::" + std::to_string(i + 1)
+                     : "198.51." + std::to_string(i / 200) + "." + std::to_string(i % 200 + 1);
     int kind = roll(20);
     if (kind < 4) {
       s.cached.push_back({text, "cached" + std::to_string(i) + ".example"});

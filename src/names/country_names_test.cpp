@@ -12,11 +12,11 @@ namespace {
 
 TEST(NationOfCountryCode, TableNamesFirstThenOurOwnElseUnknown) {
   const std::pair<const char*, const char*> cases[] = {
-      {"US", "U.S.A."},       {"us", "U.S.A."},          {"GB", "Great Britain (UK)"},
-      {"UK", "United Kingdom"}, {"de", "Germany"},       {"CO", "Columbia"},
-      {"RS", "Serbia"},       {"ME", "Montenegro"},      {"EU", "European Union"},
-      {"XK", "Kosovo"},       {"??", "(unknown)"},       {"ZZ", "(unknown)"},
-      {"A1", "(unknown)"},    {"", "(unknown)"},         {"DEU", "(unknown)"},
+      {"US", "U.S.A."},         {"us", "U.S.A."},     {"GB", "Great Britain (UK)"},
+      {"UK", "United Kingdom"}, {"de", "Germany"},    {"CO", "Columbia"},
+      {"RS", "Serbia"},         {"ME", "Montenegro"}, {"EU", "European Union"},
+      {"XK", "Kosovo"},         {"??", "(unknown)"},  {"ZZ", "(unknown)"},
+      {"A1", "(unknown)"},      {"", "(unknown)"},    {"DEU", "(unknown)"},
   };
   for (const auto& [code, nation] : cases) EXPECT_EQ(NationOfCountryCode(code), nation) << code;
 }

@@ -102,14 +102,9 @@ bool NationOfAddress(const GeoDatabase& database, const IpAddress& address,
   char code[2];
   std::string detail;
   switch (FindMmdbCountry(database.mmdb, address, code, detail)) {
-    case MmdbOutcome::kFound:
-      nation = NationOfCountryCode(std::string_view(code, 2));
-      return true;
-    case MmdbOutcome::kNotFound:
-      nation = kUnknownNation;
-      return true;
-    case MmdbOutcome::kBroken:
-      break;
+    case MmdbOutcome::kFound: nation = NationOfCountryCode(std::string_view(code, 2)); return true;
+    case MmdbOutcome::kNotFound: nation = kUnknownNation; return true;
+    case MmdbOutcome::kBroken: break;
   }
   const std::string& path = database.files.front();
   failure.reason = path + ": MMDB data is broken";

@@ -33,11 +33,11 @@ TEST(GeoDatabase, MmdbCountriesWithTheirFallbacks) {
   const std::pair<const char*, const char*> cases[] = {
       {"81.2.69.160", "Great Britain (UK)"},
       {"216.160.83.56", "U.S.A."},
-      {"41.0.7.7", "South Africa"},       // registered_country only
-      {"5.62.60.1", "Norway"},            // a flat country_code
-      {"77.46.200.1", "Serbia"},          // our own name
-      {"62.1.2.3", "(unknown)"},          // a code no table knows
-      {"9.9.9.9", "(unknown)"},           // not in the database
+      {"41.0.7.7", "South Africa"},  // registered_country only
+      {"5.62.60.1", "Norway"},       // a flat country_code
+      {"77.46.200.1", "Serbia"},     // our own name
+      {"62.1.2.3", "(unknown)"},     // a code no table knows
+      {"9.9.9.9", "(unknown)"},      // not in the database
       {"2001:200::1", "Japan"},
       {"::ffff:89.160.20.1", "Sweden"},
       {"2c0f:f248::5", "South Africa"},

@@ -36,12 +36,12 @@ TEST(GeoipRanges, LoadsBothFamiliesAndFindsTheRangeOfAnAddress) {
   EXPECT_EQ(ranges.vendor, "IPFire Project");
   EXPECT_EQ(ranges.licence, "CC BY-SA 4.0");  // the first file's
   const std::pair<const char*, const char*> cases[] = {
-      {"0.255.255.255", ""}, {"1.0.0.0", "AU"},       {"1.0.0.255", "AU"},
-      {"1.0.1.0", "CN"},     {"1.0.3.255", "CN"},     {"1.0.4.0", ""},  // "??"
-      {"1.0.8.0", ""},       {"2.16.128.1", "FR"},    {"2.17.0.0", ""},
-      {"255.255.255.255", ""}, {"2001:200::", "JP"},  {"2001:200:ffff::1", "JP"},
-      {"2001:201::", ""},    {"2a02:cf40::1", "RS"}, {"::", ""},
-      {"ffff::", ""},        {"::ffff:1.0.0.1", "AU"},
+      {"0.255.255.255", ""},   {"1.0.0.0", "AU"},        {"1.0.0.255", "AU"},
+      {"1.0.1.0", "CN"},       {"1.0.3.255", "CN"},      {"1.0.4.0", ""},  // "??"
+      {"1.0.8.0", ""},         {"2.16.128.1", "FR"},     {"2.17.0.0", ""},
+      {"255.255.255.255", ""}, {"2001:200::", "JP"},     {"2001:200:ffff::1", "JP"},
+      {"2001:201::", ""},      {"2a02:cf40::1", "RS"},   {"::", ""},
+      {"ffff::", ""},          {"::ffff:1.0.0.1", "AU"},
   };
   for (const auto& [address, code] : cases) EXPECT_EQ(Find(ranges, address), code) << address;
 }

@@ -27,8 +27,7 @@ struct LookupJob {
 // Starts a worker that asks `resolver` for the name of `address`. None when
 // no thread could be started. The worker holds its own references to the
 // job and the resolver, so neither needs to outlive the caller's interest.
-std::shared_ptr<LookupJob> StartLookup(const std::string& address,
-                                       const ReverseResolver& resolver);
+std::shared_ptr<LookupJob> StartLookup(const std::string& address, const ReverseResolver& resolver);
 
 // The main thread's view of a lookup at one poll.
 enum class LookupState { kRunning, kAnswered, kTimedOut };

@@ -51,7 +51,8 @@ bool Fail(std::string& reason, std::string& detail, std::string_view why, std::s
 int CodeAt(MMDB_entry_s& entry, const char* const* path, char (&code)[2], std::string& detail) {
   MMDB_entry_data_s data;
   int status = MMDB_aget_value(&entry, &data, path);
-  if (status == MMDB_LOOKUP_PATH_DOES_NOT_MATCH_DATA_ERROR || status == MMDB_INVALID_LOOKUP_PATH_ERROR) {
+  if (status == MMDB_LOOKUP_PATH_DOES_NOT_MATCH_DATA_ERROR ||
+      status == MMDB_INVALID_LOOKUP_PATH_ERROR) {
     return 0;
   }
   if (status != MMDB_SUCCESS) {
@@ -106,15 +107,16 @@ bool OpenMmdb(const std::string& path, MmdbDatabase& database, std::string& reas
   return true;
 }
 
-MmdbOutcome FindMmdbCountry(const MmdbDatabase& database, const IpAddress& address,
-                            char (&code)[2], std::string& detail) {
+MmdbOutcome FindMmdbCountry(const MmdbDatabase& database, const IpAddress& address, char (&code)[2],
+                            std::string& detail) {
   sockaddr_in v4{};
   sockaddr_in6 v6{};
   const sockaddr* where;
   if (address.isV4) {
     v4.sin_family = AF_INET;
     uint32_t a = address.v4();
-    unsigned char bytes[4] = {static_cast<unsigned char>(a >> 24), static_cast<unsigned char>(a >> 16),
+    unsigned char bytes[4] = {static_cast<unsigned char>(a >> 24),
+                              static_cast<unsigned char>(a >> 16),
                               static_cast<unsigned char>(a >> 8), static_cast<unsigned char>(a)};
     std::memcpy(&v4.sin_addr, bytes, 4);
     where = reinterpret_cast<const sockaddr*>(&v4);
@@ -153,8 +155,7 @@ namespace logvane {
 
 void MmdbClose::operator()(MMDB_s*) const {}
 
-bool OpenMmdb(const std::string& path, MmdbDatabase&, std::string& reason,
-              std::string& detail) {
+bool OpenMmdb(const std::string& path, MmdbDatabase&, std::string& reason, std::string& detail) {
   reason = "this build reads no MMDB files (it was built without libmaxminddb-dev)";
   detail = path + ": " + reason;
   return false;

@@ -37,8 +37,8 @@ enum class MmdbOutcome { kFound, kNotFound, kBroken };
 // The country code of `address`: country.iso_code, else
 // registered_country.iso_code, else a top-level country_code. kBroken, with
 // `detail`, when the data on the way is corrupt.
-MmdbOutcome FindMmdbCountry(const MmdbDatabase& database, const IpAddress& address,
-                            char (&code)[2], std::string& detail);
+MmdbOutcome FindMmdbCountry(const MmdbDatabase& database, const IpAddress& address, char (&code)[2],
+                            std::string& detail);
 
 }  // namespace logvane
 

@@ -33,8 +33,7 @@ void SortLoadedPart(NameCache& cache) {
             });
 }
 
-std::optional<std::string_view> FindCachedName(const NameCache& cache,
-                                               std::string_view address) {
+std::optional<std::string_view> FindCachedName(const NameCache& cache, std::string_view address) {
   if (address.size() > kCacheAddressWidth) return std::nullopt;
   size_t low = 0;
   size_t high = cache.loadedCount;

@@ -33,9 +33,7 @@ struct NameCache {
 // Every entry free, nothing loaded.
 void ClearNameCache(NameCache& cache);
 
-inline bool NameCacheFull(const NameCache& cache) {
-  return cache.usedCount >= kNameCacheCapacity;
-}
+inline bool NameCacheFull(const NameCache& cache) { return cache.usedCount >= kNameCacheCapacity; }
 
 // The address order: texts compared over at most kCacheAddressWidth
 // characters, A-Z folded to a-z, then by unsigned byte; a text that ends
@@ -48,8 +46,7 @@ void SortLoadedPart(NameCache& cache);
 // The cached name of `address`: a binary search over the loaded part only.
 // A text longer than an address field can hold is never found, so a long
 // key never picks up the name of the address it begins with.
-std::optional<std::string_view> FindCachedName(const NameCache& cache,
-                                               std::string_view address);
+std::optional<std::string_view> FindCachedName(const NameCache& cache, std::string_view address);
 
 // Stores an entry behind those in use, the address cut to 45 characters and
 // the name to 59. False (nothing stored) when the cache is full.

@@ -31,7 +31,7 @@ TEST(CacheAddressOrder, IsTextualFoldedAndOverTheWholeAddressWidth) {
   };
   const std::string v6a = "2001:db8:1111:2222:3333:4444:5555:6666";
   const Case cases[] = {
-      {"10.0.0.9", "9.0.0.1", -1},   // textual, not numeric
+      {"10.0.0.9", "9.0.0.1", -1},    // textual, not numeric
       {"10.0.0.1", "10.0.0.10", -1},  // a prefix is the smaller
       {"Host.A.B.1", "host.a.b.1", 0},
       {"host.Z.b.1", "host.a.b.1", 1},

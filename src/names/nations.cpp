@@ -336,8 +336,7 @@ void TallyNations(const UserTable& users, NationTally& nations) {
 }
 
 bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
-                           const GeoDatabase& database, NationTally& nations,
-                           GeoFailure& failure) {
+                           const GeoDatabase& database, NationTally& nations, GeoFailure& failure) {
   ClearNations(nations);
   NationAdder adder(nations);
   ReadAddressCursor cursor(addresses);

@@ -43,8 +43,7 @@ void TallyNations(const UserTable& users, NationTally& nations);
 // False, with `failure`, when the database turned out broken midway; the
 // tally is then incomplete.
 bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
-                           const GeoDatabase& database, NationTally& nations,
-                           GeoFailure& failure);
+                           const GeoDatabase& database, NationTally& nations, GeoFailure& failure);
 
 }  // namespace logvane
 

@@ -77,9 +77,9 @@ TEST(TallyNations, AddsEachUsersHitsToItsNationAndSorts) {
   EXPECT_EQ(nations.used, 0u);
   EXPECT_EQ(nations.total, 0.0f);
 
-  const std::pair<const char*, int64_t> counted[] = {
-      {"a.example.de", 3}, {"b.example.fr", 5}, {"c.example.DE", 4}, {"192.0.2.1", 1},
-      {"d.example.com", 2}, {"alice", 2}};
+  const std::pair<const char*, int64_t> counted[] = {{"a.example.de", 3},  {"b.example.fr", 5},
+                                                     {"c.example.DE", 4},  {"192.0.2.1", 1},
+                                                     {"d.example.com", 2}, {"alice", 2}};
   std::string output;
   Console console(&output);
   for (const auto& [key, hits] : counted) {

@@ -22,22 +22,19 @@ std::optional<std::string> LookUp(const std::string& text, LookupContext& contex
   int64_t start = context.platform.nowSeconds();
   for (;;) {
     WaitPollInterval();
-    switch (PollLookup(*job, start, context.platform.nowSeconds(),
-                       context.settings.lookupTimeout)) {
-      case LookupState::kAnswered:
-        return job->name;
-      case LookupState::kTimedOut:
-        return std::nullopt;
-      case LookupState::kRunning:
-        break;
+    switch (
+        PollLookup(*job, start, context.platform.nowSeconds(), context.settings.lookupTimeout)) {
+      case LookupState::kAnswered: return job->name;
+      case LookupState::kTimedOut: return std::nullopt;
+      case LookupState::kRunning: break;
     }
   }
 }
 
 }  // namespace
 
-AddressPlan PlanAddress(const NameCache& cache, const RunSettings& settings,
-                        std::string_view text, size_t usedEntries, std::string_view* cachedName) {
+AddressPlan PlanAddress(const NameCache& cache, const RunSettings& settings, std::string_view text,
+                        size_t usedEntries, std::string_view* cachedName) {
   if (std::optional<std::string_view> name = FindCachedName(cache, text)) {
     *cachedName = *name;
     return AddressPlan::kCached;
@@ -58,8 +55,7 @@ void ApplyWithoutLookup(AddressPlan plan, std::string_view cachedName, std::stri
       context.console.Line("*ERROR* Too many IP addrs - ask for free upgrade.");
       break;
     case AddressPlan::kCacheOnly:
-    case AddressPlan::kLookUp:
-      break;
+    case AddressPlan::kLookUp: break;
   }
 }
 
@@ -103,8 +99,8 @@ void FinishLookup(const std::optional<std::string>& answer, std::string& text,
 
 void ResolveAddress(std::string& text, LookupContext& context) {
   std::string_view cachedName;
-  AddressPlan plan = PlanAddress(context.cache, context.settings, text,
-                                 context.cache.usedCount, &cachedName);
+  AddressPlan plan =
+      PlanAddress(context.cache, context.settings, text, context.cache.usedCount, &cachedName);
   if (plan != AddressPlan::kLookUp) {
     ApplyWithoutLookup(plan, cachedName, text, context);
     return;

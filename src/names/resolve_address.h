@@ -38,8 +38,8 @@ enum class AddressPlan {
 
 // The plan for `text` when `usedEntries` cache entries are in use; a cached
 // name is put into `cachedName` (a view into the cache).
-AddressPlan PlanAddress(const NameCache& cache, const RunSettings& settings,
-                        std::string_view text, size_t usedEntries, std::string_view* cachedName);
+AddressPlan PlanAddress(const NameCache& cache, const RunSettings& settings, std::string_view text,
+                        size_t usedEntries, std::string_view* cachedName);
 
 // Carries out a plan other than kLookUp on `text`.
 void ApplyWithoutLookup(AddressPlan plan, std::string_view cachedName, std::string& text,

@@ -92,8 +92,8 @@ TEST_F(ResolveAddressTest, TracesLookupsOnlyUnderDebugYAndF) {
     EXPECT_EQ(Resolve("192.0.2.1"), "one.example");
     EXPECT_EQ(Resolve("192.0.2.2"), "192.0.2.2");
     EXPECT_EQ(output_, expected) << "DEBUG=" << debug;
-    EXPECT_EQ(AddedEntries(), (std::vector<Record>{{"192.0.2.1", "one.example"},
-                                                   {"192.0.2.2", "192.0.2.2"}}));
+    EXPECT_EQ(AddedEntries(),
+              (std::vector<Record>{{"192.0.2.1", "one.example"}, {"192.0.2.2", "192.0.2.2"}}));
   }
 }
 
@@ -145,14 +145,15 @@ TEST_F(ResolveAddressTest, OnlyAddressLiteralsReachTheResolver) {
   };
   settings().debugMode = 'Y';
   const std::string notAddresses[] = {
-      "user42",   "1.2.3.4.5",  "999.1.1.1",   "10.1.2",  "1.2.3.4 5",
-      "01.2.3.4", "fe80::1%eth0", std::string("192.0.2.1\0 9", 12), "255.255.255.255x1"};
+      "user42",           "1.2.3.4.5", "999.1.1.1",    "10.1.2",
+      "1.2.3.4 5",        "01.2.3.4",  "fe80::1%eth0", std::string("192.0.2.1\0 9", 12),
+      "255.255.255.255x1"};
   std::string expected;
   std::vector<Record> added;
   for (const std::string& text : notAddresses) {
     EXPECT_EQ(Resolve(text), text);
-    expected += "looking up: " + text + "\n    *oops* could not get name for address: " +
-                text + "\n";
+    expected +=
+        "looking up: " + text + "\n    *oops* could not get name for address: " + text + "\n";
     added.push_back({text, text});
   }
   EXPECT_EQ(output_, expected);
@@ -226,8 +227,8 @@ TEST_F(ResolveAddressTest, GivesUpOnceTheClockIsMoreThanTheTimeOutPastTheStart) 
 TEST_F(ResolveAddressTest, ALateAnswerNeverReachesTheNextLookup) {
   auto released = std::make_shared<Gate>();
   auto lateWritten = std::make_shared<std::atomic<bool>>(false);
-  platform_.resolver = [released, lateWritten](const std::string& address)
-      -> std::optional<std::string> {
+  platform_.resolver = [released,
+                        lateWritten](const std::string& address) -> std::optional<std::string> {
     if (address == "192.0.2.10") {
       released->Wait();
       lateWritten->store(true);
@@ -252,8 +253,8 @@ TEST_F(ResolveAddressTest, ALateAnswerNeverReachesTheNextLookup) {
             "    *oops* could not get name for address: 192.0.2.10\n"
             "looking up: 192.0.2.11\n"
             "    *oops* could not get name for address: 192.0.2.11\n");
-  EXPECT_EQ(AddedEntries(), (std::vector<Record>{{"192.0.2.10", "192.0.2.10"},
-                                                 {"192.0.2.11", "192.0.2.11"}}));
+  EXPECT_EQ(AddedEntries(),
+            (std::vector<Record>{{"192.0.2.10", "192.0.2.10"}, {"192.0.2.11", "192.0.2.11"}}));
 }
 
 TEST_F(ResolveAddressTest, ANegativeTimeOutGivesUpAtTheFirstPoll) {

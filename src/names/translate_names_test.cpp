@@ -33,22 +33,22 @@ TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot)
   ClearNameCache(state->cache);
   std::string output;
   Console console(&output);
-  for (const char* user : {"192.0.2.1", "alice", "bob7", "host.example.com", "192.0.2.2",
-                           "192.0.2.3"}) {
+  for (const char* user :
+       {"192.0.2.1", "alice", "bob7", "host.example.com", "192.0.2.2", "192.0.2.3"}) {
     TallyUser(state->tallies.users, user, 10, console);
   }
   state->tallies.users.slots[5].hits = 0;  // the walk ends here
   auto log = std::make_shared<ResolverLog>();
   Platform platform = testing::FakePlatform();
-  platform.resolver = ScriptedResolver(
-      {{"192.0.2.1", {"one.example"}}, {"192.0.2.3", {"three.example"}}}, log,
-      std::make_shared<Gate>());
+  platform.resolver =
+      ScriptedResolver({{"192.0.2.1", {"one.example"}}, {"192.0.2.3", {"three.example"}}}, log,
+                       std::make_shared<Gate>());
   state->settings.debugMode = 'Y';
-  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses,
-                     console, platform);
-  EXPECT_EQ(UserKeys(*state), (std::vector<std::string>{"one.example", "alice", "bob7",
-                                                        "host.example.com", "192.0.2.2",
-                                                        "192.0.2.3"}));
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses, console,
+                     platform);
+  EXPECT_EQ(UserKeys(*state),
+            (std::vector<std::string>{"one.example", "alice", "bob7", "host.example.com",
+                                      "192.0.2.2", "192.0.2.3"}));
   EXPECT_EQ(log->calls(), (std::vector<std::string>{"192.0.2.1", "192.0.2.2"}));
   // The one address that became a name is kept for the nations.
   ASSERT_EQ(state->addresses.translated.size(), 1u);
@@ -79,8 +79,8 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   auto log = std::make_shared<ResolverLog>();
   Platform platform = testing::FakePlatform();
   platform.resolver = ScriptedResolver(std::move(answers), log, std::make_shared<Gate>());
-  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses,
-                     console, platform);
+  TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses, console,
+                     platform);
   SaveNameCache(state->cache, cacheFile, console);
   result.keys = UserKeys(*state);
   result.lookups = log->calls();
@@ -101,9 +101,8 @@ TEST(TranslateUserNames, ASecondRunLooksUpOnlyWhatTheFirstCouldNotName) {
                                                  {"2001:db8::1", {"six.example"}},
                                                  {"127.0.0.1", {"localhost"}}};
     RunResult first = RunNamePhases(file, users, answers, threads);
-    EXPECT_EQ(first.lookups, (std::vector<std::string>{"127.0.0.1", "192.0.2.1",
-                                                       "198.51.100.7", "2001:db8::1",
-                                                       "203.0.113.9"}));
+    EXPECT_EQ(first.lookups, (std::vector<std::string>{"127.0.0.1", "192.0.2.1", "198.51.100.7",
+                                                       "2001:db8::1", "203.0.113.9"}));
     EXPECT_EQ(first.keys, (std::vector<std::string>{"a.example", "b.example", "203.0.113.9",
                                                     "six.example", "alice", "localhost"}));
     EXPECT_EQ(testing::ReadFile(file),

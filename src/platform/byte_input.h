@@ -12,8 +12,8 @@ namespace logvane {
 
 class ByteInput {
  public:
-  explicit ByteInput(int fd);                 // reads a descriptor
-  explicit ByteInput(std::string content);    // reads a fixed text (tests)
+  explicit ByteInput(int fd);               // reads a descriptor
+  explicit ByteInput(std::string content);  // reads a fixed text (tests)
 
   // One blank-delimited word: leading white space skipped, the word ends
   // before the next white space, which stays unread. False when the input

@@ -47,8 +47,11 @@ TEST(ByteInput, SkipLineEndDropsOnlyALineEnd) {
     const char* text;
     const char* rest;
   };
-  const Case cases[] = {{"-\nlog\n", "log\n"}, {"-\r\nlog\n", "log\n"}, {"- log\n", " log\n"},
-                        {"-\rlog", "\rlog"}, {"-", ""}};
+  const Case cases[] = {{"-\nlog\n", "log\n"},
+                        {"-\r\nlog\n", "log\n"},
+                        {"- log\n", " log\n"},
+                        {"-\rlog", "\rlog"},
+                        {"-", ""}};
   for (const Case& c : cases) {
     ByteInput in{std::string(c.text)};
     std::string word;

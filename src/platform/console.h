@@ -25,7 +25,7 @@ class Console {
   void WriteChar(char c);
   void WriteNumber(int64_t value);
   void Line(std::string_view text);  // text, then a line end
-  void Flush();  // hands on what is pending, held or not
+  void Flush();                      // hands on what is pending, held or not
   void SetLineFlush(bool on);
   // Keeps everything written (but for an explicit Flush()) until Release(),
   // so the first lines can still be sent elsewhere; Redirect() chooses the

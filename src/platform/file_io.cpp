@@ -118,8 +118,7 @@ std::unique_ptr<FileReplacement> FileReplacement::Begin(const std::string& path,
   if (fd < 0) return nullptr;
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
-  return std::unique_ptr<FileReplacement>(
-      new FileReplacement(target, std::move(fresh), fd, calls));
+  return std::unique_ptr<FileReplacement>(new FileReplacement(target, std::move(fresh), fd, calls));
 }
 
 FileReplacement::FileReplacement(std::string target, std::string fresh, int fd,

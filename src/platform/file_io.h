@@ -35,8 +35,7 @@ int OpenFileForReading(const std::string& path);
 bool CloseFile(int fd);
 
 // Up to `size` bytes from `fd`: their count, 0 at the end, -1 on an error.
-ssize_t ReadSome(int fd, char* buffer, size_t size,
-                 const FileCalls& calls = SystemFileCalls());
+ssize_t ReadSome(int fd, char* buffer, size_t size, const FileCalls& calls = SystemFileCalls());
 
 // The whole file at `path` into `content`; false when it cannot be opened
 // or read.

@@ -10,15 +10,15 @@
 
 namespace logvane {
 
-std::string AsctimeText(int weekday, int month, int day, int hour, int minute,
-                        int second, int64_t year) {
+std::string AsctimeText(int weekday, int month, int day, int hour, int minute, int second,
+                        int64_t year) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   char buffer[64];
   std::snprintf(buffer, sizeof(buffer), "%.3s %.3s%3d %.2d:%.2d:%.2d %lld\n",
-                kDays[((weekday % 7) + 7) % 7], kMonths[((month % 12) + 12) % 12],
-                day, hour, minute, second, static_cast<long long>(year));
+                kDays[((weekday % 7) + 7) % 7], kMonths[((month % 12) + 12) % 12], day, hour,
+                minute, second, static_cast<long long>(year));
   return buffer;
 }
 
@@ -50,8 +50,8 @@ std::string SystemLocalTimeText() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return AsctimeText(local.tm_wday, local.tm_mon, local.tm_mday, local.tm_hour,
-                     local.tm_min, local.tm_sec, static_cast<int64_t>(local.tm_year) + 1900);
+  return AsctimeText(local.tm_wday, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min,
+                     local.tm_sec, static_cast<int64_t>(local.tm_year) + 1900);
 }
 
 int32_t SystemOnlineCores() {

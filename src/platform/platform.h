@@ -18,21 +18,21 @@ namespace logvane {
 inline constexpr size_t kHostNameWidth = 49;
 
 struct Platform {
-  std::function<bool()> startSockets;       // false ends the run
+  std::function<bool()> startSockets;  // false ends the run
   std::function<void()> stopSockets;
   std::function<std::optional<std::string>()> hostName;  // none ends the run
-  std::function<void()> lowerPriority;      // PLOW
-  std::function<std::string()> localTimeText;  // 24 characters and a newline
-  std::function<int64_t()> nowSeconds;      // calendar time, whole seconds
-  ReverseResolver resolver;                 // reverse lookups (may block)
+  std::function<void()> lowerPriority;                   // PLOW
+  std::function<std::string()> localTimeText;            // 24 characters and a newline
+  std::function<int64_t()> nowSeconds;                   // calendar time, whole seconds
+  ReverseResolver resolver;                              // reverse lookups (may block)
 };
 
 // The services of the machine the program runs on.
 Platform SystemPlatform();
 
 // "Www Mmm dd hh:mm:ss yyyy\n" for the given broken-down local time.
-std::string AsctimeText(int weekday, int month, int day, int hour, int minute,
-                        int second, int64_t year);
+std::string AsctimeText(int weekday, int month, int day, int hour, int minute, int second,
+                        int64_t year);
 
 // The machine's local host name cut to kHostNameWidth, or none.
 std::optional<std::string> SystemHostName();

@@ -16,8 +16,7 @@ constexpr size_t kLongestLiteral = 45;  // INET6_ADDRSTRLEN - 1
 AddressFamily ClassifyAddressLiteral(std::string_view text) {
   // The text must be the whole literal: no terminator inside it, nothing
   // after it, so a key such as "1.2.3.4<NUL>x" never passes as 1.2.3.4.
-  if (text.empty() || text.size() > kLongestLiteral ||
-      text.find('\0') != std::string_view::npos) {
+  if (text.empty() || text.size() > kLongestLiteral || text.find('\0') != std::string_view::npos) {
     return AddressFamily::kNone;
   }
   char buffer[kLongestLiteral + 1];
@@ -47,12 +46,11 @@ std::optional<std::string> SystemReverseLookup(const std::string& address) {
       length = sizeof(sockaddr_in6);
       break;
     }
-    case AddressFamily::kNone:
-      return std::nullopt;
+    case AddressFamily::kNone: return std::nullopt;
   }
   char host[NI_MAXHOST];
-  int rc = getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, host,
-                       sizeof(host), nullptr, 0, NI_NAMEREQD);
+  int rc = getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, host, sizeof(host), nullptr,
+                       0, NI_NAMEREQD);
   if (rc != 0 || host[0] == '\0') return std::nullopt;
   return std::string(host);
 }

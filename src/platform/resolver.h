@@ -13,8 +13,7 @@ namespace logvane {
 // Given the text of an IPv4 or IPv6 literal, gives the host name the
 // resolver knows for it, or none. Called on worker threads, possibly several
 // at once, and may block for as long as the resolver takes.
-using ReverseResolver =
-    std::function<std::optional<std::string>(const std::string& address)>;
+using ReverseResolver = std::function<std::optional<std::string>(const std::string& address)>;
 
 enum class AddressFamily { kNone, kIPv4, kIPv6 };
 

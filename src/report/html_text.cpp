@@ -57,8 +57,8 @@ void WriteKeyText(ReportWriter& out, std::string_view text, KeyText form) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    const bool breaks = (c == '.' || c == '/' || c == '?' || c == '&' || c == '=') &&
-                        i + 1 < text.size();
+    const bool breaks =
+        (c == '.' || c == '/' || c == '?' || c == '&' || c == '=') && i + 1 < text.size();
     std::string_view reference = ReferenceFor(c);
     if (reference.empty() && !breaks) continue;
     out.Write(text.substr(start, i - start));

@@ -72,8 +72,7 @@ TEST(HtmlTextTest, BreakableKeysWrapAfterSeparatorsOnlyInTheirText) {
   const Case cases[] = {
       {"www.example.com", KeyText::kPlain, "www.example.com"},
       {"www.example.com", KeyText::kBreakable, "www.<wbr>example.<wbr>com"},
-      {"/a/b.html?x=1&y", KeyText::kBreakable,
-       "/<wbr>a/<wbr>b.<wbr>html?<wbr>x=<wbr>1&amp;<wbr>y"},
+      {"/a/b.html?x=1&y", KeyText::kBreakable, "/<wbr>a/<wbr>b.<wbr>html?<wbr>x=<wbr>1&amp;<wbr>y"},
       {"dir/", KeyText::kBreakable, "dir/"},
       {"<b>.x", KeyText::kBreakable, "&lt;b&gt;.<wbr>x"},
   };

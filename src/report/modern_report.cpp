@@ -126,8 +126,8 @@ void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platfo
   for (const ReportSection& section : kReportSections) {
     if (!section.on(state)) continue;
     section.modern(state, out);
-    WriteCardEnd(out, section.backLink ? std::string_view(state.labels[kTopOfReport])
-                                       : std::string_view());
+    WriteCardEnd(
+        out, section.backLink ? std::string_view(state.labels[kTopOfReport]) : std::string_view());
   }
   if (state.settings.showParameters) WriteParameters(state, out);
   if (state.tallies.users.userTableFull) {

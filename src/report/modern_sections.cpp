@@ -79,9 +79,9 @@ void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
   out.Write("<h3>");
   out.Write(labels[kTopNotFound]);
   out.Write("</h3>\n");
-  WriteModernTableStart(out, KeyColumn::kSecond, true,
-                        {labels[kRank], labels[kDirectory], labels[kHits], labels[kPercent],
-                         labels[kGraph]});
+  WriteModernTableStart(
+      out, KeyColumn::kSecond, true,
+      {labels[kRank], labels[kDirectory], labels[kHits], labels[kPercent], labels[kGraph]});
   const int64_t answers404 = ResponseCount(state.tallies.codes, 404);
   const float barScale = BarScale(notFound.slots[0].hits, settings.graphWidth);
   RankedWalk(notFound.slots, settings.maxNotFound, [&](const KeyCountEntry& entry, int64_t rank) {
@@ -105,23 +105,23 @@ void WriteModernTopUsers(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const UserTable& users = state.tallies.users;
   WriteCardStart(out, "TU", labels[kTopUsers]);
-  WriteModernTableStart(out, KeyColumn::kSecond, true,
-                        {labels[kRank], labels[kUser], labels[kHits], labels[kKBytes],
-                         labels[kGraph]});
+  WriteModernTableStart(
+      out, KeyColumn::kSecond, true,
+      {labels[kRank], labels[kUser], labels[kHits], labels[kKBytes], labels[kGraph]});
   const float barScale = BarScale(users.slots[0].hits, settings.graphWidth);
-  int64_t unique = RankedWalk(users.slots, settings.maxUsers,
-                              [&](const UserEntry& user, int64_t rank) {
-    out.Write("<tr><td>");
-    out.WriteInt(rank);
-    NextCell(out);
-    WriteUserCell(out, settings.userLinkTemplate, user.key.view(), KeyText::kBreakable);
-    if (user.isRobot == 1) out.Write(" (spider)");
-    NextCell(out);
-    out.WriteInt(user.hits);
-    NextCell(out);
-    WriteKBytes(out, user.byteSum);
-    WriteBarCell(out, BarWidth(user.hits, barScale), user.hits);
-  });
+  int64_t unique =
+      RankedWalk(users.slots, settings.maxUsers, [&](const UserEntry& user, int64_t rank) {
+        out.Write("<tr><td>");
+        out.WriteInt(rank);
+        NextCell(out);
+        WriteUserCell(out, settings.userLinkTemplate, user.key.view(), KeyText::kBreakable);
+        if (user.isRobot == 1) out.Write(" (spider)");
+        NextCell(out);
+        out.WriteInt(user.hits);
+        NextCell(out);
+        WriteKBytes(out, user.byteSum);
+        WriteBarCell(out, BarWidth(user.hits, barScale), user.hits);
+      });
   WriteModernTableEnd(out);
   WriteModernTotal(out, labels[kUniqueUsers], unique);
   WriteModernTotal(out, labels[kTotalPagesRequested], state.counters.pagesRequested);
@@ -152,22 +152,22 @@ void WriteModernTopNations(const ReportInput& state, ReportWriter& out) {
   const ReportLabels& labels = state.labels;
   const NationTally& nations = state.tallies.nations;
   WriteCardStart(out, "TN", labels[kTopNations]);
-  WriteModernTableStart(out, KeyColumn::kSecond, true,
-                        {labels[kRank], labels[kNation], labels[kHits], labels[kPercent],
-                         labels[kGraph]});
+  WriteModernTableStart(
+      out, KeyColumn::kSecond, true,
+      {labels[kRank], labels[kNation], labels[kHits], labels[kPercent], labels[kGraph]});
   const float barScale = BarScale(nations.entries[0].hits, settings.graphWidth);
-  int64_t unique = RankedWalk(nations.entries, settings.maxNations,
-                              [&](const NationEntry& nation, int64_t rank) {
-    out.Write("<tr><td>");
-    out.WriteInt(rank);
-    NextCell(out);
-    out.Write(nation.name.view());  // our own fixed texts
-    NextCell(out);
-    out.WriteInt(nation.hits);
-    NextCell(out);
-    WritePercent(out, static_cast<double>(nation.hits), static_cast<double>(nations.total));
-    WriteBarCell(out, BarWidth(nation.hits, barScale), nation.hits);
-  });
+  int64_t unique = RankedWalk(
+      nations.entries, settings.maxNations, [&](const NationEntry& nation, int64_t rank) {
+        out.Write("<tr><td>");
+        out.WriteInt(rank);
+        NextCell(out);
+        out.Write(nation.name.view());  // our own fixed texts
+        NextCell(out);
+        out.WriteInt(nation.hits);
+        NextCell(out);
+        WritePercent(out, static_cast<double>(nation.hits), static_cast<double>(nations.total));
+        WriteBarCell(out, BarWidth(nation.hits, barScale), nation.hits);
+      });
   WriteModernTableEnd(out);
   WriteModernTotal(out, labels[kTotalUniqueNations], unique);
 }

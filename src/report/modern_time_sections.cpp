@@ -115,9 +115,9 @@ void WriteModernHourlyLoad(const ReportInput& state, ReportWriter& out) {
   const float total = FloatHitSum(hours.slots);
   const float barScale = BarScale(LargestHits(hours.slots), state.settings.graphWidth);
   WriteHourChart(hours, barScale, out);
-  WriteModernTableStart(out, KeyColumn::kFirst, true,
-                        {labels[kHour], labels[kHits], labels[kKBytes], labels[kPercent],
-                         labels[kGraph]});
+  WriteModernTableStart(
+      out, KeyColumn::kFirst, true,
+      {labels[kHour], labels[kHits], labels[kKBytes], labels[kPercent], labels[kGraph]});
   for (const HourEntry& hour : hours.slots) {
     if (hour.hits <= 0) continue;
     out.Write("<tr><td>");

@@ -46,8 +46,7 @@ void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table
 }  // namespace
 
 void WriteTopPages(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.pages, state.settings.maxPages,
-                     kTopPagesSection);
+  WriteRankedSection(state, out, state.tallies.pages, state.settings.maxPages, kTopPagesSection);
 }
 
 void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
@@ -56,13 +55,11 @@ void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
 }
 
 void WriteExtra1(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra1, state.settings.maxExtra1,
-                     kExtra1Section);
+  WriteRankedSection(state, out, state.tallies.extra1, state.settings.maxExtra1, kExtra1Section);
 }
 
 void WriteExtra2(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra2, state.settings.maxExtra2,
-                     kExtra2Section);
+  WriteRankedSection(state, out, state.tallies.extra2, state.settings.maxExtra2, kExtra2Section);
 }
 
 }  // namespace logvane

@@ -61,8 +61,8 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
   std::string extra2 = Render(*state, WriteExtra2);
   EXPECT_NE(extra2.find("<td><a href=\"http://a/\">http://a/</a></td>"), std::string::npos);
   EXPECT_NE(extra2.find("<td><a href=\"HtTp://b/\">HtTp://b/</a></td>"), std::string::npos);
-  for (const char* plain : {"<td>https://c/</td>", "<td>http:/d/</td>", "<td>ftp://e/</td>",
-                            "<td>x</td>"}) {
+  for (const char* plain :
+       {"<td>https://c/</td>", "<td>http:/d/</td>", "<td>ftp://e/</td>", "<td>x</td>"}) {
     EXPECT_NE(extra2.find(plain), std::string::npos) << plain;
   }
   EXPECT_NE(extra2.find("<br>Total Extra 2: 6 \n"), std::string::npos);

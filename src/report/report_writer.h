@@ -19,7 +19,8 @@ class ReportWriter {
   static std::unique_ptr<ReportWriter> Create(const std::string& path,
                                               const FileCalls& calls = SystemFileCalls());
   // Writes to standard output, which stays open after Close().
-  static std::unique_ptr<ReportWriter> ForStandardOutput(const FileCalls& calls = SystemFileCalls());
+  static std::unique_ptr<ReportWriter> ForStandardOutput(
+      const FileCalls& calls = SystemFileCalls());
   // Gathers the report into `capture` (tests).
   explicit ReportWriter(std::string* capture);
   ~ReportWriter();

@@ -44,8 +44,8 @@ void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
   out.Write(labels[kTopNotFound]);
   out.Write("</h4>\n");
   WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kRank], labels[kDirectory], labels[kHits], labels[kPercent],
-                       labels[kGraph]});
+  WriteHeaderRow(
+      out, {labels[kRank], labels[kDirectory], labels[kHits], labels[kPercent], labels[kGraph]});
   // Shares of all 404 answers: routing raises this counter with the table.
   const int64_t answers404 = ResponseCount(state.tallies.codes, 404);
   const float barScale = BarScale(notFound.slots[0].hits, settings.graphWidth);

@@ -14,16 +14,12 @@ TEST(BarWidthTest, LongestBarAndSmallestBar) {
     int64_t value;
     int64_t width;
   } cases[] = {
-      {4, 400, 4, 400},        // 0.01f lies below 0.01
-      {5, 400, 5, 399},        // 0.0125f lies above 0.0125
-      {5, 400, 1, 79},
-      {1000000, 400, 1, 1},    // far below the largest still shows
-      {1000000, 400, 2499, 1},
-      {1000000, 400, 2500, 1},
-      {1000000, 400, 5000, 2},
-      {7, 750, 7, 750},
-      {10, 0, 10, 1},          // width 0: infinite scale
-      {10, -50, 10, 1},        // negative width: negative bars
+      {4, 400, 4, 400},                               // 0.01f lies below 0.01
+      {5, 400, 5, 399},                               // 0.0125f lies above 0.0125
+      {5, 400, 1, 79},         {1000000, 400, 1, 1},  // far below the largest still shows
+      {1000000, 400, 2499, 1}, {1000000, 400, 2500, 1}, {1000000, 400, 5000, 2},
+      {7, 750, 7, 750},        {10, 0, 10, 1},  // width 0: infinite scale
+      {10, -50, 10, 1},                         // negative width: negative bars
       {10, -50, 1, 1},
   };
   for (const auto& c : cases) {
@@ -48,13 +44,13 @@ TEST(TablePatternTest, CellsAndFormats) {
     WriteTableEnd(out);
     WriteTotalLine(out, "Total", 30);
     WriteSectionEnd(out);
-    WritePercent(out, 49, 400);    // 12.25 exactly
+    WritePercent(out, 49, 400);  // 12.25 exactly
     out.Write("|");
     WritePercent(out, 1, 3);
     out.Write("|");
     WritePercent(out, 7, 7);
     out.Write("|");
-    WriteKBytes(out, 2500);        // 2.5 K bytes
+    WriteKBytes(out, 2500);  // 2.5 K bytes
     out.Write("|");
     WriteKBytes(out, 700);
     out.Close();

@@ -94,8 +94,8 @@ void WriteHourlyLoad(const ReportInput& state, ReportWriter& out) {
 
   WriteHeading(out, labels[kHourlyLoad]);
   WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kHour], labels[kHits], labels[kKBytes], labels[kPercent],
-                       labels[kGraph]});
+  WriteHeaderRow(out,
+                 {labels[kHour], labels[kHits], labels[kKBytes], labels[kPercent], labels[kGraph]});
   const float total = FloatHitSum(hours.slots);
   const float barScale = BarScale(LargestHits(hours.slots), settings.graphWidth);
   for (const HourEntry& hour : hours.slots) {

@@ -67,10 +67,10 @@ TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
 
 TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
   std::unique_ptr<ReportInput> state = ReportState();
-  state->tallies.weekdays.days[0].hits = 99;  // stale: cleared first
+  state->tallies.weekdays.days[0].hits = 99;                // stale: cleared first
   SetDate(state->tallies.dates, 0, "07/Jan/1999", 3, 500);  // Thursday
   SetDate(state->tallies.dates, 1, "05/Foo/1999", 9);
-  SetDate(state->tallies.dates, 2, "04/Jan/1999", 1);       // Monday
+  SetDate(state->tallies.dates, 2, "04/Jan/1999", 1);  // Monday
   std::string section = Render(*state, WriteDayOfWeek);
   EXPECT_NE(section.find("</tr><tr><td>Monday</td><td>1</td><td>25.0 %</td><td>0 </td>"
                          "<td><img src=\"/hstb.gif\" width=133 height=20></td></tr>\n"

@@ -46,9 +46,7 @@ class TopNationsTest : public ::testing::Test {
   Console console_{&consoleText_};
 };
 
-TEST_F(TopNationsTest, NoUsersGiveAnEmptyTable) {
-  EXPECT_EQ(Write(), kHead + Tail(0));
-}
+TEST_F(TopNationsTest, NoUsersGiveAnEmptyTable) { EXPECT_EQ(Write(), kHead + Tail(0)); }
 
 TEST_F(TopNationsTest, RanksNationsWithSharesAndBars) {
   Count("a.example.de", 30);
@@ -63,8 +61,8 @@ TEST_F(TopNationsTest, RanksNationsWithSharesAndBars) {
 }
 
 TEST_F(TopNationsTest, ShowsAtMostMaxNationsRowsButCountsThemAll) {
-  const char* const codes[] = {"de", "fr", "it", "es", "nl", "be", "at", "ch",
-                               "se", "no", "dk", "fi"};
+  const char* const codes[] = {"de", "fr", "it", "es", "nl", "be",
+                               "at", "ch", "se", "no", "dk", "fi"};
   int hits = 100;
   for (const char* code : codes) Count(std::string("h.example.") + code, hits--);
   state_->settings.maxNations = 10;

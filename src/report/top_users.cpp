@@ -73,22 +73,22 @@ void WriteTopUsers(const ReportInput& state, ReportWriter& out) {
 
   WriteHeading(out, labels[kTopUsers]);
   WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kRank], labels[kUser], labels[kHits], labels[kKBytes],
-                       labels[kGraph]});
+  WriteHeaderRow(out,
+                 {labels[kRank], labels[kUser], labels[kHits], labels[kKBytes], labels[kGraph]});
   const float barScale = BarScale(users.slots[0].hits, settings.graphWidth);
-  int64_t unique = RankedWalk(users.slots, settings.maxUsers,
-                              [&](const UserEntry& user, int64_t rank) {
-    out.Write("<tr><td>");
-    out.WriteInt(rank);
-    out.Write("</td><td>");
-    WriteUserCell(out, settings.userLinkTemplate, user.key.view());
-    if (user.isRobot == 1) out.Write(" (spider)");
-    out.Write("</td><td>");
-    out.WriteInt(user.hits);
-    out.Write("</td><td>");
-    WriteKBytes(out, user.byteSum);
-    WriteGraphCell(out, settings, BarWidth(user.hits, barScale));
-  });
+  int64_t unique =
+      RankedWalk(users.slots, settings.maxUsers, [&](const UserEntry& user, int64_t rank) {
+        out.Write("<tr><td>");
+        out.WriteInt(rank);
+        out.Write("</td><td>");
+        WriteUserCell(out, settings.userLinkTemplate, user.key.view());
+        if (user.isRobot == 1) out.Write(" (spider)");
+        out.Write("</td><td>");
+        out.WriteInt(user.hits);
+        out.Write("</td><td>");
+        WriteKBytes(out, user.byteSum);
+        WriteGraphCell(out, settings, BarWidth(user.hits, barScale));
+      });
   WriteTableEnd(out);
   WriteTotalLine(out, labels[kUniqueUsers], unique);
   WriteTotalLine(out, labels[kTotalPagesRequested], state.counters.pagesRequested);

@@ -30,7 +30,7 @@ TEST(TopUsersTest, WhoisLinkForListedTopLevelLabels) {
     const char* key;
     std::string cell;
   } cases[] = {
-      {"10.1.2.3", "10.1.2.3"},                          // ends in a digit
+      {"10.1.2.3", "10.1.2.3"},  // ends in a digit
       {"www.example.com", Whois("example.com", "www.example.com")},
       {"a.b.Example.COM", Whois("Example.COM", "a.b.Example.COM")},
       {"host.state.us", Whois("state.us", "host.state.us")},
@@ -38,8 +38,8 @@ TEST(TopUsersTest, WhoisLinkForListedTopLevelLabels) {
       {"host.isp.network", Whois("isp.network", "host.isp.network")},  // first three: net
       {"host.isp.usa", "host.isp.usa"},
       {"host.isp.co.uk", "host.isp.co.uk"},
-      {"example.com", "example.com"},                    // two labels only
-      {"a..com", "a..com"},                              // empty second label
+      {"example.com", "example.com"},  // two labels only
+      {"a..com", "a..com"},            // empty second label
       {".x.com", Whois("x.com", ".x.com")},
       {"x.oot", "x.oot"},
       {"www.x.oot", Whois("x.oot", "www.x.oot")},
@@ -84,7 +84,8 @@ TEST(TopUsersTest, RowLimitSpiderMarkAndTotals) {
   EXPECT_TRUE(section.starts_with(
       "<hr><h3>Top Users</h3>\n<table border=5>\n "
       "<tr><th>Rank</th><th>User</th><th>Hits</th><th>K bytes</th><th>Graph</th></tr>"
-      "<tr><td>1</td><td>" + Whois("spider.com", "www.spider.com") +
+      "<tr><td>1</td><td>" +
+      Whois("spider.com", "www.spider.com") +
       " (spider)</td><td>100</td><td>1</td>"
       "<td><img src=\"/hstb.gif\" width=400 height=20></td></tr>\n"
       "<tr><td>2</td><td>10.0.0.0</td><td>50</td><td>0</td>"

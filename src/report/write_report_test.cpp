@@ -25,7 +25,8 @@ using testing::SetHour;
 
 std::string Report(ReportInput& state) {
   Platform platform = FakePlatform();
-  return Render(state, [&](const ReportInput& s, ReportWriter& out) { WriteReport(s, out, platform); });
+  return Render(state,
+                [&](const ReportInput& s, ReportWriter& out) { WriteReport(s, out, platform); });
 }
 
 // The Top Nations section on its own, rendered from a twin of the state, so
@@ -100,14 +101,20 @@ std::string Head(const std::string& dates, int64_t processed, const std::string&
   return "<html><head>\n<title>Logvane Report</title>\n</head><body bgcolor=#f0f0f0>\n"
          "<a name=TOP><center>\n<h2>Logvane Report</h2>\n"
          "<font size=1><br>Report Produced: Thu Oct  8 13:55:36 1998\n\n"
-         "<br><font size=1>Log From: " + dates + "\n"
-         "<br>Total Records(Hits) Processed: " + std::to_string(processed) + " \n</font>"
-         "<br><font size=2>" + links + "</font>";
+         "<br><font size=1>Log From: " +
+         dates +
+         "\n"
+         "<br>Total Records(Hits) Processed: " +
+         std::to_string(processed) +
+         " \n</font>"
+         "<br><font size=2>" +
+         links + "</font>";
 }
 
 const std::string kFooter =
     "<hr><h5>powered by the <a href=\"https://www.quorvel.com/logvane/\">Quorvel</a> "
-    "Logvane v" + std::string(kVersion) + "</h5>\n</body></html>\n";
+    "Logvane v" +
+    std::string(kVersion) + "</h5>\n</body></html>\n";
 
 void AllSectionsOff(RunSettings& s) {
   s.showUsers = s.showDates = s.showDays = s.showHours = false;
@@ -145,29 +152,30 @@ TEST(WriteReportTest, EmptyLogWritesEveryEmptySection) {
            "<a href=\"#BC\">[Analysis by Server Response Code]</a>") +
       "<a name=TU><hr><h3>Top Users</h3>\n" + start +
       "<tr><th>Rank</th><th>User</th><th>Hits</th><th>K bytes</th><th>Graph</th></tr>"
-      "</table>\n<br>Unique Users Found: 0 \n<br>Total Pages Requested: 0 \n<br>\n" + backLink +
-      "<a name=BD><hr><h3>Activity by Date</h3>\n" + start +
+      "</table>\n<br>Unique Users Found: 0 \n<br>Total Pages Requested: 0 \n<br>\n" +
+      backLink + "<a name=BD><hr><h3>Activity by Date</h3>\n" + start +
       "<tr><th>Date</th><th>Hits</th><th>K bytes</th><th>Graph</th></tr>"
-      "</table>\n<br>Total Days in Log: 0 \n<br>K bytes: 0 \n<br>\n" + backLink +
-      "<a name=BA><hr><h3>Average Activity by Day of Week</h3>\n" + start +
+      "</table>\n<br>Total Days in Log: 0 \n<br>K bytes: 0 \n<br>\n" +
+      backLink + "<a name=BA><hr><h3>Average Activity by Day of Week</h3>\n" + start +
       "<tr><th>Day of Week</th><th>Average Hits</th><th>Percent</th><th>Average K bytes</th>"
-      "<th>Graph</th></tr></table>\n<br>\n" + backLink +
-      "<a name=BH><hr><h3>Hourly Activity Load</h3>\n" + start +
+      "<th>Graph</th></tr></table>\n<br>\n" +
+      backLink + "<a name=BH><hr><h3>Hourly Activity Load</h3>\n" + start +
       "<tr><th>Hour</th><th>Hits</th><th>K bytes</th><th>Percent</th><th>Graph</th></tr>"
-      "</table>\n<br>\n" + backLink +
-      "<a name=TP><hr><h3>Top Pages</h3>\n" + start +
+      "</table>\n<br>\n" +
+      backLink + "<a name=TP><hr><h3>Top Pages</h3>\n" + start +
       "<tr><th>Rank</th><th>Page</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>"
-      "</table>\n<br>Total Unique Pages: 0 \n<br>\n" + backLink +
-      "<a name=TD><hr><h3>Top Directories</h3>\n" + start +
+      "</table>\n<br>Total Unique Pages: 0 \n<br>\n" +
+      backLink + "<a name=TD><hr><h3>Top Directories</h3>\n" + start +
       "<tr><th>Rank</th><th>Directory</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>"
-      "</table>\n<br>Total Unique Directories: 0 \n<br>\n" + backLink +
-      "<a name=TN>" + NationsOf(ReportState) +
+      "</table>\n<br>Total Unique Directories: 0 \n<br>\n" +
+      backLink + "<a name=TN>" + NationsOf(ReportState) +
       "<a name=BC><hr>\n<h4>Analysis by Server Response Code</h4>\n" + start +
       "<tr><th>Code</th><th>Description</th><th>Hits</th><th>Percent</th></tr></table>\n"
-      "<h4>Top Documents Not Found</h4>\n" + start +
+      "<h4>Top Documents Not Found</h4>\n" +
+      start +
       "<tr><th>Rank</th><th>Directory</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>"
-      "</table>\n<br>\n" + backLink +
-      "</center><hr><br>Parameters:<br>reporting host: testhost" + kFooter;
+      "</table>\n<br>\n" +
+      backLink + "</center><hr><br>Parameters:<br>reporting host: testhost" + kFooter;
   EXPECT_EQ(Report(*state), expected);
 }
 
@@ -190,7 +198,8 @@ TEST(WriteReportTest, OffsetLineAndCapacityNote) {
                 "</center><hr><br>Parameters:<br>Offset for hourly activity report: 3"
                 "<br>reporting host: testhost"
                 "<hr><font size=1>Note: Log file had more than 50,000 users; only first 50,000 "
-                "reportable.</font>\n" + kFooter);
+                "reportable.</font>\n" +
+                kFooter);
 }
 
 TEST(WriteReportTest, ProxyLabelsNameTheSections) {

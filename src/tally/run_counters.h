@@ -24,18 +24,18 @@ struct RejectedLines {
   bool atLineStart = true;  // the next piece starts a new line
   int64_t count[kLineFaultKinds] = {};
   int64_t firstLine[kLineFaultKinds] = {};
-  int64_t sampleLine = 0;   // 0 until a line is rejected
+  int64_t sampleLine = 0;  // 0 until a line is rejected
   FixedText<kRejectedSampleWidth> sample{};
 };
 
 struct RunCounters {
-  int64_t processedCount = 0;  // "Total Records(Hits) Processed"
-  int64_t pagesRequested = 0;  // records whose user differs from the previous
+  int64_t processedCount = 0;           // "Total Records(Hits) Processed"
+  int64_t pagesRequested = 0;           // records whose user differs from the previous
   FixedText<kKeyWidth> previousUser{};  // user of the last record that had one
-  bool hasExtra1 = false;      // some record reached the extra(1) tally
+  bool hasExtra1 = false;               // some record reached the extra(1) tally
   bool hasExtra2 = false;
-  bool readError = false;      // reading ended on an error, not at the end
-  int readErrno = 0;           // its errno value, 0 when it had none
+  bool readError = false;  // reading ended on an error, not at the end
+  int readErrno = 0;       // its errno value, 0 when it had none
   RejectedLines rejected;
   // Lines that did not fit a configured log format (counted as processed),
   // and the first of them as read, for the operator.

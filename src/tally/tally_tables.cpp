@@ -76,16 +76,14 @@ int64_t FindOrAdd(Table& table, std::string_view key, std::string_view fullMessa
 }
 
 template <typename Table>
-void CountKey(Table& table, std::string_view key, std::string_view fullMessage,
-              Console& console) {
+void CountKey(Table& table, std::string_view key, std::string_view fullMessage, Console& console) {
   bool isNew = false;
   int64_t slot = FindOrAdd(table, key.substr(0, kKeyWidth), fullMessage, console, &isNew);
   if (slot >= 0) ++table.slots[slot].hits;
 }
 
 template <typename Table>
-void CountKey(Table& table, const HashedKey& key, std::string_view fullMessage,
-              Console& console) {
+void CountKey(Table& table, const HashedKey& key, std::string_view fullMessage, Console& console) {
   bool isNew = false;
   int64_t slot = FindOrAdd(table, key.text, key.hash, fullMessage, console, &isNew);
   if (slot >= 0) ++table.slots[slot].hits;

@@ -71,7 +71,7 @@ struct TallyTable {
   static constexpr size_t kCapacity = Capacity;
   Entry slots[Capacity];
   size_t used;
-  size_t recent;  // slot plus one of the key counted last, 0 for none
+  size_t recent;    // slot plus one of the key counted last, 0 for none
   int64_t dropped;  // records whose new key found the table full
   KeyIndex<Capacity> index;
   decltype(Entry::key) indexKeys[Capacity];
@@ -89,7 +89,7 @@ struct UserTable {
   static constexpr size_t kCapacity = kUserCapacity;
   UserEntry slots[kUserCapacity];
   size_t userCount;
-  bool hasLastUser;    // lastUserSlot names the user counted last
+  bool hasLastUser;  // lastUserSlot names the user counted last
   size_t lastUserSlot;
   bool userTableFull;  // set once, never cleared
   int64_t dropped;     // records whose new user found the table full
@@ -110,9 +110,7 @@ struct ResponseCodeCounters {
 // Counter index of a non-zero code: 0 for codes without their own counter.
 size_t ResponseCounterIndex(int32_t code);
 // The code a counter stands for: 0 for the counter of every other code.
-inline int32_t CodeOfCounter(size_t index) {
-  return index == 0 ? 0 : kCountedCodes[index - 1];
-}
+inline int32_t CodeOfCounter(size_t index) { return index == 0 ? 0 : kCountedCodes[index - 1]; }
 void CountResponseCode(ResponseCodeCounters& counters, int32_t code);
 int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code);
 

@@ -47,39 +47,30 @@ GeneralTable MakeTable(const char* name, const char* message, Table Tallies::*ta
 
 std::vector<GeneralTable> AllGeneralTables() {
   return {
-      MakeTable<DateTable>("dates", "*ERROR* More than 500 dates.", &Tallies::dates,
-                           [](DateTable& d, std::string_view k, Console& c) {
-                             TallyDate(d, k, 10, c);
-                           }),
-      MakeTable<HourTable>("hours", "*ERROR* More than 24 hours !?!", &Tallies::hours,
-                           [](HourTable& h, std::string_view k, Console& c) {
-                             TallyHour(h, k, 10, c);
-                           }),
-      MakeTable<PageTable>("pages", "*ERROR* More than 50000 unique pages", &Tallies::pages,
-                           [](PageTable& p, std::string_view k, Console& c) {
-                             TallyPage(p, k, c);
-                           }),
+      MakeTable<DateTable>(
+          "dates", "*ERROR* More than 500 dates.", &Tallies::dates,
+          [](DateTable& d, std::string_view k, Console& c) { TallyDate(d, k, 10, c); }),
+      MakeTable<HourTable>(
+          "hours", "*ERROR* More than 24 hours !?!", &Tallies::hours,
+          [](HourTable& h, std::string_view k, Console& c) { TallyHour(h, k, 10, c); }),
+      MakeTable<PageTable>(
+          "pages", "*ERROR* More than 50000 unique pages", &Tallies::pages,
+          [](PageTable& p, std::string_view k, Console& c) { TallyPage(p, k, c); }),
       MakeTable<DirectoryTable>("directories", "*ERROR* More than 1000 unique directories",
                                 &Tallies::directories,
                                 [](DirectoryTable& d, std::string_view k, Console& c) {
                                   TallyDirectory(d, HashKey(k), c);
                                 }),
-      MakeTable<NotFoundTable>("not found",
-                               "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
-                               &Tallies::notFound,
-                               [](NotFoundTable& n, std::string_view k, Console& c) {
-                                 TallyNotFound(n, k, c);
-                               }),
-      MakeTable<Extra1Table>("extra 1", "*ERROR* More than 3000 unique extra(1) entries.",
-                             &Tallies::extra1,
-                             [](Extra1Table& e, std::string_view k, Console& c) {
-                               TallyExtra1(e, HashKey(k), c);
-                             }),
-      MakeTable<Extra2Table>("extra 2", "*ERROR* More than 2000 unique extra(2) entries.",
-                             &Tallies::extra2,
-                             [](Extra2Table& e, std::string_view k, Console& c) {
-                               TallyExtra2(e, HashKey(k), c);
-                             }),
+      MakeTable<NotFoundTable>(
+          "not found", "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
+          &Tallies::notFound,
+          [](NotFoundTable& n, std::string_view k, Console& c) { TallyNotFound(n, k, c); }),
+      MakeTable<Extra1Table>(
+          "extra 1", "*ERROR* More than 3000 unique extra(1) entries.", &Tallies::extra1,
+          [](Extra1Table& e, std::string_view k, Console& c) { TallyExtra1(e, HashKey(k), c); }),
+      MakeTable<Extra2Table>(
+          "extra 2", "*ERROR* More than 2000 unique extra(2) entries.", &Tallies::extra2,
+          [](Extra2Table& e, std::string_view k, Console& c) { TallyExtra2(e, HashKey(k), c); }),
   };
 }
 
@@ -180,7 +171,7 @@ TEST(TallyTablesTest, DateNumbers) {
   };
   const Case cases[] = {
       {"07/Oct/1998", 19981007}, {"16/jan/1999", 19990116}, {"31/DEC/2026", 20261231},
-      {"05/Xyz/1998", 19980005}, {"05/Oct", 1005},           {"", 0},
+      {"05/Xyz/1998", 19980005}, {"05/Oct", 1005},          {"", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -196,8 +187,8 @@ TEST(TallyTablesTest, UserShortcutAndCaseVariants) {
   EXPECT_TRUE(TallyUser(users, "alice", 20, f.console));  // not the last: found again
   EXPECT_EQ(users.lastUserSlot, 0u);
   EXPECT_TRUE(users.hasLastUser);
-  EXPECT_TRUE(TallyUser(users, "alice", 1, f.console));   // the shortcut
-  EXPECT_TRUE(TallyUser(users, "ALICE", 1, f.console));   // shortcut misses, same entry
+  EXPECT_TRUE(TallyUser(users, "alice", 1, f.console));  // the shortcut
+  EXPECT_TRUE(TallyUser(users, "ALICE", 1, f.console));  // shortcut misses, same entry
   ASSERT_EQ(users.userCount, 2u);
   EXPECT_EQ(users.slots[0].key.view(), "Alice");
   EXPECT_EQ(users.slots[0].hits, 4);
@@ -215,7 +206,8 @@ TEST(TallyTablesTest, UserShortcutAndCaseVariants) {
 TEST(TallyTablesTest, FullUserTable) {
   Fixture f;
   UserTable& users = f.t().users;
-  for (size_t i = 0; i < kUserCapacity; ++i) ASSERT_TRUE(TallyUser(users, KeyNumber(i), 1, f.console));
+  for (size_t i = 0; i < kUserCapacity; ++i)
+    ASSERT_TRUE(TallyUser(users, KeyNumber(i), 1, f.console));
   EXPECT_FALSE(users.userTableFull);
   EXPECT_FALSE(TallyUser(users, "stranger", 5, f.console));
   EXPECT_TRUE(users.userTableFull);

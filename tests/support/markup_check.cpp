@@ -44,10 +44,10 @@ bool OwnValue(const std::string& attribute, const std::string& value) {
   static const std::regex kNumber("-?[0-9]+");
   static const std::regex kBar("--w:-?[0-9]+");
   static const std::regex kChartColumn("[0-9]+: -?[0-9]+");
-  static const std::set<std::string> kClasses = {
-      "sum", "when", "card", "card par", "tw", "k1", "k2", "k1 g", "k2 g", "tot", "top",
-      "hc", "note"};
-  static const std::set<std::string> kIds = {"TOP", "TU", "BD", "BA", "BH", "TP",
+  static const std::set<std::string> kClasses = {"sum", "when", "card", "card par", "tw",
+                                                 "k1",  "k2",   "k1 g", "k2 g",     "tot",
+                                                 "top", "hc",   "note"};
+  static const std::set<std::string> kIds = {"TOP", "TU", "BD", "BA",  "BH", "TP",
                                              "TD",  "TN", "BC", "TE1", "TE2"};
   if (attribute == "class") return kClasses.count(value) > 0;
   if (attribute == "id") return kIds.count(value) > 0;
@@ -61,8 +61,9 @@ bool OwnValue(const std::string& attribute, const std::string& value) {
   if (attribute == "http-equiv") return value == "Content-Security-Policy";
   if (attribute == "content") {
     return value == "width=device-width,initial-scale=1" || value == "light dark" ||
-           value == "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
-                    "form-action 'none'";
+           value ==
+               "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
+               "form-action 'none'";
   }
   return true;
 }
@@ -81,14 +82,14 @@ bool OwnStylesheet(const std::string& text) {
 MarkupFinding CheckOwnMarkup(const std::string& html) {
   // The classic report's elements and attributes, then the modern one's.
   static const std::set<std::string> kElements = {
-      "html", "head", "title", "body", "a", "center", "h2", "h3", "h4", "h5",
-      "font", "br", "hr", "table", "tr", "th", "td", "img",
-      "meta", "style", "header", "h1", "dl", "dt", "dd", "div", "p", "b", "nav", "main",
-      "section", "thead", "tbody", "i", "span", "ul", "li", "footer", "wbr"};
+      "html",    "head",  "title", "body",  "a",    "center", "h2", "h3",     "h4",   "h5",
+      "font",    "br",    "hr",    "table", "tr",   "th",     "td", "img",    "meta", "style",
+      "header",  "h1",    "dl",    "dt",    "dd",   "div",    "p",  "b",      "nav",  "main",
+      "section", "thead", "tbody", "i",     "span", "ul",     "li", "footer", "wbr"};
   static const std::set<std::string> kAttributes = {
-      "bgcolor", "name", "href", "size", "border", "src", "width", "height",
-      "lang", "charset", "content", "http-equiv", "class", "id", "role", "aria-label",
-      "aria-hidden", "style", "title"};
+      "bgcolor", "name",       "href",        "size",    "border",     "src",   "width",
+      "height",  "lang",       "charset",     "content", "http-equiv", "class", "id",
+      "role",    "aria-label", "aria-hidden", "style",   "title"};
   MarkupFinding finding;
   size_t i = 0;
   const std::string doctype = "<!DOCTYPE html>\n";
@@ -111,7 +112,8 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
     size_t nameStart = i;
     while (i < html.size() && IsNameChar(html[i])) ++i;
     std::string element = html.substr(nameStart, i - nameStart);
-    if (!kElements.count(element)) return fail("element '" + element + "'" + Around(html, nameStart));
+    if (!kElements.count(element))
+      return fail("element '" + element + "'" + Around(html, nameStart));
     bool opensStylesheet = element == "style" && html[nameStart - 1] == '<';
     for (;;) {
       while (i < html.size() && html[i] == ' ') ++i;
@@ -134,7 +136,8 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
       if (!kAttributes.count(attribute)) {
         return fail("attribute '" + attribute + "'" + Around(html, attributeStart));
       }
-      if (i >= html.size() || html[i] != '=') return fail("attribute without value" + Around(html, i));
+      if (i >= html.size() || html[i] != '=')
+        return fail("attribute without value" + Around(html, i));
       ++i;
       std::string value;
       if (i < html.size() && html[i] == '"') {

@@ -17,9 +17,7 @@ struct ReadingState {
   Tallies tallies;
 };
 
-inline std::unique_ptr<ReadingState> NewReadingState() {
-  return std::make_unique<ReadingState>();
-}
+inline std::unique_ptr<ReadingState> NewReadingState() { return std::make_unique<ReadingState>(); }
 
 }  // namespace logvane::testing
 

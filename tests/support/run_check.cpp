@@ -97,8 +97,7 @@ std::string MaskRunTimes(std::string console) {
   return console;
 }
 
-LogRun RunOnLog(const TempDir& dir, const std::string& log, char lookup,
-                const std::string& extra) {
+LogRun RunOnLog(const TempDir& dir, const std::string& log, char lookup, const std::string& extra) {
   WriteFile(dir.File("access.log"), log);
   std::string params = "INFILE=access.log\nOUTFILE=report.html\nLOOKUP=";
   params.push_back(lookup);
@@ -117,7 +116,8 @@ std::string NormalEnd(const std::string& diagnostics, long long processed, bool 
   text.append("completed reading... processed: ").append(std::to_string(processed));
   text.append(" records.\nsorting...\n\n\n");
   if (lookups) text.append("translating names...\n\n\n");
-  text.append("generating reports...\n...... new output file created.\n\n finished reporting...\n\n");
+  text.append(
+      "generating reports...\n...... new output file created.\n\n finished reporting...\n\n");
   text.append("finished: ").append(kFakeTime).append("\n");
   if (lookups) text.append("...... new cache file created - writing records.\n");
   text.append("closing...\n");
