@@ -5,7 +5,7 @@
 #   tests/include_order_check.sh [SOURCE_DIR]
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
-order=(common platform config tally intake names report driver)
+order=(common platform config tally agents intake state names report driver)
 
 declare -A rank=()
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done
