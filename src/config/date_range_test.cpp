@@ -75,40 +75,27 @@ TEST(DateRangeTest, KeepsRecordsAtTheBordersOfEachDayAndZone) {
 }
 
 TEST(DateRangeTest, RefusesWhatIsNoDateOrTime) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
+  const std::string forms =
+      "write YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], with an optional offset such as Z or +02:00";
+  const std::pair<std::string_view, std::string> cases[] = {
       {"2025-13-01", "month 13 does not exist"},
       {"2025-00-10", "month 00 does not exist"},
       {"2025-02-30", "2025-02 has no day 30"},
       {"2023-02-29", "2023-02 has no day 29"},
       {"2025-04-31", "2025-04 has no day 31"},
-      {"yesterday",
-       "'yesterday' is not a date: write YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], with an optional "
-       "offset such as Z or +02:00"},
-      {"",
-       "'' is not a date: write YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], with an optional "
-       "offset such as Z or +02:00"},
-      {"2025-3-1",
-       "'2025-3-1' is not a date: write YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], with an "
-       "optional offset such as Z or +02:00"},
-      {"2025-03-01x",
-       "text after the date or time: 'x'; write YYYY-MM-DD or "
-       "YYYY-MM-DDTHH:MM[:SS], with an optional offset such as Z or +02:00"},
-      {"2025-03-01T10:00:00.5",
-       "text after the date or time: '.5'; write YYYY-MM-DD or "
-       "YYYY-MM-DDTHH:MM[:SS], with an optional offset such as Z or "
-       "+02:00"},
-      {"2025-03-01T10",
-       "'2025-03-01T10' has no time HH:MM after its date: write YYYY-MM-DD or "
-       "YYYY-MM-DDTHH:MM[:SS], with an optional offset such as Z or +02:00"},
+      {"yesterday", "'yesterday' is not a date: " + forms},
+      {"", "'' is not a date: " + forms},
+      {"2025-3-1", "'2025-3-1' is not a date: " + forms},
+      {"2025-03-01x", "text after the date or time: 'x'; " + forms},
+      {"2025-03-01T10:00:00.5", "text after the date or time: '.5'; " + forms},
+      {"2025-03-01T10:00+2", "text after the date or time: '+2'; " + forms},
+      {"2025-03-01T10", "'2025-03-01T10' has no time HH:MM after its date: " + forms},
       {"2025-03-01T10:00:", "'2025-03-01T10:00:' has no seconds after the colon"},
       {"2025-03-01T24:00", "hour 24 does not exist"},
       {"2025-03-01T10:60", "minute 60 does not exist"},
       {"2025-03-01T10:00:60", "second 60 does not exist"},
       {"2025-03-01T10:00+24:00", "the zone offset '+24:00' does not exist"},
       {"2025-03-01T10:00+02:60", "the zone offset '+02:60' does not exist"},
-      {"2025-03-01T10:00+2",
-       "text after the date or time: '+2'; write YYYY-MM-DD or "
-       "YYYY-MM-DDTHH:MM[:SS], with an optional offset such as Z or +02:00"},
   };
   for (const auto& [value, reason] : cases) {
     DateBound bound;
