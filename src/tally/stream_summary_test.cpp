@@ -127,6 +127,7 @@ TEST(StreamSummaryTest, KeepsEveryHeavyKeyOnAZipfStream) {
     int64_t bound = table.summary->bound;
     EXPECT_LE(bound, n / static_cast<int64_t>(kSlots));
     EXPECT_EQ(bound, SummaryMinCount(*table.summary));
+    RecordProperty("bound_at_exponent_" + std::to_string(exponent), std::to_string(bound));
     ExpectGuarantee(table.Entries(), bound, truth);
     int64_t sum = 0;
     for (size_t s = 0; s < kSlots; ++s) sum += SummaryCount(*table.summary, s);
