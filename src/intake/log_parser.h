@@ -102,6 +102,12 @@ struct LineFormat {
   bool fullPageDetails = false;
 };
 
+// A candidate name under USER=FIELD2 (an ident or authuser field) is taken
+// when it is more than a "-".
+inline bool IsUserName(std::string_view candidate) {
+  return candidate.size() > 1 && candidate != "-";
+}
+
 // Finds every field of `line` into `record`, in the order the finders need
 // and only as far as the line allows: the bracket, the byte count, the
 // request (under SELECT), the client and user, the date, the hour, the

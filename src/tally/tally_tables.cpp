@@ -203,24 +203,13 @@ void TallyHourAt(HourTable& hours, size_t slot, int64_t byteCount) {
 }
 
 int32_t DateNumberOf(std::string_view dateText) {
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   auto digitsValue = [&](size_t from, size_t count) {
     if (from >= dateText.size()) return 0;
     return static_cast<int32_t>(LeadingInteger(dateText.substr(from, count)));
   };
   int32_t day = digitsValue(0, 2);
   int32_t year = digitsValue(7, 4);
-  int32_t month = 0;
-  if (dateText.size() >= 6) {
-    std::string_view name = dateText.substr(3, 3);
-    for (int m = 0; m < 12; ++m) {
-      if (EqualsFolded(name, kMonths[m])) {
-        month = m + 1;
-        break;
-      }
-    }
-  }
+  int32_t month = dateText.size() >= 6 ? MonthNumber(dateText.substr(3, 3)) : 0;
   return year * 10000 + month * 100 + day;
 }
 
