@@ -34,33 +34,14 @@ std::string_view RequestOf(const LineFields& f, char* store, size_t storeUsed) {
 // The page and directory of `request` by the marker parser's rules, with
 // the request's end where the line's closing quote would be.
 LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogRecord& r) {
-  size_t blank = FindByte(request, ' ', 0, request.size());
+  ScanSearch s{request};
+  size_t blank = s.In(kBlank, 0, request.size());
   if (blank == kNoPosition) return LineFault::kBadPageA;
   size_t url = blank + 1;
   size_t close = request.size();
-  size_t end = close;
-  if (!o.proxyMode) {
-    size_t urlBlank = FindByte(request, ' ', url, end);
-    if (urlBlank != kNoPosition) end = urlBlank;
-    if (!o.fullPageDetails) {
-      // A "?" in the method keeps the query, as it does in a combined line.
-      size_t mark = FindByte(request, '?', 0, end);
-      if (mark != kNoPosition && mark >= url) end = mark;
-    }
-  } else {
-    size_t slash = FindByte(request, '/', url + 8, close);
-    if (slash != kNoPosition) end = slash;
-  }
+  size_t end = PageEnd(s, 0, url, close, o.proxyMode, o.fullPageDetails);
   AssignLowercased(r.page, request.substr(url, end - url));
-
-  size_t dirEnd = close;
-  size_t dirBlank = FindByte(request, ' ', url, dirEnd);
-  if (dirBlank != kNoPosition) dirEnd = dirBlank;
-  size_t slash = FindByte(request, '/', url + 1, dirEnd);
-  if (slash != kNoPosition) dirEnd = slash;
-  std::string_view directory = request.substr(url, std::min(dirEnd - url, kDirectoryWidth));
-  if (directory.find('.') != std::string_view::npos) directory = "/";
-  r.directory = directory;
+  r.directory = DirectoryOf(s, request, url, close);
   return LineFault::kNone;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "intake/byte_search.h"
+#include "intake/request_rules.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,23 +59,6 @@ void BeginRecord(LogRecord& r, std::string_view line) {
 
 namespace {
 
-// The bytes the finders search for. A line is either searched marker by
-// marker (ScanSearch, the reference) or marked once in a vector pass, one
-// bit per byte and marker, and then searched bit by bit (MarkSearch).
-enum Marker : unsigned {
-  kOpenBracket,
-  kCloseBracket,
-  kQuote,
-  kBlank,
-  kColon,
-  kQuery,
-  kSlash,
-  kDash,
-  kMarkerCount,
-};
-
-constexpr char kMarkerChars[kMarkerCount] = {'[', ']', '"', ' ', ':', '?', '/', '-'};
-
 // The reader's pieces are at most 1997 bytes; a longer line (possible only
 // through a direct call) is searched marker by marker instead.
 constexpr size_t kMarkedWidth = 2048;
@@ -84,13 +68,6 @@ constexpr size_t kMarkWords = kMarkedWidth / 64;
 // the words that cover the line are written; the bits past its end are 0.
 struct LineMarks {
   uint64_t bits[kMarkerCount][kMarkWords];
-};
-
-struct ScanSearch {
-  std::string_view line;
-  size_t In(Marker m, size_t from, size_t limit) const {
-    return FindByte(line, kMarkerChars[m], from, limit);
-  }
 };
 
 struct MarkSearch {
@@ -113,17 +90,6 @@ struct MarkSearch {
     return at < limit ? at : kNoPosition;
   }
 };
-
-template <typename S>
-inline size_t From(const S& s, Marker m, size_t from) {
-  return s.In(m, from, kNoPosition);
-}
-
-// The first marker after position `p`; nothing when `p` itself was not found.
-template <typename S>
-inline size_t After(const S& s, Marker m, size_t p) {
-  return p == kNoPosition ? kNoPosition : s.In(m, p + 1, kNoPosition);
-}
 
 // One byte at a time: the reference for the marks themselves, on any
 // processor.
@@ -294,24 +260,8 @@ LineFault FindPageWith(const S& s, LogRecord& r, bool proxyMode, bool fullPageDe
   if (blank == kNoPosition) return LineFault::kBadPageA;
   size_t url = blank + 1;
   size_t close = From(s, kQuote, url);
-  size_t end;
-  if (!proxyMode) {
-    if (close == kNoPosition) return LineFault::kBadPageB;
-    end = close;
-    size_t urlBlank = s.In(kBlank, url, end);
-    if (urlBlank != kNoPosition) end = urlBlank;
-    if (!fullPageDetails) {
-      // Only a "?" inside the URL cuts it; one before the URL is passed over.
-      size_t mark = s.In(kQuery, quote + 1, end);
-      if (mark != kNoPosition && mark >= url) end = mark;
-    }
-  } else {
-    if (close == kNoPosition) return LineFault::kBadPageD;
-    // For "http://host/path" the first "/" from the ninth character on ends
-    // the host.
-    size_t slash = s.In(kSlash, url + 8, close);
-    end = slash != kNoPosition ? slash : close;
-  }
+  if (close == kNoPosition) return proxyMode ? LineFault::kBadPageD : LineFault::kBadPageB;
+  size_t end = PageEnd(s, quote + 1, url, close, proxyMode, fullPageDetails);
   if (blank >= kMarkerLimit) return LineFault::kBadPageD;
   r.urlStart = url;
   r.urlEnd = end;
@@ -322,15 +272,7 @@ LineFault FindPageWith(const S& s, LogRecord& r, bool proxyMode, bool fullPageDe
 
 template <typename S>
 void FindDirectoryWith(const S& s, LogRecord& r) {
-  size_t url = r.urlStart;
-  size_t end = r.urlClose;
-  size_t blank = s.In(kBlank, url, end);
-  if (blank != kNoPosition) end = blank;
-  size_t slash = s.In(kSlash, url + 1, end);
-  if (slash != kNoPosition) end = slash;
-  std::string_view directory = r.line.substr(url, std::min(end - url, kDirectoryWidth));
-  if (directory.find('.') != std::string_view::npos) directory = "/";
-  r.directory = directory;
+  r.directory = DirectoryOf(s, r.line, r.urlStart, r.urlClose);
 }
 
 template <typename S>

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/ascii_text.h"
+#include "intake/request_rules.h"
 #include "platform/console.h"
 
 namespace logvane {
@@ -23,10 +24,7 @@ inline constexpr size_t kUserNameWidth = 100;
 inline constexpr size_t kDateTextWidth = 11;
 inline constexpr size_t kHourTextWidth = 2;
 inline constexpr size_t kPageWidth = 99;
-inline constexpr size_t kDirectoryWidth = 50;
 inline constexpr size_t kExtraWidth = 99;
-
-inline constexpr size_t kNoPosition = std::string_view::npos;
 
 // Why the parsing of a line stopped; each kind has its console text.
 enum class LineFault : uint8_t {
