@@ -47,6 +47,18 @@ LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogReco
 
 }  // namespace
 
+bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time) {
+  switch (role) {
+    case FieldRole::kTimeLocal: return TimeFromLocal(text, time);
+    case FieldRole::kTimeIso: return TimeFromIso8601(text, time);
+    case FieldRole::kTimeSec: return TimeFromEpoch(text, 1, time);
+    case FieldRole::kTimeMsec: return TimeFromEpoch(text, 1000, time);
+    case FieldRole::kTimeUsec: return TimeFromEpoch(text, 1000000, time);
+    case FieldRole::kTimeAny: return TimeFromAny(text, time);
+    default: return false;
+  }
+}
+
 size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store, size_t storeUsed,
                             LogRecord& r) {
   r.byteCount = LeadingInteger(f.bytes, false);
