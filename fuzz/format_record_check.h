@@ -83,7 +83,7 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
     RunStatePtr& state = states[threaded];
     if (!state) state = NewRunState();
     state->counters = RunCounters();
-    state->tallies.users.userTableFull = false;
+    state->tallies.users.ranFull = false;
     state->tallies.codes = ResponseCodeCounters{};
     Console out(&consoles[threaded]);
     std::unique_ptr<LogSource> source = LogFromText(std::string(log));

@@ -231,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   state->counters = RunCounters();
-  state->tallies.users.userTableFull = false;
+  state->tallies.users.ranFull = false;
   state->tallies.codes = ResponseCodeCounters{};
   std::string console;
   Console out(&console);
@@ -247,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static RunStatePtr threaded = NewRunState();
     threaded->settings = s;
     threaded->counters = RunCounters();
-    threaded->tallies.users.userTableFull = false;
+    threaded->tallies.users.ranFull = false;
     threaded->tallies.codes = ResponseCodeCounters{};
     std::string threadedConsole;
     Console threadedOut(&threadedConsole);
@@ -272,7 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The counting rules against the pieces themselves.
   Check(counters.processedCount >= 0 && counters.processedCount <= delivered, "processed");
-  const int64_t users = CheckSlots(t.users.slots, t.users.userCount, kUserCapacity, kKeyWidth);
+  const int64_t users = CheckSlots(t.users.slots, t.users.used, kUserCapacity, kKeyWidth);
   const int64_t dates = CheckTable(t.dates, kDateKeyWidth);
   const int64_t hours = CheckTable(t.hours, kHourKeyWidth);
   const int64_t pages = CheckTable(t.pages, kKeyWidth);
@@ -283,7 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t rejected = static_cast<int64_t>(RejectedAtTheBracket(pieces));
   Check(users <= delivered - rejected && dates <= delivered - rejected, "user and date hits");
   Check(counters.pagesRequested <= delivered - rejected, "pages requested");
-  if (!t.users.userTableFull) Check(counters.pagesRequested <= users, "a new user per change");
+  if (!t.users.ranFull) Check(counters.pagesRequested <= users, "a new user per change");
   Check(hours <= delivered - rejected, "hour hits");
   if (t.dates.used < kDateCapacity) Check(hours <= dates, "an hour follows its date");
   if (t.hours.used < kHourCapacity) Check(dirs <= hours, "a directory follows its hour");
@@ -305,7 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SortTallies(state->settings, state->counters, state->tallies, out);
   Check(console.substr(sortingFrom) == "sorting...\n\n\n", "sorting line");
   auto hits = [](const auto& e) { return e.hits; };
-  if (s.showUsers) CheckOrder(t.users.slots, t.users.userCount, hits, false);
+  if (s.showUsers) CheckOrder(t.users.slots, t.users.used, hits, false);
   if (s.showPages) CheckOrder(t.pages.slots, t.pages.used, hits, false);
   if (s.showCodes) CheckOrder(t.notFound.slots, t.notFound.used, hits, false);
   if (s.showDates) {

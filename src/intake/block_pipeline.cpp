@@ -206,7 +206,7 @@ void Pipeline::Prepare(Block& b, ThreadParser& parser) {
     PreparedLine& p = b.lines[i];
     decodedUsed += parser->ParseInto(std::string_view(bytes + begin, end - begin), rules_.format,
                                      p.record, decoded + decodedUsed);
-    PrepareParsedLine(rules_, p);
+    PlanLine(rules_, p);
     begin = end;
   }
 }

@@ -11,7 +11,6 @@
 
 #include "common/ascii_text.h"
 #include "intake/request_rules.h"
-#include "platform/console.h"
 
 namespace logvane {
 
@@ -170,9 +169,6 @@ void FindStatusCode(LogRecord& record);
 // The two quoted fields after the byte count. Needs FindStatusCode.
 // Records where the last one found ends.
 void FindExtras(LogRecord& record);
-
-// Writes the console text of `fault` for `line` (nothing for kNone).
-void ReportLineFault(LineFault fault, std::string_view line, Console& console);
 
 }  // namespace logvane
 

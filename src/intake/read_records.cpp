@@ -50,7 +50,7 @@ ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules, F
   PreparedLine* next = &lines[1];
   auto prepare = [&](std::string_view piece, PreparedLine& p) {
     parser.Parse(piece, rules.format, p.record);
-    PrepareParsedLine(rules, p);
+    PlanLine(rules, p);
     router.PrefetchBuckets(p);
   };
   std::string_view piece;
