@@ -51,35 +51,32 @@ struct Choices {
   bool failAtEnd;
 };
 
-// Reads the log once on its own: the pieces must give back the log byte for
-// byte, each at most 1997 long and ending after its first line end, and a
-// piece must stay readable through the next call. Gives the pieces.
+// Reads the log once on its own: each piece must be the first bytes of one
+// line of the log, at most 1997 of them and ending after its line end when
+// that fits, so that no piece ever starts inside a line; and every line
+// must give one. Gives the pieces.
 std::vector<std::string_view> Pieces(std::string_view log, const Choices& c) {
   ChunkedSource source(std::string(log), c.chunk, c.failAtEnd);
-  LogLineReader reader(source, c.blockSize);
+  LogLineReader reader(source, kLinePieceWidth, c.blockSize);
   std::vector<std::string_view> pieces;
-  size_t offset = 0;
+  size_t offset = 0;  // where the next line starts
+  int64_t cut = 0;
   std::string_view piece;
-  std::string_view previous;
   ReadStatus status;
   while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) {
-    if (!pieces.empty()) {
-      Check(previous == log.substr(offset - previous.size(), previous.size()),
-            "the previous piece stays valid");
-    }
+    size_t end = log.find('\n', offset);
+    end = end == std::string_view::npos ? log.size() : end + 1;
+    std::string_view line = log.substr(offset, end - offset);
     Check(!piece.empty() && piece.size() <= kLinePieceWidth, "piece width");
-    Check(piece == log.substr(offset, piece.size()), "piece bytes");
-    size_t newline = piece.find('\n');
-    Check(newline == std::string_view::npos || newline == piece.size() - 1,
-          "a piece ends after its line end");
-    Check(newline != std::string_view::npos || piece.size() == kLinePieceWidth ||
-              offset + piece.size() == log.size(),
-          "a piece without line end is full or last");
-    offset += piece.size();
-    pieces.push_back(log.substr(offset - piece.size(), piece.size()));
-    previous = piece;
+    Check(piece == line.substr(0, std::min(line.size(), kLinePieceWidth)), "a line's first bytes");
+    std::string_view body = line.substr(0, line.size() - line.ends_with('\n'));
+    if (body.ends_with('\r')) body.remove_suffix(1);
+    if (body.size() > kLinePieceWidth) ++cut;
+    pieces.push_back(log.substr(offset, piece.size()));
+    offset = end;
   }
-  Check(offset == log.size(), "every byte delivered");
+  Check(offset == log.size(), "every line delivered");
+  Check(reader.longLines() == cut, "the lines cut are counted");
   Check(status == (c.failAtEnd ? ReadStatus::kReadError : ReadStatus::kEndOfFile), "end status");
   return pieces;
 }
@@ -237,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Console out(&console);
   {
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
-    LogLineReader reader(source, choices.blockSize);
+    LogLineReader reader(source, kLinePieceWidth, choices.blockSize);
     ReadRecords(state->settings, state->tallies, state->counters, reader, out, platform);
   }
   {
@@ -252,7 +249,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string threadedConsole;
     Console threadedOut(&threadedConsole);
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
-    LogLineReader reader(source, choices.blockSize);
+    LogLineReader reader(source, kLinePieceWidth, choices.blockSize);
     ReadingPlan plan;
     plan.threads = 2 + (control[4] & 3);
     plan.blockLines = 1 + (control[4] >> 2 & 7);

@@ -67,12 +67,12 @@ std::string_view KeyText(const char* start, const char* end) {
 struct JsonLineParser::State {
   od::parser parser;
   // The line copied with the padding simdjson reads past its end.
-  char buffer[kLinePieceWidth + simdjson::SIMDJSON_PADDING];
+  char buffer[kFormatPieceWidth + simdjson::SIMDJSON_PADDING];
 };
 
 JsonLineParser::JsonLineParser() : state_(std::make_unique<State>()) {
   // Failing here only defers the allocation to the first line.
-  if (state_->parser.allocate(kLinePieceWidth + simdjson::SIMDJSON_PADDING)) return;
+  if (state_->parser.allocate(kFormatPieceWidth + simdjson::SIMDJSON_PADDING)) return;
 }
 
 JsonLineParser::~JsonLineParser() = default;
@@ -81,7 +81,7 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
                            char* store, size_t capacity, size_t* used) {
   ClearLineFields(f);
   *used = 0;
-  if (line.size() > kLinePieceWidth) return false;
+  if (line.size() > kFormatPieceWidth) return false;
   char* buffer = state_->buffer;
   std::memcpy(buffer, line.data(), line.size());
   std::memset(buffer + line.size(), ' ', simdjson::SIMDJSON_PADDING);

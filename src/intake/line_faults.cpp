@@ -37,7 +37,8 @@ void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
   std::string_view prefix;
   switch (fault) {
     case LineFault::kNone:
-    case LineFault::kNoMatch: return;
+    case LineFault::kNoMatch:
+    case LineFault::kTooLong: return;
     case LineFault::kNoBracket: console.WriteChar('~'); return;
     case LineFault::kBadFormat:
       console.Line("*REJECTED LINE due to bad format*");

@@ -151,13 +151,7 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{0,
-                  LineEnd::kCountedEarly,
-                  LineFault::kNone,
-                  UserTurn::kCompare,
-                  false,
-                  false,
-                  !r.line.empty() && r.line.back() == '\n'};
+  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
@@ -300,11 +294,9 @@ void LineRouter::Reject(LineFault fault, std::string_view line) {
   }
 }
 
-void LineRouter::NoteLine(const PreparedLine& p) {
+void LineRouter::NoteLine() {
   RejectedLines& rejected = counters_.rejected;
-  ++rejected.records;
-  if (rejected.atLineStart) ++rejected.lineNumber;
-  rejected.atLineStart = p.plan.endsLine;
+  rejected.lineNumber = ++rejected.records;
 }
 
 void LineRouter::CountUser(PreparedLine& p) {
@@ -343,7 +335,7 @@ void LineRouter::CountFeeds(PreparedLine& p) {
 }
 
 void LineRouter::Route(PreparedLine& p) {
-  NoteLine(p);
+  NoteLine();
   const LinePlan& plan = p.plan;
   if (plan.end == LineEnd::kDropped) return;
   if (p.Feeds(Feed::kUser)) CountUser(p);

@@ -61,7 +61,6 @@ struct LinePlan {
   UserTurn userTurn;
   bool robotsPage;  // marks its user as a robot (ROBOTS=RPT, /robots...)
   bool countsCode;  // its response code goes to the code counters
-  bool endsLine;    // the piece ends with its line's newline
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that
@@ -122,7 +121,7 @@ class LineRouter {
   const Tallies& tallies() const { return tallies_; }
 
  private:
-  void NoteLine(const PreparedLine& p);
+  void NoteLine();
   void CountUser(PreparedLine& p);
   void CountFeeds(PreparedLine& p);
   void Reject(LineFault fault, std::string_view line);

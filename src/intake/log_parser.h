@@ -39,13 +39,17 @@ enum class LineFault : uint8_t {
   // The line does not fit the configured log format: it is counted and
   // feeds nothing, and standard error reports it at the end of the run.
   kNoMatch,
+  // The line is longer than a configured format reads (64 KiB): counted,
+  // refused whole, and reported at the end of the run.
+  kTooLong,
 };
-inline constexpr size_t kLineFaultCount = 10;  // kinds, kNone included
+inline constexpr size_t kLineFaultCount = 11;  // kinds, kNone included
 
 // Text that a format-driven parser decodes (JSON escapes) or puts together
-// (a request from its method, URI and protocol) fits in this much, since a
-// line is at most 1997 wide and decoding never lengthens it.
-inline constexpr size_t kRecordTextWidth = 4096;
+// (a request from its method, URI and protocol) fits in this much: a line
+// read by a configured format is at most 64 KiB and a byte wide (its line
+// end), and takes at most twice its length plus 3 bytes.
+inline constexpr size_t kRecordTextWidth = 2 * (64 * 1024 + 1) + 3;
 
 // The fields of one line. Texts that are lowercased live in the record's
 // own fixed stores; the others are views into `line` and live as long as it.

@@ -488,15 +488,17 @@ TEST(ReadRecordsTest, ExtraFieldsAndTheirExclusions) {
   }
 }
 
-TEST(ReadRecordsTest, LongLineIsReadInPieces) {
+TEST(ReadRecordsTest, LongLineIsOneRecordOfItsFirstBytes) {
   {
     SCOPED_TRACE("long user agent");
     Entry e;
     e.tail = " \"ref\" \"" + std::string(2500, 'A') + "\"";
     Outcome out = ReadLog(Line(e));
-    // The first piece has every field but an unclosed second extra; the
-    // rest is a line of its own without a date.
-    EXPECT_EQ(out.console, Transcript("~", 2));
+    // The first 1997 bytes have every field but an unclosed second extra;
+    // the rest of the line is skipped, not read as a line of its own.
+    EXPECT_EQ(out.console, Transcript("", 1));
+    EXPECT_EQ(out.counters().longLines, 1);
+    EXPECT_EQ(out.counters().firstLongLine, 1);
     EXPECT_EQ(HitsOf(out.tallies().extra1, "ref"), 1);
     EXPECT_EQ(out.tallies().extra2.used, 0u);
     EXPECT_FALSE(out.counters().hasExtra2);
@@ -508,7 +510,7 @@ TEST(ReadRecordsTest, LongLineIsReadInPieces) {
     std::string line = Line(e);
     Outcome out = ReadLog(line);
     EXPECT_EQ(out.console,
-              Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n~", 1));
+              Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n", 0));
     EXPECT_EQ(out.tallies().users.slots[0].hits, 1);
     EXPECT_EQ(out.tallies().pages.used, 0u);
   }
