@@ -326,6 +326,11 @@ void LineRouter::CountUser(PreparedLine& p) {
 void LineRouter::CountFeeds(PreparedLine& p) {
   const uint16_t others = p.plan.feeds & ~FeedBit(Feed::kUser);
   const int64_t bytes = p.record.byteCount;
+  // Byte sums are doubles: past 2^53 (or below 0) they are no longer exact.
+  constexpr int64_t kExactBytes = int64_t{1} << 53;
+  if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
+    counters_.firstOddByteCount = counters_.rejected.lineNumber;
+  }
   ForFeeds(others, tallies_, [&](auto& table, size_t f) {
     if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) console_.Line(kFullMessages[f]);
   });

@@ -90,6 +90,13 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::
                            (counters.longLines == 1 ? " line was" : " lines were") +
                            " longer than 1997 bytes: only their first 1997 bytes were read");
   }
+  if (counters.oddByteCounts > 0) {
+    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstOddByteCount),
+                       std::to_string(counters.oddByteCounts) +
+                           (counters.oddByteCounts == 1 ? " record has" : " records have") +
+                           " a byte count that is negative or above 2^53, so the K bytes it "
+                           "adds to are not exact; the first here");
+  }
   TableFull(tallies.users, "user", logName, diagnostics);
   TableFull(tallies.dates, "date", logName, diagnostics);
   TableFull(tallies.hours, "hour", logName, diagnostics);

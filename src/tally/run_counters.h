@@ -40,6 +40,10 @@ struct RunCounters {
   // the first bytes were read, and the number of the first.
   int64_t longLines = 0;
   int64_t firstLongLine = 0;
+  // Records whose byte count is negative or above 2^53, which a byte sum
+  // cannot hold exactly, and the line of the first.
+  int64_t oddByteCounts = 0;
+  int64_t firstOddByteCount = 0;
   // Lines that did not fit a configured log format (counted as processed),
   // and the first of them as read, for the operator.
   int64_t unmatchedLines = 0;
