@@ -266,7 +266,8 @@ ReadStatus Pipeline::RouteAlone(LineRouter& router, ThreadParser& parser) {
 ReadStatus Pipeline::RouteInPlace(LineRouter& router, ThreadParser& parser) {
   Block& b = ring_[0];
   for (;;) {
-    b.count = reader_.ReadLines(b.pieces.get(), blockLines_);
+    // No more bytes than a copied block holds, which sizes the decode store.
+    b.count = reader_.ReadLines(b.pieces.get(), blockLines_, blockBytes_);
     if (b.count == 0) return reader_.status();
     Prepare(b, parser);
     RouteBlock(b, router);

@@ -70,8 +70,9 @@ bool LogLineReader::Skip(bool mayMove) {
   return true;
 }
 
-size_t LogLineReader::ReadLines(LinePiece* pieces, size_t max) {
+size_t LogLineReader::ReadLines(LinePiece* pieces, size_t max, size_t maxBytes) {
   size_t count = 0;
+  size_t bytes = 0;
   while (count < max) {
     // The bytes held may move only while this call has handed out none.
     if (skipping_ && !Skip(count == 0)) break;
@@ -83,6 +84,8 @@ size_t LogLineReader::ReadLines(LinePiece* pieces, size_t max) {
       size_t length = newline != nullptr
                           ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
                           : window;
+      if (count > 0 && bytes + length > maxBytes) break;
+      bytes += length;
       bool full = newline == nullptr && length == width_;
       pieces[count++] = LinePiece{std::string_view(start, length), full};
       begin_ += length;

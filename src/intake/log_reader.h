@@ -37,11 +37,12 @@ class LogLineReader {
   explicit LogLineReader(LogSource& source, size_t width = kLinePieceWidth,
                          size_t blockSize = 1 << 20);
 
-  // Up to `max` next lines into `pieces`; they stay valid until the next
-  // call. Gives how many: 0 once the log has ended or a read failed, which
+  // Up to `max` next lines into `pieces`, together at most `maxBytes` long
+  // unless the first alone is longer; they stay valid until the next call.
+  // Gives how many: 0 once the log has ended or a read failed, which
   // status() then tells. Bytes are delivered as they are: a carriage return
   // before the newline stays part of the piece.
-  size_t ReadLines(LinePiece* pieces, size_t max);
+  size_t ReadLines(LinePiece* pieces, size_t max, size_t maxBytes = SIZE_MAX);
 
   // One line at a time, valid until the next call.
   ReadStatus ReadLogLine(std::string_view* piece, bool* full = nullptr);

@@ -509,8 +509,7 @@ TEST(ReadRecordsTest, LongLineIsOneRecordOfItsFirstBytes) {
     e.request = "GET /" + std::string(2500, 'x') + " HTTP/1.0";
     std::string line = Line(e);
     Outcome out = ReadLog(line);
-    EXPECT_EQ(out.console,
-              Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n", 0));
+    EXPECT_EQ(out.console, Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n", 0));
     EXPECT_EQ(out.tallies().users.slots[0].hits, 1);
     EXPECT_EQ(out.tallies().pages.used, 0u);
   }
