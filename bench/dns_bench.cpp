@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   state->settings.dnsThreads = threads;
   std::string consoleText;
   Console console(&consoleText);
-  for (int i = 0; i < addresses; ++i) TallyUser(state->tallies.users, Address(i), 512, console);
+  for (int i = 0; i < addresses; ++i) CountText(state->tallies.users, Address(i), 512);
 
   Platform platform = SystemPlatform();
   platform.resolver = [delayMs](const std::string& address) -> std::optional<std::string> {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
   int named = 0;
-  for (size_t i = 0; i < state->tallies.users.userCount; ++i) {
+  for (size_t i = 0; i < state->tallies.users.used; ++i) {
     if (state->tallies.users.slots[i].key.view().ends_with(".example")) ++named;
   }
   std::printf("dns_bench: %d addresses, %d ms per answer, DNSTHREADS=%d\n", addresses, delayMs,

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     }
     user.key.assign(key);
   }
-  users->userCount = kUserCapacity;
+  users->used = kUserCapacity;
 
   auto nations = std::make_unique<NationTally>();
   double bestTally = 1e9;

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     u.hits = static_cast<int64_t>(kUserCapacity - i);
     u.byteSum = 1234.5 * static_cast<double>(i);
   }
-  t.users.userCount = kUserCapacity;
+  t.users.used = kUserCapacity;
   auto fill = [](auto& table, const char* prefix) {
     for (size_t i = 0; i < std::size(table.slots); ++i) {
       table.slots[i].key.assign(prefix + std::to_string(i) + "&<x>");

@@ -64,8 +64,9 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
   for (size_t at = 0; at < log.size();) {
     size_t end = log.find('\n', at);
     end = end == std::string_view::npos ? log.size() : end + 1;
-    std::string_view line = log.substr(at, std::min(end - at, kLinePieceWidth));
-    at += line.size();
+    std::string_view line = log.substr(at, std::min(end - at, kFormatPieceWidth));
+    at = end;
+    if (line.size() == kFormatPieceWidth && !line.ends_with('\n')) continue;  // refused whole
     size_t used = parser.ParseInto(line, options, record, store.get());
     // The bound that sizes the threaded reader's decode stores.
     Check(used <= 2 * line.size() + 3 && used <= kRecordTextWidth, "store bytes");
@@ -83,7 +84,7 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
     RunStatePtr& state = states[threaded];
     if (!state) state = NewRunState();
     state->counters = RunCounters();
-    state->tallies.users.userTableFull = false;
+    state->tallies.users.ranFull = false;
     state->tallies.codes = ResponseCodeCounters{};
     Console out(&consoles[threaded]);
     std::unique_ptr<LogSource> source = LogFromText(std::string(log));

@@ -51,35 +51,32 @@ struct Choices {
   bool failAtEnd;
 };
 
-// Reads the log once on its own: the pieces must give back the log byte for
-// byte, each at most 1997 long and ending after its first line end, and a
-// piece must stay readable through the next call. Gives the pieces.
+// Reads the log once on its own: each piece must be the first bytes of one
+// line of the log, at most 1997 of them and ending after its line end when
+// that fits, so that no piece ever starts inside a line; and every line
+// must give one. Gives the pieces.
 std::vector<std::string_view> Pieces(std::string_view log, const Choices& c) {
   ChunkedSource source(std::string(log), c.chunk, c.failAtEnd);
-  LogLineReader reader(source, c.blockSize);
+  LogLineReader reader(source, kLinePieceWidth, c.blockSize);
   std::vector<std::string_view> pieces;
-  size_t offset = 0;
+  size_t offset = 0;  // where the next line starts
+  int64_t cut = 0;
   std::string_view piece;
-  std::string_view previous;
   ReadStatus status;
   while ((status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) {
-    if (!pieces.empty()) {
-      Check(previous == log.substr(offset - previous.size(), previous.size()),
-            "the previous piece stays valid");
-    }
+    size_t end = log.find('\n', offset);
+    end = end == std::string_view::npos ? log.size() : end + 1;
+    std::string_view line = log.substr(offset, end - offset);
     Check(!piece.empty() && piece.size() <= kLinePieceWidth, "piece width");
-    Check(piece == log.substr(offset, piece.size()), "piece bytes");
-    size_t newline = piece.find('\n');
-    Check(newline == std::string_view::npos || newline == piece.size() - 1,
-          "a piece ends after its line end");
-    Check(newline != std::string_view::npos || piece.size() == kLinePieceWidth ||
-              offset + piece.size() == log.size(),
-          "a piece without line end is full or last");
-    offset += piece.size();
-    pieces.push_back(log.substr(offset - piece.size(), piece.size()));
-    previous = piece;
+    Check(piece == line.substr(0, std::min(line.size(), kLinePieceWidth)), "a line's first bytes");
+    std::string_view body = line.substr(0, line.size() - line.ends_with('\n'));
+    if (body.ends_with('\r')) body.remove_suffix(1);
+    if (body.size() > kLinePieceWidth) ++cut;
+    pieces.push_back(log.substr(offset, piece.size()));
+    offset = end;
   }
-  Check(offset == log.size(), "every byte delivered");
+  Check(offset == log.size(), "every line delivered");
+  Check(reader.longLines() == cut, "the lines cut are counted");
   Check(status == (c.failAtEnd ? ReadStatus::kReadError : ReadStatus::kEndOfFile), "end status");
   return pieces;
 }
@@ -231,13 +228,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   state->counters = RunCounters();
-  state->tallies.users.userTableFull = false;
+  state->tallies.users.ranFull = false;
   state->tallies.codes = ResponseCodeCounters{};
   std::string console;
   Console out(&console);
   {
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
-    LogLineReader reader(source, choices.blockSize);
+    LogLineReader reader(source, kLinePieceWidth, choices.blockSize);
     ReadRecords(state->settings, state->tallies, state->counters, reader, out, platform);
   }
   {
@@ -247,12 +244,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static RunStatePtr threaded = NewRunState();
     threaded->settings = s;
     threaded->counters = RunCounters();
-    threaded->tallies.users.userTableFull = false;
+    threaded->tallies.users.ranFull = false;
     threaded->tallies.codes = ResponseCodeCounters{};
     std::string threadedConsole;
     Console threadedOut(&threadedConsole);
     ChunkedSource source(std::string(log), choices.chunk, choices.failAtEnd);
-    LogLineReader reader(source, choices.blockSize);
+    LogLineReader reader(source, kLinePieceWidth, choices.blockSize);
     ReadingPlan plan;
     plan.threads = 2 + (control[4] & 3);
     plan.blockLines = 1 + (control[4] >> 2 & 7);
@@ -272,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The counting rules against the pieces themselves.
   Check(counters.processedCount >= 0 && counters.processedCount <= delivered, "processed");
-  const int64_t users = CheckSlots(t.users.slots, t.users.userCount, kUserCapacity, kKeyWidth);
+  const int64_t users = CheckSlots(t.users.slots, t.users.used, kUserCapacity, kKeyWidth);
   const int64_t dates = CheckTable(t.dates, kDateKeyWidth);
   const int64_t hours = CheckTable(t.hours, kHourKeyWidth);
   const int64_t pages = CheckTable(t.pages, kKeyWidth);
@@ -283,7 +280,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t rejected = static_cast<int64_t>(RejectedAtTheBracket(pieces));
   Check(users <= delivered - rejected && dates <= delivered - rejected, "user and date hits");
   Check(counters.pagesRequested <= delivered - rejected, "pages requested");
-  if (!t.users.userTableFull) Check(counters.pagesRequested <= users, "a new user per change");
+  if (!t.users.ranFull) Check(counters.pagesRequested <= users, "a new user per change");
   Check(hours <= delivered - rejected, "hour hits");
   if (t.dates.used < kDateCapacity) Check(hours <= dates, "an hour follows its date");
   if (t.hours.used < kHourCapacity) Check(dirs <= hours, "a directory follows its hour");
@@ -305,7 +302,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SortTallies(state->settings, state->counters, state->tallies, out);
   Check(console.substr(sortingFrom) == "sorting...\n\n\n", "sorting line");
   auto hits = [](const auto& e) { return e.hits; };
-  if (s.showUsers) CheckOrder(t.users.slots, t.users.userCount, hits, false);
+  if (s.showUsers) CheckOrder(t.users.slots, t.users.used, hits, false);
   if (s.showPages) CheckOrder(t.pages.slots, t.pages.used, hits, false);
   if (s.showCodes) CheckOrder(t.notFound.slots, t.notFound.used, hits, false);
   if (s.showDates) {

@@ -40,23 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view key = input.substr(0, end);
     input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
     switch (line++ % 8) {
-      case 0: TallyUser(t.users, key, static_cast<int64_t>(key.size()) * 1000, out); break;
-      case 1: TallyPage(t.pages, key, out); break;
-      case 2: TallyDirectory(t.directories, key, out); break;
+      case 0: CountText(t.users, key, static_cast<int64_t>(key.size()) * 1000); break;
+      case 1: CountText(t.pages, key); break;
+      case 2: CountText(t.directories, key); break;
       case 3:
-        TallyNotFound(t.notFound, key, out);
+        CountText(t.notFound, key);
         CountResponseCode(t.codes, 404);
         break;
       case 4:
-        TallyExtra1(t.extra1, key, out);
+        CountText(t.extra1, key);
         state->counters.hasExtra1 = true;
         break;
       case 5:
-        TallyExtra2(t.extra2, key, out);
+        CountText(t.extra2, key);
         state->counters.hasExtra2 = true;
         break;
-      case 6: TallyDate(t.dates, key, static_cast<int64_t>(key.size()), out); break;
-      case 7: TallyHour(t.hours, key.substr(0, 2), 1, out); break;
+      case 6: CountText(t.dates, key, static_cast<int64_t>(key.size())); break;
+      case 7: CountText(t.hours, key.substr(0, 2), 1); break;
     }
   }
   if (line % 3 == 0)

@@ -26,8 +26,8 @@ inline bool SameReading(const RunState& x, const RunState& y) {
   const Tallies& b = y.tallies;
   auto none = [](const auto&, const auto&) { return true; };
   auto sums = [](const auto& e, const auto& f) { return e.byteSum == f.byteSum; };
-  return a.users.userCount == b.users.userCount && a.users.userTableFull == b.users.userTableFull &&
-         SameSlots(a.users.slots, b.users.slots, a.users.userCount,
+  return a.users.used == b.users.used && a.users.ranFull == b.users.ranFull &&
+         SameSlots(a.users.slots, b.users.slots, a.users.used,
                    [](const UserEntry& e, const UserEntry& f) {
                      return e.byteSum == f.byteSum && e.isRobot == f.isRobot;
                    }) &&

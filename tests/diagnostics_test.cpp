@@ -202,6 +202,21 @@ TEST(Diagnostics, ALogInAnotherFormatIsSummedUpInAFewLines) {
   EXPECT_NE(run.console.find(std::string(2000, '~')), std::string::npos);
 }
 
+TEST(Diagnostics, ByteCountsASumCannotHoldAreSummedUp) {
+  auto line = [](const std::string& bytes) {
+    return "10.0.0.1 - - [07/Oct/1998:13:55:36 -0700] \"GET /a HTTP/1.0\" 200 " + bytes + "\n";
+  };
+  // 2^53 itself is exact; one more, or any negative count, is not.
+  const std::string log = line("9007199254740992") + line("-99999999999999999999") + line("-1") +
+                          line("9007199254740993") + line("5");
+  TempDir dir;
+  LogRun run = RunOnLog(dir, log, 'N', "hstb_loc=.\n");
+  EXPECT_EQ(run.result.status, 0);
+  EXPECT_EQ(run.result.errors,
+            "logvane: access.log:2: warning: 3 records have a byte count that is negative or "
+            "above 2^53, so the K bytes it adds to are not exact; the first here\n");
+}
+
 TEST(Diagnostics, AFullTableIsSummedUpOnce) {
   std::string log;
   for (int i = 0; i < 3010; ++i) {

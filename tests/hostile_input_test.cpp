@@ -96,7 +96,7 @@ TEST(HostileInput, BinaryGarbage) {
   std::mt19937 random(20240601);
   std::string garbage(1 << 20, '\0');
   for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
-  // Without a "[" every piece is a line without a date: one "~" each.
+  // Without a "[" every line is a line without a date: one "~" each.
   std::string noBracket = garbage;
   size_t pieces = 0;
   for (char& c : noBracket) {
@@ -104,8 +104,7 @@ TEST(HostileInput, BinaryGarbage) {
   }
   for (size_t at = 0; at < noBracket.size(); ++pieces) {
     size_t newline = noBracket.find('\n', at);
-    size_t length = newline == std::string::npos ? noBracket.size() - at : newline - at + 1;
-    at += std::min(length, kLinePieceWidth);
+    at = newline == std::string::npos ? noBracket.size() : newline + 1;
   }
   {
     TempDir dir;
@@ -174,18 +173,16 @@ TEST(HostileInput, CarriageReturnsWithoutNewlines) {
     ExpectNormalEnd(run, "~", 1);
   }
   {
-    // A hundred lines joined by CRs are one physical line, read in pieces
-    // of 1997 characters; each piece still holds a date, an hour and a
-    // request within its first 250 characters.
+    // A hundred lines joined by CRs are one physical line: one record, of
+    // its first 1997 bytes, and the rest is skipped.
     TempDir dir;
     std::string log;
     Fields f;
     std::string line = f.Line();
     line.back() = '\r';
     for (int i = 0; i < 100; ++i) log += line;
-    size_t pieces = (log.size() + kLinePieceWidth - 1) / kLinePieceWidth;
     LogRun run = RunOnLog(dir, log);
-    ExpectNormalEnd(run, "", static_cast<long long>(pieces));
+    ExpectNormalEnd(run, "", 1);
   }
   {
     // CR LF line ends: the CR stays in the line, the line still counts.
@@ -197,17 +194,100 @@ TEST(HostileInput, CarriageReturnsWithoutNewlines) {
   }
 }
 
+// A client that pads a field so that its line passes 1997 bytes, then
+// writes a whole line of its own, must not get that line counted: one
+// physical line is one record in every layout, on one thread or more.
+TEST(HostileInput, APaddedLineSmugglesNoRecord) {
+  const std::string smuggled =
+      "6.6.6.6 - - [17/May/2015:10:05:03 +0000] \"GET /smuggled HTTP/1.1\" 404 5 \"-\" \"x";
+  // The smuggled text with a backslash before each quote, as Apache and
+  // nginx's JSON escaping write it.
+  auto escaped = [](std::string t) {
+    for (size_t at = 0; (at = t.find('"', at)) != std::string::npos; at += 2) t.insert(at, "\\");
+    return t;
+  };
+  // Pads `head` so that `tail` starts at byte 1997 of the line.
+  auto padded = [](const std::string& head, const std::string& tail, const std::string& end) {
+    return head + std::string(kLinePieceWidth - head.size(), 'p') + tail + end + "\n";
+  };
+  const std::string time = "[17/May/2015:10:05:03 +0000]";
+  const std::string combinedHead = "1.2.3.4 - - " + time + " \"GET /real HTTP/1.1\" 200 5 \"-\" \"";
+  struct Case {
+    const char* name;
+    std::string settings;
+    std::string line;
+    int processed;  // of the two lines
+  };
+  const Case cases[] = {
+      {"combined", "", padded(combinedHead, escaped(smuggled), "\""), 2},
+      // The request's closing quote lies past the first 1997 bytes.
+      {"common", "LOGFORMAT=COMMON\n",
+       padded("1.2.3.4 - - " + time + " \"GET /real?", smuggled, " HTTP/1.1\" 200 5"), 0},
+      {"vhost", "LOGFORMAT=VHOST_COMBINED\n", padded("v:80 " + combinedHead, smuggled, "\""), 2},
+      {"nginx",
+       "LOGFORMAT=$remote_addr - $remote_user [$time_local] \"$request\" $status "
+       "$body_bytes_sent \"$http_referer\" \"$http_user_agent\"\n",
+       padded(combinedHead, smuggled, "\""), 2},
+      {"json", "LOGFORMAT=JSON\n",
+       padded("{\"time_local\":\"17/May/2015:10:05:03 +0000\",\"remote_addr\":\"1.2.3.4\","
+              "\"request\":\"GET /real HTTP/1.1\",\"status\":200,\"http_user_agent\":\"",
+              escaped("{\"time_local\":\"17/May/2015:10:05:03 +0000\",\"remote_addr\":"
+                      "\"6.6.6.6\",\"request\":\"GET /smuggled HTTP/1.1\",\"status\":404}"),
+              "\"}"),
+       2},
+  };
+  for (const Case& c : cases) {
+    for (const char* threads : {"THREADS=1\n", "THREADS=2\n"}) {
+      SCOPED_TRACE(std::string(c.name) + " " + threads);
+      TempDir dir;
+      LogRun run = RunOnLog(dir, c.line + c.line, 'N', c.settings + threads + kShowAll);
+      EXPECT_EQ(run.result.status, 0);
+      EXPECT_EQ(run.report.find("6.6.6.6"), std::string::npos);
+      EXPECT_EQ(run.report.find("/smuggled"), std::string::npos);
+      EXPECT_NE(run.report.find("1.2.3.4"), std::string::npos);
+      EXPECT_NE(run.console.find("completed reading... processed: " + std::to_string(c.processed) +
+                                 " records."),
+                std::string::npos);
+      if (c.settings.empty() || c.settings == "LOGFORMAT=COMMON\n") {
+        EXPECT_NE(run.result.errors.find("access.log:1: warning: 2 lines were longer than 1997 "
+                                         "bytes: only their first 1997 bytes were read"),
+                  std::string::npos)
+            << run.result.errors;
+      }
+    }
+  }
+}
+
+// A configured format reads a line up to 64 KiB whole, and refuses a longer
+// one whole, as one record.
+TEST(HostileInput, ConfiguredFormatsReadWholeLines) {
+  const std::string agent(2600, 'a');
+  auto json = [](const std::string& ua) {
+    return "{\"time_local\":\"17/May/2015:10:05:03 +0000\",\"remote_addr\":\"1.2.3.4\","
+           "\"request\":\"GET /x HTTP/1.1\",\"status\":200,\"http_user_agent\":\"" +
+           ua + "\"}\n";
+  };
+  std::string log = json("short") + json(agent) + json("b") + json(agent) + json("c");
+  log += json(std::string(70000, 'z'));
+  TempDir dir;
+  LogRun run = RunOnLog(dir, log, 'N', "LOGFORMAT=JSON\n" + kShowAll);
+  EXPECT_NE(run.console.find("completed reading... processed: 6 records."), std::string::npos);
+  EXPECT_NE(run.report.find(agent.substr(0, 99)), std::string::npos);
+  EXPECT_EQ(run.result.errors.find("do not match"), std::string::npos) << run.result.errors;
+  EXPECT_NE(run.result.errors.find("access.log:6: note: 1 longer than 65536 bytes"),
+            std::string::npos)
+      << run.result.errors;
+}
+
 TEST(HostileInput, ASingleFiftyMegabyteLine) {
   TempDir dir;
   std::string log = "192.0.2.1 - - [07/Oct/1998:13:55:36 -0700] \"GET /";
   log.append(50u << 20, 'a');
   log.append(" HTTP/1.0\" 200 1\n");
-  size_t pieces = (log.size() + kLinePieceWidth - 1) / kLinePieceWidth;
   LogRun run = RunOnLog(dir, log);
-  // The first piece has no closing quote; every later one has no date.
+  // Its first 1997 bytes have no closing quote; the rest is skipped.
   std::string diagnostics = " BAD PAGE/b: " + log.substr(0, kLinePieceWidth) + "\n";
-  diagnostics.append(pieces - 1, '~');
-  ExpectNormalEnd(run, diagnostics, static_cast<long long>(pieces - 1));
+  ExpectNormalEnd(run, diagnostics, 0);
   // Its user and day were counted before the page failed.
   EXPECT_NE(run.report.find("192.0.2.1"), std::string::npos);
 }
@@ -222,9 +302,9 @@ TEST(HostileInput, OnlyBracketsOrOnlyQuotes) {
   const Case cases[] = {
       {"[", rejected, 1},
       {"[\n", rejected, 1},
-      {std::string(5000, '['), rejected + rejected + rejected, 3},
+      {std::string(5000, '['), rejected, 1},
       {"\"", "~", 1},
-      {std::string(5000, '"') + "\n", "~~~", 3},
+      {std::string(5000, '"') + "\n", "~", 1},
       {"[\"\"\"\"\n", rejected, 1},
   };
   for (const Case& c : cases) {

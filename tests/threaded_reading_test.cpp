@@ -265,7 +265,8 @@ TEST(ThreadedReading, CompressedPipedEmptyAndOneLine) {
 // JSON lines with every escape, requests put together from their parts
 // (with and without a method or protocol), lines that do not match, and
 // lines longer than a piece.
-std::string JsonLog(int lines) {
+// Every `longEvery`-th line has a URI of 2000 bytes or more.
+std::string JsonLog(int lines, int longEvery = 29) {
   const char* clients[] = {"10.0.0.1", "10.0.0.2", "192.0.2.9"};
   const char* uris[] = {R"(/a\"b\\c/d.html?q=\u00e9)", R"(/x\xffy/\ud83d\ude00.gif)",
                         R"(/Robots.txt)", R"(/e\u0000f/\/g?\t)"};
@@ -278,7 +279,7 @@ std::string JsonLog(int lines) {
                        clients[i % 3 == 0 ? 0 : i % 5 % 3] + R"(",)";
     if (i % 4 != 3) line += R"("request_method":"GET",)";
     std::string uri = uris[i % 4] + std::string(i % 13 == 0 ? escapes : "") +
-                      (i % 29 == 0 ? std::string(2000, 'u') : "");
+                      (i % longEvery == 0 ? std::string(2000 + i % 1200, 'u') : "");
     line += (i % 6 == 5 ? R"("uri":")" : R"("request_uri":")") + uri + R"(",)";
     if (i % 3 != 2) line += R"("server_protocol":"HTTP/1.1",)";
     line += R"("status":)" + std::to_string(i % 9 == 0 ? 404 : 200) + R"(,"body_bytes_sent":")" +
@@ -305,6 +306,8 @@ TEST(ThreadedReading, ConfiguredFormats) {
   }
   ExpectSameAsSequential({"json escapes", JsonLog(600), "LOGFORMAT=JSON\nEXTRA1=remote_addr\n"});
   ExpectSameAsSequential({"json, select", JsonLog(300), "LOGFORMAT=JSON\nSELECT=get /a\"\n"});
+  // Long lines fill a block's bytes before its lines.
+  ExpectSameAsSequential({"json, long lines", JsonLog(300, 1), "LOGFORMAT=JSON\n"});
 }
 
 // A damaged compressed stream ends reading with a read error after the

@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace logvane {
 
 inline char FoldChar(char c) {
@@ -20,11 +24,97 @@ inline char UpperChar(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
-// Equal over their whole length, letters A-Z matching a-z.
+// The word-at-a-time forms of FoldChar, for the hot paths that fold keys.
+namespace fold_detail {
+
+inline uint64_t Load8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+inline uint64_t Load4(const char* p) {
+  uint32_t w;
+  std::memcpy(&w, p, 4);
+  return w;
+}
+
+// Lowercases the bytes 'A'..'Z' of a word; all other bytes stay as they are.
+inline uint64_t FoldWord(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  uint64_t low7 = w & ~kHigh;
+  uint64_t aboveA = low7 + (0x80 - 'A') * kOnes;      // high bit set where >= 'A'
+  uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;  // high bit set where > 'Z'
+  uint64_t upper = aboveA & ~aboveZ & ~w & kHigh;
+  return w | (upper >> 2);
+}
+
+#if defined(__SSE2__)
+inline __m128i Load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// FoldWord for sixteen bytes: 'A'..'Z' moved to -128..-103 are the only
+// bytes below -102.
+inline __m128i Fold16(__m128i v) {
+  __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(0x80 - 'A'));
+  __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+  return _mm_or_si128(v, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+inline bool Same16(const char* a, const char* b) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(Load16(a), Load16(b))) == 0xFFFF;
+}
+#endif
+
+// Whether n bytes at a and b are the same, in words rather than by a
+// library call: keys are short.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+#if defined(__SSE2__)
+  if (n >= 16) {
+    for (size_t i = 0; i + 16 < n; i += 16) {
+      if (!Same16(a + i, b + i)) return false;
+    }
+    return Same16(a + n - 16, b + n - 16);
+  }
+#endif
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      if (Load8(a + i) != Load8(b + i)) return false;
+    }
+    return Load8(a + n - 8) == Load8(b + n - 8);
+  }
+  if (n >= 4) return Load4(a) == Load4(b) && Load4(a + n - 4) == Load4(b + n - 4);
+  for (size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace fold_detail
+
+// Equal over their whole length, letters A-Z matching a-z. Texts met again
+// are usually written alike, so a plain comparison settles most cases.
 inline bool EqualsFolded(std::string_view a, std::string_view b) {
+  using namespace fold_detail;
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
+  size_t n = a.size();
+  if (SameBytes(a.data(), b.data(), n)) return true;
+  const char* p = a.data();
+  const char* q = b.data();
+#if defined(__SSE2__)
+  for (; n >= 16; p += 16, q += 16, n -= 16) {
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(Fold16(Load16(p)), Fold16(Load16(q)))) != 0xFFFF) {
+      return false;
+    }
+  }
+#endif
+  for (; n >= 8; p += 8, q += 8, n -= 8) {
+    if (FoldWord(Load8(p)) != FoldWord(Load8(q))) return false;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (FoldChar(p[i]) != FoldChar(q[i])) return false;
   }
   return true;
 }
@@ -32,6 +122,16 @@ inline bool EqualsFolded(std::string_view a, std::string_view b) {
 // True when `text` begins with `prefix`, compared without regard to case.
 inline bool StartsWithFolded(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsFolded(text.substr(0, prefix.size()), prefix);
+}
+
+// The month 1 to 12 of a three-letter English name in any case, 0 for none.
+inline int MonthNumber(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int m = 0; m < 12; ++m) {
+    if (EqualsFolded(name, kNames[m])) return m + 1;
+  }
+  return 0;
 }
 
 inline void LowercaseInPlace(std::string& text) {
@@ -129,6 +229,31 @@ struct FixedText {
     if (size != 0) std::memcpy(data, text.data(), size);
   }
 };
+
+// `text` lowercased into `out`, cut to its capacity. Bytes up to
+// `readableEnd` (at or past the text's end) may be read, so sixteen go at a
+// time while both they and the store have room; bytes written past the
+// text's end are not part of the value.
+template <size_t N>
+void AssignLowercased(FixedText<N>& out, std::string_view text, const char* readableEnd) {
+  size_t n = text.size() < N ? text.size() : N;
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i < n && i + 16 <= N && text.data() + i + 16 <= readableEnd; i += 16) {
+    __m128i v = fold_detail::Fold16(fold_detail::Load16(text.data() + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data + i), v);
+  }
+#else
+  (void)readableEnd;
+#endif
+  for (; i < n; ++i) out.data[i] = FoldChar(text[i]);
+  out.size = static_cast<uint32_t>(n);
+}
+
+template <size_t N>
+void AssignLowercased(FixedText<N>& out, std::string_view text) {
+  AssignLowercased(out, text, text.data() + text.size());
+}
 
 }  // namespace logvane
 

@@ -248,7 +248,7 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
 void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
               std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
-  LogLineReader reader(*log);
+  LogLineReader reader(*log, PieceWidthFor(format));
   ReadingPlan plan;
   plan.threads =
       state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();

@@ -38,7 +38,9 @@ std::unique_ptr<T[], FreeMemory> Uninitialised(size_t count) {
 
 struct Block {
   std::unique_ptr<char[], FreeMemory> bytes;
-  std::unique_ptr<uint32_t[], FreeMemory> ends;  // end of each piece in `bytes`
+  // The block's lines: copies in `bytes`, or the reader's own pieces when
+  // one thread reads, prepares and routes.
+  std::unique_ptr<LinePiece[], FreeMemory> pieces;
   std::unique_ptr<PreparedLine[], FreeMemory> lines;
   // A configured format's decoded texts, which the block's records point
   // into until the block is routed (see DecodeBytes).
@@ -66,14 +68,14 @@ class Pipeline {
         format_(format),
         tallies_(tallies),
         blockLines_(blockLines),
-        blockBytes_(BlockBytes(blockLines)),
+        blockBytes_(BlockBytes(blockLines, reader.width())),
         ring_(ringSize) {
     bool decodes = format.kind != FormatKind::kMarkers;
     for (Block& b : ring_) {
       b.bytes = Uninitialised<char>(blockBytes_);
-      b.ends = Uninitialised<uint32_t>(blockLines_);
+      b.pieces = Uninitialised<LinePiece>(blockLines_);
       b.lines = Uninitialised<PreparedLine>(blockLines_);
-      if (decodes) b.decoded = Uninitialised<char>(DecodeBytes(blockLines_));
+      if (decodes) b.decoded = Uninitialised<char>(DecodeBytes(blockLines_, reader.width()));
     }
   }
 
@@ -87,6 +89,9 @@ class Pipeline {
   // Everything on the calling thread, one block at a time, from the first
   // (filled already).
   ReadStatus RouteAlone(LineRouter& router, ThreadParser& parser);
+  // Everything on the calling thread, the reader's pieces prepared where
+  // they lie: a short block, prepared and then routed.
+  ReadStatus RouteInPlace(LineRouter& router, ThreadParser& parser);
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
@@ -115,39 +120,36 @@ class Pipeline {
   uint64_t claimNext_ = 0;  // number of the next block to prepare
   bool stop_ = false;       // the last block has been claimed
 
-  // The reader's piece that did not fit the block before; ReadLogLine keeps
-  // it valid until the reader asks for the next one.
-  std::string_view pending_;
-  bool hasPending_ = false;
+  // Pieces read and not yet copied into a block; ReadLines keeps them valid
+  // until it is called again.
+  static constexpr size_t kBatch = 64;
+  LinePiece pending_[kBatch];
+  size_t pendingAt_ = 0;
+  size_t pendingCount_ = 0;
 };
 
 void Pipeline::Fill(Block& b) {
   size_t used = 0;
   size_t count = 0;
-  auto take = [&](std::string_view piece) {
-    std::memcpy(b.bytes.get() + used, piece.data(), piece.size());
-    used += piece.size();
-    b.ends[count++] = static_cast<uint32_t>(used);
-  };
   b.last = false;
-  if (hasPending_) {
-    take(pending_);
-    hasPending_ = false;
-  }
-  while (count < blockLines_) {
-    std::string_view piece;
-    ReadStatus status = reader_.ReadLogLine(&piece);
-    if (status != ReadStatus::kLine) {
-      b.last = true;
-      b.endStatus = status;
-      break;
+  for (;;) {
+    if (pendingAt_ == pendingCount_) {
+      if (count == blockLines_) break;
+      pendingCount_ = reader_.ReadLines(pending_, std::min(kBatch, blockLines_ - count));
+      pendingAt_ = 0;
+      if (pendingCount_ == 0) {
+        b.last = true;
+        b.endStatus = reader_.status();
+        break;
+      }
     }
-    if (used + piece.size() > blockBytes_) {
-      pending_ = piece;
-      hasPending_ = true;
-      break;
-    }
-    take(piece);
+    const LinePiece& piece = pending_[pendingAt_];
+    if (count == blockLines_ || used + piece.text.size() > blockBytes_) break;
+    std::memcpy(b.bytes.get() + used, piece.text.data(), piece.text.size());
+    b.pieces[count++] =
+        LinePiece{std::string_view(b.bytes.get() + used, piece.text.size()), piece.full};
+    used += piece.text.size();
+    ++pendingAt_;
   }
   b.count = count;
 }
@@ -187,27 +189,25 @@ Block& Pipeline::ClaimNext() {
 }
 
 void Pipeline::Prepare(Block& b, ThreadParser& parser) {
-  const char* bytes = b.bytes.get();
-  size_t begin = 0;
   if (!parser) {
-    for (size_t i = 0; i < b.count; ++i) {
-      size_t end = b.ends[i];
-      PrepareLine(rules_, std::string_view(bytes + begin, end - begin), b.lines[i]);
-      begin = end;
-    }
+    for (size_t i = 0; i < b.count; ++i) PrepareLine(rules_, b.pieces[i].text, b.lines[i]);
     return;
   }
   // Each line gets the whole width of a line's store, as on one thread, at
-  // the point where the texts of the line before end.
+  // the point where the texts of the line before end. A line that filled
+  // its piece is longer than a format line may be: it is refused whole.
   char* decoded = b.decoded.get();
   size_t decodedUsed = 0;
   for (size_t i = 0; i < b.count; ++i) {
-    size_t end = b.ends[i];
     PreparedLine& p = b.lines[i];
-    decodedUsed += parser->ParseInto(std::string_view(bytes + begin, end - begin), rules_.format,
-                                     p.record, decoded + decodedUsed);
-    PrepareParsedLine(rules_, p);
-    begin = end;
+    const LinePiece& piece = b.pieces[i];
+    if (piece.full) {
+      BeginRecord(p.record, piece.text);
+      p.record.bracketFault = LineFault::kTooLong;
+    } else {
+      decodedUsed += parser->ParseInto(piece.text, rules_.format, p.record, decoded + decodedUsed);
+    }
+    PlanLine(rules_, p);
   }
 }
 
@@ -263,6 +263,17 @@ ReadStatus Pipeline::RouteAlone(LineRouter& router, ThreadParser& parser) {
   }
 }
 
+ReadStatus Pipeline::RouteInPlace(LineRouter& router, ThreadParser& parser) {
+  Block& b = ring_[0];
+  for (;;) {
+    // No more bytes than a copied block holds, which sizes the decode store.
+    b.count = reader_.ReadLines(b.pieces.get(), blockLines_, blockBytes_);
+    if (b.count == 0) return reader_.status();
+    Prepare(b, parser);
+    RouteBlock(b, router);
+  }
+}
+
 ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
   for (uint64_t number = 0;; ++number) {
     Block& b = ring_[number % ring_.size()];
@@ -311,12 +322,13 @@ void Pipeline::Stop() {
 
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
                          LineRouter& router, int32_t workers, size_t blockLines) {
-  if (workers < 1) workers = 1;
-  if (blockLines == 0) blockLines = kDefaultBlockLines;
-  Pipeline pipeline(reader, rules, format, router.tallies(), 2 * static_cast<size_t>(workers) + 2,
-                    blockLines);
+  if (workers < 0) workers = 0;
+  if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
+  const size_t ring = workers == 0 ? 1 : 2 * static_cast<size_t>(workers) + 2;
+  Pipeline pipeline(reader, rules, format, router.tallies(), ring, blockLines);
   ThreadParser parser;
   StartParser(parser, format);
+  if (workers == 0) return pipeline.RouteInPlace(router, parser);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, parser);

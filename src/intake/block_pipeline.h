@@ -38,20 +38,23 @@
 namespace logvane {
 
 inline constexpr size_t kDefaultBlockLines = 2048;
+// With no worker the lines of a block are prepared and then routed on one
+// thread: a short block keeps them in the cache in between.
+inline constexpr size_t kSequentialBlockLines = 64;
 
 // The bytes set aside for one block's lines: room for the average line of
 // a web log, and never less than one longest piece.
-inline constexpr size_t BlockBytes(size_t blockLines) {
+inline constexpr size_t BlockBytes(size_t blockLines, size_t pieceWidth) {
   size_t bytes = blockLines * 256;
-  return bytes < kLinePieceWidth ? kLinePieceWidth : bytes;
+  return bytes < pieceWidth ? pieceWidth : bytes;
 }
 
 // The decode store of a block in a configured format. A line takes at most
 // twice its length plus 3 bytes of it (FormatParser::ParseInto), and the
 // block's pieces together at most BlockBytes: so the store holds every
 // line's texts with kRecordTextWidth still free where the next one begins.
-inline constexpr size_t DecodeBytes(size_t blockLines) {
-  return 2 * BlockBytes(blockLines) + 3 * blockLines + kRecordTextWidth;
+inline constexpr size_t DecodeBytes(size_t blockLines, size_t pieceWidth) {
+  return 2 * BlockBytes(blockLines, pieceWidth) + 3 * blockLines + kRecordTextWidth;
 }
 
 // Routes every piece of `reader` through `router`, lines parsed by the

@@ -13,20 +13,32 @@
 
 namespace logvane {
 
-// The first `c` in text[from, limit), or std::string_view::npos.
+// The first `c` in text[from, limit), or std::string_view::npos. Every
+// byte is ordinary, a NUL included.
 inline size_t FindByte(std::string_view text, char c, size_t from, size_t limit) {
   if (limit > text.size()) limit = text.size();
-  const char* p = text.data();
+  if (from >= limit) return std::string_view::npos;
+  const char* base = text.data();
 #if defined(__SSE2__)
-  const __m128i needle = _mm_set1_epi8(c);
-  for (; from + 16 <= limit; from += 16) {
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+  if (limit >= 16) {
+    const __m128i needle = _mm_set1_epi8(c);
+    for (; from + 16 <= limit; from += 16) {
+      __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + from));
+      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
+      if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    if (from == limit) return std::string_view::npos;
+    // The last sixteen bytes of the range, of which those before `from`
+    // were searched already.
+    size_t start = limit - 16;
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + start));
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
-    if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
+    mask >>= from - start;
+    return mask != 0 ? from + static_cast<size_t>(__builtin_ctz(mask)) : std::string_view::npos;
   }
 #endif
   for (; from < limit; ++from) {
-    if (p[from] == c) return from;
+    if (base[from] == c) return from;
   }
   return std::string_view::npos;
 }

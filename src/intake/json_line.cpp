@@ -17,78 +17,26 @@ namespace {
 
 namespace od = simdjson::ondemand;
 
-enum class Key : uint8_t {
-  kNone,
-  kClient,
-  kUser,
-  kTimeLocal,
-  kTimeIso,
-  kTimeEpoch,
-  kTimeAny,
-  kRequest,
-  kMethod,
-  kUri,
-  kPath,
-  kProtocol,
-  kStatus,
-  kBodyBytes,
-  kBytes,
-  kReferer,
-  kUserAgent,
-};
-
-struct KeyName {
-  std::string_view name;
-  Key key;
-};
-
-// The common key names of JSON access logs.
-constexpr KeyName kKeys[] = {
-    {"remote_addr", Key::kClient},
-    {"client", Key::kClient},
-    {"client_ip", Key::kClient},
-    {"remote_user", Key::kUser},
-    {"time_local", Key::kTimeLocal},
-    {"time_iso8601", Key::kTimeIso},
-    {"msec", Key::kTimeEpoch},
-    {"time", Key::kTimeAny},
-    {"timestamp", Key::kTimeAny},
-    {"@timestamp", Key::kTimeAny},
-    {"request", Key::kRequest},
-    {"request_method", Key::kMethod},
-    {"method", Key::kMethod},
-    {"request_uri", Key::kUri},
-    {"uri", Key::kPath},
-    {"server_protocol", Key::kProtocol},
-    {"protocol", Key::kProtocol},
-    {"status", Key::kStatus},
-    {"body_bytes_sent", Key::kBodyBytes},
-    {"bytes_sent", Key::kBytes},
-    {"http_referer", Key::kReferer},
-    {"referer", Key::kReferer},
-    {"http_user_agent", Key::kUserAgent},
-    {"user_agent", Key::kUserAgent},
-};
-
 // Keys are looked up for every member of every line: a table by length
 // and first letter leaves one or two comparisons.
 class KeyTable {
  public:
-  KeyTable() {
-    for (const KeyName& k : kKeys) {
-      for (uint8_t& slot : slots_[Slot(k.name)]) {
+  KeyTable() : names_(NamedFields()) {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (names_[i].json == FieldRole::kOther) continue;
+      for (uint8_t& slot : slots_[Slot(names_[i].name)]) {
         if (slot != 0) continue;
-        slot = static_cast<uint8_t>(&k - kKeys + 1);
+        slot = static_cast<uint8_t>(i + 1);
         break;
       }
     }
   }
-  Key Find(std::string_view name) const {
-    if (name.empty()) return Key::kNone;
+  FieldRole Find(std::string_view name) const {
+    if (name.empty()) return FieldRole::kOther;
     for (uint8_t index : slots_[Slot(name)]) {
-      if (index != 0 && kKeys[index - 1].name == name) return kKeys[index - 1].key;
+      if (index != 0 && names_[index - 1].name == name) return names_[index - 1].json;
     }
-    return Key::kNone;
+    return FieldRole::kOther;
   }
 
  private:
@@ -98,10 +46,11 @@ class KeyTable {
            kSlots;
   }
   static constexpr size_t kSlots = 251;
+  std::span<const NamedField> names_;
   uint8_t slots_[kSlots][4] = {};  // no more than three names share one
 };
 
-Key KeyOf(std::string_view name) {
+FieldRole KeyOf(std::string_view name) {
   static const KeyTable table;
   return table.Find(name);
 }
@@ -118,12 +67,12 @@ std::string_view KeyText(const char* start, const char* end) {
 struct JsonLineParser::State {
   od::parser parser;
   // The line copied with the padding simdjson reads past its end.
-  char buffer[kLinePieceWidth + simdjson::SIMDJSON_PADDING];
+  char buffer[kFormatPieceWidth + simdjson::SIMDJSON_PADDING];
 };
 
 JsonLineParser::JsonLineParser() : state_(std::make_unique<State>()) {
   // Failing here only defers the allocation to the first line.
-  if (state_->parser.allocate(kLinePieceWidth + simdjson::SIMDJSON_PADDING)) return;
+  if (state_->parser.allocate(kFormatPieceWidth + simdjson::SIMDJSON_PADDING)) return;
 }
 
 JsonLineParser::~JsonLineParser() = default;
@@ -132,7 +81,7 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
                            char* store, size_t capacity, size_t* used) {
   ClearLineFields(f);
   *used = 0;
-  if (line.size() > kLinePieceWidth) return false;
+  if (line.size() > kFormatPieceWidth) return false;
   char* buffer = state_->buffer;
   std::memcpy(buffer, line.data(), line.size());
   std::memset(buffer + line.size(), ' ', simdjson::SIMDJSON_PADDING);
@@ -158,7 +107,7 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
   if (doc.get_object().get(object)) return false;
 
   std::string_view bodyBytes, bytes, referer, agent, path, timeText[4];
-  Key timeKey[4];
+  FieldRole timeKey[4];
   int times = 0;
   size_t n = 0;
   // Decodes the string or takes the number at `token` (a view into the
@@ -188,13 +137,14 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
     for (int e = 0; e < 2; ++e) {
       if (!format.extraKey[e].empty() && key == format.extraKey[e]) extraOut[e] = &f.extra[e];
     }
-    Key role = KeyOf(key);
-    if (role == Key::kNone && extraOut[0] == nullptr && extraOut[1] == nullptr) continue;
+    FieldRole role = KeyOf(key);
+    if (role == FieldRole::kOther && extraOut[0] == nullptr && extraOut[1] == nullptr) continue;
     std::string_view token = field.value().raw_json_token();
     // The request's parts are read whole; every other field the record
     // keeps is at most about 100 bytes wide.
-    bool whole = role == Key::kRequest || role == Key::kMethod || role == Key::kUri ||
-                 role == Key::kPath || role == Key::kProtocol;
+    bool whole = role == FieldRole::kRequest || role == FieldRole::kMethod ||
+                 role == FieldRole::kUri || role == FieldRole::kPath ||
+                 role == FieldRole::kProtocol;
     std::string_view text;
     value(token, whole ? capacity : 128, &text);
     if (text.data() == nullptr) continue;
@@ -202,23 +152,23 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
       if (extraOut[e] != nullptr) *extraOut[e] = text;
     }
     switch (role) {
-      case Key::kNone: break;
-      case Key::kClient:
+      case FieldRole::kOther: break;
+      case FieldRole::kClient:
         if (f.client.data() == nullptr) f.client = text;
         break;
-      case Key::kUser: f.authUser = text; break;
-      case Key::kRequest: f.request = text; break;
-      case Key::kMethod: f.method = text; break;
-      case Key::kUri: f.uri = text; break;
-      case Key::kPath: path = text; break;
-      case Key::kProtocol: f.protocol = text; break;
-      case Key::kStatus: f.status = text; break;
-      case Key::kBodyBytes: bodyBytes = text; break;
-      case Key::kBytes: bytes = text; break;
-      case Key::kReferer: referer = text; break;
-      case Key::kUserAgent: agent = text; break;
+      case FieldRole::kAuthUser: f.authUser = text; break;
+      case FieldRole::kRequest: f.request = text; break;
+      case FieldRole::kMethod: f.method = text; break;
+      case FieldRole::kUri: f.uri = text; break;
+      case FieldRole::kPath: path = text; break;
+      case FieldRole::kProtocol: f.protocol = text; break;
+      case FieldRole::kStatus: f.status = text; break;
+      case FieldRole::kBodyBytes: bodyBytes = text; break;
+      case FieldRole::kBytes: bytes = text; break;
+      case FieldRole::kReferer: referer = text; break;
+      case FieldRole::kUserAgent: agent = text; break;
       default:
-        if (times < 4) {
+        if (IsTimeRole(role) && times < 4) {
           timeKey[times] = role;
           timeText[times++] = text;
         }
@@ -231,12 +181,7 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
   if (format.extraKey[0] == "http_referer" && f.extra[0].data() == nullptr) f.extra[0] = referer;
   if (format.extraKey[1] == "http_user_agent" && f.extra[1].data() == nullptr) f.extra[1] = agent;
   for (int i = 0; i < times && !f.hasTime; ++i) {
-    switch (timeKey[i]) {
-      case Key::kTimeLocal: f.hasTime = TimeFromLocal(timeText[i], &f.time); break;
-      case Key::kTimeIso: f.hasTime = TimeFromIso8601(timeText[i], &f.time); break;
-      case Key::kTimeEpoch: f.hasTime = TimeFromEpoch(timeText[i], 1, &f.time); break;
-      default: f.hasTime = TimeFromAny(timeText[i], &f.time); break;
-    }
+    f.hasTime = ReadTimeField(timeKey[i], timeText[i], &f.time);
   }
   return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
 }

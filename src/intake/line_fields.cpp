@@ -9,19 +9,6 @@ namespace logvane {
 
 namespace {
 
-template <size_t N>
-void AssignLowercased(FixedText<N>& out, std::string_view text) {
-  size_t n = std::min(text.size(), N);
-  for (size_t i = 0; i < n; ++i) out.data[i] = FoldChar(text[i]);
-  out.size = static_cast<uint32_t>(n);
-}
-
-size_t FindIn(std::string_view text, char c, size_t from, size_t limit) {
-  return FindByte(text, c, from, limit);
-}
-
-bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }
-
 // The request as one text: given whole, or put together in the record.
 std::string_view RequestOf(const LineFields& f, char* store, size_t storeUsed) {
   if (f.request.data() != nullptr) return f.request;
@@ -47,37 +34,30 @@ std::string_view RequestOf(const LineFields& f, char* store, size_t storeUsed) {
 // The page and directory of `request` by the marker parser's rules, with
 // the request's end where the line's closing quote would be.
 LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogRecord& r) {
-  size_t blank = FindIn(request, ' ', 0, request.size());
+  ScanSearch s{request};
+  size_t blank = s.In(kBlank, 0, request.size());
   if (blank == kNoPosition) return LineFault::kBadPageA;
   size_t url = blank + 1;
   size_t close = request.size();
-  size_t end = close;
-  if (!o.proxyMode) {
-    size_t urlBlank = FindIn(request, ' ', url, end);
-    if (urlBlank != kNoPosition) end = urlBlank;
-    if (!o.fullPageDetails) {
-      // A "?" in the method keeps the query, as it does in a combined line.
-      size_t mark = FindIn(request, '?', 0, end);
-      if (mark != kNoPosition && mark >= url) end = mark;
-    }
-  } else {
-    size_t slash = FindIn(request, '/', url + 8, close);
-    if (slash != kNoPosition) end = slash;
-  }
+  size_t end = PageEnd(s, 0, url, close, o.proxyMode, o.fullPageDetails);
   AssignLowercased(r.page, request.substr(url, end - url));
-
-  size_t dirEnd = close;
-  size_t dirBlank = FindIn(request, ' ', url, dirEnd);
-  if (dirBlank != kNoPosition) dirEnd = dirBlank;
-  size_t slash = FindIn(request, '/', url + 1, dirEnd);
-  if (slash != kNoPosition) dirEnd = slash;
-  std::string_view directory = request.substr(url, std::min(dirEnd - url, kDirectoryWidth));
-  if (directory.find('.') != std::string_view::npos) directory = "/";
-  r.directory = directory;
+  r.directory = DirectoryOf(s, request, url, close);
   return LineFault::kNone;
 }
 
 }  // namespace
+
+bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time) {
+  switch (role) {
+    case FieldRole::kTimeLocal: return TimeFromLocal(text, time);
+    case FieldRole::kTimeIso: return TimeFromIso8601(text, time);
+    case FieldRole::kTimeSec: return TimeFromEpoch(text, 1, time);
+    case FieldRole::kTimeMsec: return TimeFromEpoch(text, 1000, time);
+    case FieldRole::kTimeUsec: return TimeFromEpoch(text, 1000000, time);
+    case FieldRole::kTimeAny: return TimeFromAny(text, time);
+    default: return false;
+  }
+}
 
 size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store, size_t storeUsed,
                             LogRecord& r) {
@@ -94,9 +74,9 @@ size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* stor
     r.clientAddress = f.client.substr(0, kClientAddressWidth);
     r.userName = r.clientAddress;
     if (o.userFromField2) {
-      if (IsName(f.authUser)) {
+      if (IsUserName(f.authUser)) {
         r.userName = f.authUser.substr(0, kUserNameWidth);
-      } else if (IsName(f.ident)) {
+      } else if (IsUserName(f.ident)) {
         r.userName = f.ident.substr(0, kUserNameWidth);
       }
     }

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "intake/log_format.h"
 #include "intake/log_parser.h"
 #include "intake/log_time.h"
 
@@ -29,6 +30,9 @@ inline void ClearLineFields(LineFields& f) {
   f.extra[0] = f.extra[1] = {};
   f.hasTime = false;
 }
+
+// The day and hour of a time field of `role`; false when it reads as none.
+bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time);
 
 // Fills `record` (already begun on the line) from `fields` as far as
 // ParseLogLine would get on the same request: the SELECT test, then every

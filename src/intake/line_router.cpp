@@ -1,7 +1,11 @@
 #include "intake/line_router.h"
 
+#include "intake/line_faults.h"
+
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace logvane {
@@ -9,6 +13,59 @@ namespace logvane {
 namespace {
 
 static_assert(kLineFaultCount == kLineFaultKinds, "one rejection counter per line fault");
+
+// The table each feed counts in (const or not, as the tallies are).
+template <Feed F, typename T>
+auto& TableOf(T& t) {
+  if constexpr (F == Feed::kUser) return t.users;
+  if constexpr (F == Feed::kDate) return t.dates;
+  if constexpr (F == Feed::kHour) return t.hours;
+  if constexpr (F == Feed::kPage) return t.pages;
+  if constexpr (F == Feed::kDirectory) return t.directories;
+  if constexpr (F == Feed::kNotFound) return t.notFound;
+  if constexpr (F == Feed::kExtra1) return t.extra1;
+  if constexpr (F == Feed::kExtra2) return t.extra2;
+}
+
+// The console line written each time a new key finds a feed's table full.
+constexpr std::string_view kMoreThan = "*ERROR* More than ";
+constexpr ConstText kDatesFull = NumberedText(kMoreThan, kDateCapacity, " dates.");
+constexpr ConstText kPagesFull = NumberedText(kMoreThan, kPageCapacity, " unique pages");
+constexpr ConstText kDirectoriesFull =
+    NumberedText(kMoreThan, kDirectoryCapacity, " unique directories");
+constexpr ConstText kExtra1Full =
+    NumberedText(kMoreThan, kExtra1Capacity, " unique extra(1) entries.");
+constexpr ConstText kExtra2Full =
+    NumberedText(kMoreThan, kExtra2Capacity, " unique extra(2) entries.");
+constexpr std::string_view kFullMessages[kFeedCount] = {
+    "*ERROR* too many users - ask for upgrade.",
+    kDatesFull.view(),
+    "*ERROR* More than 24 hours !?!",
+    kPagesFull.view(),
+    kDirectoriesFull.view(),
+    "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
+    kExtra1Full.view(),
+    kExtra2Full.view(),
+};
+
+// Feeds whose tables are large enough that their memory is seldom in the
+// cache: the memory is asked for them ahead of counting.
+constexpr uint16_t kPrefetchedFeeds =
+    FeedBit(Feed::kUser) | FeedBit(Feed::kPage) | FeedBit(Feed::kExtra1);
+// Feeds whose key often stays the same for a run of lines (a day, an hour):
+// a reading thread looks such a key up once for the run.
+constexpr uint16_t kRunFeeds = FeedBit(Feed::kDate) | FeedBit(Feed::kHour);
+
+// Calls fn(table, index) for each feed in `feeds`, in feed order.
+template <typename T, typename Fn, size_t... I>
+void ForFeedsIn(std::index_sequence<I...>, uint16_t feeds, T& tallies, Fn&& fn) {
+  ((feeds & (1u << I) ? fn(TableOf<static_cast<Feed>(I)>(tallies), I) : void()), ...);
+}
+
+template <typename T, typename Fn>
+void ForFeeds(uint16_t feeds, T& tallies, Fn&& fn) {
+  ForFeedsIn(std::make_index_sequence<kFeedCount>(), feeds, tallies, fn);
+}
 
 // The console text of a milestone count, or nothing.
 std::string_view MilestoneText(int64_t count) {
@@ -65,15 +122,10 @@ std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char*
   return std::string_view(p, static_cast<size_t>(end - p));
 }
 
-// The record's user and page keys, once the line got as far as each.
-bool HasUser(const LogRecord& r) {
-  return r.bracketFault == LineFault::kNone && r.selected && r.hasClientAddress;
+void Add(PreparedLine& p, Feed f, const HashedKey& key) {
+  p.plan.feeds |= FeedBit(f);
+  p.key[static_cast<size_t>(f)] = key;
 }
-bool HasPage(const LogRecord& r) {
-  return r.bracketFault == LineFault::kNone && r.selected && r.hourFault == LineFault::kNone &&
-         r.pageFault == LineFault::kNone;
-}
-bool HasExtra1(const LogRecord& r) { return HasPage(r) && r.statusCode != 0 && r.hasExtra1; }
 
 }  // namespace
 
@@ -86,83 +138,93 @@ LineRules::LineRules(const RunSettings& s)
   format.fullPageDetails = s.fullPageDetails;
 }
 
-LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
-    : tallies_(tallies), counters_(counters), console_(console) {}
-
 void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p) {
   ParseLogLine(line, rules.format, p.record);
-  PrepareParsedLine(rules, p);
+  PlanLine(rules, p);
 }
 
-void PrepareParsedLine(const LineRules& rules, PreparedLine& p) {
-  const RunSettings& settings = rules.settings;
+// The one chain of a line: the bracket, SELECT, the client and its
+// exclusion, the day, the hour, the page and its exclusion, the directory,
+// the response code and the extras. Each fault ends the chain where it
+// stands; what the line reached before stays planned.
+void PlanLine(const LineRules& rules, PreparedLine& p) {
+  const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
-  p.slots = KnownSlots{-1, -1, -1, -1, -1, -1, -1, -1};
-  p.userTurn = UserTurn::kCompare;
-  p.endsLine = !r.line.empty() && r.line.back() == '\n';
-  if (r.bracketFault != LineFault::kNone || !r.selected) return;
+  LinePlan& plan = p.plan;
+  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false};
+  std::fill(std::begin(p.slot), std::end(p.slot), -1);
+  if (r.bracketFault != LineFault::kNone) {
+    plan.fault = r.bracketFault;
+    return;
+  }
+  if (!r.selected) return;
   if (r.hasClientAddress) {
-    p.addressExcluded = BeginsWithAnyFolded(r.clientAddress, settings.excludedAddresses);
-    p.user = HashKey(r.userName);
+    if (BeginsWithAnyFolded(r.clientAddress, s.excludedAddresses)) {
+      plan.end = LineEnd::kDropped;
+      return;
+    }
+    Add(p, Feed::kUser, HashKey(r.userName));
   }
-  if (r.hourFault != LineFault::kNone) return;
-  p.hourKey = ShiftedHourKey(r.hourText, settings.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
-  if (r.pageFault != LineFault::kNone) return;
-  p.page = HashKey(r.page.view());
-  p.pageExcluded = ContainsAny(p.page.text, settings.excludedTypes);
-  p.robotsPage = rules.robotsOn && StartsWithFolded(p.page.text, "/robots");
-  p.directory = HashKey(r.directory);
+  Add(p, Feed::kDate, HashKey(r.dateText.view(), kDateKeyWidth));
+  plan.end = LineEnd::kStopped;
+  if (r.hourFault != LineFault::kNone) {
+    plan.fault = r.hourFault;
+    return;
+  }
+  std::string_view hour =
+      ShiftedHourKey(r.hourText, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
+  Add(p, Feed::kHour, HashKey(hour, kHourKeyWidth));
+  if (r.pageFault != LineFault::kNone) {
+    plan.fault = r.pageFault;
+    return;
+  }
+  const HashedKey page = HashKey(r.page.view());
+  if (!ContainsAny(page.text, s.excludedTypes)) Add(p, Feed::kPage, page);
+  plan.robotsPage = rules.robotsOn && StartsWithFolded(page.text, "/robots");
+  Add(p, Feed::kDirectory, HashKey(r.directory));
+  plan.end = LineEnd::kCounted;
   if (r.statusCode == 0) return;
-  if (r.hasExtra1) {
-    p.extra1Excluded = ContainsAny(r.extra1, settings.excludedExtra1);
-    p.extra1 = HashKey(r.extra1);
+  plan.countsCode = true;
+  if (r.statusCode == 404) Add(p, Feed::kNotFound, page);
+  if (r.hasExtra1 && !ContainsAny(r.extra1, s.excludedExtra1)) {
+    Add(p, Feed::kExtra1, HashKey(r.extra1));
   }
-  if (r.hasExtra2) {
-    p.extra2Excluded = ContainsAny(r.extra2, settings.excludedExtra2);
-    p.extra2 = HashKey(r.extra2);
+  if (r.hasExtra2 && !ContainsAny(r.extra2, s.excludedExtra2)) {
+    Add(p, Feed::kExtra2, HashKey(r.extra2));
   }
 }
 
 namespace {
 
-// Asks the memory for what a shared search of `key` reads: its bucket, or,
-// once that has had time to arrive, the key of the slot it names.
-template <typename Table>
-void AskForKey(const Table& t, const HashedKey& key, bool keyStage) {
-  if (!keyStage) {
-    t.index.Prefetch(key.hash);
-    return;
-  }
-  int64_t slot = t.index.LikelySlot(key.hash);
-  if (slot >= 0) __builtin_prefetch(&t.indexKeys[slot]);
-}
-
-// The same for the large tables a line reaches.
-void AskForKeys(const Tallies& t, const PreparedLine& p, bool keyStage) {
-  const LogRecord& r = p.record;
-  if (r.bracketFault != LineFault::kNone || !r.selected) return;
-  if (r.hasClientAddress && !p.addressExcluded) AskForKey(t.users, p.user, keyStage);
-  if (r.hourFault != LineFault::kNone || r.pageFault != LineFault::kNone) return;
-  if (!p.pageExcluded) AskForKey(t.pages, p.page, keyStage);
-  if (r.statusCode != 0 && r.hasExtra1 && !p.extra1Excluded) {
-    AskForKey(t.extra1, p.extra1, keyStage);
-  }
-}
-
 // The slot of the key looked up last, for a run of lines with one key (a
-// day, an hour, a visitor): a key written exactly alike is the same key.
+// day, an hour): a key written exactly alike is the same key.
 struct LastLookup {
   std::string_view key;
   int32_t slot = -1;
 
   template <typename Table>
-  int32_t SlotOf(const Table& t, std::string_view text) {
-    if (slot >= 0 && text == key) return slot;
-    key = text;
-    slot = SharedSlotOf(t, HashKey(text));
+  int32_t SlotOf(const Table& t, const HashedKey& k) {
+    if (slot >= 0 && k.text == key) return slot;
+    key = k.text;
+    slot = SharedSlotOf(t, k);
     return slot;
   }
 };
+
+// Asks the memory for what a shared search of a line's keys reads: their
+// buckets, or, once those have had time to arrive, the keys of the slots
+// they name.
+void AskForKeys(const Tallies& t, const PreparedLine& p, bool keyStage) {
+  ForFeeds(p.plan.feeds & kPrefetchedFeeds, t, [&](const auto& table, size_t f) {
+    const HashedKey& key = p.key[f];
+    if (!keyStage) {
+      table.index.Prefetch(key.hash);
+      return;
+    }
+    int64_t slot = table.index.LikelySlot(key.hash);
+    if (slot >= 0) __builtin_prefetch(&table.indexKeys[slot]);
+  });
+}
 
 }  // namespace
 
@@ -174,59 +236,42 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
   // The user of the line before, within this block.
   std::string_view previous;
   bool hasPrevious = false;
-  LastLookup date;
-  LastLookup hour;
+  LastLookup runs[kFeedCount];
   for (size_t i = 0; i < count; ++i) {
     if (i + kBucketsAhead < count) AskForKeys(t, lines[i + kBucketsAhead], false);
     if (i + kKeysAhead < count) AskForKeys(t, lines[i + kKeysAhead], true);
     PreparedLine& p = lines[i];
-    const LogRecord& r = p.record;
-    if (r.bracketFault != LineFault::kNone || !r.selected) continue;
-    if (r.hasClientAddress) {
-      if (p.addressExcluded) continue;
-      p.slots.user = SharedSlotOf(t.users, p.user);
-      if (hasPrevious) {
-        bool same = previous.substr(0, r.userName.size()) == r.userName;
-        p.userTurn = same ? UserTurn::kSame : UserTurn::kNew;
-      }
-      previous = r.userName;
-      hasPrevious = true;
+    ForFeeds(p.plan.feeds, t, [&](const auto& table, size_t f) {
+      p.slot[f] = (kRunFeeds & (1u << f)) != 0 ? runs[f].SlotOf(table, p.key[f])
+                                               : SharedSlotOf(table, p.key[f]);
+    });
+    if (!p.Feeds(Feed::kUser)) continue;
+    std::string_view user = p.record.userName;
+    if (hasPrevious) {
+      p.plan.userTurn = previous.substr(0, user.size()) == user ? UserTurn::kSame : UserTurn::kNew;
     }
-    p.slots.date = date.SlotOf(t.dates, r.dateText.view().substr(0, kDateKeyWidth));
-    if (r.hourFault != LineFault::kNone) continue;
-    p.slots.hour = hour.SlotOf(t.hours, p.hourKey.substr(0, kHourKeyWidth));
-    if (r.pageFault != LineFault::kNone) continue;
-    if (!p.pageExcluded) p.slots.page = SharedSlotOf(t.pages, p.page);
-    p.slots.directory = SharedSlotOf(t.directories, p.directory);
-    if (r.statusCode == 0) continue;
-    if (r.statusCode == 404) p.slots.notFound = SharedSlotOf(t.notFound, p.page);
-    if (r.hasExtra1 && !p.extra1Excluded) p.slots.extra1 = SharedSlotOf(t.extra1, p.extra1);
-    if (r.hasExtra2 && !p.extra2Excluded) p.slots.extra2 = SharedSlotOf(t.extra2, p.extra2);
+    previous = user;
+    hasPrevious = true;
   }
 }
 
+LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
+    : tallies_(tallies), counters_(counters), console_(console) {}
+
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
-  if (HasUser(p.record) && p.slots.user < 0) PrefetchBucket(tallies_.users, p.user);
-  if (HasPage(p.record) && p.slots.page < 0) PrefetchBucket(tallies_.pages, p.page);
-  if (HasExtra1(p.record) && p.slots.extra1 < 0) PrefetchBucket(tallies_.extra1, p.extra1);
+  ForFeeds(p.plan.feeds & kPrefetchedFeeds, tallies_, [&](const auto& table, size_t f) {
+    if (p.slot[f] < 0) PrefetchBucket(table, p.key[f]);
+  });
 }
 
 void LineRouter::PrefetchEntries(const PreparedLine& p) const {
-  if (p.slots.user >= 0) {
-    __builtin_prefetch(&tallies_.users.slots[p.slots.user], 1);
-  } else if (HasUser(p.record)) {
-    PrefetchEntry(tallies_.users, p.user);
-  }
-  if (p.slots.page >= 0) {
-    __builtin_prefetch(&tallies_.pages.slots[p.slots.page], 1);
-  } else if (HasPage(p.record)) {
-    PrefetchEntry(tallies_.pages, p.page);
-  }
-  if (p.slots.extra1 >= 0) {
-    __builtin_prefetch(&tallies_.extra1.slots[p.slots.extra1], 1);
-  } else if (HasExtra1(p.record)) {
-    PrefetchEntry(tallies_.extra1, p.extra1);
-  }
+  ForFeeds(p.plan.feeds & kPrefetchedFeeds, tallies_, [&](const auto& table, size_t f) {
+    if (p.slot[f] >= 0) {
+      __builtin_prefetch(&table.slots[p.slot[f]], 1);
+    } else {
+      PrefetchEntry(table, p.key[f]);
+    }
+  });
 }
 
 void LineRouter::KeepPreviousUser() {
@@ -243,123 +288,67 @@ void LineRouter::Reject(LineFault fault, std::string_view line) {
     rejected.sampleLine = rejected.lineNumber;
     rejected.sample.assign(line);
   }
+  ReportLineFault(fault, line, console_);
+  if (fault == LineFault::kNoMatch && counters_.unmatchedLines++ == 0) {
+    counters_.firstUnmatched.assign(line);
+  }
+}
+
+void LineRouter::NoteLine() {
+  RejectedLines& rejected = counters_.rejected;
+  rejected.lineNumber = ++rejected.records;
+}
+
+void LineRouter::CountUser(PreparedLine& p) {
+  constexpr size_t kUser = static_cast<size_t>(Feed::kUser);
+  const LogRecord& r = p.record;
+  UserTable& users = tallies_.users;
+  int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount);
+  if (slot == kTableFull) {
+    console_.Line(kFullMessages[kUser]);
+  } else if (p.plan.robotsPage) {
+    users.slots[slot].isRobot = 1;
+  }
+  // A new user begins a new page request; a name that is the start of the
+  // previous one counts as the same user.
+  if (p.plan.userTurn == UserTurn::kCompare) {
+    KeepPreviousUser();
+    std::string_view previous = counters_.previousUser.view();
+    if (previous.substr(0, r.userName.size()) != r.userName) ++counters_.pagesRequested;
+    counters_.previousUser.assign(r.userName);
+    return;
+  }
+  if (p.plan.userTurn == UserTurn::kNew) ++counters_.pagesRequested;
+  pendingUser_ = r.userName;
+  userPending_ = true;
+}
+
+void LineRouter::CountFeeds(PreparedLine& p) {
+  const uint16_t others = p.plan.feeds & ~FeedBit(Feed::kUser);
+  const int64_t bytes = p.record.byteCount;
+  // Byte sums are doubles: past 2^53 (or below 0) they are no longer exact.
+  constexpr int64_t kExactBytes = int64_t{1} << 53;
+  if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
+    counters_.firstOddByteCount = counters_.rejected.lineNumber;
+  }
+  ForFeeds(others, tallies_, [&](auto& table, size_t f) {
+    if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) console_.Line(kFullMessages[f]);
+  });
+  if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
+  if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
+  if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
 }
 
 void LineRouter::Route(PreparedLine& p) {
-  LogRecord& r = p.record;
-  std::string_view line = r.line;
-  RejectedLines& rejected = counters_.rejected;
-  ++rejected.records;
-  if (rejected.atLineStart) ++rejected.lineNumber;
-  rejected.atLineStart = p.endsLine;
-
-  if (r.bracketFault != LineFault::kNone) {
-    Reject(r.bracketFault, line);
-    ReportLineFault(r.bracketFault, line, console_);
-    if (r.bracketFault == LineFault::kNoMatch && counters_.unmatchedLines++ == 0) {
-      counters_.firstUnmatched.assign(line);
-    }
-    Count();
-    return;
-  }
-  if (!r.selected) {
-    Count();
-    return;
-  }
-
-  const KnownSlots& known = p.slots;
-  bool userCounted = false;
-  if (r.hasClientAddress) {
-    if (p.addressExcluded) return;
-    if (known.user >= 0) {
-      TallyUserAt(tallies_.users, static_cast<size_t>(known.user), r.byteCount);
-      userCounted = true;
-    } else {
-      userCounted = TallyUser(tallies_.users, p.user, r.byteCount, console_);
-    }
-    // A new user begins a new page request; a name that is the start of the
-    // previous one counts as the same user.
-    if (p.userTurn == UserTurn::kCompare) {
-      KeepPreviousUser();
-      std::string_view previous = counters_.previousUser.view();
-      if (previous.substr(0, r.userName.size()) != r.userName) ++counters_.pagesRequested;
-      counters_.previousUser.assign(r.userName);
-    } else {
-      if (p.userTurn == UserTurn::kNew) ++counters_.pagesRequested;
-      pendingUser_ = r.userName;
-      userPending_ = true;
-    }
-  }
-
-  if (known.date >= 0) {
-    TallyDateAt(tallies_.dates, static_cast<size_t>(known.date), r.byteCount);
-  } else {
-    TallyDate(tallies_.dates, r.dateText.view(), r.byteCount, console_);
-  }
-
-  if (r.hourFault != LineFault::kNone) {
-    Reject(r.hourFault, line);
-    ReportLineFault(r.hourFault, line, console_);
-    return;
-  }
-  if (known.hour >= 0) {
-    TallyHourAt(tallies_.hours, static_cast<size_t>(known.hour), r.byteCount);
-  } else {
-    TallyHour(tallies_.hours, p.hourKey, r.byteCount, console_);
-  }
-
-  if (r.pageFault != LineFault::kNone) {
-    Reject(r.pageFault, line);
-    ReportLineFault(r.pageFault, line, console_);
-    return;
-  }
-  const HashedKey& page = p.page;
-  if (!p.pageExcluded) {
-    if (known.page >= 0) {
-      CountAt(tallies_.pages, static_cast<size_t>(known.page));
-    } else {
-      TallyPage(tallies_.pages, page, console_);
-    }
-  }
-
-  if (p.robotsPage && userCounted) {
-    tallies_.users.slots[tallies_.users.lastUserSlot].isRobot = 1;
-  }
-
-  if (known.directory >= 0) {
-    CountAt(tallies_.directories, static_cast<size_t>(known.directory));
-  } else {
-    TallyDirectory(tallies_.directories, p.directory, console_);
-  }
-
-  if (r.statusCode != 0) {
-    CountResponseCode(tallies_.codes, r.statusCode);
-    if (r.statusCode == 404) {
-      if (known.notFound >= 0) {
-        CountAt(tallies_.notFound, static_cast<size_t>(known.notFound));
-      } else {
-        TallyNotFound(tallies_.notFound, page, console_);
-      }
-    }
-    if (r.hasExtra1 && !p.extra1Excluded) {
-      if (known.extra1 >= 0) {
-        CountAt(tallies_.extra1, static_cast<size_t>(known.extra1));
-      } else {
-        TallyExtra1(tallies_.extra1, p.extra1, console_);
-      }
-      counters_.hasExtra1 = true;
-    }
-    if (r.hasExtra2 && !p.extra2Excluded) {
-      if (known.extra2 >= 0) {
-        CountAt(tallies_.extra2, static_cast<size_t>(known.extra2));
-      } else {
-        TallyExtra2(tallies_.extra2, p.extra2, console_);
-      }
-      counters_.hasExtra2 = true;
-    }
-  }
-
-  Count();
+  NoteLine();
+  const LinePlan& plan = p.plan;
+  if (plan.end == LineEnd::kDropped) return;
+  if (p.Feeds(Feed::kUser)) CountUser(p);
+  CountFeeds(p);
+  if (plan.fault != LineFault::kNone) Reject(plan.fault, p.record.line);
+  if (plan.end == LineEnd::kStopped) return;
+  ++counters_.processedCount;
+  if (plan.end != LineEnd::kCounted) return;
   std::string_view milestone = MilestoneText(counters_.processedCount);
   if (!milestone.empty()) console_.Line(milestone);
 }

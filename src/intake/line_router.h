@@ -1,12 +1,16 @@
-// One log line on its way into the tallies, in two steps: PrepareLine finds
-// its fields (through the one parse entry, ParseLogLine) and hashes its
-// user and page keys; LineRouter::Route feeds the tallies in their fixed
-// order and writes the line's console text. Preparing reads nothing but the
-// line and the format, so lines may be prepared ahead of routing, on any
-// thread; routing happens in log order.
+// One log line on its way into the tallies, in two steps. PrepareLine (or
+// PlanLine, for a record another parser filled) decides once, from the line
+// and the settings alone, everything about it: which tables it feeds with
+// which keys, whether it is counted as processed, and which fault (if any)
+// it reports. That plan is all that the memory hints, the reading threads'
+// slot lookups and the router read. LineRouter::Route then counts the plan
+// in log order and writes the line's console text. Preparing reads nothing
+// but the line, the format and the settings, so lines may be prepared ahead
+// of routing, on any thread.
 #ifndef LOGVANE_INTAKE_LINE_ROUTER_H_
 #define LOGVANE_INTAKE_LINE_ROUTER_H_
 
+#include <cstdint>
 #include <string_view>
 
 #include "config/run_settings.h"
@@ -17,17 +21,31 @@
 
 namespace logvane {
 
-// One line with every field it can give, its keys hashed, and every
-// routing decision that depends on the line and the settings alone (the
-// exclusions, the robots page, the shifted hour). Its texts are views into
-// the line or into its own stores, so it stays in place while it is used.
-// Fields are set only as far as the line got.
-// Slots of the line's keys found by a reading thread in the tables as they
-// were (ResolveBlock), -1 where none was found: the router counts there
-// without searching. The first thing in a prepared line, with the record's
-// flags, so that routing an ordinary line reads two cache lines of it.
-struct KnownSlots {
-  int32_t user, date, hour, page, directory, notFound, extra1, extra2;
+// The keyed tables a line may feed, in the order routing counts them. A new
+// counted field is one entry here, its table in TableOf, its key in PlanLine
+// and its capacity message in the router.
+enum class Feed : uint8_t {
+  kUser,
+  kDate,
+  kHour,
+  kPage,
+  kDirectory,
+  kNotFound,
+  kExtra1,
+  kExtra2,
+};
+inline constexpr size_t kFeedCount = 8;
+
+inline constexpr uint16_t FeedBit(Feed f) {
+  return static_cast<uint16_t>(1u << static_cast<unsigned>(f));
+}
+
+// How a line ends in routing.
+enum class LineEnd : uint8_t {
+  kCountedEarly,  // no bracket, bad format, no match, not selected: counted
+  kDropped,       // an excluded client: nothing at all
+  kStopped,       // no hour or no page: what came before stays tallied
+  kCounted,       // every step: counted, and the milestones are tested
 };
 
 // Whether a line's user continues the previous user's page request, where
@@ -35,23 +53,30 @@ struct KnownSlots {
 // compares.
 enum class UserTurn : int8_t { kCompare, kSame, kNew };
 
-struct PreparedLine {
-  KnownSlots slots;
+// What a line does, decided once when it is prepared.
+struct LinePlan {
+  uint16_t feeds;  // FeedBit of every table the line is counted in
+  LineEnd end;
+  LineFault fault;  // reported after the feeds are counted; kNone for none
   UserTurn userTurn;
-  bool endsLine;  // the piece ends with its line's newline
+  bool robotsPage;  // marks its user as a robot (ROBOTS=RPT, /robots...)
+  bool countsCode;  // its response code goes to the code counters
+};
+
+// One line with its plan, its keys hashed, and the slots of those keys that
+// a reading thread found in the tables as they were (ResolveBlock; -1 where
+// none was found: the router then searches). The plan, the slots and what
+// routing reads of the record come first, so that routing an ordinary line
+// reads few cache lines of it. Texts are views into the line or into the
+// record's own stores, so it stays in place while it is used.
+struct PreparedLine {
+  LinePlan plan;
+  int32_t slot[kFeedCount];
+  HashedKey key[kFeedCount];
   LogRecord record;
-  HashedKey user;
-  HashedKey page;
-  HashedKey directory;
-  HashedKey extra1;
-  HashedKey extra2;
-  bool addressExcluded;
-  bool pageExcluded;
-  bool robotsPage;
-  bool extra1Excluded;
-  bool extra2Excluded;
-  std::string_view hourKey;  // in hourBuffer
   char hourBuffer[24];
+
+  bool Feeds(Feed f) const { return (plan.feeds & FeedBit(f)) != 0; }
 };
 
 // What preparing a line reads: the parser's part of the settings, and the
@@ -63,12 +88,12 @@ struct LineRules {
   bool robotsOn;
 };
 
-// Fills `p` for `line`. The line must stay in place as long as `p` is used.
+// Parses `line` with the marker parser and plans it. The line must stay in
+// place as long as `p` is used.
 void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p);
 
-// The same for a record that another parser (a configured log format) has
-// filled already: keys and decisions only.
-void PrepareParsedLine(const LineRules& rules, PreparedLine& p);
+// Plans a record that a parser has filled already.
+void PlanLine(const LineRules& rules, PreparedLine& p);
 
 // For a block of prepared lines, in log order, on a reading thread: the
 // slots of keys that `tallies` holds already, and how each user follows
@@ -87,17 +112,18 @@ class LineRouter {
   void PrefetchBuckets(const PreparedLine& p) const;
   void PrefetchEntries(const PreparedLine& p) const;
 
-  // Counts `p` in its fixed order and writes its console lines. A line whose
-  // user follows by its block (not kCompare) may leave the previous user as
-  // a view into it: KeepPreviousUser must copy it before the line goes.
+  // Counts `p` by its plan and writes its console lines. A line whose user
+  // follows by its block (not kCompare) may leave the previous user as a
+  // view into it: KeepPreviousUser must copy it before the line goes.
   void Route(PreparedLine& p);
   void KeepPreviousUser();
 
   const Tallies& tallies() const { return tallies_; }
 
  private:
-  void Count() { ++counters_.processedCount; }
-  // Counts a line the parser gave up on, for the operator's summary.
+  void NoteLine();
+  void CountUser(PreparedLine& p);
+  void CountFeeds(PreparedLine& p);
   void Reject(LineFault fault, std::string_view line);
 
   Tallies& tallies_;

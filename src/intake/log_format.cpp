@@ -6,25 +6,34 @@ namespace logvane {
 
 namespace {
 
-struct NamedRole {
-  std::string_view name;
-  FieldRole role;
-};
-
-// nginx variables that fill the record; every other one is a named field.
-constexpr NamedRole kNginxRoles[] = {
-    {"remote_addr", FieldRole::kClient},
-    {"remote_user", FieldRole::kAuthUser},
-    {"time_local", FieldRole::kTimeLocal},
-    {"time_iso8601", FieldRole::kTimeIso},
-    {"msec", FieldRole::kTimeSec},
-    {"request", FieldRole::kRequest},
-    {"request_method", FieldRole::kMethod},
-    {"request_uri", FieldRole::kUri},
-    {"server_protocol", FieldRole::kProtocol},
-    {"status", FieldRole::kStatus},
-    {"body_bytes_sent", FieldRole::kBytes},
-    {"bytes_sent", FieldRole::kBytes},
+// Each named field with its meaning as an nginx variable (in format
+// strings) and as a JSON key; kOther where the name means nothing there.
+constexpr NamedField kNamedFields[] = {
+    {"remote_addr", FieldRole::kClient, FieldRole::kClient},
+    {"remote_user", FieldRole::kAuthUser, FieldRole::kAuthUser},
+    {"time_local", FieldRole::kTimeLocal, FieldRole::kTimeLocal},
+    {"time_iso8601", FieldRole::kTimeIso, FieldRole::kTimeIso},
+    {"msec", FieldRole::kTimeSec, FieldRole::kTimeSec},
+    {"request", FieldRole::kRequest, FieldRole::kRequest},
+    {"request_method", FieldRole::kMethod, FieldRole::kMethod},
+    {"request_uri", FieldRole::kUri, FieldRole::kUri},
+    {"server_protocol", FieldRole::kProtocol, FieldRole::kProtocol},
+    {"status", FieldRole::kStatus, FieldRole::kStatus},
+    {"body_bytes_sent", FieldRole::kBytes, FieldRole::kBodyBytes},
+    {"bytes_sent", FieldRole::kBytes, FieldRole::kBytes},
+    {"http_referer", FieldRole::kOther, FieldRole::kReferer},
+    {"http_user_agent", FieldRole::kOther, FieldRole::kUserAgent},
+    // The aliases of JSON logs.
+    {"client", FieldRole::kOther, FieldRole::kClient},
+    {"client_ip", FieldRole::kOther, FieldRole::kClient},
+    {"time", FieldRole::kOther, FieldRole::kTimeAny},
+    {"timestamp", FieldRole::kOther, FieldRole::kTimeAny},
+    {"@timestamp", FieldRole::kOther, FieldRole::kTimeAny},
+    {"method", FieldRole::kOther, FieldRole::kMethod},
+    {"uri", FieldRole::kOther, FieldRole::kPath},
+    {"protocol", FieldRole::kOther, FieldRole::kProtocol},
+    {"referer", FieldRole::kOther, FieldRole::kReferer},
+    {"user_agent", FieldRole::kOther, FieldRole::kUserAgent},
 };
 
 bool IsVariableChar(char c) {
@@ -41,13 +50,8 @@ std::string VariableSpelling(std::string_view header) {
 FieldName NginxField(std::string_view variable) {
   FieldName f;
   std::string name = Lowercased(variable);
-  for (const NamedRole& r : kNginxRoles) {
-    if (name == r.name) {
-      f.role = r.role;
-      return f;
-    }
-  }
-  f.name = name;
+  f.role = NginxVariableRole(name);
+  if (f.role == FieldRole::kOther) f.name = name;
   return f;
 }
 
@@ -269,8 +273,7 @@ bool Finish(LogFormat* format, std::string* error) {
     FormatItem& item = items[i];
     if (!item.literal.empty()) continue;
     FieldRole r = item.field.role;
-    time |= r == FieldRole::kTimeLocal || r == FieldRole::kTimeIso || r == FieldRole::kTimeSec ||
-            r == FieldRole::kTimeMsec || r == FieldRole::kTimeUsec || r == FieldRole::kTimeAny;
+    time |= IsTimeRole(r);
     request |= r == FieldRole::kRequest || r == FieldRole::kUri;
     item.quoted = i > 0 && items[i - 1].literal.ends_with('"') && i + 1 < items.size() &&
                   items[i + 1].literal.starts_with('"');
@@ -319,6 +322,22 @@ bool ChooseExtra(LogFormat* format, int which, std::string_view chosen, std::str
 }
 
 }  // namespace
+
+std::span<const NamedField> NamedFields() { return kNamedFields; }
+
+FieldRole NginxVariableRole(std::string_view lowercaseName) {
+  for (const NamedField& f : kNamedFields) {
+    if (f.name == lowercaseName) return f.nginx;
+  }
+  return FieldRole::kOther;
+}
+
+FieldRole JsonKeyRole(std::string_view key) {
+  for (const NamedField& f : kNamedFields) {
+    if (f.name == key) return f.json;
+  }
+  return FieldRole::kOther;
+}
 
 bool ParseFieldName(std::string_view text, FieldName* name) {
   if (text.size() >= 2 && text[0] == '%') {

@@ -6,6 +6,7 @@
 #define LOGVANE_INTAKE_LOG_FORMAT_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,21 @@ enum class FieldRole : uint8_t {
   kStatus,     // %>s %s $status
   kBytes,      // %b %B %O $body_bytes_sent $bytes_sent
   kTimeAny,    // %{strftime layout}t: any time form, known by its shape
+  // Meanings only JSON keys have: nginx's $uri (the path without its query,
+  // taken when no request_uri is given), the body bytes (preferred to all
+  // bytes sent), and the referrer and user agent the default extras fall
+  // back to.
+  kPath,
+  kBodyBytes,
+  kReferer,
+  kUserAgent,
 };
+
+// Whether `role` is a time, and whether it gives the request.
+inline bool IsTimeRole(FieldRole r) {
+  return r == FieldRole::kTimeLocal || r == FieldRole::kTimeIso || r == FieldRole::kTimeSec ||
+         r == FieldRole::kTimeMsec || r == FieldRole::kTimeUsec || r == FieldRole::kTimeAny;
+}
 
 // A field's identity, for choosing the extras: the role and, for headers
 // and the other named values, a lowercase name ("referer", "user_agent",
@@ -70,6 +85,19 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1, std::stri
 // The field that an EXTRA1/EXTRA2 value names, in either notation; false
 // when it names none.
 bool ParseFieldName(std::string_view text, FieldName* name);
+
+// The one vocabulary of named fields: the role of an nginx variable (the
+// names of Apache's directives are spelt as nginx spells them) and of a JSON
+// key, which shares nginx's names and adds the aliases JSON logs use.
+// kOther for a name that fills nothing.
+struct NamedField {
+  std::string_view name;
+  FieldRole nginx;
+  FieldRole json;
+};
+std::span<const NamedField> NamedFields();
+FieldRole NginxVariableRole(std::string_view lowercaseName);
+FieldRole JsonKeyRole(std::string_view key);
 
 // Apache's vhost_combined layout.
 inline constexpr std::string_view kVhostCombinedFormat =

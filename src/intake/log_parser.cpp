@@ -4,6 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "intake/byte_search.h"
+#include "intake/request_rules.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -15,101 +18,11 @@ namespace logvane {
 
 namespace {
 
-// The first `c` at or after `from` and before `limit` (both 0-based), or
-// kNoPosition. Every byte is ordinary, a NUL included. Most markers lie a
-// few bytes from where their search starts, so sixteen bytes are compared
-// at a time right here rather than in a library call.
-inline size_t FindIn(std::string_view line, char c, size_t from, size_t limit) {
-  if (limit > line.size()) limit = line.size();
-  if (from >= limit) return kNoPosition;
-  const char* base = line.data();
-#if defined(__SSE2__)
-  if (limit >= 16) {
-    const __m128i needle = _mm_set1_epi8(c);
-    while (from + 16 <= limit) {
-      __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + from));
-      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
-      if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
-      from += 16;
-    }
-    if (from == limit) return kNoPosition;
-    // The last sixteen bytes of the range, of which those before `from`
-    // were searched already.
-    size_t start = limit - 16;
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + start));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
-    mask >>= from - start;
-    return mask != 0 ? from + static_cast<size_t>(__builtin_ctz(mask)) : kNoPosition;
-  }
-  for (; from < limit; ++from) {
-    if (base[from] == c) return from;
-  }
-  return kNoPosition;
-#else
-  const void* hit = std::memchr(base + from, c, limit - from);
-  return hit == nullptr ? kNoPosition : static_cast<size_t>(static_cast<const char*>(hit) - base);
-#endif
-}
-
 // `count` characters from `from`, cut short where the line ends.
 inline std::string_view Slice(std::string_view line, size_t from, size_t count) {
   if (from >= line.size()) return {};
   return line.substr(from, count);
 }
-
-// `text`, a part of `line`, lowercased into `out` and cut to its capacity.
-// Sixteen bytes go at a time while both the line and the store have room
-// for them; bytes written past the text's end are not part of the value.
-template <size_t N>
-void AssignLowercased(FixedText<N>& out, std::string_view text, std::string_view line) {
-  size_t n = std::min(text.size(), N);
-  size_t i = 0;
-#if defined(__SSE2__)
-  const char* lineEnd = line.data() + line.size();
-  const __m128i offset = _mm_set1_epi8(0x80 - 'A');
-  const __m128i bound = _mm_set1_epi8(-128 + 26);
-  const __m128i caseBit = _mm_set1_epi8(0x20);
-  while (i < n && i + 16 <= N && text.data() + i + 16 <= lineEnd) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    __m128i upper = _mm_cmplt_epi8(_mm_add_epi8(v, offset), bound);
-    v = _mm_or_si128(v, _mm_and_si128(upper, caseBit));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data + i), v);
-    i += 16;
-  }
-#else
-  (void)line;
-#endif
-  for (; i < n; ++i) {
-    char c = text[i];
-    out.data[i] = static_cast<unsigned char>(c - 'A') < 26 ? static_cast<char>(c + ('a' - 'A')) : c;
-  }
-  out.size = static_cast<uint32_t>(n);
-}
-
-// The decimal number at `from`: blanks and tabs skipped, an optional sign,
-// digits up to the first other byte; as LeadingInteger, saturating.
-inline int64_t NumberAt(std::string_view line, size_t from) {
-  if (from >= line.size()) return 0;
-  const char* p = line.data() + from;
-  const char* end = line.data() + line.size();
-  while (p < end && (*p == ' ' || *p == '\t')) ++p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) {
-    negative = *p == '-';
-    ++p;
-  }
-  constexpr int64_t kLimit = INT64_MAX / 10 - 10;
-  int64_t value = 0;
-  for (; p < end; ++p) {
-    unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-    if (digit > 9) break;
-    if (value < kLimit) value = value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
-
-// A candidate name under USER=FIELD2 is taken when it is more than a "-".
-inline bool IsName(std::string_view candidate) { return candidate.size() > 1 && candidate != "-"; }
 
 }  // namespace
 
@@ -146,23 +59,6 @@ void BeginRecord(LogRecord& r, std::string_view line) {
 
 namespace {
 
-// The bytes the finders search for. A line is either searched marker by
-// marker (ScanSearch, the reference) or marked once in a vector pass, one
-// bit per byte and marker, and then searched bit by bit (MarkSearch).
-enum Marker : unsigned {
-  kOpenBracket,
-  kCloseBracket,
-  kQuote,
-  kBlank,
-  kColon,
-  kQuery,
-  kSlash,
-  kDash,
-  kMarkerCount,
-};
-
-constexpr char kMarkerChars[kMarkerCount] = {'[', ']', '"', ' ', ':', '?', '/', '-'};
-
 // The reader's pieces are at most 1997 bytes; a longer line (possible only
 // through a direct call) is searched marker by marker instead.
 constexpr size_t kMarkedWidth = 2048;
@@ -172,13 +68,6 @@ constexpr size_t kMarkWords = kMarkedWidth / 64;
 // the words that cover the line are written; the bits past its end are 0.
 struct LineMarks {
   uint64_t bits[kMarkerCount][kMarkWords];
-};
-
-struct ScanSearch {
-  std::string_view line;
-  size_t In(Marker m, size_t from, size_t limit) const {
-    return FindIn(line, kMarkerChars[m], from, limit);
-  }
 };
 
 struct MarkSearch {
@@ -201,17 +90,6 @@ struct MarkSearch {
     return at < limit ? at : kNoPosition;
   }
 };
-
-template <typename S>
-inline size_t From(const S& s, Marker m, size_t from) {
-  return s.In(m, from, kNoPosition);
-}
-
-// The first marker after position `p`; nothing when `p` itself was not found.
-template <typename S>
-inline size_t After(const S& s, Marker m, size_t p) {
-  return p == kNoPosition ? kNoPosition : s.In(m, p + 1, kNoPosition);
-}
 
 // One byte at a time: the reference for the marks themselves, on any
 // processor.
@@ -321,7 +199,8 @@ void FindByteCountWith(const S& s, LogRecord& r) {
   r.requestOpen = open;
   r.requestClose = end;
   size_t blank = After(s, kBlank, After(s, kBlank, end));
-  r.byteCount = blank == kNoPosition ? 0 : NumberAt(r.line, blank + 1);
+  r.byteCount =
+      blank == kNoPosition ? 0 : LeadingInteger(Slice(r.line, blank + 1, kNoPosition), false);
 }
 
 template <typename S>
@@ -348,7 +227,7 @@ void FindUserNameWith(const S& s, LogRecord& r, bool userFromField2) {
   if (r.bracket != kNoPosition && r.bracket >= dash + 3) {
     a = line.substr(dash + 2, std::min(r.bracket - dash - 3, kUserNameWidth));
   }
-  if (IsName(a)) {
+  if (IsUserName(a)) {
     r.userName = a;
     return;
   }
@@ -360,7 +239,7 @@ void FindUserNameWith(const S& s, LogRecord& r, bool userFromField2) {
   if (bDash != kNoPosition) {
     b = line.substr(r.firstBlank + 1, std::min(bDash - r.firstBlank - 2, kUserNameWidth));
   }
-  if (IsName(b)) r.userName = b;
+  if (IsUserName(b)) r.userName = b;
 }
 
 template <typename S>
@@ -381,43 +260,19 @@ LineFault FindPageWith(const S& s, LogRecord& r, bool proxyMode, bool fullPageDe
   if (blank == kNoPosition) return LineFault::kBadPageA;
   size_t url = blank + 1;
   size_t close = From(s, kQuote, url);
-  size_t end;
-  if (!proxyMode) {
-    if (close == kNoPosition) return LineFault::kBadPageB;
-    end = close;
-    size_t urlBlank = s.In(kBlank, url, end);
-    if (urlBlank != kNoPosition) end = urlBlank;
-    if (!fullPageDetails) {
-      // Only a "?" inside the URL cuts it; one before the URL is passed over.
-      size_t mark = s.In(kQuery, quote + 1, end);
-      if (mark != kNoPosition && mark >= url) end = mark;
-    }
-  } else {
-    if (close == kNoPosition) return LineFault::kBadPageD;
-    // For "http://host/path" the first "/" from the ninth character on ends
-    // the host.
-    size_t slash = s.In(kSlash, url + 8, close);
-    end = slash != kNoPosition ? slash : close;
-  }
+  if (close == kNoPosition) return proxyMode ? LineFault::kBadPageD : LineFault::kBadPageB;
+  size_t end = PageEnd(s, quote + 1, url, close, proxyMode, fullPageDetails);
   if (blank >= kMarkerLimit) return LineFault::kBadPageD;
   r.urlStart = url;
   r.urlEnd = end;
   r.urlClose = close;
-  AssignLowercased(r.page, line.substr(url, end - url), line);
+  AssignLowercased(r.page, line.substr(url, end - url), line.data() + line.size());
   return LineFault::kNone;
 }
 
 template <typename S>
 void FindDirectoryWith(const S& s, LogRecord& r) {
-  size_t url = r.urlStart;
-  size_t end = r.urlClose;
-  size_t blank = s.In(kBlank, url, end);
-  if (blank != kNoPosition) end = blank;
-  size_t slash = s.In(kSlash, url + 1, end);
-  if (slash != kNoPosition) end = slash;
-  std::string_view directory = r.line.substr(url, std::min(end - url, kDirectoryWidth));
-  if (directory.find('.') != std::string_view::npos) directory = "/";
-  r.directory = directory;
+  r.directory = DirectoryOf(s, r.line, r.urlStart, r.urlClose);
 }
 
 template <typename S>
@@ -533,7 +388,8 @@ void FindRequestText(LogRecord& r) {
     return;
   }
   AssignLowercased(r.requestText,
-                   r.line.substr(r.requestOpen + 1, r.requestClose - r.requestOpen - 1), r.line);
+                   r.line.substr(r.requestOpen + 1, r.requestClose - r.requestOpen - 1),
+                   r.line.data() + r.line.size());
 }
 
 bool FindClientAddress(LogRecord& r) { return FindClientAddressWith(ScanSearch{r.line}, r); }
@@ -568,65 +424,12 @@ void FindStatusCode(LogRecord& r) {
     r.statusCode = 0;
     return;
   }
-  int64_t code = NumberAt(r.line, close + 2);
+  int64_t code = LeadingInteger(Slice(r.line, close + 2, kNoPosition), false);
   r.statusCode = code > INT32_MAX   ? INT32_MAX
                  : code < INT32_MIN ? INT32_MIN
                                     : static_cast<int32_t>(code);
 }
 
 void FindExtras(LogRecord& r) { FindExtrasWith(ScanSearch{r.line}, r); }
-
-namespace {
-
-bool IsTerminalControl(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (u < 0x20 && c != '\t') || u == 0x7f;
-}
-
-// Writes a log line for the operator to read: its own line end is kept,
-// every other control byte becomes "?", so a line written by a stranger
-// cannot move the cursor, retitle or reprogram the operator's terminal.
-void WriteLineForConsole(std::string_view line, Console& console) {
-  std::string_view end;
-  if (line.ends_with("\r\n")) {
-    end = line.substr(line.size() - 2);
-  } else if (line.ends_with('\n')) {
-    end = line.substr(line.size() - 1);
-  }
-  line.remove_suffix(end.size());
-  size_t start = 0;
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (!IsTerminalControl(line[i])) continue;
-    console.Write(line.substr(start, i - start));
-    console.WriteChar('?');
-    start = i + 1;
-  }
-  console.Write(line.substr(start));
-  console.Write(end);
-}
-
-}  // namespace
-
-void ReportLineFault(LineFault fault, std::string_view line, Console& console) {
-  std::string_view prefix;
-  switch (fault) {
-    case LineFault::kNone:
-    case LineFault::kNoMatch: return;
-    case LineFault::kNoBracket: console.WriteChar('~'); return;
-    case LineFault::kBadFormat:
-      console.Line("*REJECTED LINE due to bad format*");
-      console.Flush();
-      return;
-    case LineFault::kNoHour: prefix = "Hour Not Found in: "; break;
-    case LineFault::kNoPage: prefix = " NO PAGE/0: "; break;
-    case LineFault::kPageTooFar: prefix = "Page not found in: "; break;
-    case LineFault::kBadPageA: prefix = " BAD PAGE/a: "; break;
-    case LineFault::kBadPageB: prefix = " BAD PAGE/b: "; break;
-    case LineFault::kBadPageD: prefix = " BAD PAGE/d: "; break;
-  }
-  console.Write(prefix);
-  WriteLineForConsole(line, console);
-  console.Write("\n");
-}
 
 }  // namespace logvane

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "common/ascii_text.h"
-#include "platform/console.h"
+#include "intake/request_rules.h"
 
 namespace logvane {
 
@@ -23,10 +23,7 @@ inline constexpr size_t kUserNameWidth = 100;
 inline constexpr size_t kDateTextWidth = 11;
 inline constexpr size_t kHourTextWidth = 2;
 inline constexpr size_t kPageWidth = 99;
-inline constexpr size_t kDirectoryWidth = 50;
 inline constexpr size_t kExtraWidth = 99;
-
-inline constexpr size_t kNoPosition = std::string_view::npos;
 
 // Why the parsing of a line stopped; each kind has its console text.
 enum class LineFault : uint8_t {
@@ -42,13 +39,17 @@ enum class LineFault : uint8_t {
   // The line does not fit the configured log format: it is counted and
   // feeds nothing, and standard error reports it at the end of the run.
   kNoMatch,
+  // The line is longer than a configured format reads (64 KiB): counted,
+  // refused whole, and reported at the end of the run.
+  kTooLong,
 };
-inline constexpr size_t kLineFaultCount = 10;  // kinds, kNone included
+inline constexpr size_t kLineFaultCount = 11;  // kinds, kNone included
 
 // Text that a format-driven parser decodes (JSON escapes) or puts together
-// (a request from its method, URI and protocol) fits in this much, since a
-// line is at most 1997 wide and decoding never lengthens it.
-inline constexpr size_t kRecordTextWidth = 4096;
+// (a request from its method, URI and protocol) fits in this much: a line
+// read by a configured format is at most 64 KiB and a byte wide (its line
+// end), and takes at most twice its length plus 3 bytes.
+inline constexpr size_t kRecordTextWidth = 2 * (64 * 1024 + 1) + 3;
 
 // The fields of one line. Texts that are lowercased live in the record's
 // own fixed stores; the others are views into `line` and live as long as it.
@@ -101,6 +102,12 @@ struct LineFormat {
   bool proxyMode = false;
   bool fullPageDetails = false;
 };
+
+// A candidate name under USER=FIELD2 (an ident or authuser field) is taken
+// when it is more than a "-".
+inline bool IsUserName(std::string_view candidate) {
+  return candidate.size() > 1 && candidate != "-";
+}
 
 // Finds every field of `line` into `record`, in the order the finders need
 // and only as far as the line allows: the bracket, the byte count, the
@@ -166,9 +173,6 @@ void FindStatusCode(LogRecord& record);
 // The two quoted fields after the byte count. Needs FindStatusCode.
 // Records where the last one found ends.
 void FindExtras(LogRecord& record);
-
-// Writes the console text of `fault` for `line` (nothing for kNone).
-void ReportLineFault(LineFault fault, std::string_view line, Console& console);
 
 }  // namespace logvane
 

@@ -5,31 +5,29 @@
 
 namespace logvane {
 
-namespace {
-// The unfinished tail that starts a block is shorter than one piece, so a
-// block of this size hands out more than kPiecesKept pieces before it is
-// full and the other block, with the pieces handed out before, is reused.
-constexpr size_t kLeastBlock = (kPiecesKept + 2) * kLinePieceWidth;
-}  // namespace
-
-LogLineReader::LogLineReader(LogSource& source, size_t blockSize)
-    : source_(source), capacity_(blockSize < kLeastBlock ? kLeastBlock : blockSize) {
-  blocks_[0] = std::unique_ptr<char[]>(new char[capacity_]);
-  blocks_[1] = std::unique_ptr<char[]>(new char[capacity_]);
-  buffer_ = blocks_[0].get();
+LogLineReader::LogLineReader(LogSource& source, size_t width, size_t blockSize)
+    : source_(source),
+      width_(width),
+      // Room for an unfinished line and a whole piece after it.
+      capacity_(blockSize < 2 * width ? 2 * width : blockSize) {
+  buffer_ = std::unique_ptr<char[]>(new char[capacity_]);
 }
 
-bool LogLineReader::Refill() {
+ReadStatus LogLineReader::status() const {
+  if (begin_ < end_ || skipping_ || !(atEnd_ || failed_)) return ReadStatus::kLine;
+  return failed_ ? ReadStatus::kReadError : ReadStatus::kEndOfFile;
+}
+
+bool LogLineReader::Refill(bool mayMove) {
   if (atEnd_ || failed_) return false;
   if (end_ == capacity_) {
+    if (!mayMove) return false;
     // Only the unfinished tail moves; it is shorter than one piece.
-    char* other = buffer_ == blocks_[0].get() ? blocks_[1].get() : blocks_[0].get();
-    std::memcpy(other, buffer_ + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
-    buffer_ = other;
   }
-  ssize_t n = source_.Read(buffer_ + end_, capacity_ - end_);
+  ssize_t n = source_.Read(buffer_.get() + end_, capacity_ - end_);
   if (n < 0) {
     failed_ = true;
     error_ = errno;
@@ -43,25 +41,78 @@ bool LogLineReader::Refill() {
   return true;
 }
 
-ReadStatus LogLineReader::ReadLogLine(std::string_view* piece) {
+bool LogLineReader::Skip(bool mayMove) {
   for (;;) {
+    const char* start = buffer_.get() + begin_;
     size_t available = end_ - begin_;
-    size_t window = available < kLinePieceWidth ? available : kLinePieceWidth;
-    const char* start = buffer_ + begin_;
+    const void* newline = available ? std::memchr(start, '\n', available) : nullptr;
+    size_t taken =
+        newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : available;
+    for (size_t i = 0; i < taken && skippedOnlyCr_; ++i) skippedOnlyCr_ = start[i] == '\r';
+    skipped_ += taken;
+    if (newline != nullptr) {
+      begin_ += taken + 1;
+      break;
+    }
+    // Everything held after the pieces is skipped: the space is read into
+    // again, so a long line never fills the block.
+    end_ = begin_;
+    if (!Refill(mayMove)) {
+      if (!atEnd_ && !failed_) return false;  // the block must move first
+      break;
+    }
+  }
+  skipping_ = false;
+  // A line end (a newline, or CR LF) right after the width cuts nothing.
+  if (skipped_ > 1 || (skipped_ == 1 && !skippedOnlyCr_)) {
+    if (longLines_++ == 0) firstLongLine_ = lines_;
+  }
+  return true;
+}
+
+size_t LogLineReader::ReadLines(LinePiece* pieces, size_t max, size_t maxBytes) {
+  size_t count = 0;
+  size_t bytes = 0;
+  while (count < max) {
+    // The bytes held may move only while this call has handed out none.
+    if (skipping_ && !Skip(count == 0)) break;
+    size_t available = end_ - begin_;
+    size_t window = available < width_ ? available : width_;
+    const char* start = buffer_.get() + begin_;
     const void* newline = window ? std::memchr(start, '\n', window) : nullptr;
-    if (newline != nullptr || window == kLinePieceWidth || (available > 0 && (atEnd_ || failed_))) {
+    if (newline != nullptr || window == width_ || (available > 0 && (atEnd_ || failed_))) {
       size_t length = newline != nullptr
                           ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
                           : window;
-      *piece = std::string_view(start, length);
+      if (count > 0 && bytes + length > maxBytes) break;
+      bytes += length;
+      bool full = newline == nullptr && length == width_;
+      pieces[count++] = LinePiece{std::string_view(start, length), full};
       begin_ += length;
-      return ReadStatus::kLine;
+      ++lines_;
+      if (full) {
+        skipping_ = true;
+        skipped_ = 0;
+        skippedOnlyCr_ = true;
+      }
+      continue;
     }
-    if (!Refill()) {
-      if (end_ - begin_ > 0) continue;  // the last piece has no line end
-      return failed_ ? ReadStatus::kReadError : ReadStatus::kEndOfFile;
+    if (!Refill(count == 0)) {
+      if (end_ > begin_ && (atEnd_ || failed_)) continue;  // the last line has no line end
+      break;
     }
   }
+  // The end of the log, once reached, settles what was being skipped.
+  if (count == 0 && skipping_) Skip(true);
+  return count;
+}
+
+ReadStatus LogLineReader::ReadLogLine(std::string_view* piece, bool* full) {
+  LinePiece line;
+  if (ReadLines(&line, 1) == 0) return status();
+  *piece = line.text;
+  if (full != nullptr) *full = line.full;
+  return ReadStatus::kLine;
 }
 
 }  // namespace logvane

@@ -22,7 +22,7 @@ struct ReadResult {
 };
 
 ReadResult ReadAll(LogSource& source, size_t blockSize = 1 << 20) {
-  LogLineReader reader(source, blockSize);
+  LogLineReader reader(source, kLinePieceWidth, blockSize);
   ReadResult result;
   std::string_view piece;
   while ((result.status = reader.ReadLogLine(&piece)) == ReadStatus::kLine) {
@@ -31,16 +31,15 @@ ReadResult ReadAll(LogSource& source, size_t blockSize = 1 << 20) {
   return result;
 }
 
-// What reading a line at a time with room for 1997 characters gives.
+// Each line's first 1997 bytes, its line end included where it fits.
 std::vector<std::string> ExpectedPieces(const std::string& text) {
   std::vector<std::string> pieces;
   size_t position = 0;
   while (position < text.size()) {
-    size_t n = std::min(text.size() - position, kLinePieceWidth);
     size_t newline = text.find('\n', position);
-    if (newline != std::string::npos && newline < position + n) n = newline - position + 1;
-    pieces.push_back(text.substr(position, n));
-    position += n;
+    size_t end = newline == std::string::npos ? text.size() : newline + 1;
+    pieces.push_back(text.substr(position, std::min(end - position, kLinePieceWidth)));
+    position = end;
   }
   return pieces;
 }
@@ -62,13 +61,14 @@ TEST(LogReaderTest, SplitsIntoPiecesAsReadLineByLine) {
       {"1996 characters and line end fit",
        std::string(1996, 'y') + "\n",
        {std::string(1996, 'y') + "\n"}},
-      {"1997 characters leave the line end alone", x1997 + "\nz\n", {x1997, "\n", "z\n"}},
-      {"3000 characters",
-       std::string(3000, 'w') + "\n",
-       {std::string(1997, 'w'), std::string(1003, 'w') + "\n"}},
-      {"4000 characters without line end",
-       std::string(4000, 'v'),
-       {std::string(1997, 'v'), std::string(1997, 'v'), std::string(6, 'v')}},
+      {"1997 characters and their line end are one line", x1997 + "\nz\n", {x1997, "z\n"}},
+      {"CR LF after 1996 characters",
+       std::string(1996, 'c') + "\r\nz\n",
+       {std::string(1996, 'c') + "\r", "z\n"}},
+      {"3000 characters are cut",
+       std::string(3000, 'w') + "\nz\n",
+       {std::string(1997, 'w'), "z\n"}},
+      {"4000 characters without line end", std::string(4000, 'v'), {std::string(1997, 'v')}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -101,7 +101,35 @@ TEST(LogReaderTest, PiecesDoNotDependOnBlockOrReadSizes) {
   }
 }
 
-TEST(LogReaderTest, APieceStaysValidThroughTheCallsKept) {
+TEST(LogReaderTest, CountsTheLinesItCut) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int64_t cut;
+    int64_t first;
+  };
+  const std::string x1997(1997, 'x');
+  const Case cases[] = {
+      {"a line end right after the width", x1997 + "\n" + x1997 + "\r\n", 0, 0},
+      {"one byte more", "a\n" + x1997 + "y\n" + x1997 + "\n", 1, 2},
+      {"the last line, without line end", "a\nb\n" + x1997 + "yy", 1, 3},
+      {"two long lines", x1997 + "yy\n" + "b\n" + x1997 + "\r\r\n", 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChunkedSource source(c.text, 5);
+    LogLineReader reader(source);
+    std::string_view piece;
+    bool full = false;
+    size_t fullPieces = 0;
+    while (reader.ReadLogLine(&piece, &full) == ReadStatus::kLine) fullPieces += full;
+    EXPECT_EQ(reader.longLines(), c.cut);
+    EXPECT_EQ(reader.firstLongLine(), c.first);
+    EXPECT_GE(static_cast<int64_t>(fullPieces), c.cut);
+  }
+}
+
+TEST(LogReaderTest, APieceStaysValidThroughItsCall) {
   std::mt19937 random(3);
   std::string text;
   for (int i = 0; i < 3000; ++i) {
@@ -113,21 +141,18 @@ TEST(LogReaderTest, APieceStaysValidThroughTheCallsKept) {
   for (size_t chunk : {size_t{1}, size_t{999}, size_t{1} << 20}) {
     SCOPED_TRACE("chunk " + std::to_string(chunk));
     ChunkedSource source(text, chunk);
-    LogLineReader reader(source, 1);     // the smallest block: many turns
-    std::vector<std::string_view> held;  // the pieces of the calls kept
-    std::string_view piece;
+    LogLineReader reader(source, kLinePieceWidth, 1);  // the smallest block: many turns
+    LinePiece pieces[97];
     size_t count = 0;
-    while (reader.ReadLogLine(&piece) == ReadStatus::kLine) {
-      ASSERT_LT(count, expected.size());
-      ASSERT_EQ(piece, expected[count]);
-      for (size_t back = 0; back < held.size(); ++back) {
-        ASSERT_EQ(held[back], expected[count - held.size() + back]) << count;
-      }
-      held.push_back(piece);
-      if (held.size() > kPiecesKept) held.erase(held.begin());
-      ++count;
+    size_t max = 1;
+    while (size_t n = reader.ReadLines(pieces, max)) {
+      ASSERT_LE(count + n, expected.size());
+      for (size_t i = 0; i < n; ++i) ASSERT_EQ(pieces[i].text, expected[count + i]) << count;
+      count += n;
+      max = max % 97 + 1;
     }
     EXPECT_EQ(count, expected.size());
+    EXPECT_EQ(reader.status(), ReadStatus::kEndOfFile);
   }
 }
 

@@ -96,7 +96,7 @@ TEST(LogSourceTest, FileChangedWhileItIsRead) {
     std::unique_ptr<LogSource> file = OpenLogFile(path);
     ASSERT_NE(file, nullptr);
     ChangedAfterFirstRead source(std::move(file), 50 * line.size(), [&] { c.change(path); });
-    LogLineReader reader(source, 4 * kLinePieceWidth);
+    LogLineReader reader(source, kLinePieceWidth, 4 * kLinePieceWidth);
     std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
     std::string console;
     Console out(&console);

@@ -61,11 +61,7 @@ bool TimeFromLocal(std::string_view text, DayAndHour* out) {
   if (Digits(text, 0, day) < 0 || text.size() < day + 1 || text[day] != '/') return false;
   size_t m = day + 1;
   if (text.size() < m + 4 || text[m + 3] != '/') return false;
-  bool known = false;
-  for (int i = 0; i < 12 && !known; ++i) {
-    known = EqualsFolded(text.substr(m, 3), std::string_view(kMonths + i * 3, 3));
-  }
-  if (!known || Digits(text, m + 4, 4) < 0) return false;
+  if (MonthNumber(text.substr(m, 3)) == 0 || Digits(text, m + 4, 4) < 0) return false;
   size_t colon = m + 8;
   if (text.size() < colon + 3 || text[colon] != ':' || Digits(text, colon + 1, 2) < 0) {
     return false;

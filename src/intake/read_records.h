@@ -13,6 +13,11 @@
 
 namespace logvane {
 
+// The width a line of `format` is read up to (LogLineReader).
+inline size_t PieceWidthFor(const LogFormat& format) {
+  return format.kind == FormatKind::kMarkers ? kLinePieceWidth : kFormatPieceWidth;
+}
+
 // How the phase spreads its work. One thread reads, prepares and routes
 // each line in turn; more run the block pipeline (intake/block_pipeline.h)
 // with threads - 1 workers, whose result is the same.

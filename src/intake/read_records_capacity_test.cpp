@@ -91,7 +91,7 @@ TEST(ReadRecordsCapacityTest, EveryTableFullThroughTheReadingPhase) {
   const Case cases[] = {
       {"users", kUserCapacity, "*ERROR* too many users - ask for upgrade.",
        [](Line& l, size_t i) { l.client = Cat("u", i); },
-       [](const Tallies& t) { return KeptIn(t.users.slots, t.users.userCount); }},
+       [](const Tallies& t) { return KeptIn(t.users.slots, t.users.used); }},
       {"pages", kPageCapacity, "*ERROR* More than 50000 unique pages",
        [](Line& l, size_t i) { l.url = Cat("/p/", i, ".html"); },
        [](const Tallies& t) { return KeptIn(t.pages.slots, t.pages.used); }},
@@ -169,7 +169,7 @@ TEST(ReadRecordsCapacityTest, EveryTableFullThroughTheReadingPhase) {
       EXPECT_EQ(KeptIn(t.directories.slots, t.directories.used).sum, all);
     }
     EXPECT_EQ(state->counters.processedCount, all);
-    EXPECT_EQ(t.users.userTableFull, c.table == std::string_view("users"));
+    EXPECT_EQ(t.users.ranFull, c.table == std::string_view("users"));
   }
 }
 
@@ -200,7 +200,7 @@ TEST(ReadRecordsCapacityTest, UsersBeyondTheFullTable) {
   ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
 
   const UserTable& users = state->tallies.users;
-  EXPECT_EQ(users.userCount, kUserCapacity);
+  EXPECT_EQ(users.used, kUserCapacity);
   for (size_t i = 0; i < kUserCapacity; ++i) ASSERT_EQ(users.slots[i].isRobot, 0) << i;
   EXPECT_EQ(users.slots[7].hits, 2);
   EXPECT_EQ(users.slots[7].key.view(), "u7");

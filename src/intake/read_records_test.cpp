@@ -92,7 +92,7 @@ int64_t HitsOf(const Table& table, std::string_view key) {
 }
 
 int64_t UserHits(const UserTable& users, std::string_view key) {
-  for (size_t i = 0; i < users.userCount; ++i) {
+  for (size_t i = 0; i < users.used; ++i) {
     if (users.slots[i].key.view() == key) return users.slots[i].hits;
   }
   return 0;
@@ -154,7 +154,7 @@ TEST(ReadRecordsTest, WhatEachLineKindFeedsAndCounts) {
     Outcome out = ReadLog(c.line);
     const Tallies& t = out.tallies();
     EXPECT_EQ(out.counters().processedCount, c.counted ? 1 : 0);
-    EXPECT_EQ(t.users.userCount, c.user ? 1u : 0u);
+    EXPECT_EQ(t.users.used, c.user ? 1u : 0u);
     EXPECT_EQ(t.dates.used, c.date ? 1u : 0u);
     EXPECT_EQ(t.hours.used, c.hour ? 1u : 0u);
     EXPECT_EQ(t.pages.used, c.page ? 1u : 0u);
@@ -317,7 +317,7 @@ TEST(ReadRecordsTest, AddressExclusionDropsTheLineUncounted) {
     s.excludedAddresses = {"10.1.", "host.example"};
   });
   EXPECT_EQ(out.counters().processedCount, 1);
-  EXPECT_EQ(out.tallies().users.userCount, 1u);
+  EXPECT_EQ(out.tallies().users.used, 1u);
   EXPECT_EQ(UserHits(out.tallies().users, "192.0.2.1"), 1);
   EXPECT_EQ(out.tallies().dates.slots[0].hits, 1);
   EXPECT_EQ(CodeCount(out.tallies(), 200), 1);
@@ -365,7 +365,7 @@ TEST(ReadRecordsTest, RobotsAreMarkedWhenAsked) {
     SCOPED_TRACE(c.name);
     Outcome out = ReadLog(log, [&](RunSettings& s) { s.robotsMode = c.mode; });
     const UserTable& users = out.tallies().users;
-    ASSERT_EQ(users.userCount, 2u);
+    ASSERT_EQ(users.used, 2u);
     EXPECT_EQ(users.slots[0].key.view(), "visitor");
     EXPECT_EQ(users.slots[0].isRobot, 0);
     EXPECT_EQ(users.slots[1].isRobot, c.crawler);
@@ -385,8 +385,8 @@ TEST(ReadRecordsTest, RobotOfAnUntalliedUserMarksNobody) {
   log += Line(robots);
   Outcome out = ReadLog(log, [](RunSettings& s) { s.robotsMode = "RPT"; });
   const UserTable& users = out.tallies().users;
-  EXPECT_TRUE(users.userTableFull);
-  for (size_t i = 0; i < users.userCount; ++i) ASSERT_EQ(users.slots[i].isRobot, 0) << i;
+  EXPECT_TRUE(users.ranFull);
+  for (size_t i = 0; i < users.used; ++i) ASSERT_EQ(users.slots[i].isRobot, 0) << i;
   EXPECT_EQ(out.counters().processedCount, static_cast<int64_t>(kUserCapacity) + 1);
   EXPECT_EQ(HitsOf(out.tallies().pages, "/robots.txt"), 1);
   EXPECT_NE(out.console.find("*ERROR* too many users - ask for upgrade.\n"), std::string::npos);
@@ -488,15 +488,17 @@ TEST(ReadRecordsTest, ExtraFieldsAndTheirExclusions) {
   }
 }
 
-TEST(ReadRecordsTest, LongLineIsReadInPieces) {
+TEST(ReadRecordsTest, LongLineIsOneRecordOfItsFirstBytes) {
   {
     SCOPED_TRACE("long user agent");
     Entry e;
     e.tail = " \"ref\" \"" + std::string(2500, 'A') + "\"";
     Outcome out = ReadLog(Line(e));
-    // The first piece has every field but an unclosed second extra; the
-    // rest is a line of its own without a date.
-    EXPECT_EQ(out.console, Transcript("~", 2));
+    // The first 1997 bytes have every field but an unclosed second extra;
+    // the rest of the line is skipped, not read as a line of its own.
+    EXPECT_EQ(out.console, Transcript("", 1));
+    EXPECT_EQ(out.counters().longLines, 1);
+    EXPECT_EQ(out.counters().firstLongLine, 1);
     EXPECT_EQ(HitsOf(out.tallies().extra1, "ref"), 1);
     EXPECT_EQ(out.tallies().extra2.used, 0u);
     EXPECT_FALSE(out.counters().hasExtra2);
@@ -507,8 +509,7 @@ TEST(ReadRecordsTest, LongLineIsReadInPieces) {
     e.request = "GET /" + std::string(2500, 'x') + " HTTP/1.0";
     std::string line = Line(e);
     Outcome out = ReadLog(line);
-    EXPECT_EQ(out.console,
-              Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n~", 1));
+    EXPECT_EQ(out.console, Transcript(" BAD PAGE/b: " + line.substr(0, kLinePieceWidth) + "\n", 0));
     EXPECT_EQ(out.tallies().users.slots[0].hits, 1);
     EXPECT_EQ(out.tallies().pages.used, 0u);
   }
@@ -526,15 +527,15 @@ TEST(ReadRecordsTest, StartEmptiesTheTallies) {
   auto state = testing::NewReadingState();
   std::string sink;
   Console console(&sink);
-  TallyPage(state->tallies.pages, "/old", console);
-  TallyUser(state->tallies.users, "old", 1, console);
+  CountText(state->tallies.pages, "/old");
+  CountText(state->tallies.users, "old", 1);
   auto source = LogFromText("");
   LogLineReader reader(*source);
   ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
   EXPECT_EQ(state->tallies.pages.used, 0u);
   EXPECT_EQ(state->tallies.pages.slots[0].hits, 0);
-  EXPECT_EQ(state->tallies.users.userCount, 0u);
-  EXPECT_FALSE(state->tallies.users.hasLastUser);
+  EXPECT_EQ(state->tallies.users.used, 0u);
+  EXPECT_FALSE(state->tallies.users.recent != 0);
   EXPECT_EQ(sink, Transcript("", 0));
 }
 

@@ -13,6 +13,8 @@ std::string_view FaultText(LineFault fault) {
   switch (fault) {
     case LineFault::kNone: return {};
     case LineFault::kNoMatch: return "that do not fit the LOGFORMAT layout";
+    case LineFault::kTooLong:
+      return "longer than 65536 bytes, which a LOGFORMAT layout does not read";
     case LineFault::kNoBracket:
       return "without \"[\" in their first 250 characters (console: \"~\")";
     case LineFault::kBadFormat:
@@ -81,6 +83,19 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::
                          "like common or combined log format; the first rejected line is " +
                              Quoted(sample, 160));
     }
+  }
+  if (counters.longLines > 0) {
+    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstLongLine),
+                       std::to_string(counters.longLines) +
+                           (counters.longLines == 1 ? " line was" : " lines were") +
+                           " longer than 1997 bytes: only their first 1997 bytes were read");
+  }
+  if (counters.oddByteCounts > 0) {
+    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstOddByteCount),
+                       std::to_string(counters.oddByteCounts) +
+                           (counters.oddByteCounts == 1 ? " record has" : " records have") +
+                           " a byte count that is negative or above 2^53, so the K bytes it "
+                           "adds to are not exact; the first here");
   }
   TableFull(tallies.users, "user", logName, diagnostics);
   TableFull(tallies.dates, "date", logName, diagnostics);

@@ -22,18 +22,6 @@ size_t FindLiteral(std::string_view line, size_t from, std::string_view literal,
   }
 }
 
-bool Convert(FieldRole role, std::string_view text, DayAndHour* time) {
-  switch (role) {
-    case FieldRole::kTimeLocal: return TimeFromLocal(text, time);
-    case FieldRole::kTimeIso: return TimeFromIso8601(text, time);
-    case FieldRole::kTimeSec: return TimeFromEpoch(text, 1, time);
-    case FieldRole::kTimeMsec: return TimeFromEpoch(text, 1000, time);
-    case FieldRole::kTimeUsec: return TimeFromEpoch(text, 1000000, time);
-    case FieldRole::kTimeAny: return TimeFromAny(text, time);
-    default: return false;
-  }
-}
-
 }  // namespace
 
 bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f) {
@@ -71,7 +59,7 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
       case FieldRole::kBytes: f.bytes = text; break;
       default:
         // The first time field that reads gives the day and hour.
-        if (!f.hasTime) f.hasTime = Convert(item.field.role, text, &f.time);
+        if (!f.hasTime) f.hasTime = ReadTimeField(item.field.role, text, &f.time);
         break;
     }
   }

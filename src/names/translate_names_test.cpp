@@ -24,7 +24,7 @@ using testing::ScriptedResolver;
 std::vector<std::string> UserKeys(const testing::LookupState& state) {
   std::vector<std::string> keys;
   const UserTable& users = state.tallies.users;
-  for (size_t i = 0; i < users.userCount; ++i) keys.emplace_back(users.slots[i].key.view());
+  for (size_t i = 0; i < users.used; ++i) keys.emplace_back(users.slots[i].key.view());
   return keys;
 }
 
@@ -35,7 +35,7 @@ TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot)
   Console console(&output);
   for (const char* user :
        {"192.0.2.1", "alice", "bob7", "host.example.com", "192.0.2.2", "192.0.2.3"}) {
-    TallyUser(state->tallies.users, user, 10, console);
+    CountText(state->tallies.users, user, 10);
   }
   state->tallies.users.slots[5].hits = 0;  // the walk ends here
   auto log = std::make_shared<ResolverLog>();
@@ -75,7 +75,7 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   Console console(&result.console);
   LoadNameCache(state->cache, cacheFile, console);
   ClearTallies(state->tallies);
-  for (const std::string& user : users) TallyUser(state->tallies.users, user, 100, console);
+  for (const std::string& user : users) CountText(state->tallies.users, user, 100);
   auto log = std::make_shared<ResolverLog>();
   Platform platform = testing::FakePlatform();
   platform.resolver = ScriptedResolver(std::move(answers), log, std::make_shared<Gate>());

@@ -53,7 +53,7 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
     if (date.hits > 0) kiloBytes += date.byteSum * 0.001;
   }
   // Every user in use has a hit, so this is the Top Users walk's count.
-  const int64_t users = static_cast<int64_t>(state.tallies.users.userCount);
+  const int64_t users = static_cast<int64_t>(state.tallies.users.used);
 
   out.Write("<header id=TOP><h1>");
   out.Write(state.settings.reportTitle);
@@ -130,7 +130,7 @@ void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platfo
         out, section.backLink ? std::string_view(state.labels[kTopOfReport]) : std::string_view());
   }
   if (state.settings.showParameters) WriteParameters(state, out);
-  if (state.tallies.users.userTableFull) {
+  if (state.tallies.users.ranFull) {
     out.Write("<p class=note>");
     out.Write(CapacityNote());
     out.Write("</p>\n");

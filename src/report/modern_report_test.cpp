@@ -121,7 +121,7 @@ TEST(ModernReport, ExclusionsEscapedAndTheCapacityNote) {
   std::unique_ptr<ReportInput> state = SmallRun();
   state->settings.excludedAddresses = {"10.1."};
   state->settings.excludedTypes = {"<x>"};
-  state->tallies.users.userTableFull = true;
+  state->tallies.users.ranFull = true;
   EXPECT_NE(Page(*state).find("<h2>Parameters</h2><ul>\n<li>...excluded address: 10.1.\n"
                               "<li>...excluded type: &lt;x&gt; from top page report.\n"
                               "<li>reporting host: testhost\n</ul></section>\n<p class=note>"

@@ -30,7 +30,7 @@ class TopNationsTest : public ::testing::Test {
  protected:
   void SetUp() override { state_ = testing::ReportState(); }
   void Count(const std::string& key, int hits) {
-    for (int i = 0; i < hits; ++i) TallyUser(state_->tallies.users, key, 1, console_);
+    for (int i = 0; i < hits; ++i) CountText(state_->tallies.users, key, 1);
   }
   std::string Write() {
     std::string report;
@@ -42,8 +42,6 @@ class TopNationsTest : public ::testing::Test {
   }
 
   std::unique_ptr<ReportInput> state_;
-  std::string consoleText_;
-  Console console_{&consoleText_};
 };
 
 TEST_F(TopNationsTest, NoUsersGiveAnEmptyTable) { EXPECT_EQ(Write(), kHead + Tail(0)); }

@@ -112,7 +112,7 @@ void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& pl
   WriteNavigation(state, out);
   WriteSections(state, out);
   if (state.settings.showParameters) WriteParameters(state, out);
-  if (state.tallies.users.userTableFull) {
+  if (state.tallies.users.ranFull) {
     out.Write("<hr><font size=1>");
     out.Write(CapacityNote());
     out.Write("</font>\n");

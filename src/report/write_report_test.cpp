@@ -192,7 +192,7 @@ TEST(WriteReportTest, OffsetLineAndCapacityNote) {
   std::unique_ptr<ReportInput> state = ReportState();
   AllSectionsOff(state->settings);
   state->settings.hourOffset = 3;
-  state->tallies.users.userTableFull = true;
+  state->tallies.users.ranFull = true;
   EXPECT_EQ(Report(*state),
             Head(" Thru: ", 0, "") +
                 "</center><hr><br>Parameters:<br>Offset for hourly activity report: 3"

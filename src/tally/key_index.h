@@ -9,78 +9,11 @@
 #include <cstring>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "common/ascii_text.h"
 
 namespace logvane {
 
 namespace fold_detail {
-
-inline uint64_t Load8(const char* p) {
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  return w;
-}
-
-inline uint64_t Load4(const char* p) {
-  uint32_t w;
-  std::memcpy(&w, p, 4);
-  return w;
-}
-
-// Lowercases the bytes 'A'..'Z' of a word; all other bytes stay as they are.
-inline uint64_t FoldWord(uint64_t w) {
-  constexpr uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr uint64_t kHigh = 0x8080808080808080ULL;
-  uint64_t low7 = w & ~kHigh;
-  uint64_t aboveA = low7 + (0x80 - 'A') * kOnes;      // high bit set where >= 'A'
-  uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;  // high bit set where > 'Z'
-  uint64_t upper = aboveA & ~aboveZ & ~w & kHigh;
-  return w | (upper >> 2);
-}
-
-#if defined(__SSE2__)
-inline __m128i Load16(const char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-// FoldWord for sixteen bytes: 'A'..'Z' moved to -128..-103 are the only
-// bytes below -102.
-inline __m128i Fold16(__m128i v) {
-  __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(0x80 - 'A'));
-  __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
-  return _mm_or_si128(v, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
-}
-
-inline bool Same16(const char* a, const char* b) {
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(Load16(a), Load16(b))) == 0xFFFF;
-}
-#endif
-
-// Whether n bytes at a and b are the same, in words rather than by a
-// library call: keys are short.
-inline bool SameBytes(const char* a, const char* b, size_t n) {
-#if defined(__SSE2__)
-  if (n >= 16) {
-    for (size_t i = 0; i + 16 < n; i += 16) {
-      if (!Same16(a + i, b + i)) return false;
-    }
-    return Same16(a + n - 16, b + n - 16);
-  }
-#endif
-  if (n >= 8) {
-    for (size_t i = 0; i + 8 < n; i += 8) {
-      if (Load8(a + i) != Load8(b + i)) return false;
-    }
-    return Load8(a + n - 8) == Load8(b + n - 8);
-  }
-  if (n >= 4) return Load4(a) == Load4(b) && Load4(a + n - 4) == Load4(b + n - 4);
-  for (size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
 
 // The 128-bit product of a and b, its halves folded together.
 inline uint64_t Mum(uint64_t a, uint64_t b) {
@@ -138,41 +71,6 @@ inline uint64_t FoldedHash(std::string_view key) {
     b = Load8(p + n - 8);
   }
   return Mum(kSeed1 ^ key.size(), Mum(FoldWord(a) ^ kSeed2, FoldWord(b) ^ h));
-}
-
-// Equal over the whole length, letters A-Z matching a-z. Keys met again are
-// usually written alike, so a plain comparison settles most cases.
-inline bool FoldedEqual(std::string_view a, std::string_view b) {
-  using namespace fold_detail;
-  if (a.size() != b.size()) return false;
-  size_t n = a.size();
-  if (SameBytes(a.data(), b.data(), n)) return true;
-  const char* p = a.data();
-  const char* q = b.data();
-#if defined(__SSE2__)
-  while (n >= 16) {
-    __m128i x = Fold16(Load16(p));
-    __m128i y = Fold16(Load16(q));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF) return false;
-    p += 16;
-    q += 16;
-    n -= 16;
-  }
-#endif
-  while (n >= 8) {
-    if (FoldWord(Load8(p)) != FoldWord(Load8(q))) return false;
-    p += 8;
-    q += 8;
-    n -= 8;
-  }
-  for (size_t i = 0; i < n; ++i) {
-    char c = p[i];
-    char d = q[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    if (d >= 'A' && d <= 'Z') d = static_cast<char>(d + ('a' - 'A'));
-    if (c != d) return false;
-  }
-  return true;
 }
 
 constexpr size_t IndexBucketsFor(size_t capacity) {
@@ -254,7 +152,7 @@ struct KeyIndex {
       }
       if (static_cast<uint32_t>(entry >> 32) == tag) {
         size_t slot = static_cast<uint32_t>(entry) - 1;
-        if (FoldedEqual(keyOf(slot), key)) return static_cast<int64_t>(slot);
+        if (EqualsFolded(keyOf(slot), key)) return static_cast<int64_t>(slot);
       }
       b = (b + 1) & (kBuckets - 1);
     }

@@ -15,13 +15,12 @@ namespace logvane {
 // the first line number of each kind (indexed by the parser's fault), and a
 // copy of the first rejected line. Fixed in size: the reading phase keeps
 // nothing that grows with the log.
-inline constexpr size_t kLineFaultKinds = 10;
+inline constexpr size_t kLineFaultKinds = 11;
 inline constexpr size_t kRejectedSampleWidth = 200;
 
 struct RejectedLines {
-  int64_t records = 0;      // pieces of the log handed to the parser
-  int64_t lineNumber = 0;   // of the piece being read, counting line ends
-  bool atLineStart = true;  // the next piece starts a new line
+  int64_t records = 0;     // lines of the log handed to the parser
+  int64_t lineNumber = 0;  // of the line being routed
   int64_t count[kLineFaultKinds] = {};
   int64_t firstLine[kLineFaultKinds] = {};
   int64_t sampleLine = 0;  // 0 until a line is rejected
@@ -37,6 +36,14 @@ struct RunCounters {
   bool readError = false;  // reading ended on an error, not at the end
   int readErrno = 0;       // its errno value, 0 when it had none
   RejectedLines rejected;
+  // Lines longer than the marker parser reads (1997 bytes), of which only
+  // the first bytes were read, and the number of the first.
+  int64_t longLines = 0;
+  int64_t firstLongLine = 0;
+  // Records whose byte count is negative or above 2^53, which a byte sum
+  // cannot hold exactly, and the line of the first.
+  int64_t oddByteCounts = 0;
+  int64_t firstOddByteCount = 0;
   // Lines that did not fit a configured log format (counted as processed),
   // and the first of them as read, for the operator.
   int64_t unmatchedLines = 0;

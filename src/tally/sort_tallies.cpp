@@ -28,7 +28,7 @@ void SortTallies(const RunSettings& settings, const RunCounters& counters, Talli
   console.Write("sorting...\n\n\n");
   console.Flush();
 
-  if (settings.showUsers) RankByHits(t.users.slots, t.users.userCount);
+  if (settings.showUsers) RankByHits(t.users.slots, t.users.used);
   if (settings.showPages) RankByHits(t.pages.slots, t.pages.used);
   if (settings.showDirs) RankByHits(t.directories.slots, t.directories.used);
   if (settings.showDates) {

@@ -16,10 +16,10 @@ struct Sorted {
   std::string sink;
   Console console{&sink};
   Tallies& t() { return state->tallies; }
-  void Count(std::function<void(Tallies&, std::string_view, Console&)> tally,
+  void Count(std::function<void(Tallies&, std::string_view)> tally,
              const std::vector<std::pair<std::string, int>>& keys) {
     for (const auto& [key, times] : keys) {
-      for (int i = 0; i < times; ++i) tally(t(), key, console);
+      for (int i = 0; i < times; ++i) tally(t(), key);
     }
   }
 };
@@ -50,12 +50,12 @@ TEST(SortTalliesTest, PrintsItsLineAndFlushes) {
 TEST(SortTalliesTest, RankedTablesLargestFirstThenFreeSlots) {
   Sorted s;
   for (auto [user, hits] : {std::pair{"five", 5}, {"nine", 9}, {"two", 2}}) {
-    for (int i = 0; i < hits; ++i) TallyUser(s.t().users, user, 1, s.console);
+    for (int i = 0; i < hits; ++i) CountText(s.t().users, user, 1);
   }
-  s.Count([](Tallies& t, std::string_view k, Console& c) { TallyPage(t.pages, k, c); },
+  s.Count([](Tallies& t, std::string_view k) { CountText(t.pages, k); },
           {{"/a", 1}, {"/b", 3}, {"/c", 3}, {"/d", 2}});
   s.state->counters.hasExtra1 = s.state->counters.hasExtra2 = true;
-  s.Count([](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
+  s.Count([](Tallies& t, std::string_view k) { CountText(t.extra2, k); },
           {{"x", 1}, {"y", 2}});
   SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   const UserTable& users = s.t().users;
@@ -70,9 +70,9 @@ TEST(SortTalliesTest, RankedTablesLargestFirstThenFreeSlots) {
 TEST(SortTalliesTest, DaysAndHoursInTimeOrder) {
   Sorted s;
   for (const char* day : {"07/Oct/1998", "05/Oct/1998", "06/Oct/1998", "01/Jan/1999"}) {
-    TallyDate(s.t().dates, day, 1, s.console);
+    CountText(s.t().dates, day, 1);
   }
-  for (const char* hour : {"13", "0", "-7", "9", "23"}) TallyHour(s.t().hours, hour, 1, s.console);
+  for (const char* hour : {"13", "0", "-7", "9", "23"}) CountText(s.t().hours, hour, 1);
   SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   std::vector<int32_t> days;
   for (const DateEntry& e : s.t().dates.slots) {
@@ -92,7 +92,7 @@ TEST(SortTalliesTest, DaysAndHoursInTimeOrder) {
 // Each table is sorted only when its section is on (the extras: when a
 // record reached them).
 TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
-  using Tally = std::function<void(Tallies&, std::string_view, Console&)>;
+  using Tally = std::function<void(Tallies&, std::string_view)>;
   struct Case {
     const char* name;
     std::function<void(testing::ReadingState&, bool)> enable;
@@ -102,30 +102,30 @@ TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
   const std::vector<std::pair<std::string, int>> counts = {{"1", 1}, {"3", 3}, {"2", 2}};
   const Case cases[] = {
       {"users", [](testing::ReadingState& s, bool on) { s.settings.showUsers = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyUser(t.users, k, 0, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.users, k, 0); },
        [](const Tallies& t) { return KeysInUse(t.users); }},
       {"pages", [](testing::ReadingState& s, bool on) { s.settings.showPages = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyPage(t.pages, k, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.pages, k); },
        [](const Tallies& t) { return KeysInUse(t.pages); }},
       {"directories", [](testing::ReadingState& s, bool on) { s.settings.showDirs = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyDirectory(t.directories, k, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.directories, k); },
        [](const Tallies& t) { return KeysInUse(t.directories); }},
       {"not found", [](testing::ReadingState& s, bool on) { s.settings.showCodes = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyNotFound(t.notFound, k, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.notFound, k); },
        [](const Tallies& t) { return KeysInUse(t.notFound); }},
       {"extra 1", [](testing::ReadingState& s, bool on) { s.counters.hasExtra1 = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyExtra1(t.extra1, k, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.extra1, k); },
        [](const Tallies& t) { return KeysInUse(t.extra1); }},
       {"extra 2", [](testing::ReadingState& s, bool on) { s.counters.hasExtra2 = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyExtra2(t.extra2, k, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.extra2, k); },
        [](const Tallies& t) { return KeysInUse(t.extra2); }},
       {"dates", [](testing::ReadingState& s, bool on) { s.settings.showDates = on; },
-       [](Tallies& t, std::string_view k, Console& c) {
-         TallyDate(t.dates, std::string("0") + std::string(k) + "/Oct/1998", 0, c);
+       [](Tallies& t, std::string_view k) {
+         CountText(t.dates, std::string("0") + std::string(k) + "/Oct/1998", 0);
        },
        [](const Tallies& t) { return KeysInUse(t.dates); }},
       {"hours", [](testing::ReadingState& s, bool on) { s.settings.showHours = on; },
-       [](Tallies& t, std::string_view k, Console& c) { TallyHour(t.hours, k, 0, c); },
+       [](Tallies& t, std::string_view k) { CountText(t.hours, k, 0); },
        [](const Tallies& t) { return KeysInUse(t.hours); }},
   };
   for (const Case& c : cases) {

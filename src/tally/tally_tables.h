@@ -58,8 +58,8 @@ struct KeyCountEntry {
 
 // A table of slots with its index. `used` is the number of slots in use;
 // they are slots 0 to used-1, before and after sorting. The index (and the
-// user table's shortcut) name slots by number and so serve the reading
-// phase alone: nothing is tallied once the tables are sorted.
+// shortcut `recent`) name slots by number and so serve the reading phase
+// alone: nothing is tallied once the tables are sorted.
 //
 // `indexKeys` holds the keys again, written once when a slot is taken, for
 // other threads to search the index with (SharedSlotOf) while the counting
@@ -73,10 +73,12 @@ struct TallyTable {
   size_t used;
   size_t recent;    // slot plus one of the key counted last, 0 for none
   int64_t dropped;  // records whose new key found the table full
+  bool ranFull;     // a new key found it full; set once, never cleared
   KeyIndex<Capacity> index;
   decltype(Entry::key) indexKeys[Capacity];
 };
 
+using UserTable = TallyTable<UserEntry, kUserCapacity>;
 using DateTable = TallyTable<DateEntry, kDateCapacity>;
 using HourTable = TallyTable<HourEntry, kHourCapacity>;
 using PageTable = TallyTable<KeyCountEntry, kPageCapacity>;
@@ -84,18 +86,6 @@ using DirectoryTable = TallyTable<KeyCountEntry, kDirectoryCapacity>;
 using NotFoundTable = TallyTable<KeyCountEntry, kNotFoundCapacity>;
 using Extra1Table = TallyTable<KeyCountEntry, kExtra1Capacity>;
 using Extra2Table = TallyTable<KeyCountEntry, kExtra2Capacity>;
-
-struct UserTable {
-  static constexpr size_t kCapacity = kUserCapacity;
-  UserEntry slots[kUserCapacity];
-  size_t userCount;
-  bool hasLastUser;  // lastUserSlot names the user counted last
-  size_t lastUserSlot;
-  bool userTableFull;  // set once, never cleared
-  int64_t dropped;     // records whose new user found the table full
-  KeyIndex<kUserCapacity> index;
-  FixedText<kKeyWidth> indexKeys[kUserCapacity];
-};
 
 // Response codes with a counter of their own, in report order after the
 // counter of other codes (index 0).
@@ -151,20 +141,20 @@ struct Tallies {
   NationTally nations;
 };
 
-// Empties every table, forgets the last user; the response counters and
-// userTableFull are left as they are.
+// Empties every table and forgets the last key of each; the response
+// counters and the tables' ranFull marks are left as they are.
 void ClearTallies(Tallies& tallies);
 
-// A key cut to the key width with its folded hash. The reading phase makes
-// it once per record, asks the memory for the key's bucket and entry ahead of
-// counting, and counts with it without hashing again.
+// A key cut to its table's key width with its folded hash. The reading
+// phase makes it once per record, asks the memory for the key's bucket and
+// entry ahead of counting, and counts with it without hashing again.
 struct HashedKey {
   std::string_view text;
   uint64_t hash;
 };
 
-inline HashedKey HashKey(std::string_view text) {
-  text = text.substr(0, kKeyWidth);
+inline HashedKey HashKey(std::string_view text, size_t width = kKeyWidth) {
+  text = text.substr(0, width);
   return HashedKey{text, FoldedHash(text)};
 }
 
@@ -189,43 +179,89 @@ void PrefetchEntry(const Table& table, const HashedKey& key) {
 // The slot of `key` in `table` for a thread other than the one counting,
 // which may be adding keys meanwhile: -1 when the key is not there, or not
 // yet to be seen. A slot found is the key's for good, so counting there
-// (the *At functions below) is what the Tally function would have done.
+// is what CountKey would have done.
 template <typename Table>
 int32_t SharedSlotOf(const Table& table, const HashedKey& key) {
   auto keyOf = [&table](size_t s) { return table.indexKeys[s].view(); };
   return static_cast<int32_t>(table.index.FindShared(key.text, key.hash, keyOf));
 }
 
-// Counting at a slot that holds the key already.
-void TallyUserAt(UserTable& users, size_t slot, int64_t byteCount);
-void TallyDateAt(DateTable& dates, size_t slot, int64_t byteCount);
-void TallyHourAt(HourTable& hours, size_t slot, int64_t byteCount);
-template <typename Table>
-void CountAt(Table& table, size_t slot) {
-  ++table.slots[slot].hits;
-}
-
-// Counts one record for `name`; false when the user table is full and the
-// name is new (then nothing changes but userTableFull).
-bool TallyUser(UserTable& users, std::string_view name, int64_t byteCount, Console& console);
-bool TallyUser(UserTable& users, const HashedKey& name, int64_t byteCount, Console& console);
-
 // yyyymmdd of a dd/Mon/yyyy text; a month name that is none of the twelve
 // gives a month of 0.
 int32_t DateNumberOf(std::string_view dateText);
 
-void TallyDate(DateTable& dates, std::string_view dateText, int64_t byteCount, Console& console);
-void TallyHour(HourTable& hours, std::string_view hourKey, int64_t byteCount, Console& console);
-void TallyPage(PageTable& pages, std::string_view page, Console& console);
-void TallyPage(PageTable& pages, const HashedKey& page, Console& console);
-void TallyDirectory(DirectoryTable& directories, std::string_view directory, Console& console);
-void TallyDirectory(DirectoryTable& directories, const HashedKey& directory, Console& console);
-void TallyNotFound(NotFoundTable& notFound, std::string_view page, Console& console);
-void TallyNotFound(NotFoundTable& notFound, const HashedKey& page, Console& console);
-void TallyExtra1(Extra1Table& extra1, std::string_view text, Console& console);
-void TallyExtra1(Extra1Table& extra1, const HashedKey& text, Console& console);
-void TallyExtra2(Extra2Table& extra2, std::string_view text, Console& console);
-void TallyExtra2(Extra2Table& extra2, const HashedKey& text, Console& console);
+// What a record adds to an entry, and what a new entry starts from.
+inline void AddRecord(KeyCountEntry& e, int64_t) { ++e.hits; }
+inline void AddRecord(UserEntry& e, int64_t bytes) {
+  ++e.hits;
+  e.byteSum += static_cast<double>(bytes);
+}
+inline void AddRecord(DateEntry& e, int64_t bytes) {
+  ++e.hits;
+  e.byteSum += static_cast<double>(bytes);
+}
+inline void AddRecord(HourEntry& e, int64_t bytes) {
+  ++e.hits;
+  e.byteSum += static_cast<double>(bytes);
+}
+inline void StartEntry(KeyCountEntry&) {}
+inline void StartEntry(UserEntry& e) { e.isRobot = 0; }
+inline void StartEntry(DateEntry& e) { e.dateNumber = DateNumberOf(e.key.view()); }
+inline void StartEntry(HourEntry& e) { e.hourNumber = LeadingInt32(e.key.view()); }
+
+inline constexpr int64_t kTableFull = -1;
+
+// The slot of `key` (already cut to the table's key width), found or newly
+// taken, or kTableFull when the key is new and every slot is in use (then
+// only `dropped` and `ranFull` change). A key written exactly as the last
+// one counted is that one's entry: runs of one key (a visitor, a day) skip
+// the index.
+template <typename Table>
+int64_t FindOrAddKey(Table& table, const HashedKey& key) {
+  if (table.recent != 0) {
+    std::string_view last = table.slots[table.recent - 1].key.view();
+    if (last.size() == key.text.size() &&
+        fold_detail::SameBytes(last.data(), key.text.data(), last.size())) {
+      return static_cast<int64_t>(table.recent - 1);
+    }
+  }
+  size_t bucket = 0;
+  auto keyOf = [&table](size_t s) { return table.slots[s].key.view(); };
+  int64_t slot = table.index.Find(key.text, key.hash, keyOf, &bucket);
+  if (slot >= 0) return slot;
+  if (table.used == Table::kCapacity) {
+    ++table.dropped;
+    table.ranFull = true;
+    return kTableFull;
+  }
+  slot = static_cast<int64_t>(table.used++);
+  auto& entry = table.slots[slot];
+  entry.key.assign(key.text);
+  StartEntry(entry);
+  table.indexKeys[slot].assign(key.text);
+  table.index.Insert(bucket, key.hash, static_cast<size_t>(slot));
+  return slot;
+}
+
+// Counts one record of `bytes` for `key`: at `knownSlot` when a reading
+// thread found the key there (>= 0), else at the slot FindOrAddKey gives.
+// Gives the slot counted, or kTableFull.
+template <typename Table>
+int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t bytes) {
+  int64_t slot = knownSlot >= 0 ? knownSlot : FindOrAddKey(table, key);
+  if (slot == kTableFull) return slot;
+  table.recent = static_cast<size_t>(slot) + 1;
+  AddRecord(table.slots[slot], bytes);
+  return slot;
+}
+
+// CountKey for a text not hashed yet (cut to the table's key width), at
+// no known slot.
+template <typename Table>
+int64_t CountText(Table& table, std::string_view key, int64_t bytes = 0) {
+  using Key = decltype(table.slots[0].key);
+  return CountKey(table, HashKey(key, Key::kCapacity), -1, bytes);
+}
 
 }  // namespace logvane
 

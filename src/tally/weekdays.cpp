@@ -8,9 +8,6 @@ namespace logvane {
 
 namespace {
 
-constexpr std::string_view kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 // The decimal digits at the start of `text` (no sign, no blanks), 0 when
 // there are none; saturates instead of overflowing.
 int64_t LeadingDigits(std::string_view text) {
@@ -48,12 +45,7 @@ int WeekdayOf(int64_t year, int month, int64_t day) {
 std::optional<int> WeekdayOfDateKey(std::string_view key) {
   const int64_t day = LeadingDigits(key);
   const int64_t year = key.size() > 7 ? LeadingDigits(key.substr(7)) : 0;
-  int month = 0;
-  if (key.size() >= 6) {
-    for (int m = 0; m < 12; ++m) {
-      if (EqualsFolded(key.substr(3, 3), kMonthNames[m])) month = m + 1;
-    }
-  }
+  const int month = key.size() >= 6 ? MonthNumber(key.substr(3, 3)) : 0;
   if (day == 0 || month == 0 || year == 0) return std::nullopt;
   return WeekdayOf(year, month, day);
 }

@@ -26,7 +26,7 @@ inline std::unique_ptr<ReportInput> ReportState() {
 // Appends a user in the next slot (add them in descending hits).
 inline void AddUser(UserTable& users, std::string_view key, int64_t hits, double bytes = 0,
                     bool robot = false) {
-  UserEntry& entry = users.slots[users.userCount++];
+  UserEntry& entry = users.slots[users.used++];
   entry.key.assign(key);
   entry.hits = hits;
   entry.byteSum = bytes;
