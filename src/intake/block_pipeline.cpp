@@ -90,6 +90,8 @@ class Pipeline {
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
+  ProgressTick* progress_ = nullptr;  // told of each block RouteAll routes
+
  private:
   // Claims the block with the next number; the lock is held.
   Block& ClaimNext();
@@ -288,6 +290,7 @@ ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
       next->state = BlockState::kPrepared;
     }
     RouteBlock(b, router);
+    if (progress_ != nullptr) progress_->Lines(b.count);
     bool last = b.last;
     ReadStatus status = b.endStatus;
     {
@@ -310,13 +313,15 @@ void Pipeline::Stop() {
 }  // namespace
 
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines) {
+                         LineRouter& router, int32_t workers, size_t blockLines,
+                         ProgressTick* progress) {
   if (workers < 1) workers = 1;
   if (blockLines == 0) blockLines = kDefaultBlockLines;
   Pipeline pipeline(reader, rules, format, router.tallies(), 2 * static_cast<size_t>(workers) + 2,
                     blockLines);
   ThreadParser parser;
   StartParser(parser, format);
+  pipeline.progress_ = progress;
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, parser);

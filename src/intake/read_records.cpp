@@ -15,7 +15,8 @@ namespace {
 // the reader keeps its pieces valid for kPiecesKept calls, so the memory
 // can be asked for a line's buckets two lines before it is routed, and for
 // its entries one line before.
-ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter& router) {
+ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter& router,
+                       ProgressTick& progress) {
   constexpr size_t kAhead = 3;  // lines prepared and not yet routed, at most
   static_assert(kAhead <= kPiecesKept, "a prepared line's piece stays valid");
   PreparedLine lines[kAhead + 1];
@@ -36,6 +37,7 @@ ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter
     if (held == 0) return status;
     if (held > 1) router.PrefetchEntries(line(1));
     router.Route(line(0));
+    progress.Line();
     first = (first + 1) % (kAhead + 1);
     --held;
   }
@@ -44,7 +46,7 @@ ReadStatus RouteInTurn(LogLineReader& reader, const LineRules& rules, LineRouter
 // The same for a log in a configured format, each line parsed by `parser`,
 // whose decoded texts stay valid through the next line's parsing.
 ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules, FormatParser& parser,
-                                LineRouter& router) {
+                                LineRouter& router, ProgressTick& progress) {
   PreparedLine lines[2];
   PreparedLine* current = &lines[0];
   PreparedLine* next = &lines[1];
@@ -61,6 +63,7 @@ ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules, F
     status = reader.ReadLogLine(&piece);
     if (status == ReadStatus::kLine) prepare(piece, *next);
     router.Route(*current);
+    progress.Line();
     std::swap(current, next);
   }
   return status;
@@ -90,13 +93,15 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
   ReadStatus status;
+  ProgressTick progress = plan.progress;
   if (plan.threads > 1) {
-    status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines);
+    status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines,
+                           &progress);
   } else if (logFormat.kind != FormatKind::kMarkers) {
     FormatParser parser(logFormat);
-    status = RouteFormattedInTurn(reader, rules, parser, router);
+    status = RouteFormattedInTurn(reader, rules, parser, router, progress);
   } else {
-    status = RouteInTurn(reader, rules, router);
+    status = RouteInTurn(reader, rules, router, progress);
   }
 
   counters.readError = status == ReadStatus::kReadError;
