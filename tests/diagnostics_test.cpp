@@ -255,7 +255,7 @@ TEST(Diagnostics, CheckReadsTheParametersAndNothingElse) {
             "such file or directory): the run will read the whole log and then fail\n" +
                 kBarNote);
 
-  EXPECT_NE(RunProgram(dir.path(), {"--help"}).output.find("logvane --check [PARAMETER-FILE]\n"),
+  EXPECT_NE(RunProgram(dir.path(), {"--help"}).output.find("logvane --check [PARAMETER-FILE | OPTION... LOG...]\n"),
             std::string::npos);
 
   ProgramResult none = RunProgram(dir.path(), {"--check", "none.dat"});
