@@ -274,12 +274,20 @@ void Reader::CheckDebug(std::string_view value) {
 
 void Reader::CheckHourOffset(int32_t offset) {
   if (offset >= -23 && offset <= 23) return;
-  // An hour is moved around the day once: 0 to 23 plus the offset, less
-  // (or plus) 24.
-  int64_t first = static_cast<int64_t>(offset) + (offset > 0 ? -24 : 24);
+  // An hour is moved around the day once (0 to 23 plus the offset, less or
+  // plus 24), and the hour table keeps two characters of it.
+  constexpr size_t kHourKeyWidth = 2;
+  std::string first, last;
+  for (int64_t hour = 0; hour < 24; ++hour) {
+    int64_t shifted = hour + offset + (offset > 0 ? -24 : 24);
+    std::string key = std::to_string(shifted).substr(0, kHourKeyWidth);
+    if (first.empty()) first = key;
+    last = key;
+  }
+  std::string rows = first == last ? "every hit will be in the one hour row " + first
+                                   : "the hour rows will show " + first + " to " + last;
   Flag(kRankValue, Severity::kWarning,
-       "HOFFSET=" + Visible(value_) + " is outside -23 to 23: the hour rows will show " +
-           std::to_string(first) + " to " + std::to_string(first + 23) + " instead of 0 to 23");
+       "HOFFSET=" + Visible(value_) + " is outside -23 to 23: " + rows + " instead of 0 to 23");
 }
 
 void Reader::EndLine(const Line& line) {

@@ -188,6 +188,12 @@ Status ParseCommandLine(const std::vector<std::string>& args, CommandLine* out) 
     if (!bare.empty()) out->parameterFile = bare[0];
     return Status::Ok();
   }
+  // A log's name becomes an INFILE line: it must stay one line.
+  for (const std::string& log : bare) {
+    if (log.find_first_of("\r\n") != std::string::npos) {
+      return Refuse("log '" + log + "': a setting is one line");
+    }
+  }
   out->lines = std::move(lines);
   return Status::Ok();
 }
