@@ -271,7 +271,10 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
     progress->Start(&log.bytesRead(), log.totalBytes());
     plan.progress = ProgressTick(&*progress);
     env.diagnostics->ShareTerminal(&*progress);
-    if (env.consoleSharesTerminal) env.console.ShareTerminal(&*progress);
+    // OUTFILE=- moved the console to standard error itself.
+    const bool consoleOnErrors =
+        IsStandardOutputName(state.settings.outputFile) && env.standardOutputTakesReport;
+    if (env.consoleSharesTerminal || consoleOnErrors) env.console.ShareTerminal(&*progress);
   }
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.platform, plan);
