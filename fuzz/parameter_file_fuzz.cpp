@@ -1,6 +1,7 @@
 // Any bytes as a parameter file: the reader must end normally, every
 // setting it leaves must lie inside its field and range, and its
-// diagnostics must be at most one per line, each free of raw bytes.
+// diagnostics must be at most one per line, each free of raw bytes; the
+// test for a log given as parameter file must hold on them too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "config/parameter_file.h"
+#include "driver/run_settings_sources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace logvane;
@@ -39,6 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = end + 1;
   }
   check(diagnosticLines <= lines);
+  // The same bytes as a file given where a parameter file was meant: the
+  // hint comes only for a file that sets nothing, and stays one line.
+  std::string hint = AccessLogHint("p.dat", std::string(content));
+  check(hint.empty() || !HoldsKeywordLine(content));
+  check(hint.find('\n') == std::string::npos);
+  for (const std::string& log : settings.inputFiles) check(log.size() <= kFileNameWidth);
   check(settings.inputFile.size() <= kFileNameWidth);
   check(settings.outputFile.size() <= kFileNameWidth);
   check(settings.reportTitle.size() <= kTitleWidth);

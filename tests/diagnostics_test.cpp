@@ -76,6 +76,19 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
       {"just words, no setting", ""},
       {"ROBOTS=RPT ", "warning: ROBOTS value 'RPT ' is not RPT: robots are not marked"},
       {"PROXY=OFF", "warning: unknown keyword 'PROXY': line ignored; did you mean PROXY=ON?"},
+      {"HOFFSET=100000",
+       "warning: HOFFSET=100000 is outside -23 to 23: every hit will be in the one hour row 99 "
+       "instead of 0 to 23"},
+      {"HOFFSET=-30",
+       "warning: HOFFSET=-30 is outside -23 to 23: the hour rows will show -6 to 17 instead of 0 "
+       "to 23"},
+      {"HOFFSET=23", "warning: HOFFSET given again (first on line 19): this later value wins"},
+      {std::string("MAXUSERS=5\0 99", 14),
+       "warning: a NUL byte at column 11 ends the line there: the rest of it (' 99') is not read"},
+      {std::string("\0NO_USER", 8),
+       "warning: a NUL byte at column 1 ends the line there: the rest of it ('NO_USER') is not "
+       "read"},
+      {std::string(";comment\0MAXUSERS=5", 19), ""},
       {"INFILE=missing.log", ""},
   };
   std::string params;
@@ -270,7 +283,8 @@ TEST(Diagnostics, CheckReadsTheParametersAndNothingElse) {
             "such file or directory): the run will read the whole log and then fail\n" +
                 kBarNote);
 
-  EXPECT_NE(RunProgram(dir.path(), {"--help"}).output.find("logvane --check [PARAMETER-FILE]\n"),
+  EXPECT_NE(RunProgram(dir.path(), {"--help"})
+                .output.find("logvane --check [PARAMETER-FILE | OPTION... LOG...]\n"),
             std::string::npos);
 
   ProgramResult none = RunProgram(dir.path(), {"--check", "none.dat"});

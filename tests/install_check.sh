@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# What an installation holds: the program, the manual page, the bar image,
-# the example parameter file, the nightly kit and the licence.
+# What an installation holds: the program, the manual page, the bash
+# completion, the bar image, the example parameter file, the nightly kit and
+# the licence.
 #   install_check.sh BUILD_DIR WORK_DIR          checks `cmake --install`
 #   install_check.sh BUILD_DIR WORK_DIR PACKAGE  checks a .deb unpacked
 set -euo pipefail
@@ -34,6 +35,12 @@ for file in logvane-daily.dat logvane-daily.service logvane-daily.timer logvane-
   [ -f "$prefix/share/logvane/daily/$file" ] || fail "no share/logvane/daily/$file"
 done
 [ -f "$prefix/share/doc/logvane/copyright" ] || fail "no licence in share/doc/logvane"
+completion="$prefix/share/bash-completion/completions/logvane"
+cmp -s "$completion" "$source/completion/logvane.bash" || fail "no bash completion in share/bash-completion"
+# The completion offers the options and, after --set, the keywords.
+words=$(bash -c 'source "$1"; COMP_WORDS=(logvane --ou); COMP_CWORD=1; _logvane; echo "${COMPREPLY[*]}"
+                 COMP_WORDS=(logvane -s MAXU); COMP_CWORD=2; _logvane; echo "${COMPREPLY[*]}"' _ "$completion")
+[ "$words" = $'--output=\nMAXUSERS=' ] || fail "the completion offers: $words"
 if command -v man > /dev/null; then
   MANPATH="$prefix/share/man" man -w logvane | grep -q "$page" || fail "man does not find the page"
 fi

@@ -6,6 +6,7 @@
 
 #include "common/ascii_text.h"
 #include "config/keyword_hints.h"
+#include "config/keywords.h"
 
 namespace logvane {
 
@@ -18,12 +19,6 @@ struct Line {
   std::string_view text;  // without its line end
   bool hasLineEnd = false;
 };
-
-// Keyword tests inside the reader go through Reader::Matches, which also
-// feeds the diagnostics; this one serves code outside it.
-[[maybe_unused]] bool Matches(std::string_view line, std::string_view keyword) {
-  return StartsWithFolded(line, keyword);
-}
 
 // The value read as a number.
 template <typename V>
@@ -39,7 +34,8 @@ int32_t Clamp(int32_t n, int32_t low, int32_t lowValue, int32_t high, int32_t hi
 
 // Keywords whose lines add up or only switch something on or off: given
 // twice they do no harm.
-bool Accumulates(std::string_view keyword) {
+bool Accumulates(std::string_view keyword, const RunSettings& settings) {
+  if (keyword == "INFILE") return settings.severalInputs;
   static const std::string_view kKeywords[] = {
       "EXCLUDE_ADDR", "EXCLUDE_TYPE", "EXCLUDE_EXTRA1", "EXCLUDE_EXTRA2", "ADJWIDTH",
       "NOSHOW",       "PLOW"};
@@ -64,9 +60,12 @@ enum Rank {
   kRankShape,
   kRankValue,
   kRankUnknown,
+  kRankNul,
   kRankLookups,
   kRankEndsRun
 };
+
+struct Keyword;
 
 class Reader {
  public:
@@ -120,7 +119,17 @@ class Reader {
   void CheckTextValue(std::string_view keyword, std::string_view value);
   void CheckLookup(std::string_view value);
   void CheckDebug(std::string_view value);
+  void CheckHourOffset(int32_t offset);
 
+ public:
+  // A NUL byte at `column` of the line ended it early: the rest is unread.
+  void FlagNul(size_t column, std::string_view rest) {
+    Flag(kRankNul, Severity::kWarning,
+         "a NUL byte at column " + std::to_string(column) +
+             " ends the line there: the rest of it (" + Shown(rest) + ") is not read");
+  }
+
+ private:
   // One kind of keyword line. A step that does not know the line's keyword
   // passes it on; the first that knows it acts on it.
   enum class Outcome { kNotMine, kDone, kEndRun };
@@ -129,11 +138,8 @@ class Reader {
     std::string_view text;  // after the "="
     char firstChar;         // of a one-character keyword's value
   };
-  Outcome ApplySwitch(std::string_view text);
-  Outcome ApplyNumber(std::string_view text, const Value& value);
-  Outcome ApplyText(std::string_view text, const Value& value);
-  Outcome ApplySpecial(std::string_view text, const Value& value);
-  Outcome ApplyList(std::string_view text, const Value& value);
+  Outcome ApplyKeyword(const Keyword& keyword, const Value& value);
+  Outcome ApplySpecial(std::string_view name, const Value& value);
 
   void Echo(std::string_view prefix, std::string_view value, std::string_view suffix = "") {
     echoed_ = true;
@@ -266,6 +272,24 @@ void Reader::CheckDebug(std::string_view value) {
   }
 }
 
+void Reader::CheckHourOffset(int32_t offset) {
+  if (offset >= -23 && offset <= 23) return;
+  // An hour is moved around the day once (0 to 23 plus the offset, less or
+  // plus 24), and the hour table keeps two characters of it.
+  constexpr size_t kHourKeyWidth = 2;
+  std::string first, last;
+  for (int64_t hour = 0; hour < 24; ++hour) {
+    int64_t shifted = hour + offset + (offset > 0 ? -24 : 24);
+    std::string key = std::to_string(shifted).substr(0, kHourKeyWidth);
+    if (first.empty()) first = key;
+    last = key;
+  }
+  std::string rows = first == last ? "every hit will be in the one hour row " + first
+                                   : "the hour rows will show " + first + " to " + last;
+  Flag(kRankValue, Severity::kWarning,
+       "HOFFSET=" + Visible(value_) + " is outside -23 to 23: " + rows + " instead of 0 to 23");
+}
+
 void Reader::EndLine(const Line& line) {
   if (diag_ == nullptr) return;
   std::string_view text = line.text;
@@ -293,7 +317,7 @@ void Reader::EndLine(const Line& line) {
     // the "=" its value needs.
     Flag(kRankUnknown, Severity::kWarning,
          std::string(matched_) + " needs \"=\" and a value: line ignored");
-  } else if (!Accumulates(matched_) && text.find('=') != std::string_view::npos) {
+  } else if (!Accumulates(matched_, s_) && text.find('=') != std::string_view::npos) {
     std::string key(matched_ == "text" ? LabelKey(text) : matched_);
     for (char& c : key) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     auto [at, fresh] = firstLine_.emplace(key, lineNumber_);
@@ -309,6 +333,267 @@ void Reader::EndLine(const Line& line) {
   diag_->Report(pendingSeverity_, FileLine(fileName_, lineNumber_), pending_);
 }
 
+// The one table of keywords: the dispatch below tries them in this order,
+// and ParameterKeywords() hands the same entries to --help, the manual
+// page's test and the completion, so none of them can miss one.
+enum class Kind { kSwitch, kPlow, kProxy, kNumber, kText, kSpecial, kList };
+
+struct Keyword {
+  KeywordInfo info;
+  Kind kind;
+  std::string_view echo = {};
+  bool RunSettings::*flag = nullptr;  // kSwitch: the field and the value it gets
+  bool flagValue = false;
+  int32_t RunSettings::*number = nullptr;  // kNumber: the field and its corrections
+  int32_t low = 0, lowValue = 0, high = 0, highValue = 0;
+  std::string RunSettings::*text = nullptr;               // kText: the field and its width
+  size_t width = 0;                                       // kText, kList: the longest value kept
+  std::vector<std::string> RunSettings::*list = nullptr;  // kList
+  std::string_view overflow = {};
+  bool lowercase = false;
+};
+
+using G = KeywordGroup;
+
+constexpr Keyword Switch(std::string_view name, G group, std::string_view help,
+                         bool RunSettings::*flag, bool value, std::string_view echo) {
+  return {.info = {name, group, "", help},
+          .kind = Kind::kSwitch,
+          .echo = echo,
+          .flag = flag,
+          .flagValue = value};
+}
+constexpr Keyword Number(std::string_view name, G group, std::string_view help,
+                         int32_t RunSettings::*field, int32_t low, int32_t lowValue, int32_t high,
+                         int32_t highValue, std::string_view echo) {
+  return {.info = {name, group, "=N", help},
+          .kind = Kind::kNumber,
+          .echo = echo,
+          .number = field,
+          .low = low,
+          .lowValue = lowValue,
+          .high = high,
+          .highValue = highValue};
+}
+constexpr Keyword Text(std::string_view name, G group, std::string_view value,
+                       std::string_view help, std::string RunSettings::*field, size_t width,
+                       std::string_view echo) {
+  return {.info = {name, group, value, help},
+          .kind = Kind::kText,
+          .echo = echo,
+          .text = field,
+          .width = width};
+}
+// A keyword whose value takes handling of its own (Reader::ApplySpecial).
+constexpr Keyword Special(std::string_view name, G group, std::string_view value,
+                          std::string_view help) {
+  return {.info = {name, group, value, help}, .kind = Kind::kSpecial};
+}
+constexpr Keyword List(std::string_view name, G group, std::string_view help,
+                       std::vector<std::string> RunSettings::*field, size_t width,
+                       std::string_view echo, std::string_view overflow, bool lowercase) {
+  return {.info = {name, group, "=text", help},
+          .kind = Kind::kList,
+          .echo = echo,
+          .width = width,
+          .list = field,
+          .overflow = overflow,
+          .lowercase = lowercase};
+}
+
+using S = RunSettings;
+
+const Keyword kKeywords[] = {
+    // Switches first: PAGES=FULL and PROXY=ON include their "=".
+    Switch("NOSHOW", G::kReport, "leave the parameters block out of the report", &S::showParameters,
+           false, "NO SHOW exclusions."),
+    Switch("PAGES=FULL", G::kInput, "keep the query part (?...) of pages", &S::fullPageDetails,
+           true, "* Full page details *."),
+    Switch("USER=FIELD2", G::kInput, "the user from the ident/authuser field if any",
+           &S::userFromField2, true, "use field2 as user when available.."),
+    Switch("NO_USER", G::kReport, "drop the Top Users section", &S::showUsers, false,
+           "USERS report dropped.."),
+    Switch("NO_DATE", G::kReport, "drop the Activity by Date section", &S::showDates, false,
+           "DATES report dropped.."),
+    Switch("NO_DAY", G::kReport, "drop the Day of Week section", &S::showDays, false,
+           "DAYS report dropped.."),
+    Switch("NO_HOUR", G::kReport, "drop the Hourly Activity section", &S::showHours, false,
+           "HOURS report dropped.."),
+    Switch("NO_PAGE", G::kReport, "drop the Top Pages section", &S::showPages, false,
+           "PAGES report dropped.."),
+    Switch("NO_DIR", G::kReport, "drop the Top Directories section", &S::showDirs, false,
+           "DIRECTORIES report dropped.."),
+    Switch("NO_NATION", G::kReport, "drop the Top Nations section", &S::showNations, false,
+           "NATIONS report dropped.."),
+    Switch("NO_CODE", G::kReport, "drop the Server Response Code section", &S::showCodes, false,
+           "SERVER CODES report dropped.."),
+    {.info = {"PLOW", G::kRun, "", "run at idle priority"},
+     .kind = Kind::kPlow,
+     .echo = "run at a lower priority.."},
+    {.info = {"PROXY=ON", G::kInput, "", "a proxy log: domains and access methods"},
+     .kind = Kind::kProxy,
+     .echo = "analyze as PROXY log.."},
+    Number("MAXUSERS", G::kTables, "rows of Top Users (10 to 9999)", &S::maxUsers, 10, 10, 10000,
+           9999, "MAX TOP USERS: "),
+    Number("MAXPAGES", G::kTables, "rows of Top Pages (1 to 9999)", &S::maxPages, 0, 10, 10000,
+           9999, "MAX TOP PAGES: "),
+    Number("MAXNOTFOUND", G::kTables, "rows of Top Documents Not Found (1 to 999)", &S::maxNotFound,
+           0, 10, 1000, 999, "MAX NOT FOUND: "),
+    Number("MAXDIRS", G::kTables, "rows of Top Directories (1 to 999)", &S::maxDirs, 0, 10, 1000,
+           999, "MAX TOP DIRECTORIES: "),
+    Number("MAXNATIONS", G::kTables, "rows of Top Nations (10 to 500)", &S::maxNations, 10, 10, 500,
+           500, "MAX TOP NATIONS: "),
+    Number("MAXEXTRA1", G::kTables, "rows of the Extra 1 section (1 to 999)", &S::maxExtra1, 0, 20,
+           1000, 999, "MAX EXTRA 1: "),
+    Number("MAXEXTRA2", G::kTables, "rows of the Extra 2 section (1 to 999)", &S::maxExtra2, 0, 20,
+           1000, 999, "MAX EXTRA 2: "),
+    Text("INFILE", G::kInput, "=path", "a log; - for standard input; BASE* a rotated set",
+         &S::inputFile, kFileNameWidth, "Input file: "),
+    Text("OUTFILE", G::kOutput, "=path", "the report; - for standard output", &S::outputFile,
+         kFileNameWidth, "Output file: "),
+    Text("ULOOKUP", G::kReport, "=<a href=\"...{user}...\">", "the link put on each user",
+         &S::userLinkTemplate, kUserLinkTemplateWidth, "ULOOKUP: "),
+    Text("hstb_loc", G::kReport, "=prefix", "the bar image is prefix/hstb.gif",
+         &S::barImageLocation, kBarImageLocationWidth, "hstb.gif location: "),
+    Text("ROBOTS", G::kInput, "=RPT", "mark users who ask for /robots... as spiders",
+         &S::robotsMode, kRobotsModeWidth, "Robots: "),
+    Text("LOGFORMAT", G::kFormats, "=format", "COMBINED, COMMON, VHOST_COMBINED, JSON, or custom",
+         &S::logFormat, kLogFormatWidth, "Log format: "),
+    Text("EXTRA1", G::kFormats, "=field", "the field that feeds the Extra 1 section",
+         &S::extra1Field, kExtraFieldWidth, "Extra 1 field: "),
+    Text("EXTRA2", G::kFormats, "=field", "the field that feeds the Extra 2 section",
+         &S::extra2Field, kExtraFieldWidth, "Extra 2 field: "),
+    Text("GEOIP", G::kNames, "=Y|N|path", "nations by address from a country database",
+         &S::geoipDatabase, kFileNameWidth, "GeoIP database: "),
+    Special("TITLE", G::kReport, "=text", "the report's title (first 80 characters)"),
+    Special("SELECT", G::kInput, "=text", "count only requests that contain the text"),
+    Special("LOOKUP", G::kNames, "=Y|X|N", "N: no names; X: names from the cache file only"),
+    Special("DEBUG", G::kNames, "=Y|F", "trace every reverse lookup (F: and cache hits)"),
+    Special("TIMEOUT", G::kNames, "=seconds", "how long one reverse lookup may take"),
+    Special("HOFFSET", G::kInput, "=hours", "hours added to every hour of the log (-23 to 23)"),
+    Special("ADJWIDTH", G::kReport, "=pixels", "added to the bar graph's width (-350 to 350)"),
+    Special("STYLE", G::kReport, "=CLASSIC|MODERN", "the classic report or the modern page"),
+    Special("THREADS", G::kRun, "=N", "threads of the reading phase; 0: every core"),
+    Special("DNSTHREADS", G::kNames, "=N", "reverse lookups run at once (1 to 64)"),
+    List("EXCLUDE_ADDR", G::kInput, "skip clients whose address begins so (up to 99)",
+         &S::excludedAddresses, kExclusionWidth, "excluding address: [",
+         "*ERROR* too many exclusion addresses", false),
+    List("EXCLUDE_TYPE", G::kInput, "leave pages with the text out of Top Pages", &S::excludedTypes,
+         kExcludedTypeWidth, "excluding type: [", "*ERROR* too many exclusion types", true),
+    List("EXCLUDE_EXTRA1", G::kInput, "leave Extra 1 values that contain the text out",
+         &S::excludedExtra1, kExclusionWidth, "excluding EXTRA 1: [",
+         "*ERROR* too many EXTRA 1 exclusions ", false),
+    List("EXCLUDE_EXTRA2", G::kInput, "leave Extra 2 values that contain the text out",
+         &S::excludedExtra2, kExclusionWidth, "excluding EXTRA 2: [",
+         "*ERROR* too many EXTRA 2 exclusions ", false),
+};
+
+Reader::Outcome Reader::ApplyKeyword(const Keyword& k, const Value& value) {
+  // Keywords with a value ignore a line without "=".
+  if (k.kind != Kind::kSwitch && k.kind != Kind::kPlow && k.kind != Kind::kProxy &&
+      !value.present) {
+    return Outcome::kDone;
+  }
+  switch (k.kind) {
+    case Kind::kSwitch:
+      Echo(k.echo, "");
+      s_.*k.flag = k.flagValue;
+      return Outcome::kDone;
+    case Kind::kPlow:
+      Echo(k.echo, "");
+      if (lowerPriority_) lowerPriority_();
+      return Outcome::kDone;
+    case Kind::kProxy:
+      Echo(k.echo, "");
+      s_.proxyMode = true;
+      SetLabel(labels_, kTopPages, "Top Domains");
+      SetLabel(labels_, kPage, "Domain");
+      SetLabel(labels_, kTopDirectories, "Top Access Methods");
+      SetLabel(labels_, kDirectory, "Method");
+      SetLabel(labels_, kTotalUniqueDirectories, "Total Access Methods       ");
+      return Outcome::kDone;
+    case Kind::kNumber: {
+      int32_t n = Clamp(NumberOf(value), k.low, k.lowValue, k.high, k.highValue);
+      s_.*k.number = n;
+      EchoNumber(k.echo, n);
+      return Outcome::kDone;
+    }
+    case Kind::kText:
+      if (!FitsOrRefuse(k.info.name, value.text, k.width)) return Outcome::kEndRun;
+      CheckTextValue(k.info.name, value.text);
+      s_.*k.text = std::string(value.text);
+      // With several inputs every INFILE line names one more log.
+      if (k.text == &RunSettings::inputFile) s_.inputFiles.emplace_back(value.text);
+      Echo(k.echo, value.text);
+      return Outcome::kDone;
+    case Kind::kSpecial: return ApplySpecial(k.info.name, value);
+    case Kind::kList:
+      return AppendToList(s_.*k.list, value.text, k.width, k.echo, k.overflow, k.lowercase)
+                 ? Outcome::kDone
+                 : Outcome::kEndRun;
+  }
+  return Outcome::kDone;
+}
+
+// The keywords whose values each take their own handling.
+Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) {
+  if (name == "TITLE") {
+    CheckCut("TITLE", value.text, kTitleWidth);
+    s_.reportTitle = std::string(value.text.substr(0, kTitleWidth));
+    Echo("Title set to: ", s_.reportTitle);
+  } else if (name == "SELECT") {
+    CheckCut("SELECT", value.text, kSelectTextWidth);
+    s_.selectText = std::string(value.text.substr(0, kSelectTextWidth));
+    s_.selectOn = true;
+    Echo("Selecting only: ", s_.selectText);
+    LowercaseInPlace(s_.selectText);
+  } else if (name == "LOOKUP") {
+    s_.lookupMode = value.firstChar;
+    CheckLookup(value.text);
+    Echo("lookup flag set to: ", std::string_view(&s_.lookupMode, s_.lookupMode ? 1 : 0));
+  } else if (name == "DEBUG") {
+    s_.debugMode = value.firstChar;
+    CheckDebug(value.text);
+    Echo("debug flag set to: ", std::string_view(&s_.debugMode, s_.debugMode ? 1 : 0));
+  } else if (name == "TIMEOUT") {
+    int32_t n = NumberOf(value);
+    if (n == 0) n = 20;
+    s_.lookupTimeout = n;
+    EchoNumber("DNS timeout: ", n);
+  } else if (name == "HOFFSET") {
+    s_.hourOffset = NumberOf(value);
+    EchoNumber("Hourly Offset: ", s_.hourOffset);
+    CheckHourOffset(s_.hourOffset);
+  } else if (name == "ADJWIDTH") {
+    int32_t n = NumberOf(value);
+    if (n < -350) n = -350;
+    if (n > 350) n = 350;
+    // Many ADJWIDTH lines add up; hold the sum inside 32 bits.
+    int64_t width = static_cast<int64_t>(s_.graphWidth) + n;
+    if (width > INT32_MAX) width = INT32_MAX;
+    if (width < INT32_MIN) width = INT32_MIN;
+    s_.graphWidth = static_cast<int32_t>(width);
+    EchoNumber("ADJ WIDTH: ", n);
+  } else if (name == "STYLE") {
+    Echo("Report style: ", value.text);
+    // The value is compared like a keyword; blanks after it do not count.
+    std::string_view style = value.text.substr(0, value.text.find_last_not_of(" \t") + 1);
+    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
+  } else if (name == "THREADS") {
+    int32_t n = NumberOf(value);
+    if (n < 0) n = 0;
+    if (n > kMostReadingThreads) n = kMostReadingThreads;
+    s_.readingThreads = n;
+    EchoNumber("Threads: ", n);
+  } else if (name == "DNSTHREADS") {
+    int32_t n = NumberOf(value);
+    if (n < 1) n = 1;
+    if (n > 64) n = 64;
+    s_.dnsThreads = n;
+    EchoNumber("DNS threads: ", n);
+  }
+  return Outcome::kDone;
+}
 bool Reader::Apply(const Line& line) {
   std::string_view text = line.text;
   size_t equals = text.find('=');
@@ -319,13 +604,12 @@ bool Reader::Apply(const Line& line) {
   value.firstChar = !value.text.empty() ? value.text[0] : (line.hasLineEnd ? '\n' : '\0');
   value_ = value.text;
 
-  // Switches first: PAGES=FULL and PROXY=ON include their "=". Keywords
-  // with a value ignore a line without "=".
-  Outcome outcome = ApplySwitch(text);
-  if (outcome == Outcome::kNotMine) outcome = ApplyNumber(text, value);
-  if (outcome == Outcome::kNotMine) outcome = ApplyText(text, value);
-  if (outcome == Outcome::kNotMine) outcome = ApplySpecial(text, value);
-  if (outcome == Outcome::kNotMine) outcome = ApplyList(text, value);
+  Outcome outcome = Outcome::kNotMine;
+  for (const Keyword& keyword : kKeywords) {
+    if (!Matches(text, keyword.info.name)) continue;
+    outcome = ApplyKeyword(keyword, value);
+    break;
+  }
   if (outcome == Outcome::kNotMine && ApplyLabelLine(labels_, text)) {
     matched_ = "text";
     CheckCut(LabelKey(text), value.text, kLabelWidth);
@@ -333,226 +617,26 @@ bool Reader::Apply(const Line& line) {
   return outcome != Outcome::kEndRun;
 }
 
-Reader::Outcome Reader::ApplySwitch(std::string_view text) {
-  struct Switch {
-    std::string_view keyword;
-    bool RunSettings::*field;
-    bool value;
-    std::string_view echo;
-  };
-  static const Switch kSwitches[] = {
-      {"NOSHOW", &RunSettings::showParameters, false, "NO SHOW exclusions."},
-      {"PAGES=FULL", &RunSettings::fullPageDetails, true, "* Full page details *."},
-      {"USER=FIELD2", &RunSettings::userFromField2, true, "use field2 as user when available.."},
-      {"NO_USER", &RunSettings::showUsers, false, "USERS report dropped.."},
-      {"NO_DATE", &RunSettings::showDates, false, "DATES report dropped.."},
-      {"NO_DAY", &RunSettings::showDays, false, "DAYS report dropped.."},
-      {"NO_HOUR", &RunSettings::showHours, false, "HOURS report dropped.."},
-      {"NO_PAGE", &RunSettings::showPages, false, "PAGES report dropped.."},
-      {"NO_DIR", &RunSettings::showDirs, false, "DIRECTORIES report dropped.."},
-      {"NO_NATION", &RunSettings::showNations, false, "NATIONS report dropped.."},
-      {"NO_CODE", &RunSettings::showCodes, false, "SERVER CODES report dropped.."},
-  };
-  for (const Switch& sw : kSwitches) {
-    if (Matches(text, sw.keyword)) {
-      Echo(sw.echo, "");
-      s_.*sw.field = sw.value;
-      return Outcome::kDone;
-    }
-  }
-  if (Matches(text, "PLOW")) {
-    Echo("run at a lower priority..", "");
-    if (lowerPriority_) lowerPriority_();
-    return Outcome::kDone;
-  }
-  if (Matches(text, "PROXY=ON")) {
-    Echo("analyze as PROXY log..", "");
-    s_.proxyMode = true;
-    SetLabel(labels_, kTopPages, "Top Domains");
-    SetLabel(labels_, kPage, "Domain");
-    SetLabel(labels_, kTopDirectories, "Top Access Methods");
-    SetLabel(labels_, kDirectory, "Method");
-    SetLabel(labels_, kTotalUniqueDirectories, "Total Access Methods       ");
-    return Outcome::kDone;
-  }
-  return Outcome::kNotMine;
-}
-
-Reader::Outcome Reader::ApplyNumber(std::string_view text, const Value& value) {
-  struct Numeric {
-    std::string_view keyword;
-    int32_t RunSettings::*field;
-    int32_t low, lowValue, high, highValue;
-    std::string_view echo;
-  };
-  static const Numeric kNumbers[] = {
-      {"MAXUSERS", &RunSettings::maxUsers, 10, 10, 10000, 9999, "MAX TOP USERS: "},
-      {"MAXPAGES", &RunSettings::maxPages, 0, 10, 10000, 9999, "MAX TOP PAGES: "},
-      {"MAXNOTFOUND", &RunSettings::maxNotFound, 0, 10, 1000, 999, "MAX NOT FOUND: "},
-      {"MAXDIRS", &RunSettings::maxDirs, 0, 10, 1000, 999, "MAX TOP DIRECTORIES: "},
-      {"MAXNATIONS", &RunSettings::maxNations, 10, 10, 500, 500, "MAX TOP NATIONS: "},
-      {"MAXEXTRA1", &RunSettings::maxExtra1, 0, 20, 1000, 999, "MAX EXTRA 1: "},
-      {"MAXEXTRA2", &RunSettings::maxExtra2, 0, 20, 1000, 999, "MAX EXTRA 2: "},
-  };
-  for (const Numeric& num : kNumbers) {
-    if (!Matches(text, num.keyword)) continue;
-    if (!value.present) return Outcome::kDone;
-    int32_t n = Clamp(NumberOf(value), num.low, num.lowValue, num.high, num.highValue);
-    s_.*num.field = n;
-    EchoNumber(num.echo, n);
-    return Outcome::kDone;
-  }
-  return Outcome::kNotMine;
-}
-
-Reader::Outcome Reader::ApplyText(std::string_view text, const Value& value) {
-  struct Text {
-    std::string_view keyword;
-    std::string RunSettings::*field;
-    size_t width;
-    std::string_view echo;
-  };
-  static const Text kTexts[] = {
-      {"INFILE", &RunSettings::inputFile, kFileNameWidth, "Input file: "},
-      {"OUTFILE", &RunSettings::outputFile, kFileNameWidth, "Output file: "},
-      {"ULOOKUP", &RunSettings::userLinkTemplate, kUserLinkTemplateWidth, "ULOOKUP: "},
-      {"hstb_loc", &RunSettings::barImageLocation, kBarImageLocationWidth, "hstb.gif location: "},
-      {"ROBOTS", &RunSettings::robotsMode, kRobotsModeWidth, "Robots: "},
-      {"LOGFORMAT", &RunSettings::logFormat, kLogFormatWidth, "Log format: "},
-      {"EXTRA1", &RunSettings::extra1Field, kExtraFieldWidth, "Extra 1 field: "},
-      {"EXTRA2", &RunSettings::extra2Field, kExtraFieldWidth, "Extra 2 field: "},
-      {"GEOIP", &RunSettings::geoipDatabase, kFileNameWidth, "GeoIP database: "},
-  };
-  for (const Text& t : kTexts) {
-    if (!Matches(text, t.keyword)) continue;
-    if (!value.present) return Outcome::kDone;
-    if (!FitsOrRefuse(t.keyword, value.text, t.width)) return Outcome::kEndRun;
-    CheckTextValue(t.keyword, value.text);
-    s_.*t.field = std::string(value.text);
-    Echo(t.echo, value.text);
-    return Outcome::kDone;
-  }
-  return Outcome::kNotMine;
-}
-
-// The keywords whose values each take their own handling.
-Reader::Outcome Reader::ApplySpecial(std::string_view text, const Value& value) {
-  if (Matches(text, "TITLE")) {
-    if (!value.present) return Outcome::kDone;
-    CheckCut("TITLE", value.text, kTitleWidth);
-    s_.reportTitle = std::string(value.text.substr(0, kTitleWidth));
-    Echo("Title set to: ", s_.reportTitle);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "SELECT")) {
-    if (!value.present) return Outcome::kDone;
-    CheckCut("SELECT", value.text, kSelectTextWidth);
-    s_.selectText = std::string(value.text.substr(0, kSelectTextWidth));
-    s_.selectOn = true;
-    Echo("Selecting only: ", s_.selectText);
-    LowercaseInPlace(s_.selectText);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "LOOKUP")) {
-    if (!value.present) return Outcome::kDone;
-    s_.lookupMode = value.firstChar;
-    CheckLookup(value.text);
-    Echo("lookup flag set to: ", std::string_view(&s_.lookupMode, s_.lookupMode ? 1 : 0));
-    return Outcome::kDone;
-  }
-  if (Matches(text, "DEBUG")) {
-    if (!value.present) return Outcome::kDone;
-    s_.debugMode = value.firstChar;
-    CheckDebug(value.text);
-    Echo("debug flag set to: ", std::string_view(&s_.debugMode, s_.debugMode ? 1 : 0));
-    return Outcome::kDone;
-  }
-  if (Matches(text, "TIMEOUT")) {
-    if (!value.present) return Outcome::kDone;
-    int32_t n = NumberOf(value);
-    if (n == 0) n = 20;
-    s_.lookupTimeout = n;
-    EchoNumber("DNS timeout: ", n);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "HOFFSET")) {
-    if (!value.present) return Outcome::kDone;
-    s_.hourOffset = NumberOf(value);
-    EchoNumber("Hourly Offset: ", s_.hourOffset);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "ADJWIDTH")) {
-    if (!value.present) return Outcome::kDone;
-    int32_t n = NumberOf(value);
-    if (n < -350) n = -350;
-    if (n > 350) n = 350;
-    // Many ADJWIDTH lines add up; hold the sum inside 32 bits.
-    int64_t width = static_cast<int64_t>(s_.graphWidth) + n;
-    if (width > INT32_MAX) width = INT32_MAX;
-    if (width < INT32_MIN) width = INT32_MIN;
-    s_.graphWidth = static_cast<int32_t>(width);
-    EchoNumber("ADJ WIDTH: ", n);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "STYLE")) {
-    if (!value.present) return Outcome::kDone;
-    Echo("Report style: ", value.text);
-    // The value is compared like a keyword; blanks after it do not count.
-    std::string_view style = value.text.substr(0, value.text.find_last_not_of(" \t") + 1);
-    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
-    return Outcome::kDone;
-  }
-  if (Matches(text, "THREADS")) {
-    if (!value.present) return Outcome::kDone;
-    int32_t n = NumberOf(value);
-    if (n < 0) n = 0;
-    if (n > kMostReadingThreads) n = kMostReadingThreads;
-    s_.readingThreads = n;
-    EchoNumber("Threads: ", n);
-    return Outcome::kDone;
-  }
-  if (Matches(text, "DNSTHREADS")) {
-    if (!value.present) return Outcome::kDone;
-    int32_t n = NumberOf(value);
-    if (n < 1) n = 1;
-    if (n > 64) n = 64;
-    s_.dnsThreads = n;
-    EchoNumber("DNS threads: ", n);
-    return Outcome::kDone;
-  }
-  return Outcome::kNotMine;
-}
-
-Reader::Outcome Reader::ApplyList(std::string_view text, const Value& value) {
-  struct List {
-    std::string_view keyword;
-    std::vector<std::string> RunSettings::*field;
-    size_t width;
-    std::string_view echo;
-    std::string_view overflow;
-    bool lowercase;
-  };
-  static const List kLists[] = {
-      {"EXCLUDE_ADDR", &RunSettings::excludedAddresses, kExclusionWidth, "excluding address: [",
-       "*ERROR* too many exclusion addresses", false},
-      {"EXCLUDE_TYPE", &RunSettings::excludedTypes, kExcludedTypeWidth, "excluding type: [",
-       "*ERROR* too many exclusion types", true},
-      {"EXCLUDE_EXTRA1", &RunSettings::excludedExtra1, kExclusionWidth, "excluding EXTRA 1: [",
-       "*ERROR* too many EXTRA 1 exclusions ", false},
-      {"EXCLUDE_EXTRA2", &RunSettings::excludedExtra2, kExclusionWidth, "excluding EXTRA 2: [",
-       "*ERROR* too many EXTRA 2 exclusions ", false},
-  };
-  for (const List& l : kLists) {
-    if (!Matches(text, l.keyword)) continue;
-    if (!value.present) return Outcome::kDone;
-    return AppendToList(s_.*l.field, value.text, l.width, l.echo, l.overflow, l.lowercase)
-               ? Outcome::kDone
-               : Outcome::kEndRun;
-  }
-  return Outcome::kNotMine;
-}
-
 }  // namespace
+
+std::string_view GroupName(KeywordGroup group) {
+  switch (group) {
+    case KeywordGroup::kInput: return "input";
+    case KeywordGroup::kFormats: return "formats";
+    case KeywordGroup::kTables: return "tables";
+    case KeywordGroup::kNames: return "names";
+    case KeywordGroup::kReport: return "report";
+    case KeywordGroup::kOutput: return "output";
+    case KeywordGroup::kRun: return "run";
+  }
+  return "";
+}
+
+std::vector<KeywordInfo> ParameterKeywords() {
+  std::vector<KeywordInfo> keywords;
+  for (const Keyword& keyword : kKeywords) keywords.push_back(keyword.info);
+  return keywords;
+}
 
 bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLabels& labels,
                        Console& console, const std::function<void()>& lowerPriority,
@@ -560,6 +644,7 @@ bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLa
   Reader reader(settings, labels, console, lowerPriority, diagnostics, fileName);
   size_t position = 0;
   size_t lineNumber = 1;
+  size_t column = 0;  // of the piece's start in its line
   while (position < content.size()) {
     // A piece of an over-long line counts as the line it belongs to.
     if (position > 0 && content[position - 1] == '\n') ++lineNumber;
@@ -569,11 +654,29 @@ bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLa
     size_t newline = piece.find('\n');
     if (newline != std::string_view::npos) piece = piece.substr(0, newline + 1);
     position += piece.size();
+    const size_t pieceSize = piece.size();
 
-    // The line is text: it ends at a NUL byte as it would in a C string.
+    // The line is text: it ends at a NUL byte as it would in a C string,
+    // which the operator hears of unless the line was a comment anyway.
     size_t nul = piece.find('\0');
-    if (nul != std::string_view::npos) piece = piece.substr(0, nul);
-    if (piece.size() < 2 || piece[0] == ';' || piece[0] == ' ') continue;
+    std::string_view cutOff;
+    if (nul != std::string_view::npos) {
+      if (piece[0] != ';' && piece[0] != ' ') cutOff = piece.substr(nul + 1);
+      piece = piece.substr(0, nul);
+      while (!cutOff.empty() && (cutOff.back() == '\n' || cutOff.back() == '\r')) {
+        cutOff.remove_suffix(1);
+      }
+    }
+    const size_t nulColumn = column + nul + 1;
+    column = content[position - 1] == '\n' ? 0 : column + pieceSize;
+    if (piece.size() < 2 || piece[0] == ';' || piece[0] == ' ') {
+      if (nul != std::string_view::npos && !cutOff.empty()) {
+        reader.BeginLine(lineNumber);
+        reader.FlagNul(nulColumn, cutOff);
+        reader.EndLine(Line{});
+      }
+      continue;
+    }
 
     Line line;
     line.text = piece;
@@ -584,11 +687,28 @@ bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLa
       if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
     }
     reader.BeginLine(lineNumber);
+    if (!cutOff.empty()) reader.FlagNul(nulColumn, cutOff);
     bool goOn = reader.Apply(line);
     reader.EndLine(line);
     if (!goOn) return false;
   }
   return true;
+}
+
+bool HoldsKeywordLine(std::string_view content) {
+  ReportLabels scratch;
+  while (!content.empty()) {
+    size_t end = content.find('\n');
+    std::string_view line = content.substr(0, end);
+    content = end == std::string_view::npos ? std::string_view() : content.substr(end + 1);
+    line = line.substr(0, line.find('\0'));
+    if (line.empty() || line[0] == ';' || line[0] == ' ') continue;
+    for (const Keyword& keyword : kKeywords) {
+      if (StartsWithFolded(line, keyword.info.name)) return true;
+    }
+    if (ApplyLabelLine(scratch, line)) return true;
+  }
+  return false;
 }
 
 }  // namespace logvane

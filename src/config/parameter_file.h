@@ -27,6 +27,10 @@ bool ReadParameterFile(std::string_view content, RunSettings& settings, ReportLa
                        Console& console, const std::function<void()>& lowerPriority,
                        Diagnostics* diagnostics = nullptr, std::string_view fileName = {});
 
+// Whether any line of `content` begins with a keyword or a label key: a
+// file without one sets nothing.
+bool HoldsKeywordLine(std::string_view content);
+
 }  // namespace logvane
 
 #endif  // LOGVANE_CONFIG_PARAMETER_FILE_H_

@@ -30,7 +30,12 @@ enum class ReportStyle { kClassic, kModern };
 struct RunSettings {
   std::string parameterFile = "lvparam.dat";
   std::string hostName;
-  std::string inputFile;
+  std::string inputFile;  // the last INFILE, or the prompt's answer
+  // Every INFILE value in order. A run with command-line options reads
+  // them all as one log (severalInputs); a run from a parameter file alone
+  // reads the last, as it always has.
+  std::vector<std::string> inputFiles;
+  bool severalInputs = false;
   std::string outputFile;
   std::string reportTitle = "Logvane Report";
   char lookupMode = 'Y';

@@ -5,6 +5,9 @@
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
+#include "driver/run_settings_sources.h"
+#include "intake/input_chain.h"
+#include "intake/log_format.h"
 #include "intake/log_source.h"
 #include "names/name_phases.h"
 #include "platform/file_io.h"
@@ -56,7 +59,12 @@ std::string SectionsOff(const RunSettings& s) {
 void PrintSettings(const RunSettings& s, Console& console) {
   console.Write("\nEffective settings:\n");
   const std::string asked = "(asked for at the start)";
-  Setting(console, "input log", s.inputFile.empty() ? asked : Quoted(s.inputFile));
+  std::string logs;
+  for (const std::string& log : s.severalInputs ? s.inputFiles : std::vector<std::string>()) {
+    logs += (logs.empty() ? "" : ", ") + Quoted(log);
+  }
+  if (!s.severalInputs && !s.inputFile.empty()) logs = Quoted(s.inputFile);
+  Setting(console, "input log", logs.empty() ? asked : logs);
   Setting(console, "report", s.outputFile.empty() ? asked : Quoted(s.outputFile));
   Setting(console, "title", Quoted(s.reportTitle));
   Setting(console, "reverse lookups", LookupText(s));
@@ -85,24 +93,42 @@ void PrintSettings(const RunSettings& s, Console& console) {
   Setting(console, "parameters block", OnOff(s.showParameters));
 }
 
-// The log and the report: can the run open and create them?
+// The logs and the report: can the run open and create them? Each log is
+// opened (a rotated set's every file) and closed again.
 void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
-  if (s.inputFile.empty()) {
+  std::vector<std::string> logs = s.severalInputs ? s.inputFiles : std::vector<std::string>();
+  if (!s.severalInputs && !s.inputFile.empty()) logs.push_back(s.inputFile);
+  bool logOnInput = false;
+  if (logs.empty()) {
     diagnostics.Report(Severity::kNote, "", "INFILE is not set: a run asks for the log's name");
-  } else if (IsStandardInputName(s.inputFile)) {
-    if (s.outputFile.empty()) {
-      diagnostics.Report(Severity::kError, "",
-                         "INFILE=- reads the log from standard input, so OUTFILE must name "
-                         "the report");
+  }
+  for (const std::string& log : logs) {
+    std::string base;
+    std::vector<std::string> files{log};
+    if (IsRotatedSetName(log, &base)) {
+      Status found = RotatedSet(base, &files);
+      if (!found.ok()) {
+        diagnostics.Reason("cannot open input file " + Quoted(log) + ": " + found.Reason());
+        continue;
+      }
     }
-  } else {
-    int fd = OpenFileForReading(s.inputFile);
-    if (fd < 0) {
-      diagnostics.Reason("cannot open input file " + Quoted(s.inputFile) + ": " +
-                         SystemReason(errno));
-    } else {
-      CloseFile(fd);
+    for (const std::string& file : files) {
+      if (IsStandardInputName(file)) {
+        logOnInput = true;
+        continue;
+      }
+      int fd = OpenFileForReading(file);
+      if (fd < 0) {
+        diagnostics.Reason("cannot open input file " + Quoted(file) + ": " + SystemReason(errno));
+      } else {
+        CloseFile(fd);
+      }
     }
+  }
+  if (logOnInput && s.outputFile.empty()) {
+    diagnostics.Report(Severity::kError, "",
+                       "INFILE=- reads the log from standard input, so OUTFILE must name "
+                       "the report");
   }
   if (s.outputFile.empty()) {
     diagnostics.Report(Severity::kNote, "", "OUTFILE is not set: a run asks for the report's name");
@@ -110,35 +136,32 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
   WarnBeforeReading(s, diagnostics);
 }
 
+// The log format and the extra fields, compiled as the run compiles them.
+void CheckFormat(const RunSettings& s, Diagnostics& diagnostics) {
+  LogFormat format;
+  std::string reason;
+  if (!CompileLogFormat(s.logFormat, s.extra1Field, s.extra2Field, &format, &reason)) {
+    diagnostics.Report(Severity::kError, "", "the log format cannot be used: " + reason);
+  }
+}
+
 }  // namespace
 
-int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
+int RunCheck(const CommandLine& command, RunEnvironment& env) {
   Console& console = env.console;
   Diagnostics diagnostics(env.diagnostics);
   RunStatePtr state = NewRunState();
-  RunSettings& settings = state->settings;
-  if (args.size() > 1) settings.parameterFile = args[1];
-  if (settings.parameterFile.empty() || settings.parameterFile.size() > kParameterFileWidth) {
+  std::optional<std::string> file = ParameterFileOf(command);
+  if (file && (file->empty() || file->size() > kParameterFileWidth)) {
     diagnostics.Report(Severity::kError, "",
                        "the parameter file's name must have 1 to " +
                            std::to_string(kParameterFileWidth) + " characters");
     return kCheckFailed;
   }
-
-  std::string text;
-  if (!ReadWholeFile(settings.parameterFile, &text)) {
-    int error = errno;
-    diagnostics.Reason("cannot open parameter file " + Quoted(settings.parameterFile) + ": " +
-                       SystemReason(error));
-    return kCheckFailed;
-  }
-  console.Write("Checking parameter file: ");
-  console.Write(settings.parameterFile);
-  console.Write("\n\n");
   // The echoes a run would print; PLOW changes nothing here.
-  bool complete = ReadParameterFile(text, settings, state->labels, console, nullptr, &diagnostics,
-                                    settings.parameterFile);
-  if (!complete) return kCheckFailed;
+  if (ReadSettings(command, file, env, *state, true)) return kCheckFailed;
+  const RunSettings& settings = state->settings;
+  CheckFormat(settings, diagnostics);
   CheckFiles(settings, diagnostics);
   PrintSettings(settings, console);
   return diagnostics.worst() == Severity::kNote ? 0 : kCheckFailed;

@@ -1,5 +1,5 @@
-// logvane --check [PARAMETER-FILE]: the parameter file read as a run would
-// read it, its diagnostics, whether the log can be opened and the report
+// logvane --check [PARAMETER-FILE | OPTION... LOG...]: the settings read as
+// a run would read them, its diagnostics, whether the log can be opened and the report
 // created, and the settings a run would use. No log is read, no cache
 // touched, no report written.
 #ifndef LOGVANE_DRIVER_CHECK_MODE_H_
@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/command_line.h"
 #include "driver/run_sequence.h"
 
 namespace logvane {
 
-// `args` as given to RunLogvane, "--check" first. Gives 0 when nothing
-// worse than a note was found, else 1.
-int RunCheck(const std::vector<std::string>& args, RunEnvironment& env);
+// The command line with --check. Gives 0 when nothing worse than a note
+// was found, else 1.
+int RunCheck(const CommandLine& command, RunEnvironment& env);
 
 }  // namespace logvane
 

@@ -8,6 +8,7 @@
 
 #include "driver/run_sequence.h"
 #include "names/name_phases.h"
+#include "platform/progress_line.h"
 
 int main(int argc, char** argv) {
   // A closed console pipe must fail a write, not end the process before
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
   env.diagnostics = &errors;
   // OUTFILE=- may give standard output to the report unless it is a terminal.
   env.standardOutputTakesReport = !logvane::StandardOutputIsTerminal();
+  env.progressOnTerminal = logvane::StandardErrorIsTerminal();
+  env.consoleSharesTerminal = logvane::StandardOutputSharesStandardError();
   int status = logvane::RunLogvane(args, env);
   console.Flush();
   errors.Flush();

@@ -1,16 +1,19 @@
 #include "driver/preflight.h"
 
-#include "platform/file_checks.h"
+#include "driver/run_sequence.h"
+#include "report/report_writer.h"
 
 namespace logvane {
 
 void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
-  std::string problem =
-      settings.outputFile.empty() ? std::string() : ReportFileProblem(settings.outputFile);
-  if (!problem.empty()) {
+  // Standard output (OUTFILE=-) is there already.
+  Status probe = settings.outputFile.empty() || IsStandardOutputName(settings.outputFile)
+                     ? Status::Ok()
+                     : ProbeReportTarget(settings.outputFile);
+  if (!probe.ok()) {
     diagnostics.Report(Severity::kWarning, "",
                        "the report " + Quoted(settings.outputFile) + " will not be writable (" +
-                           problem + "): the run will read the whole log and then fail");
+                           probe.Reason() + "): the run will read the whole log and then fail");
   }
   // The modern page draws its bars itself: no image to point at.
   if (settings.barImageLocation.empty() && settings.reportStyle == ReportStyle::kClassic) {

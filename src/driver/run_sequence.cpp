@@ -17,8 +17,12 @@
 #include "report/report_writer.h"
 #include "report/write_report.h"
 #include "driver/check_mode.h"
+#include "driver/command_line.h"
 #include "driver/preflight.h"
+#include "driver/run_settings_sources.h"
 #include "driver/usage.h"
+#include "intake/input_chain.h"
+#include "platform/progress_line.h"
 #include "intake/reading_summary.h"
 #include "tally/sort_tallies.h"
 #include "tally/weekdays.h"
@@ -46,17 +50,37 @@ bool Prompt(RunEnvironment& env, std::string_view text, std::string_view what,
 using StepEnd = std::optional<int>;
 constexpr StepEnd kGoOn = std::nullopt;
 
-// --help and --version answer and end the run before anything else.
-StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& env) {
-  if (args.empty()) return kGoOn;
-  Console& console = env.console;
-  switch (InfoRequestOf(args[0])) {
-    case InfoRequest::kCheck: return RunCheck(args, env);
-    case InfoRequest::kHelp: console.Write(UsageText()); return 0;
-    case InfoRequest::kVersion: console.Write(VersionLine()); return 0;
-    case InfoRequest::kNone: break;
+// A command line that cannot be used ends the run before anything is read
+// or written; --help and --version answer and end it too.
+StepEnd AnswerCommandLine(const std::vector<std::string>& args, RunEnvironment& env,
+                          CommandLine* command) {
+  Status parsed = ParseCommandLine(args, command);
+  if (!parsed.ok()) {
+    Diagnostics(env.diagnostics).Reason(parsed.message() + "; try 'logvane --help'");
+    return kUsageStatus;
   }
+  if (command->help) {
+    env.console.Write(UsageText());
+    return 0;
+  }
+  if (command->version) {
+    env.console.Write(VersionLine());
+    return 0;
+  }
+  if (command->check) return RunCheck(*command, env);
   return kGoOn;
+}
+
+// The one argument of old names a file that holds no keyword but log lines:
+// the operator meant to analyse it.
+StepEnd RefuseLogAsParameters(const CommandLine& command, RunEnvironment& env) {
+  if (command.withOptions || !command.parameterFile) return kGoOn;
+  std::string content;
+  if (!ReadWholeFile(*command.parameterFile, &content)) return kGoOn;
+  std::string hint = AccessLogHint(*command.parameterFile, content);
+  if (hint.empty()) return kGoOn;
+  Diagnostics(env.diagnostics).Reason(hint);
+  return kEarlyEndStatus;
 }
 
 StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
@@ -76,45 +100,6 @@ StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
   return kGoOn;
 }
 
-// The parameter file named on the command line, if one is.
-StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& console,
-                              RunSettings& settings) {
-  if (args.empty()) return kGoOn;
-  const std::string& argument = args[0];
-  if (argument.empty()) {
-    console.Write("*ERROR* Invalid parameter filename given.\n");
-    return 0;
-  }
-  if (argument.size() > kParameterFileWidth) {
-    console.Write("*ERROR* Parameter filename is longer than 99 characters.\n");
-    return kEarlyEndStatus;
-  }
-  console.Write("PARAMETER file: ");
-  console.Write(argument);
-  console.Write("\n\n");
-  settings.parameterFile = argument;
-  return kGoOn;
-}
-
-StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
-  std::string parameterText;
-  Diagnostics diagnostics(env.diagnostics);
-  if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
-    int error = errno;
-    env.console.Write("*ERROR* Could not open parameters file.");
-    diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) + ": " +
-                       SystemReason(error));
-    return kEarlyEndStatus;
-  }
-  env.console.Write("...... parameters file opened.\n");
-  if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
-                         env.platform.lowerPriority, &diagnostics, state.settings.parameterFile)) {
-    return kEarlyEndStatus;
-  }
-  env.console.Write("...... parameters file closed.\n\n");
-  return kGoOn;
-}
-
 // OUTFILE=- takes standard output from the console, which then writes
 // to standard error, everything held so far included; a terminal is refused.
 StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput) {
@@ -128,32 +113,72 @@ StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput) {
   return kEarlyEndStatus;
 }
 
-// Opens the log named in the parameter file or at the prompt.
-StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogSource>* log) {
-  const bool inputAsked = settings.inputFile.empty();
-  if (inputAsked &&
-      !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
-    return kEarlyEndStatus;
+// The logs of the run: every INFILE with options, else the last one (or
+// the prompt's answer); a rotated set stands for its files.
+StepEnd NameLogs(RunEnvironment& env, RunSettings& settings, std::vector<std::string>* names) {
+  std::vector<std::string> given;
+  if (settings.severalInputs) given = settings.inputFiles;
+  if (given.empty()) {
+    const bool inputAsked = settings.inputFile.empty();
+    if (inputAsked &&
+        !Prompt(env, "Please enter the input log filename: ", "Input", &settings.inputFile)) {
+      return kEarlyEndStatus;
+    }
+    // "-" typed at the prompt: the log starts on the line after the answer.
+    if (IsStandardInputName(settings.inputFile) && inputAsked) env.input.SkipLineEnd();
+    given.push_back(settings.inputFile);
   }
-  const bool logOnInput = IsStandardInputName(settings.inputFile);
-  // "-" typed at the prompt: the log starts on the line after the answer.
-  if (logOnInput && inputAsked) env.input.SkipLineEnd();
-  *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
-  if (!*log) {
-    int error = errno;
-    env.console.Write("*ERROR* Could not open input file.");
-    Diagnostics(env.diagnostics)
-        .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
-                (settings.inputFile.empty() ? "no file name was given" : SystemReason(error)));
-    return kEarlyEndStatus;
+  for (const std::string& name : given) {
+    std::string base;
+    if (!IsRotatedSetName(name, &base)) {
+      names->push_back(name);
+      continue;
+    }
+    std::vector<std::string> files;
+    Status found = RotatedSet(base, &files);
+    if (!found.ok()) {
+      env.console.Write("*ERROR* Could not open input file.");
+      Diagnostics(env.diagnostics)
+          .Reason("cannot open input file " + Quoted(name) + ": " + found.Reason());
+      return kEarlyEndStatus;
+    }
+    names->insert(names->end(), files.begin(), files.end());
   }
-  env.console.Write("...... input file opened.\n");
   return kGoOn;
+}
+
+// Opens every log before any is read: one that cannot be opened ends the
+// run with its name and why.
+StepEnd OpenLogs(RunEnvironment& env, RunSettings& settings, std::unique_ptr<InputChain>* chain) {
+  std::vector<std::string> names;
+  if (StepEnd end = NameLogs(env, settings, &names)) return end;
+  std::string failed;
+  Status opened = OpenInputChain(names, env.input, chain, &failed);
+  size_t good = opened.ok() ? names.size() : 0;
+  while (!opened.ok() && good < names.size() && names[good] != failed) ++good;
+  for (size_t i = 0; i < good; ++i) env.console.Write("...... input file opened.\n");
+  if (opened.ok()) return kGoOn;
+  env.console.Write("*ERROR* Could not open input file.");
+  Diagnostics(env.diagnostics)
+      .Reason("cannot open input file " + Quoted(failed) + ": " +
+              (failed.empty() ? "no file name was given" : SystemReason(opened.sysError())));
+  return kEarlyEndStatus;
+}
+
+// The name the diagnostics give the log: its own, or the first of several.
+std::string LogName(const InputChain& chain) {
+  const std::vector<InputRecord>& inputs = chain.inputs();
+  if (inputs.size() == 1) return inputs[0].name;
+  return inputs[0].name + " and " + std::to_string(inputs.size() - 1) + " more";
 }
 
 // The report's name from the parameter file or the prompt.
 StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
-  if (settings.outputFile.empty() && IsStandardInputName(settings.inputFile)) {
+  bool logOnInput = IsStandardInputName(settings.inputFile);
+  for (const std::string& name : settings.inputFiles) {
+    logOnInput = logOnInput || (settings.severalInputs && IsStandardInputName(name));
+  }
+  if (settings.outputFile.empty() && logOnInput) {
     // Standard input is the log: no answer can be read from it.
     env.console.Write(
         "*ERROR* The log is read from standard input (INFILE=-): "
@@ -209,25 +234,12 @@ StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogForma
   return kEarlyEndStatus;
 }
 
-// Text from the log as the operator may safely see it: control bytes as
-// \xHH, and not more than a screen line or two.
+// Text from the log as the operator may safely see it: control bytes,
+// bytes above 126 and backslashes as \xHH and \\, and not more than a
+// screen line or two.
 std::string VisibleText(std::string_view text) {
-  constexpr size_t kShown = 300;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  std::string out;
-  for (size_t i = 0; i < text.size() && i < kShown; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c == 0x7f) {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (text.size() > kShown) out += "...";
-  return out;
+  return Visible(text, 300);
 }
 
 // Lines that did not fit the configured format feed nothing; the operator
@@ -245,26 +257,42 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
 }
 
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
-              std::unique_ptr<LogSource> log) {
-  log = DecompressIfGzip(std::move(log));
-  LogLineReader reader(*log, PieceWidthFor(format));
+void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
+  LogLineReader reader(log, PieceWidthFor(format));
   ReadingPlan plan;
   plan.threads =
       state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
+  // The progress line shares standard error with the diagnostics, and the
+  // terminal with the console when standard output is that terminal.
+  std::optional<ProgressLine> progress;
+  if (env.progressOnTerminal && env.diagnostics != nullptr) {
+    progress.emplace(STDERR_FILENO);
+    progress->Start(&log.bytesRead(), log.totalBytes());
+    plan.progress = ProgressTick(&*progress);
+    env.diagnostics->ShareTerminal(&*progress);
+    // OUTFILE=- moved the console to standard error itself.
+    const bool consoleOnErrors =
+        IsStandardOutputName(state.settings.outputFile) && env.standardOutputTakesReport;
+    if (env.consoleSharesTerminal || consoleOnErrors) env.console.ShareTerminal(&*progress);
+  }
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.platform, plan);
+  if (progress) {
+    progress->Finish();
+    env.diagnostics->ShareTerminal(nullptr);
+    env.console.ShareTerminal(nullptr);
+  }
   NoteUnmatchedLines(env, state.counters);
   Diagnostics diagnostics(env.diagnostics);
   const RunCounters& counters = state.counters;
   if (counters.readError) {
     // A read that failed without an errno met damaged compressed data.
-    diagnostics.Reason("cannot read input file " + Quoted(state.settings.inputFile) + ": " +
+    diagnostics.Reason("cannot read input file " + Quoted(log.current().name) + ": " +
                        (counters.readErrno != 0 ? SystemReason(counters.readErrno)
                                                 : "the compressed data is damaged or cut short"));
   }
-  SummarizeReading(counters, state.tallies, state.settings.inputFile, diagnostics);
+  SummarizeReading(counters, state.tallies, LogName(log), diagnostics);
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
@@ -321,7 +349,11 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
 
 StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
-  if (StepEnd end = AnswerInfoRequest(args, env)) return end;
+  CommandLine command;
+  if (StepEnd end = AnswerCommandLine(args, env, &command)) return end;
+  if (StepEnd end = RefuseLogAsParameters(command, env)) return end;
+  console.SetQuiet(command.quiet);
+  if (command.quiet) env.progressOnTerminal = false;
 
   // Nothing reaches the console until the parameter file has said whether
   // standard output is the report's; nothing before that waits for input.
@@ -330,8 +362,9 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;
-  if (StepEnd end = TakeParameterFileName(args, console, settings)) return end;
-  if (StepEnd end = ReadParameters(env, *state)) return end;
+  if (StepEnd end = ReadSettings(command, ParameterFileOf(command), env, *state, false)) {
+    return end;
+  }
   // Only OUTFILE=- means standard output; "-" typed at the prompt stays a
   // file of that name.
   const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
@@ -348,10 +381,10 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   }
   LoadCountryDatabase(env, *state);
 
-  std::unique_ptr<LogSource> log;
-  if (StepEnd end = OpenLog(env, settings, &log)) return end;
+  std::unique_ptr<InputChain> log;
+  if (StepEnd end = OpenLogs(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, format, std::move(log));
+  TallyLog(env, *state, format, *log);
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
   env.platform.stopSockets();
 

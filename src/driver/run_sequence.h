@@ -32,6 +32,11 @@ struct RunEnvironment {
   // OUTFILE=- may write the report to standard output (a file or a pipe,
   // not a terminal); the console then moves to standard error.
   bool standardOutputTakesReport = false;
+  // Standard error is a terminal: the reading phase shows its progress
+  // line there (unless --quiet); the console shares that terminal when
+  // standard output is it too.
+  bool progressOnTerminal = false;
+  bool consoleSharesTerminal = false;
 };
 
 // The report name that means standard output.

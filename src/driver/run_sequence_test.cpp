@@ -93,14 +93,21 @@ namespace {
 TEST(RunSequenceSteps, HelpAndVersionEndWithStatusZero) {
   RunResult help = RunWith(FakePlatform(), {"--help", "p.dat"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.console.starts_with("usage: logvane [PARAMETER-FILE]\n"));
+  EXPECT_TRUE(
+      help.console.starts_with("usage: logvane [OPTION]... [LOG]...\n"
+                               "       logvane [PARAMETER-FILE]\n"));
   EXPECT_EQ(RunWith(FakePlatform(), {"-h"}).console, help.console);
   RunResult version = RunWith(FakePlatform(), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.console, "Quorvel Logvane v" + std::string(kVersion) + "\n");
-  // Anything else names the parameter file, as before.
+  // An argument that begins with "-" is an option now: one that is not
+  // known ends the run before anything is read.
   RunResult other = RunWith(FakePlatform(), {"-help"});
-  EXPECT_NE(other.console.find("PARAMETER file: -help\n"), std::string::npos);
+  EXPECT_EQ(other.status, 2);
+  EXPECT_EQ(other.console, "");
+  // Anything else names the parameter file, as before.
+  RunResult file = RunWith(FakePlatform(), {"help"});
+  EXPECT_NE(file.console.find("PARAMETER file: help\n"), std::string::npos);
 }
 
 }  // namespace

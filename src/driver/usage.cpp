@@ -1,52 +1,90 @@
 #include "driver/usage.h"
 
 #include "common/version.h"
+#include "config/keywords.h"
+#include "driver/command_line.h"
 
 namespace logvane {
+
+namespace {
+
+// One entry of the help: the name padded to a column, then its text.
+void Entry(std::string& out, const std::string& name, std::string_view help) {
+  constexpr size_t kColumn = 30;
+  out += "  " + name;
+  out += name.size() + 2 < kColumn ? std::string(kColumn - 2 - name.size(), ' ') : "  ";
+  out += help;
+  out += "\n";
+}
+
+std::string OptionName(const OptionSpec& o) {
+  std::string name = "    --";
+  if (o.shortName != 0) {
+    name[0] = '-';
+    name[1] = o.shortName;
+    name[2] = ',';
+  }
+  name.append(o.longName);
+  if (!o.valueName.empty()) name.append("=").append(o.valueName);
+  return name;
+}
+
+}  // namespace
 
 std::string VersionLine() { return "Quorvel Logvane v" + std::string(kVersion) + "\n"; }
 
 std::string BannerLine() { return "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n"; }
 
-std::string_view UsageText() {
-  return "usage: logvane [PARAMETER-FILE]\n"
-         "       logvane --check [PARAMETER-FILE]\n"
-         "       logvane --help | -h | --version\n"
-         "\n"
-         "Reads one web-server or proxy access log and writes one HTML report.\n"
-         "PARAMETER-FILE defaults to lvparam.dat in the working directory. The\n"
-         "name cache lvipname.dat is read from and written to the working\n"
-         "directory unless LOOKUP=N. INFILE=- reads the log from standard input\n"
-         "(then OUTFILE must name the report). Plain and gzip logs are read alike.\n"
-         "OUTFILE=- writes the report to standard output (a file or a pipe, never\n"
-         "a terminal); the console lines then go to standard error.\n"
-         "\n"
-         "Warnings about the parameter file, files that cannot be opened (with the\n"
-         "system's reason) and a summary of rejected lines go to standard error.\n"
-         "--check reads the parameter file as a run would, writes every warning,\n"
-         "tests that INFILE can be opened and the report created, prints the\n"
-         "effective settings and exits 0 when nothing worse than a note was found,\n"
-         "else 1; it reads no log and leaves the name cache alone.\n"
-         "\n"
-         "Keywords, one per line (\";\" starts a comment):\n"
-         "  INFILE=path  OUTFILE=path  TITLE=text\n"
-         "  LOOKUP=Y|X|N  TIMEOUT=seconds  DNSTHREADS=1..64  DEBUG=Y|F\n"
-         "  HOFFSET=hours  ADJWIDTH=pixels  hstb_loc=prefix-of-/hstb.gif\n"
-         "  MAXUSERS= MAXPAGES= MAXDIRS= MAXNOTFOUND= MAXNATIONS= MAXEXTRA1= MAXEXTRA2=\n"
-         "  SELECT=text  EXCLUDE_ADDR=  EXCLUDE_TYPE=  EXCLUDE_EXTRA1=  EXCLUDE_EXTRA2=\n"
-         "  ROBOTS=RPT  USER=FIELD2  PAGES=FULL  PROXY=ON  PLOW  NOSHOW\n"
-         "  ULOOKUP=<a href=\"...{user}...\">\n"
-         "  NO_USER NO_DATE NO_DAY NO_HOUR NO_PAGE NO_DIR NO_NATION NO_CODE\n"
-         "  text1= ... text63=   replace one report label\n"
-         "\n"
-         "The manual page logvane(1) and the README describe every keyword and label.\n";
-}
-
-InfoRequest InfoRequestOf(std::string_view argument) {
-  if (argument == "--help" || argument == "-h") return InfoRequest::kHelp;
-  if (argument == "--version") return InfoRequest::kVersion;
-  if (argument == "--check") return InfoRequest::kCheck;
-  return InfoRequest::kNone;
+std::string UsageText() {
+  std::string out =
+      "usage: logvane [OPTION]... [LOG]...\n"
+      "       logvane [PARAMETER-FILE]\n"
+      "       logvane --check [PARAMETER-FILE | OPTION... LOG...]\n"
+      "\n"
+      "Reads web-server or proxy access logs and writes one HTML report:\n"
+      "  logvane -o report.html access.log\n"
+      "\n"
+      "With any option, every bare argument is a log; several logs (plain and\n"
+      "gzip mixed) are read in the given order as one log, and - is standard\n"
+      "input. The parameter file --params names is read first, else\n"
+      "lvparam.dat when the working directory holds one; then the options'\n"
+      "settings in the order given. Without a parameter file the defaults hold,\n"
+      "with LOOKUP=N: no reverse lookups unless --set LOOKUP=Y.\n"
+      "Without any option, the one argument names the parameter file (default\n"
+      "lvparam.dat), as it always has; a file that holds no keyword but log\n"
+      "lines is refused with a hint.\n"
+      "\n"
+      "A parameter file holds one KEYWORD=VALUE per line (\";\" starts a\n"
+      "comment); --set takes the same line. Console lines go to standard output,\n"
+      "diagnostics and the progress line (on a terminal) to standard error.\n";
+  const std::vector<KeywordInfo> keywords = ParameterKeywords();
+  for (KeywordGroup group : kKeywordGroups) {
+    out += "\n";
+    out += GroupName(group);
+    out += ":\n";
+    if (group == KeywordGroup::kInput) Entry(out, "LOG...", "the logs to read (with options)");
+    for (const OptionSpec& o : Options()) {
+      if (o.group == group) Entry(out, OptionName(o), o.help);
+    }
+    for (const KeywordInfo& k : keywords) {
+      if (k.group == group) Entry(out, std::string(k.name) + std::string(k.value), k.help);
+    }
+    if (group == KeywordGroup::kReport) {
+      Entry(out, "text1= ... text63=", "replace one report label");
+    }
+  }
+  out +=
+      "\n"
+      "Exit status:\n"
+      "  0  the run is complete; --check found nothing worse than a note\n"
+      "  1  the run ended early (a file that cannot be opened or created, a list\n"
+      "     that overflows, a log format that cannot be used), or --check found\n"
+      "     a warning or an error\n"
+      "  2  the command line cannot be used: nothing was read or written\n"
+      "  3  the log could not be read to its end\n"
+      "\n"
+      "The manual page logvane(1) and the README describe every keyword and label.\n";
+  return out;
 }
 
 }  // namespace logvane

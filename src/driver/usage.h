@@ -3,7 +3,6 @@
 #define LOGVANE_DRIVER_USAGE_H_
 
 #include <string>
-#include <string_view>
 
 namespace logvane {
 
@@ -12,12 +11,9 @@ std::string VersionLine();
 // "[Quorvel Logvane (vX.Y.Z)]" and a line end: the first line of a run.
 std::string BannerLine();
 
-// One screen: the argument, the keywords, where the files go.
-std::string_view UsageText();
-
-// What a first argument asks for, when it is not a parameter file.
-enum class InfoRequest { kNone, kHelp, kVersion, kCheck };
-InfoRequest InfoRequestOf(std::string_view argument);
+// The forms of the command line, every option and keyword by group (from
+// their own tables), and the exit statuses.
+std::string UsageText();
 
 }  // namespace logvane
 

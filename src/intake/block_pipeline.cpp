@@ -95,12 +95,14 @@ class Pipeline {
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
+  ProgressTick* progress_ = nullptr;  // told of each block routed
+
  private:
   // Claims the block with the next number; the lock is held.
   Block& ClaimNext();
   void Prepare(Block& b, ThreadParser& parser);
   void Fill(Block& b);
-  static void RouteBlock(Block& b, LineRouter& router);
+  void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
   const LineRules& rules_;
@@ -251,6 +253,7 @@ void Pipeline::RouteBlock(Block& b, LineRouter& router) {
     router.Route(lines[i]);
   }
   router.KeepPreviousUser();
+  if (progress_ != nullptr) progress_->Lines(b.count);
 }
 
 ReadStatus Pipeline::RouteAlone(LineRouter& router, ThreadParser& parser) {
@@ -321,13 +324,15 @@ void Pipeline::Stop() {
 }  // namespace
 
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines) {
+                         LineRouter& router, int32_t workers, size_t blockLines,
+                         ProgressTick* progress) {
   if (workers < 0) workers = 0;
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
   const size_t ring = workers == 0 ? 1 : 2 * static_cast<size_t>(workers) + 2;
   Pipeline pipeline(reader, rules, format, router.tallies(), ring, blockLines);
   ThreadParser parser;
   StartParser(parser, format);
+  pipeline.progress_ = progress;
   if (workers == 0) return pipeline.RouteInPlace(router, parser);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.

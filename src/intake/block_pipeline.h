@@ -34,6 +34,7 @@
 #include "intake/line_router.h"
 #include "intake/log_format.h"
 #include "intake/log_reader.h"
+#include "platform/progress_line.h"
 
 namespace logvane {
 
@@ -62,8 +63,10 @@ inline constexpr size_t DecodeBytes(size_t blockLines, size_t pieceWidth) {
 // `workers` threads (at least 1). Returns how reading ended (end of file or
 // read error). A log that fits in one block, or a machine that will not
 // start a thread, is read and routed on the calling thread alone.
+// `progress`, when given, is told of each block routed.
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines);
+                         LineRouter& router, int32_t workers, size_t blockLines,
+                         ProgressTick* progress = nullptr);
 
 }  // namespace logvane
 

@@ -29,8 +29,9 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   console.SetLineFlush(false);
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
-  ReadStatus status =
-      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines);
+  ProgressTick progress = plan.progress;
+  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1,
+                                    plan.blockLines, &progress);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

@@ -8,6 +8,7 @@
 #include "intake/log_reader.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/progress_line.h"
 #include "tally/run_counters.h"
 #include "tally/tally_tables.h"
 
@@ -25,6 +26,7 @@ struct ReadingPlan {
   int32_t threads = 1;
   size_t blockLines = 0;  // lines per block, 0 for the default; tests make
                           // it small so that short logs cross many borders
+  ProgressTick progress;  // told of every line (a block at a time when threaded)
 };
 
 // Writes the start lines, empties the tallies, reads the log to its end (or

@@ -16,7 +16,13 @@ Console::Console(int fd) : fd_(fd) { pending_.reserve(kPendingLimit); }
 
 Console::Console(std::string* capture) : capture_(capture) {}
 
-Console::~Console() { Flush(); }
+Console::~Console() {
+  Flush();
+  if (quiet_ && !quietLine_.empty()) {
+    quiet_ = false;
+    Deliver(Kept("", true));
+  }
+}
 
 void Console::Write(std::string_view text) {
   if (text.empty()) return;
@@ -58,14 +64,45 @@ void Console::SetLineFlush(bool on) {
   if (on) Flush();
 }
 
+// Under quiet, whole lines are judged by their start; a last line without
+// its end (the early ends' errors) is judged at the destructor's flush.
+std::string Console::Kept(std::string_view text, bool final) {
+  std::string kept;
+  quietLine_.append(text);
+  size_t from = 0;
+  for (;;) {
+    size_t end = quietLine_.find('\n', from);
+    if (end == std::string::npos && !final) break;
+    std::string_view line =
+        std::string_view(quietLine_)
+            .substr(from, end == std::string::npos ? std::string::npos : end + 1 - from);
+    if (line.starts_with("*ERROR* ") || line.starts_with("*WARNING* ")) kept.append(line);
+    if (end == std::string::npos) {
+      from = quietLine_.size();
+      break;
+    }
+    from = end + 1;
+  }
+  quietLine_.erase(0, from);
+  return kept;
+}
+
 void Console::Deliver(std::string_view text) {
+  std::string kept;
+  if (quiet_) {
+    kept = Kept(text, false);
+    text = kept;
+    if (text.empty()) return;
+  }
   if (capture_ != nullptr) {
     capture_->append(text);
     return;
   }
   // A console that cannot be written (closed pipe, full disk) must not stop
   // the run: the report and the cache still matter.
+  if (share_ != nullptr) share_->Clear();
   (void)WriteAll(fd_, text);
+  if (share_ != nullptr) share_->Restore();
 }
 
 }  // namespace logvane

@@ -8,6 +8,15 @@
 
 namespace logvane {
 
+// A line that stands on the terminal a console writes to (the progress
+// line): put aside before the console writes there, and back after.
+class TerminalShare {
+ public:
+  virtual ~TerminalShare() = default;
+  virtual void Clear() = 0;
+  virtual void Restore() = 0;
+};
+
 // Writes to a file descriptor, or into a string that tests read back.
 // By default the text is handed on at every line end, so a watcher of the
 // console sees each line as soon as it is complete. The reading phase may
@@ -34,15 +43,24 @@ class Console {
   void Redirect(int fd);
   void Release();
   bool lineFlush() const { return lineFlush_; }
+  // Every delivery is framed by `share`'s Clear and Restore; none to stop.
+  void ShareTerminal(TerminalShare* share) { share_ = share; }
+  // Only lines that begin with "*ERROR* " or "*WARNING* " are delivered
+  // (--quiet); the others are dropped.
+  void SetQuiet(bool on) { quiet_ = on; }
 
  private:
   void Deliver(std::string_view text);
+  std::string Kept(std::string_view text, bool final);
 
   int fd_ = -1;
   std::string* capture_ = nullptr;
   std::string pending_;
   bool lineFlush_ = true;
   bool held_ = false;
+  bool quiet_ = false;
+  std::string quietLine_;  // the start of a line not yet judged under quiet
+  TerminalShare* share_ = nullptr;
 };
 
 }  // namespace logvane

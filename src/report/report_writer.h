@@ -9,9 +9,16 @@
 #include <string>
 #include <string_view>
 
+#include "common/status.h"
 #include "platform/file_io.h"
 
 namespace logvane {
+
+// Whether the report `path` can be created, asked by the very open that
+// Create makes and then undone: nothing is left behind and an existing file
+// is not changed. A file that is no regular file (a pipe, a device) is not
+// opened, only asked whether it may be written.
+Status ProbeReportTarget(const std::string& path);
 
 class ReportWriter {
  public:

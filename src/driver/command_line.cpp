@@ -1,0 +1,201 @@
+#include "driver/command_line.h"
+
+#include <set>
+
+#include "common/ascii_text.h"
+#include "config/report_labels.h"
+
+namespace logvane {
+
+namespace {
+
+using A = OptionAction;
+using G = KeywordGroup;
+
+// The keyword a parameter-file line begins with, if any.
+const KeywordInfo* KeywordOf(std::string_view line) {
+  static const std::vector<KeywordInfo> keywords = ParameterKeywords();
+  for (const KeywordInfo& keyword : keywords) {
+    if (StartsWithFolded(line, keyword.name)) return &keyword;
+  }
+  return nullptr;
+}
+
+// A --set line is one parameter-file line: it must be one the reader takes
+// whole, or it would do nothing (or, with a line end in it, two things).
+Status CheckSetLine(std::string_view option, std::string_view line) {
+  auto refuse = [&](const std::string& why) {
+    return Status::Invalid("", "", std::string(option) + " '" + std::string(line) + "': " + why);
+  };
+  if (line.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos) {
+    return refuse("a setting is one line");
+  }
+  if (const KeywordInfo* keyword = KeywordOf(line)) {
+    if (!keyword->value.empty() && line.find('=') == std::string_view::npos) {
+      return refuse(std::string(keyword->name) + " needs =VALUE");
+    }
+    return Status::Ok();
+  }
+  ReportLabels scratch;
+  if (ApplyLabelLine(scratch, line)) return Status::Ok();
+  return refuse("no keyword");
+}
+
+Status Refuse(const std::string& text) { return Status::Invalid("", "", text); }
+
+}  // namespace
+
+const std::vector<OptionSpec>& Options() {
+  // An option that stands for a keyword is one entry: its value becomes the
+  // line KEYWORD=VALUE, read after the parameter file like --set's.
+  static const std::vector<OptionSpec> options = {
+      {"rotated", 0, A::kKeyword, "INFILE", "*", "BASE", true, G::kInput,
+       "a logrotate set: BASE.N.gz ... BASE.1, BASE"},
+      {"format", 'f', A::kKeyword, "LOGFORMAT", "", "FORMAT", false, G::kFormats,
+       "the log's layout (LOGFORMAT)"},
+      {"geoip", 0, A::kKeyword, "GEOIP", "", "Y|FILE", false, G::kNames,
+       "nations from a country database (GEOIP)"},
+      {"title", 0, A::kKeyword, "TITLE", "", "TEXT", false, G::kReport,
+       "the report's title (TITLE)"},
+      {"style", 0, A::kKeyword, "STYLE", "", "classic|modern", false, G::kReport,
+       "the classic report or the modern page (STYLE)"},
+      {"output", 'o', A::kKeyword, "OUTFILE", "", "FILE", false, G::kOutput,
+       "the report; - for standard output (OUTFILE)"},
+      {"params", 'p', A::kParams, "", "", "FILE", false, G::kRun,
+       "the parameter file (default: lvparam.dat if any)"},
+      {"set", 's', A::kSet, "", "", "KEYWORD=VALUE", true, G::kRun,
+       "a parameter-file line, after the file's"},
+      {"threads", 0, A::kKeyword, "THREADS", "", "N", false, G::kRun,
+       "threads of the reading phase (THREADS)"},
+      {"quiet", 'q', A::kQuiet, "", "", "", false, G::kRun,
+       "no console lines but errors, no progress line"},
+      {"check", 0, A::kCheck, "", "", "", false, G::kRun,
+       "check settings, logs and report; read no log"},
+      {"help", 'h', A::kHelp, "", "", "", false, G::kRun, "this help"},
+      {"version", 0, A::kVersion, "", "", "", false, G::kRun, "the version"},
+  };
+  return options;
+}
+
+Status ParseCommandLine(const std::vector<std::string>& args, CommandLine* out) {
+  std::vector<std::string> bare;
+  // Lines and logs keep the command line's order: a bare argument is
+  // remembered as its INFILE line, at its place.
+  std::vector<std::string> lines;
+  std::set<std::string_view> given;
+  bool anyOption = false;  // other than --check
+  bool optionsEnded = false;
+
+  auto act = [&](const OptionSpec& spec, std::string_view shown,
+                 const std::string& value) -> Status {
+    if (!spec.repeatable && !given.insert(spec.longName).second) {
+      return Refuse("option " + std::string(shown) + " given twice");
+    }
+    if (spec.action != A::kCheck) anyOption = true;
+    switch (spec.action) {
+      case A::kKeyword: {
+        std::string line = std::string(spec.keyword) + "=" + value + std::string(spec.suffix);
+        if (Status s = CheckSetLine(shown, line); !s.ok()) return s;
+        lines.push_back(std::move(line));
+        break;
+      }
+      case A::kSet:
+        if (Status s = CheckSetLine(shown, value); !s.ok()) return s;
+        lines.push_back(value);
+        break;
+      case A::kParams:
+        if (value.empty()) return Refuse("option " + std::string(shown) + " needs a file name");
+        out->parameterFile = value;
+        break;
+      case A::kQuiet: out->quiet = true; break;
+      case A::kCheck: out->check = true; break;
+      case A::kHelp: out->help = true; break;
+      case A::kVersion: out->version = true; break;
+    }
+    return Status::Ok();
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      bare.push_back(arg);
+      lines.push_back("INFILE=" + arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      anyOption = true;
+      continue;
+    }
+    if (arg[1] == '-') {
+      size_t equals = arg.find('=');
+      std::string_view name = std::string_view(arg).substr(2, equals - 2);
+      const OptionSpec* spec = nullptr;
+      for (const OptionSpec& o : Options()) {
+        if (o.longName == name) spec = &o;
+      }
+      std::string shown = "--" + std::string(name);
+      if (spec == nullptr) return Refuse("unknown option '" + shown + "'");
+      std::string value;
+      if (spec->valueName.empty()) {
+        if (equals != std::string::npos) return Refuse("option " + shown + " takes no value");
+      } else if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return Refuse("option " + shown + " needs a value (" + std::string(spec->valueName) + ")");
+      }
+      if (Status s = act(*spec, shown, value); !s.ok()) return s;
+      continue;
+    }
+    // Short options, which may share one argument: -qo report.html.
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const OptionSpec* spec = nullptr;
+      for (const OptionSpec& o : Options()) {
+        if (o.shortName != 0 && o.shortName == arg[k]) spec = &o;
+      }
+      std::string shown(2, '-');
+      shown[1] = arg[k];
+      if (spec == nullptr) {
+        // "-help" is more likely a long option with one dash than -h -e...
+        std::string text = "unknown option '";
+        text.append(shown).append("'");
+        if (arg.size() > 2)
+          text.append(" in '").append(arg).append("' (long options begin with --)");
+        return Refuse(text);
+      }
+      std::string value;
+      if (!spec->valueName.empty()) {
+        if (k + 1 < arg.size()) {
+          value = arg.substr(k + 1);
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          return Refuse("option " + shown + " needs a value (" + std::string(spec->valueName) +
+                        ")");
+        }
+        k = arg.size();
+      }
+      if (Status s = act(*spec, shown, value); !s.ok()) return s;
+    }
+  }
+
+  out->withOptions = anyOption;
+  if (!anyOption) {
+    // The form of old: the first argument names the parameter file, and
+    // any others are ignored.
+    if (!bare.empty()) out->parameterFile = bare[0];
+    return Status::Ok();
+  }
+  // A log's name becomes an INFILE line: it must stay one line.
+  for (const std::string& log : bare) {
+    if (log.find_first_of("\r\n") != std::string::npos) {
+      return Refuse("log '" + log + "': a setting is one line");
+    }
+  }
+  out->lines = std::move(lines);
+  return Status::Ok();
+}
+
+}  // namespace logvane
