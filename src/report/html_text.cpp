@@ -88,8 +88,12 @@ bool IsScriptAddress(std::string_view address) {
 void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form) {
   if (IsScriptAddress(key)) {
     WriteKeyText(out, key, form);
-    return;
+  } else {
+    WriteLinkToKey(out, key, form);
   }
+}
+
+void WriteLinkToKey(ReportWriter& out, std::string_view key, KeyText form) {
   out.Write("<a href=\"");
   WriteEscaped(out, key);
   out.Write("\">");

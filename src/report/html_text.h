@@ -30,6 +30,8 @@ bool IsScriptAddress(std::string_view address);
 // "<a href=\"K\">K</a>" with K escaped, or the escaped K alone when K is a
 // script address; the text in the given form.
 void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form = KeyText::kPlain);
+// The link alone, for a key known to be no script address.
+void WriteLinkToKey(ReportWriter& out, std::string_view key, KeyText form);
 
 }  // namespace logvane
 

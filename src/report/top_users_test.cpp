@@ -10,6 +10,7 @@ namespace logvane {
 namespace {
 
 using testing::AddUser;
+using testing::Classic;
 using testing::Render;
 using testing::ReportState;
 
@@ -79,7 +80,7 @@ TEST(TopUsersTest, RowLimitSpiderMarkAndTotals) {
     AddUser(state->tallies.users, "10.0.0." + std::to_string(i), 50 - i, 1000.0 * i);
   }
   state->counters.pagesRequested = 77;
-  std::string section = Render(*state, WriteTopUsers);
+  std::string section = Render(*state, Classic(TopUserRows));
 
   EXPECT_TRUE(section.starts_with(
       "<hr><h3>Top Users</h3>\n<table border=5>\n "
