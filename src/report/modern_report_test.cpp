@@ -179,6 +179,14 @@ TEST(ModernReport, MarkupScannerRefusesWhatThePageNeverWrites) {
       {"<h2>Top Users</h2>", "<h2>Top Users</h2><object>"},
       {"nav{", "nav{background:url(x)}nav{"},
       {"<i title=\"8: 1\"", "<i title=\"8: <b>\""},
+      // Attributes a browser would read that the report never writes there.
+      {"role=img", "role='img'onclick='x'"},
+      {"class=top", "class=top class=top"},
+      {"<p class=tot>", "<p class=tot title=\"8: 1\">"},
+      {"<h2>Top Users</h2>", "<h2 class=card>Top Users</h2>"},
+      {"<dl class=sum>", "<dl class=sum\tonclick=x>"},
+      {"<nav>", "<nav/onfocus=x>"},
+      {"<a class=top", "<a CLASS=top ONCLICK=x"},
   };
   for (const auto& [from, to] : foreign) {
     SCOPED_TRACE(to);
