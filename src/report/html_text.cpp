@@ -13,6 +13,7 @@ std::string_view ReferenceFor(char c) {
     case '<': return "&lt;";
     case '>': return "&gt;";
     case '"': return "&quot;";
+    case '\'': return "&#39;";
     case '\0': return "&#xFFFD;";
     default: return {};
   }

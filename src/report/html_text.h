@@ -11,8 +11,9 @@
 
 namespace logvane {
 
-// & < > " as character references, NUL as U+FFFD's; safe as element text
-// and inside a double-quoted attribute.
+// & < > " ' as character references, NUL as U+FFFD's; safe as element text
+// and inside an attribute value in double or single quotes (a ULOOKUP
+// template may quote its address either way).
 std::string EscapeHtml(std::string_view text);
 void WriteEscaped(ReportWriter& out, std::string_view text);
 

@@ -66,6 +66,9 @@ TEST(TopUsersTest, TemplateLinkReplacesTheFirstPlaceholder) {
       // The user is escaped; a script address is never put into the link.
       {"<a href=\"{user}\">", "a\"b<c>", "<a href=\"a&quot;b&lt;c&gt;\">a&quot;b&lt;c&gt;</a>\n"},
       {"<a href=\"{user}\">", "JavaScript:alert(1)", "JavaScript:alert(1)"},
+      // Quotes of either kind cannot end the template's attribute.
+      {"<a href='/w?{user}'>", "x'onclick='y",
+       "<a href='/w?x&#39;onclick=&#39;y'>x&#39;onclick=&#39;y</a>\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Cell(c.linkTemplate, c.key), c.cell) << c.linkTemplate << " " << c.key;
