@@ -70,4 +70,8 @@ void WriteModernHead(const ReportInput& state, ReportWriter& out, const Platform
   WriteHeader(state, out, platform);
 }
 
+void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+  WriteDocument(state, out, platform, ReportStyle::kModern);
+}
+
 }  // namespace logvane

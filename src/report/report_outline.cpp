@@ -40,13 +40,6 @@ const ReportSection kReportSections[kReportSectionCount] = {
      nullptr},
 };
 
-const ReportSection& SectionAt(std::string_view anchor) {
-  for (const ReportSection& section : kReportSections) {
-    if (section.anchor == anchor) return section;
-  }
-  return kReportSections[0];
-}
-
 LogDays FirstAndLastDay(const DateTable& dates) {
   LogDays days;
   bool found = false;
@@ -180,8 +173,11 @@ constexpr DocumentLayout kModernLayout{
     .footerClose = "</p></footer>\n",
 };
 
+}  // namespace
+
 void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& platform,
-                   const DocumentLayout& layout) {
+                   ReportStyle style) {
+  const DocumentLayout& layout = style == ReportStyle::kModern ? kModernLayout : kClassicLayout;
   layout.head(state, out, platform);
   out.Write(layout.navigationOpen);
   for (const ReportSection& section : kReportSections) {
@@ -212,16 +208,6 @@ void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& 
   out.Write(kVersion);
   out.Write(layout.footerClose);
   out.Write("</body></html>\n");
-}
-
-}  // namespace
-
-void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
-  WriteDocument(state, out, platform, kClassicLayout);
-}
-
-void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
-  WriteDocument(state, out, platform, kModernLayout);
 }
 
 }  // namespace logvane

@@ -1,8 +1,8 @@
 // The report document in outline, shared by both styles: the sections in
 // the order both write them, with their anchors, navigation labels,
 // back-links, switches and rows, the days the summary names, the lines of
-// the parameters block and the capacity note. WriteReport and
-// WriteModernReport are defined here: the same outline in two layouts.
+// the parameters block and the capacity note; and the document itself,
+// written in either style's layout.
 #ifndef LOGVANE_REPORT_REPORT_OUTLINE_H_
 #define LOGVANE_REPORT_REPORT_OUTLINE_H_
 
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
 #include "report/section_rows.h"
@@ -29,9 +30,6 @@ struct ReportSection {
 
 inline constexpr size_t kReportSectionCount = 10;
 extern const ReportSection kReportSections[kReportSectionCount];
-
-// The section behind `anchor`; the first one when no section has it.
-const ReportSection& SectionAt(std::string_view anchor);
 
 // The keys of the first and the last date with hits in table order (the
 // earliest and latest once the dates are sorted); empty when none has hits.
@@ -54,6 +52,13 @@ std::vector<ParameterLine> ParameterLines(const ReportInput& state);
 
 // The note written when the user table ran full.
 std::string CapacityNote();
+
+// The whole document in the style's layout (report_outline.cpp has both
+// side by side): the head and summary, the navigation, every section that
+// is on, the parameters block unless NOSHOW, the capacity note when the user
+// table ran full, the footer.
+void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& platform,
+                   ReportStyle style);
 
 }  // namespace logvane
 

@@ -50,4 +50,8 @@ void WriteClassicHead(const ReportInput& state, ReportWriter& out, const Platfor
   WriteSummary(state, out, platform);
 }
 
+void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+  WriteDocument(state, out, platform, ReportStyle::kClassic);
+}
+
 }  // namespace logvane

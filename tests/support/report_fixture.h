@@ -89,7 +89,9 @@ inline auto Classic(SectionRows (*rows)(const ReportInput&)) {
 }
 inline auto Modern(std::string_view anchor) {
   return [anchor](const ReportInput& state, ReportWriter& out) {
-    WriteModernSection(state, SectionAt(anchor), out);
+    for (const ReportSection& section : kReportSections) {
+      if (section.anchor == anchor) WriteModernSection(state, section, out);
+    }
   };
 }
 
