@@ -8,6 +8,9 @@
 #   390 the page is never wider than the window, nothing is fetched (no
 #   resource, no element that loads one), no console message (a blocked load
 #   or any error would log one); screenshots modern-WIDTH-SCHEME.png.
+#   Both styles of a report whose user carries quotes, linked through a
+#   single-quoted ULOOKUP template: no element has an event handler, and
+#   the user's whole text stays in its link's address.
 #   browser_check.sh LOGVANE SOURCE_DIR WORK_DIR
 set -euo pipefail
 logvane="$1" source="$2" work="$3"
@@ -30,6 +33,19 @@ PARAMS
 { grep -v '^hstb_loc' lvparam.dat; echo "OUTFILE=report-modern.html"; echo "STYLE=MODERN"; } \
   > modern.dat
 "$logvane" modern.dat > console-modern.txt
+hostile="a.example.com'onmouseover='alert(4)'.com"
+echo "$hostile - - [07/Oct/1998:13:55:36 -0700] \"GET /x'y.html HTTP/1.0\" 200 100" > hostile.log
+for style in CLASSIC MODERN; do
+  cat > "hostile-$style.dat" <<PARAMS
+INFILE=hostile.log
+OUTFILE=hostile-$style.html
+LOOKUP=N
+ULOOKUP=<a href='https://who.example/?q={user}'>
+hstb_loc=.
+STYLE=$style
+PARAMS
+  "$logvane" "hostile-$style.dat" > "console-hostile-$style.txt"
+done
 
 cat > harness.html <<'HTML'
 <html><body><iframe id=report width=1200 height=900></iframe>
@@ -56,10 +72,22 @@ frame.addEventListener('load', function () {
   var fetched = win.performance.getEntriesByType('resource').length;
   var policy = doc.querySelector('meta[http-equiv="Content-Security-Policy"]');
   var sealed = policy && /default-src 'none'/.test(policy.content) ? 1 : 0;
+  var handlers = 0, all = doc.querySelectorAll('*');
+  for (var k = 0; k < all.length; k++) {
+    for (var a = 0; a < all[k].attributes.length; a++) {
+      if (/^on/i.test(all[k].attributes[a].name)) handlers++;
+    }
+  }
+  var held = 0, users = doc.querySelectorAll('a[href^="https://who.example/"]');
+  for (var u = 0; u < users.length; u++) {
+    if (users[u].getAttribute('href') ===
+        "https://who.example/?q=a.example.com'onmouseover='alert(4)'.com") held++;
+  }
   document.body.setAttribute('data-result', 'images=' + doc.images.length + ' broken=' + broken +
       ' links=' + links.length + ' missing=' + missing.length + ' ' + missing.join(',') +
       ' scroll=' + root.scrollWidth + ' window=' + root.clientWidth + ' height=' + root.scrollHeight +
-      ' loaders=' + loaders + ' fetched=' + fetched + ' sealed=' + sealed);
+      ' loaders=' + loaders + ' fetched=' + fetched + ' sealed=' + sealed +
+      ' handlers=' + handlers + ' held=' + held);
 });
 </script></body></html>
 HTML
@@ -127,5 +155,13 @@ for scheme in light dark; do
     [ "$height" -gt 16000 ] && height=16000
     shoot "$name.png" "$width" "$height" "$scheme_flag"
   done
+done
+for style in CLASSIC MODERN; do
+  result="$(render "hostile-$style" "r=hostile-$style.html")"
+  echo "hostile-$style: $result"
+  if ! [[ "$result" =~ handlers=0\ held=1 ]]; then
+    echo "hostile-$style: a quote in the user ended the template's attribute"
+    status=1
+  fi
 done
 exit "$status"

@@ -358,6 +358,48 @@ TEST(HostileInput, MarkupAndScriptInEveryField) {
   }
 }
 
+// A quote in a user ends no attribute, whether the user's text comes from
+// the client field, the authuser field or a name in the cache, and whatever
+// quotes the operator's template puts around it.
+TEST(HostileInput, QuotesStayInsideTheTemplatesAttribute) {
+  const std::string hostile = "a.example.com'onmouseover='alert(4)'.com";
+  const std::string escaped = "a.example.com&#39;onmouseover=&#39;alert(4)&#39;.com";
+  struct Source {
+    const char* name;
+    std::string client, auth, params, cache;
+  };
+  const Source sources[] = {
+      {"client field", hostile, "-", "", ""},
+      {"authuser field", "10.0.0.1", hostile, "USER=FIELD2\n", ""},
+      {"cache", "192.0.2.7", "-", "", "192.0.2.7," + hostile + "\n"},
+  };
+  const struct {
+    std::string linkTemplate, address;
+  } templates[] = {
+      {"<a href='https://who.example/?q={user}'>",
+       "<a href='https://who.example/?q=" + escaped + "'>"},
+      {"<a href=\"https://who.example/?q={user}\">",
+       "<a href=\"https://who.example/?q=" + escaped + "\">"},
+  };
+  for (const Source& source : sources) {
+    for (const auto& t : templates) {
+      for (std::string style : {"", "STYLE=MODERN\n"}) {
+        SCOPED_TRACE(std::string(source.name) + " " + t.linkTemplate + " " + style);
+        TempDir dir;
+        if (!source.cache.empty()) WriteFile(dir.File("lvipname.dat"), source.cache);
+        Fields f;
+        f.client = source.client;
+        f.auth = source.auth;
+        LogRun run = RunOnLog(dir, f.Line(), source.cache.empty() ? 'N' : 'X',
+                              source.params + "ULOOKUP=" + t.linkTemplate + "\n" + style);
+        ExpectNormalEnd(run, "", 1, !source.cache.empty());
+        EXPECT_NE(run.report.find(t.address), std::string::npos);
+        EXPECT_EQ(run.report.find(hostile), std::string::npos);
+      }
+    }
+  }
+}
+
 TEST(HostileInput, HugeParameterFile) {
   TempDir dir;
   WriteFile(dir.File("access.log"), Fields().Line());

@@ -13,6 +13,7 @@ std::string_view ReferenceFor(char c) {
     case '<': return "&lt;";
     case '>': return "&gt;";
     case '"': return "&quot;";
+    case '\'': return "&#39;";
     case '\0': return "&#xFFFD;";
     default: return {};
   }
@@ -88,8 +89,12 @@ bool IsScriptAddress(std::string_view address) {
 void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form) {
   if (IsScriptAddress(key)) {
     WriteKeyText(out, key, form);
-    return;
+  } else {
+    WriteLinkToKey(out, key, form);
   }
+}
+
+void WriteLinkToKey(ReportWriter& out, std::string_view key, KeyText form) {
   out.Write("<a href=\"");
   WriteEscaped(out, key);
   out.Write("\">");

@@ -11,8 +11,9 @@
 
 namespace logvane {
 
-// & < > " as character references, NUL as U+FFFD's; safe as element text
-// and inside a double-quoted attribute.
+// & < > " ' as character references, NUL as U+FFFD's; safe as element text
+// and inside an attribute value in double or single quotes (a ULOOKUP
+// template may quote its address either way).
 std::string EscapeHtml(std::string_view text);
 void WriteEscaped(ReportWriter& out, std::string_view text);
 
@@ -30,6 +31,8 @@ bool IsScriptAddress(std::string_view address);
 // "<a href=\"K\">K</a>" with K escaped, or the escaped K alone when K is a
 // script address; the text in the given form.
 void WriteKeyLink(ReportWriter& out, std::string_view key, KeyText form = KeyText::kPlain);
+// The link alone, for a key known to be no script address.
+void WriteLinkToKey(ReportWriter& out, std::string_view key, KeyText form);
 
 }  // namespace logvane
 

@@ -9,18 +9,18 @@ namespace {
 
 TEST(HtmlTextTest, EscapesMarkupQuotesAndNul) {
   using namespace std::string_literals;
-  EXPECT_EQ(EscapeHtml("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c'");
+  EXPECT_EQ(EscapeHtml("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&#39;");
   EXPECT_EQ(EscapeHtml("x\0y"s), "x&#xFFFD;y");
   EXPECT_EQ(EscapeHtml("&amp;"), "&amp;amp;");
   std::string written;
   {
     ReportWriter out(&written);
-    WriteEscaped(out, "<p\0>\"&"s);
+    WriteEscaped(out, "<p\0>\"&'"s);
     WriteEscaped(out, "plain");
     WriteEscaped(out, "");
     out.Close();
   }
-  EXPECT_EQ(written, "&lt;p&#xFFFD;&gt;&quot;&amp;plain");
+  EXPECT_EQ(written, "&lt;p&#xFFFD;&gt;&quot;&amp;&#39;plain");
 }
 
 TEST(HtmlTextTest, RecognisesScriptAddressesAsBrowsersReadThem) {
@@ -75,6 +75,7 @@ TEST(HtmlTextTest, BreakableKeysWrapAfterSeparatorsOnlyInTheirText) {
       {"/a/b.html?x=1&y", KeyText::kBreakable, "/<wbr>a/<wbr>b.<wbr>html?<wbr>x=<wbr>1&amp;<wbr>y"},
       {"dir/", KeyText::kBreakable, "dir/"},
       {"<b>.x", KeyText::kBreakable, "&lt;b&gt;.<wbr>x"},
+      {"a'b.c'", KeyText::kBreakable, "a&#39;b.<wbr>c&#39;"},
   };
   for (const Case& c : cases) {
     std::string written;

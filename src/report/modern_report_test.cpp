@@ -15,6 +15,7 @@ namespace {
 
 using testing::AddKey;
 using testing::AddUser;
+using testing::Modern;
 using testing::Render;
 using testing::ReportState;
 using testing::SetDate;
@@ -90,7 +91,7 @@ TEST(ModernReport, BarsHaveTheClassicWidths) {
     state->settings.graphWidth = c.graphWidth;
     AddUser(state->tallies.users, "a", c.largest);
     AddUser(state->tallies.users, "b", c.smallest);
-    std::string users = Render(*state, WriteModernTopUsers);
+    std::string users = Render(*state, Modern("TU"));
     std::string bars;
     for (size_t at = users.find("--w:"); at != std::string::npos; at = users.find("--w:", at + 1)) {
       bars += users.substr(at, users.find('\n', at) - at + 1);
@@ -104,7 +105,7 @@ TEST(ModernReport, BarsHaveTheClassicWidths) {
 
 TEST(ModernReport, HourlyChartHasAColumnForEveryHour) {
   std::unique_ptr<ReportInput> state = SmallRun();
-  std::string hours = Render(*state, WriteModernHourlyLoad);
+  std::string hours = Render(*state, Modern("BH"));
   std::string chart = hours.substr(0, hours.find("</div>"));
   EXPECT_EQ(Count(chart, "<i title="), 24u);
   EXPECT_EQ(Count(chart, "<span>"), 24u);
@@ -178,6 +179,14 @@ TEST(ModernReport, MarkupScannerRefusesWhatThePageNeverWrites) {
       {"<h2>Top Users</h2>", "<h2>Top Users</h2><object>"},
       {"nav{", "nav{background:url(x)}nav{"},
       {"<i title=\"8: 1\"", "<i title=\"8: <b>\""},
+      // Attributes a browser would read that the report never writes there.
+      {"role=img", "role='img'onclick='x'"},
+      {"class=top", "class=top class=top"},
+      {"<p class=tot>", "<p class=tot title=\"8: 1\">"},
+      {"<h2>Top Users</h2>", "<h2 class=card>Top Users</h2>"},
+      {"<dl class=sum>", "<dl class=sum\tonclick=x>"},
+      {"<nav>", "<nav/onfocus=x>"},
+      {"<a class=top", "<a CLASS=top ONCLICK=x"},
   };
   for (const auto& [from, to] : foreign) {
     SCOPED_TRACE(to);

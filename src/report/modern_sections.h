@@ -1,25 +1,22 @@
-// The sections of the modern report: the same tables, rows, limits and
-// numbers as the classic sections, as cards with CSS bars. Like those they
-// only read what the run derived before the report.
+// A section of the modern report: its rows (the classic report's, from the
+// same builders) as a card with CSS bars.
 #ifndef LOGVANE_REPORT_MODERN_SECTIONS_H_
 #define LOGVANE_REPORT_MODERN_SECTIONS_H_
 
+#include "platform/platform.h"
 #include "report/report_input.h"
+#include "report/report_outline.h"
 #include "report/report_writer.h"
 
 namespace logvane {
 
-void WriteModernTopUsers(const ReportInput& state, ReportWriter& out);
-void WriteModernActivityByDate(const ReportInput& state, ReportWriter& out);
-void WriteModernDayOfWeek(const ReportInput& state, ReportWriter& out);
-// The hourly table, after a chart of the 24 hours.
-void WriteModernHourlyLoad(const ReportInput& state, ReportWriter& out);
-void WriteModernTopPages(const ReportInput& state, ReportWriter& out);
-void WriteModernTopDirectories(const ReportInput& state, ReportWriter& out);
-void WriteModernTopNations(const ReportInput& state, ReportWriter& out);
-void WriteModernResponseCodes(const ReportInput& state, ReportWriter& out);
-void WriteModernExtra1(const ReportInput& state, ReportWriter& out);
-void WriteModernExtra2(const ReportInput& state, ReportWriter& out);
+// The card: its heading, the section's chart where it has one, each table
+// (a later one under an <h3> heading) with its totals, and the back-link.
+void WriteModernSection(const ReportInput& state, const ReportSection& section, ReportWriter& out);
+
+// The head with the stylesheet and the header with the summary figures
+// (modern_report.cpp).
+void WriteModernHead(const ReportInput& state, ReportWriter& out, const Platform& platform);
 
 }  // namespace logvane
 

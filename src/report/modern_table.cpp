@@ -20,7 +20,7 @@ void WriteCardEnd(ReportWriter& out, std::string_view topLabel) {
 }
 
 void WriteModernTableStart(ReportWriter& out, KeyColumn key, bool graph,
-                           std::initializer_list<std::string_view> labels) {
+                           std::span<const std::string_view> labels) {
   out.Write("<div class=tw><table class=\"");
   out.Write(key == KeyColumn::kFirst ? "k1" : "k2");
   if (graph) out.Write(" g");
@@ -42,11 +42,11 @@ void WriteBarCell(ReportWriter& out, int64_t width, int64_t value) {
   out.Write("></i>\n");
 }
 
-void WriteModernTotal(ReportWriter& out, std::string_view label, int64_t n) {
+void WriteModernTotal(ReportWriter& out, std::string_view label, std::string_view n) {
   out.Write("<p class=tot>");
   out.Write(label);
   out.Write(": <b>");
-  out.WriteInt(n);
+  out.Write(n);
   out.Write("</b></p>\n");
 }
 

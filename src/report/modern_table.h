@@ -1,12 +1,11 @@
 // The pieces the modern report's sections are built from: a card with its
 // heading, a table that scrolls inside the card, bar cells drawn with CSS,
-// totals lines. Numbers, bar widths and escaping are the classic report's
-// (table_pattern.h, html_text.h), so both styles show the same figures.
+// totals lines. The rows are the classic report's (section_rows.h).
 #ifndef LOGVANE_REPORT_MODERN_TABLE_H_
 #define LOGVANE_REPORT_MODERN_TABLE_H_
 
 #include <cstdint>
-#include <initializer_list>
+#include <span>
 #include <string_view>
 
 #include "report/report_writer.h"
@@ -28,13 +27,8 @@ void WriteCardEnd(ReportWriter& out, std::string_view topLabel);
 // Opens the scrolling box and the table and writes the header row. A table
 // with a graph has the bar as its last column.
 void WriteModernTableStart(ReportWriter& out, KeyColumn key, bool graph,
-                           std::initializer_list<std::string_view> labels);
+                           std::span<const std::string_view> labels);
 void WriteModernTableEnd(ReportWriter& out);
-
-// A cell of its own, for the cells that follow the row's first: "<td>".
-// Rows start with "<tr><td>"; end tags are left out, as HTML allows, which
-// keeps large tables small.
-inline void NextCell(ReportWriter& out) { out.Write("<td>"); }
 
 // The last cell of a row: a bar `width` units long of the graph width set
 // in the page's stylesheet (the classic width in pixels), with `value` as
@@ -42,7 +36,7 @@ inline void NextCell(ReportWriter& out) { out.Write("<td>"); }
 void WriteBarCell(ReportWriter& out, int64_t width, int64_t value);
 
 // "<p class=tot>" + label + ": <b>" + n + "</b></p>\n"
-void WriteModernTotal(ReportWriter& out, std::string_view label, int64_t n);
+void WriteModernTotal(ReportWriter& out, std::string_view label, std::string_view n);
 
 }  // namespace logvane
 

@@ -1,65 +1,72 @@
 #include "report/ranked_sections.h"
 
 #include "common/ascii_text.h"
-#include "report/report_outline.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
 
 namespace {
 
-template <typename Table>
-void WriteRankedSection(const ReportInput& state, ReportWriter& out, const Table& table,
-                        int32_t limit, const RankedSection& section) {
-  const auto& slots = table.slots;
-  const RunSettings& settings = state.settings;
-  const ReportLabels& labels = state.labels;
+// Whether a section's keys are links: always, never, or when one is a URL.
+enum class KeyLinks { kAlways, kNever, kWhenHttp };
 
-  WriteHeading(out, labels[section.heading]);
-  WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kRank], labels[section.keyColumn], labels[section.countColumn],
-                       labels[kPercent], labels[kGraph]});
-  const float total = FloatHitSum(slots, table.used);
-  const float barScale = BarScale(slots[0].hits, settings.graphWidth);
-  int64_t unique = RankedWalk(slots, limit, [&](const KeyCountEntry& entry, int64_t rank) {
-    std::string_view key = entry.key.view();
-    out.Write("<tr><td>");
-    out.WriteInt(rank);
-    out.Write("</td><td>");
-    bool link = KeyIsLink(section, key);
-    if (link) {
-      WriteKeyLink(out, key);
-    } else {
-      WriteEscaped(out, key);
-    }
-    out.Write("</td><td>");
-    out.WriteInt(entry.hits);
-    out.Write("</td><td>");
-    WritePercent(out, static_cast<double>(entry.hits), total);
-    WriteGraphCell(out, settings, BarWidth(entry.hits, barScale));
+struct RankedSection {
+  int heading;
+  int keyColumn;
+  int countColumn;
+  int totalLabel;
+  KeyLinks links;
+};
+
+template <typename Table>
+SectionRows RankedRows(const ReportInput& state, const Table& table, int32_t limit,
+                       const RankedSection& kind) {
+  const ReportLabels& labels = state.labels;
+  SectionRows section{labels[kind.heading], {SectionTable{}}};
+  SectionTable& rows = section.tables[0];
+  rows.SetColumns({{Column::kRank, labels[kRank]},
+                   {Column::kKey, labels[kind.keyColumn]},
+                   {Column::kHits, labels[kind.countColumn]},
+                   {Column::kPercent, labels[kPercent]},
+                   {Column::kGraph, labels[kGraph]}});
+  const float total = FloatHitSum(table.slots, table.used);
+  rows.barScale = BarScale(table.slots[0].hits, state.settings.graphWidth);
+  rows.ReserveRows(table.used, limit);
+  int64_t unique = RankedWalk(table.slots, limit, [&](const KeyCountEntry& entry, int64_t rank) {
+    TableRow& row = rows.AddRow(entry.key.view(), entry.hits);
+    row.rank = rank;
+    const bool link = kind.links == KeyLinks::kAlways ||
+                      (kind.links == KeyLinks::kWhenHttp && StartsWithFolded(row.key, "http://"));
+    // A key that reads as a script address is never a link.
+    if (link && !IsScriptAddress(row.key)) row.link = LinkTo::kKey;
+    row.percent = Percent(static_cast<double>(entry.hits), total);
   });
-  WriteTableEnd(out);
-  WriteTotalLine(out, labels[section.totalLabel], unique);
-  WriteSectionEnd(out);
+  rows.totals.push_back({labels[kind.totalLabel], std::to_string(unique)});
+  return section;
 }
 
 }  // namespace
 
-void WriteTopPages(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.pages, state.settings.maxPages, kTopPagesSection);
+SectionRows PageRows(const ReportInput& state) {
+  return RankedRows(state, state.tallies.pages, state.settings.maxPages,
+                    {kTopPages, kPage, kHits, kTotalUniquePages, KeyLinks::kAlways});
 }
 
-void WriteTopDirectories(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.directories, state.settings.maxDirs,
-                     kTopDirectoriesSection);
+SectionRows DirectoryRows(const ReportInput& state) {
+  return RankedRows(
+      state, state.tallies.directories, state.settings.maxDirs,
+      {kTopDirectories, kDirectory, kHits, kTotalUniqueDirectories, KeyLinks::kNever});
 }
 
-void WriteExtra1(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra1, state.settings.maxExtra1, kExtra1Section);
+// In the Extra sections one label names the section and its key column.
+SectionRows Extra1Rows(const ReportInput& state) {
+  return RankedRows(state, state.tallies.extra1, state.settings.maxExtra1,
+                    {kExtra1, kExtra1, kOccurrence, kTotalExtra1, KeyLinks::kNever});
 }
 
-void WriteExtra2(const ReportInput& state, ReportWriter& out) {
-  WriteRankedSection(state, out, state.tallies.extra2, state.settings.maxExtra2, kExtra2Section);
+SectionRows Extra2Rows(const ReportInput& state) {
+  return RankedRows(state, state.tallies.extra2, state.settings.maxExtra2,
+                    {kExtra2, kExtra2, kOccurrence, kTotalExtra2, KeyLinks::kWhenHttp});
 }
 
 }  // namespace logvane

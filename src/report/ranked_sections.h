@@ -4,14 +4,14 @@
 #define LOGVANE_REPORT_RANKED_SECTIONS_H_
 
 #include "report/report_input.h"
-#include "report/report_writer.h"
+#include "report/section_rows.h"
 
 namespace logvane {
 
-void WriteTopPages(const ReportInput& state, ReportWriter& out);
-void WriteTopDirectories(const ReportInput& state, ReportWriter& out);
-void WriteExtra1(const ReportInput& state, ReportWriter& out);
-void WriteExtra2(const ReportInput& state, ReportWriter& out);
+SectionRows PageRows(const ReportInput& state);
+SectionRows DirectoryRows(const ReportInput& state);
+SectionRows Extra1Rows(const ReportInput& state);
+SectionRows Extra2Rows(const ReportInput& state);
 
 }  // namespace logvane
 

@@ -10,6 +10,7 @@ namespace logvane {
 namespace {
 
 using testing::AddKey;
+using testing::Classic;
 using testing::Render;
 using testing::ReportState;
 
@@ -24,7 +25,7 @@ TEST(RankedSectionsTest, RowLimitAgainstUniqueTotalAndShareOfAllHits) {
   state->settings.maxPages = 20;
   for (int i = 0; i < 30; ++i) AddKey(state->tallies.pages, "/p" + std::to_string(i), 30 - i);
   // 465 hits in all: the first page has 30 of them.
-  std::string section = Render(*state, WriteTopPages);
+  std::string section = Render(*state, Classic(PageRows));
   EXPECT_EQ(Count(section, "<tr><td>"), 20);
   EXPECT_NE(section.find("<tr><td>1</td><td><a href=\"/p0\">/p0</a></td><td>30</td>"
                          "<td>6.5 %</td><td><img src=\"/hstb.gif\" width=399 height=20>"),
@@ -40,7 +41,7 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
   state->settings.maxDirs = 1;
   AddKey(state->tallies.directories, "/images", 3);
   AddKey(state->tallies.directories, "/", 1);
-  EXPECT_EQ(Render(*state, WriteTopDirectories),
+  EXPECT_EQ(Render(*state, Classic(DirectoryRows)),
             "<hr><h3>Top Directories</h3>\n<table border=5>\n "
             "<tr><th>Rank</th><th>Directory</th><th>Hits</th><th>Percent</th><th>Graph</th></tr>"
             "<tr><td>1</td><td>/images</td><td>3</td><td>75.0 %</td>"
@@ -48,7 +49,7 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
             "</table>\n<br>Total Unique Directories: 2 \n<br>\n");
 
   AddKey(state->tallies.extra1, "http://not.linked/", 1);
-  EXPECT_EQ(Render(*state, WriteExtra1),
+  EXPECT_EQ(Render(*state, Classic(Extra1Rows)),
             "<hr><h3>Extra 1</h3>\n<table border=5>\n "
             "<tr><th>Rank</th><th>Extra 1</th><th>Occurrence</th><th>Percent</th><th>Graph</th>"
             "</tr><tr><td>1</td><td>http://not.linked/</td><td>1</td><td>100.0 %</td>"
@@ -58,7 +59,7 @@ TEST(RankedSectionsTest, DirectoriesExtraOneAndExtraTwo) {
   for (const char* key : {"http://a/", "HtTp://b/", "https://c/", "http:/d/", "ftp://e/", "x"}) {
     AddKey(state->tallies.extra2, key, 1);
   }
-  std::string extra2 = Render(*state, WriteExtra2);
+  std::string extra2 = Render(*state, Classic(Extra2Rows));
   EXPECT_NE(extra2.find("<td><a href=\"http://a/\">http://a/</a></td>"), std::string::npos);
   EXPECT_NE(extra2.find("<td><a href=\"HtTp://b/\">HtTp://b/</a></td>"), std::string::npos);
   for (const char* plain :
@@ -74,7 +75,7 @@ TEST(RankedSectionsTest, GraphWidthOfZeroOrLessGivesBarsOfOne) {
     state->settings.graphWidth = width;
     AddKey(state->tallies.pages, "/a", 9);
     AddKey(state->tallies.pages, "/b", 1);
-    std::string section = Render(*state, WriteTopPages);
+    std::string section = Render(*state, Classic(PageRows));
     EXPECT_EQ(Count(section, " width=1 height=20>"), 2) << width;
   }
 }

@@ -1,29 +1,31 @@
-// What the classic and the modern report share around their tables: the
-// sections in the order both write them, with their anchors, navigation
-// labels, back-links and switches, the days the summary names and the
-// capacity note.
+// The report document in outline, shared by both styles: the sections in
+// the order both write them, with their anchors, navigation labels,
+// back-links, switches and rows, the days the summary names, the lines of
+// the parameters block and the capacity note; and the document itself,
+// written in either style's layout.
 #ifndef LOGVANE_REPORT_REPORT_OUTLINE_H_
 #define LOGVANE_REPORT_REPORT_OUTLINE_H_
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "common/ascii_text.h"
+#include "platform/platform.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
+#include "report/section_rows.h"
 
 namespace logvane {
-
-using SectionWriter = void (*)(const ReportInput&, ReportWriter&);
 
 struct ReportSection {
   std::string_view anchor;  // the name of the anchor and of the link to it
   int navigationLabel;
   bool backLink;
   bool (*on)(const ReportInput&);  // whether this run writes the section
-  SectionWriter classic;
-  SectionWriter modern;
+  SectionRows (*rows)(const ReportInput&);
+  // What the modern style draws above the section's tables, or nothing.
+  void (*modernChart)(const ReportInput&, const SectionRows&, ReportWriter&);
 };
 
 inline constexpr size_t kReportSectionCount = 10;
@@ -37,32 +39,26 @@ struct LogDays {
 };
 LogDays FirstAndLastDay(const DateTable& dates);
 
+// One line of the parameters block: caption + value + tail, the caption
+// and tail fixed texts.
+struct ParameterLine {
+  std::string_view caption;
+  std::string value;
+  std::string_view tail;
+  bool fromParameterFile;  // the operator's text
+  bool lineEnd;            // the classic block ends this line
+};
+std::vector<ParameterLine> ParameterLines(const ReportInput& state);
+
 // The note written when the user table ran full.
 std::string CapacityNote();
 
-// Top Pages, Top Directories and the Extra sections: their labels, and
-// whether a key is written as a link (always, never, or when it is a URL).
-enum class KeyCell { kLink, kPlain, kLinkWhenHttp };
-struct RankedSection {
-  int heading;
-  int keyColumn;
-  int countColumn;
-  int totalLabel;
-  KeyCell keyCell;
-};
-inline constexpr RankedSection kTopPagesSection{kTopPages, kPage, kHits, kTotalUniquePages,
-                                                KeyCell::kLink};
-inline constexpr RankedSection kTopDirectoriesSection{kTopDirectories, kDirectory, kHits,
-                                                      kTotalUniqueDirectories, KeyCell::kPlain};
-inline constexpr RankedSection kExtra1Section{kExtra1, kExtra1, kOccurrence, kTotalExtra1,
-                                              KeyCell::kPlain};
-inline constexpr RankedSection kExtra2Section{kExtra2, kExtra2, kOccurrence, kTotalExtra2,
-                                              KeyCell::kLinkWhenHttp};
-
-inline bool KeyIsLink(const RankedSection& section, std::string_view key) {
-  return section.keyCell == KeyCell::kLink ||
-         (section.keyCell == KeyCell::kLinkWhenHttp && StartsWithFolded(key, "http://"));
-}
+// The whole document in the style's layout (report_outline.cpp has both
+// side by side): the head and summary, the navigation, every section that
+// is on, the parameters block unless NOSHOW, the capacity note when the user
+// table ran full, the footer.
+void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& platform,
+                   ReportStyle style);
 
 }  // namespace logvane
 

@@ -6,69 +6,54 @@ namespace logvane {
 
 namespace {
 
-void WriteCodeTable(const ReportInput& state, ReportWriter& out) {
+void AddCodeRows(const ReportInput& state, SectionTable& table) {
   const ReportLabels& labels = state.labels;
   const ResponseCodeCounters& codes = state.tallies.codes;
-
-  out.Write("<hr>\n");
-  out.Write("<h4>");
-  out.Write(labels[kResponseCodeTitle]);
-  out.Write("</h4>\n");
-  WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kCode], labels[kDescription], labels[kHits], labels[kPercent]});
+  table.SetColumns({{Column::kCode, labels[kCode]},
+                    {Column::kKey, labels[kDescription]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kPercent, labels[kPercent]}});
+  table.keys = KeyOrigin::kOwnText;
   float total = 0;
   for (int64_t count : codes.counts) total += static_cast<float>(count);
   for (size_t i = 0; i < kResponseCounterCount; ++i) {
     const int64_t count = codes.counts[i];
     if (count <= 0) continue;
     // Counter 0 gathers every code without a counter of its own.
-    out.Write("<tr><td>");
-    out.WriteInt(CodeOfCounter(i));
-    out.Write("</td><td>");
-    out.Write(labels[kUnknownCode + static_cast<int>(i)]);
-    out.Write("</td><td>");
-    out.WriteInt(count);
-    out.Write("</td><td>");
-    WritePercent(out, static_cast<double>(count), total);
-    out.Write("</td></tr>\n");
+    TableRow& row = table.AddRow(labels[kUnknownCode + static_cast<int>(i)], count);
+    row.code = CodeOfCounter(i);
+    row.percent = Percent(static_cast<double>(count), total);
   }
-  WriteTableEnd(out);
 }
 
-void WriteNotFoundTable(const ReportInput& state, ReportWriter& out) {
+void AddNotFoundRows(const ReportInput& state, SectionTable& table) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const NotFoundTable& notFound = state.tallies.notFound;
-
-  out.Write("<h4>");
-  out.Write(labels[kTopNotFound]);
-  out.Write("</h4>\n");
-  WriteTableStart(out);
-  WriteHeaderRow(
-      out, {labels[kRank], labels[kDirectory], labels[kHits], labels[kPercent], labels[kGraph]});
+  table.caption = labels[kTopNotFound];
+  table.SetColumns({{Column::kRank, labels[kRank]},
+                    {Column::kKey, labels[kDirectory]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kPercent, labels[kPercent]},
+                    {Column::kGraph, labels[kGraph]}});
   // Shares of all 404 answers: routing raises this counter with the table.
   const int64_t answers404 = ResponseCount(state.tallies.codes, 404);
-  const float barScale = BarScale(notFound.slots[0].hits, settings.graphWidth);
+  table.barScale = BarScale(notFound.slots[0].hits, settings.graphWidth);
+  table.ReserveRows(notFound.used, settings.maxNotFound);
   RankedWalk(notFound.slots, settings.maxNotFound, [&](const KeyCountEntry& entry, int64_t rank) {
-    out.Write("<tr><td>");
-    out.WriteInt(rank);
-    out.Write("</td><td>");
-    WriteEscaped(out, entry.key.view());
-    out.Write("</td><td>");
-    out.WriteInt(entry.hits);
-    out.Write("</td><td>");
-    WritePercent(out, static_cast<double>(entry.hits), static_cast<double>(answers404));
-    WriteGraphCell(out, settings, BarWidth(entry.hits, barScale));
+    TableRow& row = table.AddRow(entry.key.view(), entry.hits);
+    row.rank = rank;
+    row.percent = Percent(static_cast<double>(entry.hits), static_cast<double>(answers404));
   });
-  WriteTableEnd(out);
-  WriteSectionEnd(out);
 }
 
 }  // namespace
 
-void WriteResponseCodes(const ReportInput& state, ReportWriter& out) {
-  WriteCodeTable(state, out);
-  WriteNotFoundTable(state, out);
+SectionRows ResponseCodeRows(const ReportInput& state) {
+  SectionRows section{state.labels[kResponseCodeTitle], {SectionTable{}, SectionTable{}}};
+  AddCodeRows(state, section.tables[0]);
+  AddNotFoundRows(state, section.tables[1]);
+  return section;
 }
 
 }  // namespace logvane

@@ -4,11 +4,13 @@
 #define LOGVANE_REPORT_RESPONSE_CODES_H_
 
 #include "report/report_input.h"
-#include "report/report_writer.h"
+#include "report/section_rows.h"
 
 namespace logvane {
 
-void WriteResponseCodes(const ReportInput& state, ReportWriter& out);
+// Two tables: the codes, without a graph or totals, and the documents not
+// found, without totals.
+SectionRows ResponseCodeRows(const ReportInput& state);
 
 }  // namespace logvane
 

@@ -10,6 +10,7 @@ namespace logvane {
 namespace {
 
 using testing::AddKey;
+using testing::Classic;
 using testing::Render;
 using testing::ReportState;
 
@@ -21,7 +22,7 @@ TEST(ResponseCodesTest, OnlyOkAnswers) {
   std::unique_ptr<ReportInput> state = ReportState();
   CountResponseCode(state->tallies.codes, 200);
   CountResponseCode(state->tallies.codes, 200);
-  EXPECT_EQ(Render(*state, WriteResponseCodes),
+  EXPECT_EQ(Render(*state, Classic(ResponseCodeRows)),
             std::string("<hr>\n<h4>Analysis by Server Response Code</h4>\n<table border=5>\n "
                         "<tr><th>Code</th><th>Description</th><th>Hits</th><th>Percent</th></tr>"
                         "<tr><td>200</td><td>OK</td><td>2</td><td>100.0 %</td></tr>\n"
@@ -40,7 +41,7 @@ TEST(ResponseCodesTest, UnknownCodesFirstAndNotFoundSharesOf404) {
     AddKey(state->tallies.notFound, "/gone" + std::to_string(i), i == 0 ? 2 : 1);
   }
   for (int i = 0; i < 13; ++i) CountResponseCode(codes, 404);
-  std::string section = Render(*state, WriteResponseCodes);
+  std::string section = Render(*state, Classic(ResponseCodeRows));
   EXPECT_NE(section.find("</tr><tr><td>0</td><td>Unknown Code</td><td>4</td><td>20.0 %</td></tr>\n"
                          "<tr><td>404</td><td>Not Found</td><td>13</td><td>65.0 %</td></tr>\n"
                          "<tr><td>503</td><td>Service Unavailable</td><td>3</td><td>15.0 %</td>"

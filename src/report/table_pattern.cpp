@@ -4,11 +4,15 @@ namespace logvane {
 
 void WriteKBytes(ReportWriter& out, double byteSum) { out.Write(FormatFixed(byteSum * 0.001, 0)); }
 
-void WritePercent(ReportWriter& out, double value, double total) {
-  std::string text = FormatFixed(value / total * 100.0, 1);
+void WriteShare(ReportWriter& out, double percent) {
+  std::string text = FormatFixed(percent, 1);
   while (text.size() < 3) text.insert(text.begin(), ' ');
   out.Write(text);
   out.Write(" %");
+}
+
+void WritePercent(ReportWriter& out, double value, double total) {
+  WriteShare(out, Percent(value, total));
 }
 
 float BarScale(int64_t largest, int32_t graphWidth) {
@@ -30,7 +34,7 @@ void WriteHeading(ReportWriter& out, std::string_view label) {
 
 void WriteTableStart(ReportWriter& out) { out.Write("<table border=5>\n "); }
 
-void WriteHeaderRow(ReportWriter& out, std::initializer_list<std::string_view> labels) {
+void WriteHeaderRow(ReportWriter& out, std::span<const std::string_view> labels) {
   bool first = true;
   for (std::string_view label : labels) {
     out.Write(first ? "<tr><th>" : "</th><th>");
@@ -51,12 +55,16 @@ void WriteGraphCell(ReportWriter& out, const RunSettings& settings, int64_t widt
 
 void WriteTableEnd(ReportWriter& out) { out.Write("</table>\n"); }
 
-void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n) {
+void WriteTotalLine(ReportWriter& out, std::string_view label, std::string_view n) {
   out.Write("<br>");
   out.Write(label);
   out.Write(": ");
-  out.WriteInt(n);
+  out.Write(n);
   out.Write(" \n");
+}
+
+void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n) {
+  WriteTotalLine(out, label, std::to_string(n));
 }
 
 void WriteSectionEnd(ReportWriter& out) { out.Write("<br>\n"); }

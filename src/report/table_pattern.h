@@ -1,12 +1,13 @@
-// The pieces every report section is built from: heading, table start,
-// header row, graph cell, totals line, the ranked walk, the bar-width rule
-// and the number formats.
+// The classic table pattern's pieces (heading, table start, header row,
+// graph cell, totals line) and what both styles' rows share: the ranked
+// walk, the bar-width rule and the number formats.
 #ifndef LOGVANE_REPORT_TABLE_PATTERN_H_
 #define LOGVANE_REPORT_TABLE_PATTERN_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,11 @@ namespace logvane {
 
 // K bytes of a byte sum: the sum times 0.001 with no decimals.
 void WriteKBytes(ReportWriter& out, double byteSum);
-// value / total * 100, in double precision, as "%3.1f %%".
+// value / total * 100, in double precision: a share as a percentage.
+inline double Percent(double value, double total) { return value / total * 100.0; }
+// A percentage as "%3.1f %%".
+void WriteShare(ReportWriter& out, double percent);
+// Percent(value, total) as "%3.1f %%".
 void WritePercent(ReportWriter& out, double value, double total);
 
 // The scale of a section's bars: largest / graphWidth held in single
@@ -31,11 +36,15 @@ int64_t BarWidth(int64_t value, float barScale);
 
 void WriteHeading(ReportWriter& out, std::string_view label);  // <hr><h3>..</h3>
 void WriteTableStart(ReportWriter& out);
-void WriteHeaderRow(ReportWriter& out, std::initializer_list<std::string_view> labels);
+void WriteHeaderRow(ReportWriter& out, std::span<const std::string_view> labels);
+inline void WriteHeaderRow(ReportWriter& out, std::initializer_list<std::string_view> labels) {
+  WriteHeaderRow(out, std::span<const std::string_view>(labels.begin(), labels.size()));
+}
 // The last cell of a row: the bar image of the given width, ending the row.
 void WriteGraphCell(ReportWriter& out, const RunSettings& settings, int64_t width);
 void WriteTableEnd(ReportWriter& out);
 // "<br>" + label + ": " + n + " \n"
+void WriteTotalLine(ReportWriter& out, std::string_view label, std::string_view n);
 void WriteTotalLine(ReportWriter& out, std::string_view label, int64_t n);
 void WriteSectionEnd(ReportWriter& out);  // "<br>\n"
 

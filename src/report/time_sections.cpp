@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/ascii_text.h"
+#include "report/fixed_captions.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -16,102 +16,87 @@ int64_t LargestHits(const Entry (&slots)[N]) {
   return largest;
 }
 
-}  // namespace
-
-void WriteActivityByDate(const ReportInput& state, ReportWriter& out) {
-  const RunSettings& settings = state.settings;
-  const ReportLabels& labels = state.labels;
-  const DateTable& dates = state.tallies.dates;
-
-  WriteHeading(out, labels[kActivityByDate]);
-  WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kDate], labels[kHits], labels[kKBytes], labels[kGraph]});
-  const float barScale = BarScale(LargestHits(dates.slots), settings.graphWidth);
-  int64_t days = 0;
-  double kiloBytes = 0;
-  for (const DateEntry& date : dates.slots) {
-    if (date.hits <= 0) continue;
-    out.Write("<tr><td>");
-    WriteEscaped(out, date.key.view());
-    out.Write("</td><td>");
-    out.WriteInt(date.hits);
-    out.Write("</td><td>");
-    WriteKBytes(out, date.byteSum);
-    WriteGraphCell(out, settings, BarWidth(date.hits, barScale));
-    ++days;
-    kiloBytes += date.byteSum * 0.001;
+// A row for every slot with hits, in table order.
+template <typename Entry, size_t N>
+void AddTimeRows(SectionTable& table, const Entry (&slots)[N], float total) {
+  for (const Entry& entry : slots) {
+    if (entry.hits <= 0) continue;
+    TableRow& row = table.AddRow(entry.key.view(), entry.hits);
+    row.kiloBytes = entry.byteSum * 0.001;
+    row.percent = Percent(static_cast<double>(entry.hits), total);
   }
-  WriteTableEnd(out);
-  WriteTotalLine(out, labels[kTotalDays], days);
-  out.Write("<br>");
-  out.Write(labels[kKBytes]);
-  out.Write(": ");
-  out.Write(FormatFixed(kiloBytes, 0));
-  out.Write(" \n");
-  WriteSectionEnd(out);
 }
 
-void WriteDayOfWeek(const ReportInput& state, ReportWriter& out) {
-  const RunSettings& settings = state.settings;
+}  // namespace
+
+double LogKiloBytes(const DateTable& dates) {
+  double kiloBytes = 0;
+  for (const DateEntry& date : dates.slots) {
+    if (date.hits > 0) kiloBytes += date.byteSum * 0.001;
+  }
+  return kiloBytes;
+}
+
+SectionRows DateRows(const ReportInput& state) {
+  const ReportLabels& labels = state.labels;
+  const DateTable& dates = state.tallies.dates;
+  SectionRows section{labels[kActivityByDate], {SectionTable{}}};
+  SectionTable& table = section.tables[0];
+  table.SetColumns({{Column::kKey, labels[kDate]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kKBytes, labels[kKBytes]},
+                    {Column::kGraph, labels[kGraph]}});
+  table.keys = KeyOrigin::kTimeKey;
+  table.barScale = BarScale(LargestHits(dates.slots), state.settings.graphWidth);
+  table.ReserveRows(dates.used, kDateCapacity);
+  AddTimeRows(table, dates.slots, 0);  // no percent column
+  table.totals.push_back({labels[kTotalDays], std::to_string(table.rows.size())});
+  table.totals.push_back({labels[kKBytes], FormatFixed(LogKiloBytes(dates), 0)});
+  return section;
+}
+
+SectionRows WeekdayRows(const ReportInput& state) {
   const ReportLabels& labels = state.labels;
   const WeekdayTable& week = state.tallies.weekdays;
-
-  WriteHeading(out, labels[kDayOfWeekTitle]);
-  WriteTableStart(out);
-  WriteHeaderRow(out, {labels[kDayOfWeek], labels[kAverageHits], labels[kPercent],
-                       "Average K bytes", labels[kGraph]});
-
+  SectionRows section{labels[kDayOfWeekTitle], {SectionTable{}}};
+  SectionTable& table = section.tables[0];
+  table.SetColumns({{Column::kKey, labels[kDayOfWeek]},
+                    {Column::kHits, labels[kAverageHits]},
+                    {Column::kPercent, labels[kPercent]},
+                    {Column::kAverageKBytes, kAverageKBytesHeading},
+                    {Column::kGraph, labels[kGraph]}});
+  table.keys = KeyOrigin::kOwnText;
   // The percentages are shares of the summed averages, while the bars are
   // scaled by the largest weekday sum, before averaging.
   int64_t averageTotal = 0;
   for (int d = 0; d < 7; ++d) {
     if (week.days[d].hits > 0) averageTotal += week.days[d].hits;
   }
-  const float barScale = BarScale(week.largestSum, settings.graphWidth);
-
+  table.barScale = BarScale(week.largestSum, state.settings.graphWidth);
   for (int d = 0; d < 7; ++d) {
     const WeekdayEntry& day = week.days[d];
     if (day.hits <= 0) continue;
-    out.Write("<tr><td>");
-    out.Write(labels[kSunday + d]);
-    out.Write("</td><td>");
-    out.WriteInt(day.hits);
-    out.Write("</td><td>");
-    WritePercent(out, static_cast<double>(day.hits), static_cast<double>(averageTotal));
-    out.Write("</td><td>");
-    WriteKBytes(out, day.byteSum);
-    out.Write(" ");
-    WriteGraphCell(out, settings, BarWidth(day.hits, barScale));
+    TableRow& row = table.AddRow(labels[kSunday + d], day.hits);
+    row.percent = Percent(static_cast<double>(day.hits), static_cast<double>(averageTotal));
+    row.kiloBytes = day.byteSum * 0.001;
   }
-  WriteTableEnd(out);
-  WriteSectionEnd(out);
+  return section;
 }
 
-void WriteHourlyLoad(const ReportInput& state, ReportWriter& out) {
-  const RunSettings& settings = state.settings;
+SectionRows HourRows(const ReportInput& state) {
   const ReportLabels& labels = state.labels;
   const HourTable& hours = state.tallies.hours;
-
-  WriteHeading(out, labels[kHourlyLoad]);
-  WriteTableStart(out);
-  WriteHeaderRow(out,
-                 {labels[kHour], labels[kHits], labels[kKBytes], labels[kPercent], labels[kGraph]});
-  const float total = FloatHitSum(hours.slots);
-  const float barScale = BarScale(LargestHits(hours.slots), settings.graphWidth);
-  for (const HourEntry& hour : hours.slots) {
-    if (hour.hits <= 0) continue;
-    out.Write("<tr><td>");
-    WriteEscaped(out, hour.key.view());
-    out.Write("</td><td>");
-    out.WriteInt(hour.hits);
-    out.Write("</td><td>");
-    WriteKBytes(out, hour.byteSum);
-    out.Write("</td><td>");
-    WritePercent(out, static_cast<double>(hour.hits), total);
-    WriteGraphCell(out, settings, BarWidth(hour.hits, barScale));
-  }
-  WriteTableEnd(out);
-  WriteSectionEnd(out);
+  SectionRows section{labels[kHourlyLoad], {SectionTable{}}};
+  SectionTable& table = section.tables[0];
+  table.SetColumns({{Column::kKey, labels[kHour]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kKBytes, labels[kKBytes]},
+                    {Column::kPercent, labels[kPercent]},
+                    {Column::kGraph, labels[kGraph]}});
+  table.keys = KeyOrigin::kTimeKey;
+  table.barScale = BarScale(LargestHits(hours.slots), state.settings.graphWidth);
+  AddTimeRows(table, hours.slots, FloatHitSum(hours.slots));
+  return section;
 }
 
 }  // namespace logvane

@@ -4,14 +4,17 @@
 #define LOGVANE_REPORT_TIME_SECTIONS_H_
 
 #include "report/report_input.h"
-#include "report/report_writer.h"
+#include "report/section_rows.h"
 
 namespace logvane {
 
-void WriteActivityByDate(const ReportInput& state, ReportWriter& out);
-// Reads the weekday averages that AverageWeekdays derived.
-void WriteDayOfWeek(const ReportInput& state, ReportWriter& out);
-void WriteHourlyLoad(const ReportInput& state, ReportWriter& out);
+SectionRows DateRows(const ReportInput& state);
+// From the weekday averages that AverageWeekdays derived.
+SectionRows WeekdayRows(const ReportInput& state);
+SectionRows HourRows(const ReportInput& state);
+
+// The K bytes of all days with hits, summed from each day's exact value.
+double LogKiloBytes(const DateTable& dates);
 
 }  // namespace logvane
 

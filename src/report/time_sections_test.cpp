@@ -9,6 +9,7 @@
 namespace logvane {
 namespace {
 
+using testing::Classic;
 using testing::Render;
 using testing::ReportState;
 using testing::SetDate;
@@ -18,7 +19,7 @@ TEST(TimeSectionsTest, ActivityByDateRowsAndTotals) {
   std::unique_ptr<ReportInput> state = ReportState();
   SetDate(state->tallies.dates, 10, "16/Jan/1999", 5, 2500);
   SetDate(state->tallies.dates, 12, "17/Jan/1999", 4, 1499);
-  EXPECT_EQ(Render(*state, WriteActivityByDate),
+  EXPECT_EQ(Render(*state, Classic(DateRows)),
             "<hr><h3>Activity by Date</h3>\n<table border=5>\n "
             "<tr><th>Date</th><th>Hits</th><th>K bytes</th><th>Graph</th></tr>"
             "<tr><td>16/Jan/1999</td><td>5</td><td>3</td>"
@@ -37,7 +38,7 @@ TEST(TimeSectionsTest, WeekdayAveragesOverTwoWeeks) {
     std::snprintf(key, sizeof(key), "%02d/Jan/1999", 3 + d);
     SetDate(state->tallies.dates, 100 + d, key, hits, 1000.0 * hits);
   }
-  std::string section = Render(*state, WriteDayOfWeek);
+  std::string section = Render(*state, Classic(WeekdayRows));
   // Sums: Sun 10+17, Mon 11+18, Tue 12+19, Wed 40+40, Thu 14+21, Fri 15+22,
   // Sat 16+23; averages 13, 14, 15, 40, 17, 18, 19 (total 136); the scale
   // comes from the largest sum, 80, so Wednesday's bar is about half the
@@ -71,7 +72,7 @@ TEST(TimeSectionsTest, WeekdaysWithoutDaysAreLeftOutAndBadDatesSkipped) {
   SetDate(state->tallies.dates, 0, "07/Jan/1999", 3, 500);  // Thursday
   SetDate(state->tallies.dates, 1, "05/Foo/1999", 9);
   SetDate(state->tallies.dates, 2, "04/Jan/1999", 1);  // Monday
-  std::string section = Render(*state, WriteDayOfWeek);
+  std::string section = Render(*state, Classic(WeekdayRows));
   EXPECT_NE(section.find("</tr><tr><td>Monday</td><td>1</td><td>25.0 %</td><td>0 </td>"
                          "<td><img src=\"/hstb.gif\" width=133 height=20></td></tr>\n"
                          "<tr><td>Thursday</td><td>3</td><td>75.0 %</td><td>1 </td>"
@@ -86,7 +87,7 @@ TEST(TimeSectionsTest, HourlyLoadSharesOfAllHours) {
   state->settings.barImageLocation = "http://img.example";
   SetHour(state->tallies.hours, 20, 8, 1, 40);
   SetHour(state->tallies.hours, 22, 9, 7, 2500);
-  EXPECT_EQ(Render(*state, WriteHourlyLoad),
+  EXPECT_EQ(Render(*state, Classic(HourRows)),
             "<hr><h3>Hourly Activity Load</h3>\n<table border=5>\n "
             "<tr><th>Hour</th><th>Hits</th><th>K bytes</th><th>Percent</th><th>Graph</th></tr>"
             "<tr><td>8</td><td>1</td><td>0</td><td>12.5 %</td>"

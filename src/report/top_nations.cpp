@@ -4,32 +4,29 @@
 
 namespace logvane {
 
-void WriteTopNations(const ReportInput& state, ReportWriter& out) {
-  const NationTally& nations = state.tallies.nations;
-
+SectionRows NationRows(const ReportInput& state) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
-  WriteHeading(out, labels[kTopNations]);
-  WriteTableStart(out);
-  WriteHeaderRow(out,
-                 {labels[kRank], labels[kNation], labels[kHits], labels[kPercent], labels[kGraph]});
-  float barScale = BarScale(nations.entries[0].hits, settings.graphWidth);
+  const NationTally& nations = state.tallies.nations;
+  SectionRows section{labels[kTopNations], {SectionTable{}}};
+  SectionTable& table = section.tables[0];
+  table.SetColumns({{Column::kRank, labels[kRank]},
+                    {Column::kKey, labels[kNation]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kPercent, labels[kPercent]},
+                    {Column::kGraph, labels[kGraph]}});
+  // The names are our own fixed texts, written as they stand.
+  table.keys = KeyOrigin::kOwnText;
+  table.barScale = BarScale(nations.entries[0].hits, settings.graphWidth);
+  table.ReserveRows(nations.used, settings.maxNations);
   int64_t unique = RankedWalk(
       nations.entries, settings.maxNations, [&](const NationEntry& nation, int64_t rank) {
-        out.Write("<tr><td>");
-        out.WriteInt(rank);
-        out.Write("</td><td>");
-        // The names are our own fixed texts, written as they stand.
-        out.Write(nation.name.view());
-        out.Write("</td><td>");
-        out.WriteInt(nation.hits);
-        out.Write("</td><td>");
-        WritePercent(out, static_cast<double>(nation.hits), static_cast<double>(nations.total));
-        WriteGraphCell(out, settings, BarWidth(nation.hits, barScale));
+        TableRow& row = table.AddRow(nation.name.view(), nation.hits);
+        row.rank = rank;
+        row.percent = Percent(static_cast<double>(nation.hits), static_cast<double>(nations.total));
       });
-  WriteTableEnd(out);
-  WriteTotalLine(out, labels[kTotalUniqueNations], unique);
-  WriteSectionEnd(out);
+  table.totals.push_back({labels[kTotalUniqueNations], std::to_string(unique)});
+  return section;
 }
 
 }  // namespace logvane

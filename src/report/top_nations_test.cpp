@@ -36,7 +36,7 @@ class TopNationsTest : public ::testing::Test {
     std::string report;
     ReportWriter out(&report);
     testing::DeriveTotals(state_->tallies);
-    WriteTopNations(*state_, out);
+    WriteClassicTables(NationRows(*state_), state_->settings, out);
     out.Close();
     return report;
   }

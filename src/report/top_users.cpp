@@ -2,6 +2,7 @@
 
 #include "common/ascii_text.h"
 #include "names/nations.h"
+#include "report/fixed_captions.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -23,76 +24,62 @@ std::string_view WhoisDomain(std::string_view key) {
   return key.substr(previousDot + 1);
 }
 
-void WriteTemplateCell(ReportWriter& out, std::string_view linkTemplate, std::string_view key,
-                       KeyText form) {
-  size_t at = linkTemplate.find("{user}");
-  if (at == std::string_view::npos) at = linkTemplate.find("{USER}");
-  if (at == std::string_view::npos) {
-    out.Write(linkTemplate);
-  } else {
-    // A key that reads as a script address would run wherever the template
-    // puts it, so such a user is written as text alone.
-    if (IsScriptAddress(key)) {
-      WriteKeyText(out, key, form);
-      return;
-    }
-    out.Write(linkTemplate.substr(0, at));
-    WriteEscaped(out, key);
-    out.Write(linkTemplate.substr(at + 6));
-  }
-  WriteKeyText(out, key, form);
-  out.Write("</a>\n");
-}
-
 }  // namespace
 
-void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key,
-                   KeyText form) {
-  if (!userLinkTemplate.empty()) {
-    WriteTemplateCell(out, userLinkTemplate, key, form);
+void LinkUser(const LinkTemplate& userLink, std::string_view key, TableRow& row) {
+  row.link = LinkTo::kNone;
+  row.linkText = {};
+  if (userLink.IsSet()) {
+    // A key that reads as a script address would run wherever the template
+    // puts it, so such a user is written as text alone.
+    if (userLink.placeholder && IsScriptAddress(key)) return;
+    row.link = LinkTo::kTemplate;
+    if (userLink.placeholder) row.linkText = key;
     return;
   }
   std::string_view domain = WhoisDomain(key);
-  if (domain.empty()) {
-    WriteKeyText(out, key, form);
-    return;
-  }
-  out.Write("<a href=\"");
-  out.Write(kWhoisServiceBase);
-  out.Write("/cgi-bin/whois?");
-  WriteEscaped(out, domain);
-  out.Write("\">");
-  WriteKeyText(out, key, form);
-  out.Write("</a>\n");
+  if (domain.empty()) return;
+  row.link = LinkTo::kWhois;
+  row.linkText = domain;
 }
 
-void WriteTopUsers(const ReportInput& state, ReportWriter& out) {
+void WriteUserCell(ReportWriter& out, std::string_view userLinkTemplate, std::string_view key,
+                   KeyText form) {
+  SectionTable table;
+  table.userLink = SplitLinkTemplate(userLinkTemplate);
+  TableRow row;
+  row.key = key;
+  LinkUser(table.userLink, key, row);
+  WriteKeyCell(out, table, row, form);
+}
+
+SectionRows TopUserRows(const ReportInput& state) {
   const RunSettings& settings = state.settings;
   const ReportLabels& labels = state.labels;
   const UserTable& users = state.tallies.users;
 
-  WriteHeading(out, labels[kTopUsers]);
-  WriteTableStart(out);
-  WriteHeaderRow(out,
-                 {labels[kRank], labels[kUser], labels[kHits], labels[kKBytes], labels[kGraph]});
-  const float barScale = BarScale(users.slots[0].hits, settings.graphWidth);
+  SectionRows section{labels[kTopUsers], {SectionTable{}}};
+  SectionTable& table = section.tables[0];
+  table.SetColumns({{Column::kRank, labels[kRank]},
+                    {Column::kKey, labels[kUser]},
+                    {Column::kHits, labels[kHits]},
+                    {Column::kKBytes, labels[kKBytes]},
+                    {Column::kGraph, labels[kGraph]}});
+  table.userLink = SplitLinkTemplate(settings.userLinkTemplate);
+  table.barScale = BarScale(users.slots[0].hits, settings.graphWidth);
+  table.ReserveRows(users.used, settings.maxUsers);
   int64_t unique =
       RankedWalk(users.slots, settings.maxUsers, [&](const UserEntry& user, int64_t rank) {
-        out.Write("<tr><td>");
-        out.WriteInt(rank);
-        out.Write("</td><td>");
-        WriteUserCell(out, settings.userLinkTemplate, user.key.view());
-        if (user.isRobot == 1) out.Write(" (spider)");
-        out.Write("</td><td>");
-        out.WriteInt(user.hits);
-        out.Write("</td><td>");
-        WriteKBytes(out, user.byteSum);
-        WriteGraphCell(out, settings, BarWidth(user.hits, barScale));
+        TableRow& row = table.AddRow(user.key.view(), user.hits);
+        row.rank = rank;
+        LinkUser(table.userLink, row.key, row);
+        if (user.isRobot == 1) row.note = kSpiderNote;
+        row.kiloBytes = user.byteSum * 0.001;
       });
-  WriteTableEnd(out);
-  WriteTotalLine(out, labels[kUniqueUsers], unique);
-  WriteTotalLine(out, labels[kTotalPagesRequested], state.counters.pagesRequested);
-  WriteSectionEnd(out);
+  table.totals.push_back({labels[kUniqueUsers], std::to_string(unique)});
+  table.totals.push_back(
+      {labels[kTotalPagesRequested], std::to_string(state.counters.pagesRequested)});
+  return section;
 }
 
 }  // namespace logvane

@@ -8,13 +8,15 @@
 #include "report/html_text.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
+#include "report/section_rows.h"
 
 namespace logvane {
 
-// The public WHOIS query service; "/cgi-bin/whois?" and a domain follow it.
-inline constexpr std::string_view kWhoisServiceBase = "https://www.internic.net";
+SectionRows TopUserRows(const ReportInput& state);
 
-void WriteTopUsers(const ReportInput& state, ReportWriter& out);
+// Where the user cell of `key` links to under `userLink`: the template, a
+// WHOIS query, or nowhere; sets the row's link and linkText.
+void LinkUser(const LinkTemplate& userLink, std::string_view key, TableRow& row);
 
 // The user cell of key `key`: the template link, a WHOIS link or the key
 // alone, every text from the key escaped.

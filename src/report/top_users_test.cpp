@@ -10,6 +10,7 @@ namespace logvane {
 namespace {
 
 using testing::AddUser;
+using testing::Classic;
 using testing::Render;
 using testing::ReportState;
 
@@ -65,6 +66,9 @@ TEST(TopUsersTest, TemplateLinkReplacesTheFirstPlaceholder) {
       // The user is escaped; a script address is never put into the link.
       {"<a href=\"{user}\">", "a\"b<c>", "<a href=\"a&quot;b&lt;c&gt;\">a&quot;b&lt;c&gt;</a>\n"},
       {"<a href=\"{user}\">", "JavaScript:alert(1)", "JavaScript:alert(1)"},
+      // Quotes of either kind cannot end the template's attribute.
+      {"<a href='/w?{user}'>", "x'onclick='y",
+       "<a href='/w?x&#39;onclick=&#39;y'>x&#39;onclick=&#39;y</a>\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Cell(c.linkTemplate, c.key), c.cell) << c.linkTemplate << " " << c.key;
@@ -79,7 +83,7 @@ TEST(TopUsersTest, RowLimitSpiderMarkAndTotals) {
     AddUser(state->tallies.users, "10.0.0." + std::to_string(i), 50 - i, 1000.0 * i);
   }
   state->counters.pagesRequested = 77;
-  std::string section = Render(*state, WriteTopUsers);
+  std::string section = Render(*state, Classic(TopUserRows));
 
   EXPECT_TRUE(section.starts_with(
       "<hr><h3>Top Users</h3>\n<table border=5>\n "

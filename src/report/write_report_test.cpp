@@ -16,6 +16,7 @@ namespace {
 
 using testing::AddKey;
 using testing::AddUser;
+using testing::Classic;
 using testing::FakePlatform;
 using testing::ReadFile;
 using testing::Render;
@@ -34,7 +35,7 @@ std::string Report(ReportInput& state) {
 template <typename Build>
 std::string NationsOf(Build build) {
   std::unique_ptr<ReportInput> twin = build();
-  return Render(*twin, WriteTopNations);
+  return Render(*twin, Classic(NationRows));
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {

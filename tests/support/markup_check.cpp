@@ -1,5 +1,6 @@
 #include "support/markup_check.h"
 
+#include <map>
 #include <regex>
 #include <set>
 
@@ -8,8 +9,6 @@
 namespace logvane::testing {
 
 namespace {
-
-bool IsNameChar(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; }
 
 std::string Around(const std::string& html, size_t at) {
   size_t from = at > 40 ? at - 40 : 0;
@@ -49,6 +48,10 @@ bool OwnValue(const std::string& attribute, const std::string& value) {
                                                  "top", "hc",   "note"};
   static const std::set<std::string> kIds = {"TOP", "TU", "BD", "BA",  "BH", "TP",
                                              "TD",  "TN", "BC", "TE1", "TE2"};
+  static const std::set<std::string> kNames = {"TOP", "TU",       "BD",          "BA", "BH",
+                                               "TP",  "TD",       "TN",          "BC", "TE1",
+                                               "TE2", "viewport", "color-scheme"};
+  if (attribute == "name") return kNames.count(value) > 0;
   if (attribute == "class") return kClasses.count(value) > 0;
   if (attribute == "id") return kIds.count(value) > 0;
   if (attribute == "style") return std::regex_match(value, kBar);
@@ -77,19 +80,66 @@ bool OwnStylesheet(const std::string& text) {
          std::regex_match(text.substr(rules.size() + 1), kGraphWidth);
 }
 
+// The attributes the report gives each of its elements, classic and modern.
+const std::map<std::string, std::set<std::string>>& OwnElements() {
+  static const std::map<std::string, std::set<std::string>> kElements = {
+      {"html", {"lang"}},
+      {"head", {}},
+      {"title", {}},
+      {"body", {"bgcolor"}},
+      {"a", {"name", "href", "class"}},
+      {"center", {}},
+      {"h1", {}},
+      {"h2", {}},
+      {"h3", {}},
+      {"h4", {}},
+      {"h5", {}},
+      {"font", {"size"}},
+      {"br", {}},
+      {"hr", {}},
+      {"table", {"border", "class"}},
+      {"tr", {}},
+      {"th", {}},
+      {"td", {}},
+      {"img", {"src", "width", "height"}},
+      {"meta", {"charset", "name", "content", "http-equiv"}},
+      {"style", {}},
+      {"header", {"id"}},
+      {"dl", {"class"}},
+      {"dt", {}},
+      {"dd", {}},
+      {"div", {"class", "aria-hidden"}},
+      {"p", {"class"}},
+      {"b", {}},
+      {"nav", {}},
+      {"main", {}},
+      {"section", {"id", "class"}},
+      {"thead", {}},
+      {"tbody", {}},
+      {"i", {"role", "aria-label", "style", "title"}},
+      {"span", {}},
+      {"ul", {}},
+      {"li", {}},
+      {"footer", {}},
+      {"wbr", {}},
+  };
+  return kElements;
+}
+
+// What ends a tag name, an attribute name or an unquoted value for a
+// browser (a CR reaches its tokenizer as a line feed).
+bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
 }  // namespace
 
 MarkupFinding CheckOwnMarkup(const std::string& html) {
-  // The classic report's elements and attributes, then the modern one's.
-  static const std::set<std::string> kElements = {
-      "html",    "head",  "title", "body",  "a",    "center", "h2", "h3",     "h4",   "h5",
-      "font",    "br",    "hr",    "table", "tr",   "th",     "td", "img",    "meta", "style",
-      "header",  "h1",    "dl",    "dt",    "dd",   "div",    "p",  "b",      "nav",  "main",
-      "section", "thead", "tbody", "i",     "span", "ul",     "li", "footer", "wbr"};
-  static const std::set<std::string> kAttributes = {
-      "bgcolor", "name",       "href",        "size",    "border",     "src",   "width",
-      "height",  "lang",       "charset",     "content", "http-equiv", "class", "id",
-      "role",    "aria-label", "aria-hidden", "style",   "title"};
+  // Tags are read as a browser's tokenizer reads them: names end at a blank
+  // of any kind, "/" or ">" (an attribute name at "=" too) and are taken in
+  // lower case; a value is double-quoted, single-quoted or unquoted (ending
+  // at a blank or ">"). So a quote that ends a value early, wherever the
+  // value stands, shows as the attribute a browser would read after it.
   MarkupFinding finding;
   size_t i = 0;
   const std::string doctype = "<!DOCTYPE html>\n";
@@ -97,6 +147,17 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
   auto fail = [&](const std::string& problem) {
     finding.problem = problem;
     return finding;
+  };
+  auto readName = [&](bool attribute) {
+    std::string name;
+    while (i < html.size() && !IsTagSpace(html[i]) && html[i] != '/' && html[i] != '>' &&
+           !(attribute && html[i] == '=' && !name.empty())) {
+      name += Lower(html[i++]);
+    }
+    return name;
+  };
+  auto skipSpace = [&] {
+    while (i < html.size() && IsTagSpace(html[i])) ++i;
   };
   while (i < html.size()) {
     char c = html[i];
@@ -108,15 +169,17 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
     }
     ++finding.tags;
     ++i;
-    if (i < html.size() && html[i] == '/') ++i;
+    const bool endTag = i < html.size() && html[i] == '/';
+    if (endTag) ++i;
     size_t nameStart = i;
-    while (i < html.size() && IsNameChar(html[i])) ++i;
-    std::string element = html.substr(nameStart, i - nameStart);
-    if (!kElements.count(element))
+    std::string element = readName(false);
+    auto own = OwnElements().find(element);
+    if (own == OwnElements().end())
       return fail("element '" + element + "'" + Around(html, nameStart));
-    bool opensStylesheet = element == "style" && html[nameStart - 1] == '<';
+    bool opensStylesheet = element == "style" && !endTag;
+    std::set<std::string> seen;
     for (;;) {
-      while (i < html.size() && html[i] == ' ') ++i;
+      skipSpace();
       if (i >= html.size()) return fail("unclosed tag");
       if (html[i] == '>') {
         ++i;
@@ -130,29 +193,40 @@ MarkupFinding CheckOwnMarkup(const std::string& html) {
         }
         break;
       }
+      if (html[i] == '/') return fail("'/' in a tag" + Around(html, i));
       size_t attributeStart = i;
-      while (i < html.size() && IsNameChar(html[i])) ++i;
-      std::string attribute = html.substr(attributeStart, i - attributeStart);
-      if (!kAttributes.count(attribute)) {
-        return fail("attribute '" + attribute + "'" + Around(html, attributeStart));
+      std::string attribute = readName(true);
+      if (endTag || !own->second.count(attribute)) {
+        return fail("attribute '" + attribute + "' of " + element + Around(html, attributeStart));
       }
+      if (!seen.insert(attribute).second) {
+        return fail("attribute '" + attribute + "' twice" + Around(html, attributeStart));
+      }
+      skipSpace();
       if (i >= html.size() || html[i] != '=')
         return fail("attribute without value" + Around(html, i));
       ++i;
+      skipSpace();
       std::string value;
-      if (i < html.size() && html[i] == '"') {
-        size_t close = html.find('"', i + 1);
+      if (i < html.size() && (html[i] == '"' || html[i] == '\'')) {
+        size_t close = html.find(html[i], i + 1);
         if (close == std::string::npos) return fail("unclosed value" + Around(html, i));
         value = html.substr(i + 1, close - i - 1);
         i = close + 1;
-        if (i >= html.size() || (html[i] != ' ' && html[i] != '>')) {
-          return fail("junk after a value" + Around(html, i));
+        // A browser reads whatever touches the closing quote as the next
+        // attribute; the report always leaves a blank or ends the tag.
+        if (i >= html.size()) return fail("unclosed tag");
+        if (!IsTagSpace(html[i]) && html[i] != '>') {
+          size_t junk = i;
+          return fail("attribute '" + readName(true) + "' of " + element +
+                      " gained after a quoted value" + Around(html, junk));
         }
       } else {
-        size_t end = html.find_first_of(" >", i);
-        if (end == std::string::npos) return fail("unclosed tag");
-        value = html.substr(i, end - i);
-        i = end;
+        size_t start = i;
+        while (i < html.size() && !IsTagSpace(html[i]) && html[i] != '>') ++i;
+        if (i >= html.size()) return fail("unclosed tag");
+        value = html.substr(start, i - start);
+        if (value.empty()) return fail("attribute without value" + Around(html, i));
       }
       if (value.find('<') != std::string::npos) return fail("'<' in a value" + Around(html, i));
       if (attribute == "href" && IsScriptLink(value)) return fail("script link " + value);

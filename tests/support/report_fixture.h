@@ -10,7 +10,10 @@
 #include <utility>
 
 #include "names/nations.h"
+#include "report/classic_section.h"
+#include "report/modern_sections.h"
 #include "report/report_input.h"
+#include "report/report_outline.h"
 #include "report/report_writer.h"
 #include "tally/weekdays.h"
 
@@ -75,6 +78,21 @@ std::string Render(ReportInput& state, Writer&& write) {
   write(std::as_const(state), out);
   out.Close();
   return text;
+}
+
+// A section writer for Render: the rows of `rows` in the classic layout, or
+// the modern card of the section behind `anchor`.
+inline auto Classic(SectionRows (*rows)(const ReportInput&)) {
+  return [rows](const ReportInput& state, ReportWriter& out) {
+    WriteClassicTables(rows(state), state.settings, out);
+  };
+}
+inline auto Modern(std::string_view anchor) {
+  return [anchor](const ReportInput& state, ReportWriter& out) {
+    for (const ReportSection& section : kReportSections) {
+      if (section.anchor == anchor) WriteModernSection(state, section, out);
+    }
+  };
 }
 
 }  // namespace logvane::testing

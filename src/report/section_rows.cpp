@@ -1,0 +1,83 @@
+#include "report/section_rows.h"
+
+#include "report/table_pattern.h"
+
+namespace logvane {
+
+LinkTemplate SplitLinkTemplate(std::string_view linkTemplate) {
+  size_t at = linkTemplate.find("{user}");
+  if (at == std::string_view::npos) at = linkTemplate.find("{USER}");
+  if (at == std::string_view::npos) return LinkTemplate{linkTemplate, {}, false};
+  return LinkTemplate{linkTemplate.substr(0, at), linkTemplate.substr(at + 6), true};
+}
+
+void SectionTable::SetColumns(std::initializer_list<std::pair<Column, std::string_view>> heads) {
+  columns.clear();
+  headers.clear();
+  for (const auto& [column, header] : heads) {
+    columns.push_back(column);
+    headers.push_back(header);
+  }
+}
+
+TableRow& SectionTable::AddRow(std::string_view key, int64_t hits) {
+  TableRow& row = rows.emplace_back();
+  row.key = key;
+  row.hits = hits;
+  if (HasGraph()) row.barWidth = BarWidth(hits, barScale);
+  return row;
+}
+
+namespace {
+
+// A key from outside, linked as the row says.
+void WriteLinkedKey(ReportWriter& out, const SectionTable& table, const TableRow& row,
+                    KeyText form) {
+  switch (row.link) {
+    case LinkTo::kNone: WriteKeyText(out, row.key, form); return;
+    case LinkTo::kKey: WriteLinkToKey(out, row.key, form); return;
+    case LinkTo::kWhois:
+      out.Write("<a href=\"");
+      out.Write(kWhoisServiceBase);
+      out.Write("/cgi-bin/whois?");
+      WriteEscaped(out, row.linkText);
+      out.Write("\">");
+      break;
+    case LinkTo::kTemplate:
+      out.Write(table.userLink.before);
+      WriteEscaped(out, row.linkText);
+      out.Write(table.userLink.after);
+      break;
+  }
+  // Both user links end in a newline, inside the cell.
+  WriteKeyText(out, row.key, form);
+  out.Write("</a>\n");
+}
+
+}  // namespace
+
+void WriteKeyCell(ReportWriter& out, const SectionTable& table, const TableRow& row,
+                  KeyText logKeys) {
+  if (table.keys == KeyOrigin::kOwnText) {
+    out.Write(row.key);  // never linked
+  } else {
+    WriteLinkedKey(out, table, row, table.keys == KeyOrigin::kLogKey ? logKeys : KeyText::kPlain);
+  }
+  if (!row.note.empty()) out.Write(row.note);
+}
+
+void WriteCellText(ReportWriter& out, const SectionTable& table, const TableRow& row, Column column,
+                   KeyText logKeys) {
+  switch (column) {
+    case Column::kRank: out.WriteInt(row.rank); break;
+    case Column::kCode: out.WriteInt(row.code); break;
+    case Column::kKey: WriteKeyCell(out, table, row, logKeys); break;
+    case Column::kHits: out.WriteInt(row.hits); break;
+    case Column::kKBytes:
+    case Column::kAverageKBytes: out.Write(FormatFixed(row.kiloBytes, 0)); break;
+    case Column::kPercent: WriteShare(out, row.percent); break;
+    case Column::kGraph: break;  // the styles draw bars their own way
+  }
+}
+
+}  // namespace logvane
