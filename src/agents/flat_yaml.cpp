@@ -130,6 +130,7 @@ bool ReadDocument(EventReader& in, const std::vector<std::string_view>& lists,
     names += list;
   }
   if (!in.Is(YAML_MAPPING_START_EVENT)) return in.Fail("expected the lists " + names);
+  const size_t top = in.Line();
   std::vector<bool> seen(lists.size());
   bool any = false;
   while (true) {
@@ -147,7 +148,7 @@ bool ReadDocument(EventReader& in, const std::vector<std::string_view>& lists,
     seen[which] = any = true;
     if (!ReadList(in, lists[which], which, visit)) return false;
   }
-  if (!any) return in.Fail("none of the lists " + names + " is in the file");
+  if (!any) return in.FailAt(top, "none of the lists " + names + " is in the file");
   if (!in.Next() || !in.Next()) return false;  // the document's end, then the stream's
   if (!in.Is(YAML_STREAM_END_EVENT)) return in.Fail("a second document after the lists");
   return true;
