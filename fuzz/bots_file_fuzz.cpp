@@ -31,9 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(!c.token.empty() && c.token.size() <= kBotsTokenWidth);
     check(table.Put(c));
   }
-  for (const Crawler& c : entries) {
+  for (size_t i = 0; i < table.size(); ++i) {
     // Standing alone, a token is found (itself or a longer one that starts
-    // the same way at the same place).
+    // the same way at the same place). A later entry may have replaced an
+    // earlier one with the same token, so the table's own entries are asked.
+    const Crawler& c = table[i];
     std::string agent = c.versioned ? c.token + "/1.0" : c.token;
     check(table.Find(agent) >= 0);
   }

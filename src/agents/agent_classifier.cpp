@@ -68,13 +68,14 @@ std::string_view AgentOperator(const AgentRules& rules, const AgentInfo& info) {
 
 void ClassifyAgent(const AgentRules& rules, std::string_view agent, UapScratch& scratch,
                    AgentInfo* out) {
+  // Families only: most rules give them as fixed texts, so the winning
+  // expression need not run again for its groups.
   UapMatch match;
   rules.matcher.Match(UapList::kUserAgent, agent, 1, scratch, &match);
   out->browser = match.fields[0];
-  const bool spiderBrowser = match.fields[0].view() == "Spider";
   rules.matcher.Match(UapList::kOs, agent, 1, scratch, &match);
   out->os = match.fields[0];
-  rules.matcher.Match(UapList::kDevice, agent, 1 | kUapFirstGroup, scratch, &match);
+  rules.matcher.Match(UapList::kDevice, agent, 1, scratch, &match);
   out->device = match.fields[0];
   out->crawler = -1;
   out->botName.clear();
@@ -93,13 +94,16 @@ void ClassifyAgent(const AgentRules& rules, std::string_view agent, UapScratch& 
     if (IsBot(c.agentClass)) out->botName.assign(c.Name());
     return;
   }
-  // uap-core's Spider device, unless all its rule saw was a piece of a word.
-  bool spider =
-      match.fields[0].view() == "Spider" &&
-      (match.groupBegin < 0 || IsSpiderEvidence(agent, static_cast<size_t>(match.groupBegin),
-                                                static_cast<size_t>(match.groupEnd)));
   std::string_view word = FindBotWord(agent);
-  if (!spider && !spiderBrowser && word.empty() && !HasContactAddress(agent)) {
+  bool bot = !word.empty() || HasContactAddress(agent) || out->browser.view() == "Spider";
+  if (!bot && out->device.view() == "Spider") {
+    // uap-core's Spider device, unless all its rule saw was a piece of a
+    // word ("bot" in "Bottle"): only now is its group worth finding.
+    rules.matcher.Match(UapList::kDevice, agent, kUapFirstGroup, scratch, &match);
+    bot = match.groupBegin < 0 || IsSpiderEvidence(agent, static_cast<size_t>(match.groupBegin),
+                                                   static_cast<size_t>(match.groupEnd));
+  }
+  if (!bot) {
     out->agentClass = AgentClass::kHuman;
     return;
   }

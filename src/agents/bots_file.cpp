@@ -77,7 +77,9 @@ Status ParseRobotsJson(std::string_view text, std::string_view name, std::vector
     return Status::Corrupt(std::string(name), at(root.offset),
                            "expected an object of crawlers keyed by their tokens");
   }
-  for (const auto& [token, entry] : root.members) {
+  for (size_t m = 0; m < root.keys.size(); ++m) {
+    const std::string& token = root.keys[m];
+    const JsonValue& entry = root.values[m];
     if (out->size() == kBotsFileMostEntries) {
       return Status::Invalid(std::string(name), at(entry.offset),
                              "more than " + std::to_string(kBotsFileMostEntries) + " crawlers");

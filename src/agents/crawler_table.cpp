@@ -243,7 +243,12 @@ int CrawlerTable::Find(std::string_view agent) const {
     // A token starts where no word goes on from the left.
     if (at > 0 && IsWordChar(agent[at - 1]) && IsWordChar(agent[at])) continue;
     // Longest first, so "SemrushBot-SWA" wins over "SemrushBot" here.
-    for (uint32_t i : byFirst_[static_cast<unsigned char>(FoldChar(agent[at]))]) {
+    const std::vector<uint32_t>& bucket = byFirst_[static_cast<unsigned char>(FoldChar(agent[at]))];
+    if (bucket.empty()) continue;
+    const char second = at + 1 < agent.size() ? FoldChar(agent[at + 1]) : '\0';
+    for (uint32_t i : bucket) {
+      const std::string& token = entries_[i].token;
+      if (token.size() > 1 && FoldChar(token[1]) != second) continue;  // most end here
       if (TokenAt(agent, at, entries_[i])) return static_cast<int>(i);
     }
   }

@@ -77,11 +77,33 @@ size_t ReadBounds(std::string_view regex, size_t i, size_t* low, size_t* high) {
 
 }  // namespace
 
-std::string OpenBoundedRepeats(std::string_view regex, size_t* bound) {
-  *bound = SIZE_MAX;
-  std::string out;
-  out.reserve(regex.size());
+// The end of a repeat operator at regex[i] that can take a group more than
+// once ("*", "+", "{2,5}"), or i when there is none ("?", "{0,1}", "{1}").
+bool RepeatsMoreThanOnce(std::string_view regex, size_t i) {
+  if (i >= regex.size()) return false;
+  if (regex[i] == '*' || regex[i] == '+') return true;
+  if (regex[i] != '{') return false;
+  size_t close = regex.find('}', i);
+  if (close == std::string_view::npos) return false;
+  std::string_view inside = regex.substr(i + 1, close - i - 1);
+  return inside != "1" && inside != "0,1" && inside != "1,1" && inside != "0" && inside != "0,0";
+}
+
+OpenedRegex OpenBoundedRepeats(std::string_view regex) {
+  OpenedRegex result;
+  std::string& opened = result.opened;
+  std::string checked;
+  opened.reserve(regex.size());
+  checked.reserve(regex.size() + 16);
+  bool checkable = true;
+  uint32_t checkedGroups = 0;
+  // Open parentheses: whether each holds an opened repeat.
+  std::vector<bool> open;
   size_t i = 0;
+  auto both = [&](std::string_view text) {
+    opened.append(text);
+    checked.append(text);
+  };
   while (i < regex.size()) {
     // One atom, and whether it stands for a single character.
     size_t end = i + 1;
@@ -92,31 +114,57 @@ std::string OpenBoundedRepeats(std::string_view regex, size_t* bound) {
     } else if (c == '[') {
       end = ClassEnd(regex, i);
       if (end == std::string_view::npos) {
-        out.append(regex.substr(i));  // unclosed: RE2 refuses it anyway
-        return out;
+        both(regex.substr(i));  // unclosed: RE2 refuses it anyway
+        break;
       }
-    } else if (c == '(' || c == ')' || c == '|' || c == '^' || c == '$' || c == '{' || c == '}' ||
-               c == '*' || c == '+' || c == '?') {
+    } else if (c == '(') {
+      single = false;
+      std::string_view rest = regex.substr(i);
+      if (rest.size() < 2 || rest[1] != '?' || rest.substr(0, 4) == "(?P<") {
+        result.groupOf.push_back(++checkedGroups);
+      }
+      open.push_back(false);
+    } else if (c == ')') {
+      single = false;
+      if (!open.empty()) {
+        bool holds = open.back();
+        open.pop_back();
+        if (holds && RepeatsMoreThanOnce(regex, i + 1)) checkable = false;
+        if (holds && !open.empty()) open.back() = true;
+      }
+    } else if (c == '|' || c == '^' || c == '$' || c == '{' || c == '}' || c == '*' || c == '+' ||
+               c == '?') {
       single = false;
     }
-    out.append(regex.substr(i, end - i));
+    std::string_view atom = regex.substr(i, end - i);
     i = end;
-    if (!single || i >= regex.size() || regex[i] != '{') continue;
     size_t low = 0;
     size_t high = 0;
-    size_t length = ReadBounds(regex, i, &low, &high);
-    if (length == 0) continue;
-    if (high >= kLeastOpenedBound && high <= 1000 && low <= high) {
-      out += '{';
-      out += std::to_string(low);
-      out += ",}";
-      if (high < *bound) *bound = high;
-    } else {
-      out.append(regex.substr(i, length));
+    size_t length =
+        single && i < regex.size() && regex[i] == '{' ? ReadBounds(regex, i, &low, &high) : 0;
+    if (length == 0 || high < kLeastOpenedBound || high > 1000 || low > high) {
+      both(atom);
+      continue;
     }
+    std::string repeat(1, '{');
+    repeat.append(std::to_string(low)).append(",}");
+    opened.append(atom).append(repeat);
+    checked.append("(").append(atom).append(repeat);
     i += length;
+    // A lazy repeat stays lazy inside its group.
+    if (i < regex.size() && regex[i] == '?') {
+      both("?");
+      ++i;
+    }
+    checked.push_back(')');
+    result.spans.push_back({++checkedGroups, static_cast<uint32_t>(high)});
+    if (!open.empty()) open.back() = true;
+    if (high < result.exactUpTo) result.exactUpTo = high;
   }
-  return out;
+  // Groups are numbered by their opening parentheses, as RE2 does, so those
+  // after an inserted group moved up: groupOf says where to.
+  if (checkable && !result.spans.empty()) result.checked = std::move(checked);
+  return result;
 }
 
 }  // namespace logvane

@@ -3,15 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 namespace logvane {
 namespace {
+
+std::string Spans(const OpenedRegex& r) {
+  std::string out;
+  for (const auto& s : r.spans)
+    out += std::to_string(s.group) + "<=" + std::to_string(s.bound) + " ";
+  return out;
+}
+
+std::string Groups(const OpenedRegex& r) {
+  std::string out;
+  for (uint32_t g : r.groupOf) out += std::to_string(g) + " ";
+  return out;
+}
 
 TEST(RepeatBounds, OpensLargeRepeatsOfOneCharacterOnly) {
   struct Case {
     const char* regex;
     const char* opened;
-    size_t bound;
+    size_t exactUpTo;
   };
   const Case cases[] = {
       {"^.{0,100}(bot)", "^.{0,}(bot)", 100},
@@ -30,9 +44,32 @@ TEST(RepeatBounds, OpensLargeRepeatsOfOneCharacterOnly) {
       {"trailing\\", "trailing\\", SIZE_MAX},
   };
   for (const Case& c : cases) {
-    size_t bound = 0;
-    EXPECT_EQ(OpenBoundedRepeats(c.regex, &bound), c.opened) << c.regex;
-    EXPECT_EQ(bound, c.bound) << c.regex;
+    OpenedRegex r = OpenBoundedRepeats(c.regex);
+    EXPECT_EQ(r.opened, c.opened) << c.regex;
+    EXPECT_EQ(r.exactUpTo, c.exactUpTo) << c.regex;
+  }
+}
+
+TEST(RepeatBounds, TheCheckedFormGroupsEachOpenedRepeatAndRenumbersTheOthers) {
+  struct Case {
+    const char* regex;
+    const char* checked;
+    const char* groupOf;
+    const char* spans;
+  };
+  const Case cases[] = {
+      {"^.{0,100}?(bot)(?:x)(?P<n>y)", "^(.{0,}?)(bot)(?:x)(?P<n>y)", "2 3 ", "1<=100 "},
+      {"(a)([^;]{1,30}) (\\d+)", "(a)(([^;]{1,})) (\\d+)", "1 2 4 ", "3<=30 "},
+      {"(?:x.{0,50})?y", "(?:x(.{0,}))?y", "", "1<=50 "},  // taken at most once: still checked
+      {"(?:x.{0,50})+y", "", "", "1<=50 "},                // repeated: the group shows one round
+      {"(?:x.{0,50}){2}y", "", "", "1<=50 "},
+      {"(a)b", "", "1 ", ""},  // nothing opened
+  };
+  for (const Case& c : cases) {
+    OpenedRegex r = OpenBoundedRepeats(c.regex);
+    EXPECT_EQ(r.checked, c.checked) << c.regex;
+    EXPECT_EQ(Groups(r), c.groupOf) << c.regex;
+    EXPECT_EQ(Spans(r), c.spans) << c.regex;
   }
 }
 

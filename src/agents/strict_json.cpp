@@ -73,8 +73,9 @@ class Parser {
       if (at_ >= text_.size() || text_[at_] != ':') return Fail("expected ':' after a key");
       ++at_;
       SkipSpace();
-      out->members.emplace_back(std::move(key), JsonValue());
-      if (!Value(&out->members.back().second, depth + 1)) return false;
+      out->keys.push_back(std::move(key));
+      out->values.emplace_back();
+      if (!Value(&out->values.back(), depth + 1)) return false;
       SkipSpace();
       if (at_ < text_.size() && text_[at_] == ',') {
         ++at_;
@@ -238,8 +239,8 @@ class Parser {
 }  // namespace
 
 const JsonValue* JsonValue::Find(std::string_view key) const {
-  for (const auto& [name, value] : members) {
-    if (name == key) return &value;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == key) return &values[i];
   }
   return nullptr;
 }

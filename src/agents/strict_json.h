@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace logvane {
@@ -19,8 +18,11 @@ struct JsonValue {
   bool boolean = false;
   std::string text;  // a string's value (UTF-8), or a number as written
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in file order
-  size_t offset = 0;                                       // the byte where the value starts
+  // An object's members in file order: keys[i] names values[i]. (Two
+  // vectors, since a pair cannot hold the type it is part of.)
+  std::vector<std::string> keys;
+  std::vector<JsonValue> values;
+  size_t offset = 0;  // the byte where the value starts
 
   // The member named `key`, or nullptr.
   const JsonValue* Find(std::string_view key) const;

@@ -55,6 +55,8 @@ constexpr int64_t kSetMemory = int64_t{128} << 20;
 constexpr int64_t kRuleMemory = int64_t{32} << 20;
 // $1 to $9, and the whole match.
 constexpr int kMostGroups = 10;
+// The groups of a checked form: the file's and one per opened repeat.
+constexpr size_t kMostChecked = 32;
 
 RE2::Options MatchOptions(int64_t memory) {
   RE2::Options options;
@@ -95,14 +97,13 @@ struct CompiledRule {
   // Agents up to this long match the opened form exactly as the file's.
   size_t exactUpTo = SIZE_MAX;
   std::unique_ptr<LazyRegex> opened;
-  std::unique_ptr<LazyRegex> exact;  // nullptr when nothing was opened
+  std::unique_ptr<LazyRegex> exact;    // nullptr when nothing was opened
+  std::unique_ptr<LazyRegex> checked;  // nullptr when nothing was opened or it cannot tell
+  std::vector<uint32_t> groupOf;       // the file's group k in `checked`
+  std::vector<OpenedRegex::Span> spans;
   // The groups each field needs: the highest $n of its replacement, or its
   // default group; 0 when the field is a fixed text.
   uint8_t groupsFor[kUapFields] = {};
-
-  const RE2* For(std::string_view agent) const {
-    return agent.size() <= exactUpTo || exact == nullptr ? opened->Get() : exact->Get();
-  }
 };
 
 struct CompiledList {
@@ -144,6 +145,45 @@ void Substitute(std::string_view text, const re2::StringPiece* groups, int count
   }
 }
 
+// Whether `rule` matches `text` in the file's form, and its groups (the
+// whole match and $1 to $n) when `count` > 0. The opened form decides for
+// agents within its bounds; beyond them, when groups are wanted, its checked
+// form decides if its first match keeps every bound (finding groups in the
+// file's huge form is slow), and the file's own form otherwise.
+bool MatchRule(const CompiledRule& rule, re2::StringPiece text, int count, bool inSet,
+               re2::StringPiece* groups) {
+  if (text.size() <= rule.exactUpTo) {
+    const RE2* re = rule.opened->Get();
+    if (re == nullptr) return false;
+    count = std::min(count, re->NumberOfCapturingGroups());
+    if (inSet && count == 0) return true;  // the set has seen it match
+    return re->Match(text, 0, text.size(), RE2::UNANCHORED, groups, count + 1);
+  }
+  // Only whether it matches: the file's form's automaton says so at once.
+  if (count > 0 && rule.checked != nullptr) {
+    const RE2* re = rule.checked->Get();
+    if (re != nullptr && static_cast<size_t>(re->NumberOfCapturingGroups()) < kMostChecked) {
+      re2::StringPiece all[kMostChecked];
+      int n = re->NumberOfCapturingGroups();
+      if (!re->Match(text, 0, text.size(), RE2::UNANCHORED, all, n + 1)) return false;
+      bool within = true;
+      for (const OpenedRegex::Span& span : rule.spans) {
+        within = within && all[span.group].size() <= span.bound;
+      }
+      if (within) {
+        groups[0] = all[0];
+        count = std::min<int>(count, static_cast<int>(rule.groupOf.size()));
+        for (int g = 1; g <= count; ++g) groups[g] = all[rule.groupOf[static_cast<size_t>(g - 1)]];
+        return true;
+      }
+    }
+  }
+  const RE2* re = rule.exact->Get();
+  if (re == nullptr) return false;
+  count = std::min(count, re->NumberOfCapturingGroups());
+  return re->Match(text, 0, text.size(), RE2::UNANCHORED, groups, count + 1);
+}
+
 }  // namespace
 
 struct UapMatcher::Impl {
@@ -164,8 +204,8 @@ Status UapMatcher::Build(const UapRegexes& regexes, std::string_view name,
     CompiledList& list = impl_->lists[l];
     list.set = std::make_unique<RE2::Set>(MatchOptions(kSetMemory), RE2::UNANCHORED);
     for (const UapRule& rule : *sources[l]) {
-      size_t bound = SIZE_MAX;
-      std::string opened = PatternOf(rule, OpenBoundedRepeats(rule.regex, &bound));
+      OpenedRegex forms = OpenBoundedRepeats(rule.regex);
+      std::string opened = PatternOf(rule, forms.opened);
       // The set parses every expression: what it refuses, RE2 cannot take
       // (opening a repeat changes no syntax).
       std::string error;
@@ -180,10 +220,15 @@ Status UapMatcher::Build(const UapRegexes& regexes, std::string_view name,
       }
       auto compiled = std::make_unique<CompiledRule>();
       compiled->rule = rule;
-      compiled->exactUpTo = bound;
+      compiled->exactUpTo = forms.exactUpTo;
       compiled->opened = std::make_unique<LazyRegex>(std::move(opened));
-      if (bound != SIZE_MAX) {
+      if (forms.exactUpTo != SIZE_MAX) {
         compiled->exact = std::make_unique<LazyRegex>(PatternOf(rule, rule.regex));
+      }
+      if (!forms.checked.empty() && forms.groupOf.size() + forms.spans.size() < kMostChecked) {
+        compiled->checked = std::make_unique<LazyRegex>(PatternOf(rule, forms.checked));
+        compiled->groupOf = std::move(forms.groupOf);
+        compiled->spans = std::move(forms.spans);
       }
       for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
       list.rules.push_back(std::move(compiled));
@@ -203,44 +248,37 @@ bool UapMatcher::Match(UapList which, std::string_view agent, unsigned fields, U
   re2::StringPiece text(agent.data(), agent.size());
   scratch.matched.clear();
   RE2::Set::ErrorInfo error{};
-  bool verifyAll = false;
+  bool inSet = true;
   if (!list.set->Match(text, &scratch.matched, &error) && error.kind != RE2::Set::kNoError) {
-    verifyAll = true;
     // The set's automaton gave up: every rule is a candidate.
     impl_->slowMatches.fetch_add(1, std::memory_order_relaxed);
+    inSet = false;
     scratch.matched.resize(list.rules.size());
     for (size_t i = 0; i < list.rules.size(); ++i) scratch.matched[i] = static_cast<int>(i);
   }
   std::sort(scratch.matched.begin(), scratch.matched.end());
-  // The opened forms match a superset: the first candidate that the
-  // file's own form matches wins.
+  // The set holds the opened forms, a superset: the first candidate that
+  // matches in the file's form wins.
   const CompiledRule* winner = nullptr;
+  re2::StringPiece groups[kMostGroups];
+  int count = 0;
+  out->rule = -1;
   for (int candidate : scratch.matched) {
     const CompiledRule& rule = *list.rules[static_cast<size_t>(candidate)];
-    const RE2* re = rule.For(agent);
-    if (re != nullptr &&
-        ((!verifyAll && agent.size() <= rule.exactUpTo) || RE2::PartialMatch(text, *re))) {
+    int wanted = 0;
+    for (size_t f = 0; f < kUapFields; ++f) {
+      if ((fields >> f) & 1) wanted = std::max<int>(wanted, rule.groupsFor[f]);
+    }
+    if ((fields & kUapFirstGroup) != 0) wanted = std::max(wanted, 1);
+    for (auto& g : groups) g = re2::StringPiece();
+    if (MatchRule(rule, text, wanted, inSet, groups)) {
       winner = &rule;
+      count = wanted;
       out->rule = candidate;
       break;
     }
   }
 
-  re2::StringPiece groups[kMostGroups];
-  int count = 0;
-  if (winner != nullptr) {
-    for (size_t f = 0; f < kUapFields; ++f) {
-      if ((fields >> f) & 1) count = std::max<int>(count, winner->groupsFor[f]);
-    }
-    if ((fields & kUapFirstGroup) != 0) count = std::max(count, 1);
-    const RE2* re = winner->For(agent);
-    count = std::min(count, re->NumberOfCapturingGroups());
-    if (count > 0 && !re->Match(text, 0, text.size(), RE2::UNANCHORED, groups, count + 1)) {
-      count = 0;  // cannot happen: it matched above
-    }
-  } else {
-    out->rule = -1;
-  }
   for (size_t f = 0; f < kUapFields; ++f) {
     FieldBuilder field;
     if (winner != nullptr && ((fields >> f) & 1) != 0) {

@@ -98,6 +98,29 @@ TEST(UapMatcher, OpenedRepeatsNeverChangeWhichRuleWins) {
   EXPECT_EQ(b.Match(UapList::kUserAgent, late).rule, 0);
 }
 
+TEST(UapMatcher, LongAgentsGetTheGroupsOfTheFilesForm) {
+  if (!CanMatchUapRegexes()) GTEST_SKIP() << "built without RE2";
+  // "(a)[^;]{0,20}(b)": in a long agent the opened form's first match can
+  // run past the bound, where only the file's form may say which "a" it is.
+  UapRegexes r;
+  r.userAgent = {Rule("(a)[^;]{0,20}(b)", {{0, "$1$2"}})};
+  Built b(r);
+  const std::string past =
+      std::string("a").append(30, 'c').append("b a").append(5, 'c').append("b");
+  UapMatch m = b.Match(UapList::kUserAgent, past, 1 | kUapFirstGroup);
+  EXPECT_EQ(m.rule, 0);
+  EXPECT_EQ(m.groupBegin, 33);
+  EXPECT_EQ(m.fields[0].view(), "ab");
+  // Within the bound, though the agent is long: the same first "a".
+  const std::string within = std::string("a").append(5, 'c').append("b").append(40, 'z');
+  m = b.Match(UapList::kUserAgent, within, 1 | kUapFirstGroup);
+  EXPECT_EQ(m.rule, 0);
+  EXPECT_EQ(m.groupBegin, 0);
+  // No "b" within 20 of any "a": no match, though the set's opened form has one.
+  const std::string none = std::string("a").append(30, 'c').append("b");
+  EXPECT_EQ(b.Match(UapList::kUserAgent, none).rule, -1);
+}
+
 TEST(UapMatcher, ExpressionsRe2CannotTakeAreCountedAndSkipped) {
   if (!CanMatchUapRegexes()) GTEST_SKIP() << "built without RE2";
   UapRegexes r;
