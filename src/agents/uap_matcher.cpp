@@ -159,7 +159,8 @@ bool MatchRule(const CompiledRule& rule, re2::StringPiece text, int count, bool 
     if (inSet && count == 0) return true;  // the set has seen it match
     return re->Match(text, 0, text.size(), RE2::UNANCHORED, groups, count + 1);
   }
-  // Only whether it matches: the file's form's automaton says so at once.
+  // For a yes or no alone the file's form's automaton answers at once;
+  // for groups, the checked form first.
   if (count > 0 && rule.checked != nullptr) {
     const RE2* re = rule.checked->Get();
     if (re != nullptr && static_cast<size_t>(re->NumberOfCapturingGroups()) < kMostChecked) {
