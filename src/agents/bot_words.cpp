@@ -53,6 +53,12 @@ bool IsMailAt(std::string_view agent, size_t at) {
 
 bool IsBotWord(std::string_view agent, size_t begin, size_t end) {
   std::string_view word = agent.substr(begin, end - begin);
+  // Every bot word ends in one of these letters; most words do not.
+  if (word.empty()) return false;
+  char last = FoldChar(word.back());
+  if (last != 't' && last != 's' && last != 'r' && last != 'l' && last != 'g' && last != 'p') {
+    return false;
+  }
   for (std::string_view w : kWholeWords) {
     if (EqualsFolded(word, w)) return true;
   }

@@ -230,6 +230,9 @@ bool CrawlerTable::Put(Crawler entry) {
       return true;
     }
   }
+  size_t pair = static_cast<size_t>(static_cast<unsigned char>(FoldChar(entry.token[0]))) * 256 +
+                (entry.token.size() > 1 ? static_cast<unsigned char>(FoldChar(entry.token[1])) : 0);
+  pairs_[pair / 64] |= uint64_t{1} << (pair % 64);
   bucket.push_back(static_cast<uint32_t>(entries_.size()));
   entries_.push_back(std::move(entry));
   std::stable_sort(bucket.begin(), bucket.end(), [this](uint32_t a, uint32_t b) {
@@ -239,16 +242,21 @@ bool CrawlerTable::Put(Crawler entry) {
 }
 
 int CrawlerTable::Find(std::string_view agent) const {
+  auto starts = [this](unsigned char a, unsigned char b) {
+    size_t pair = static_cast<size_t>(a) * 256 + b;
+    return (pairs_[pair / 64] >> (pair % 64)) & 1;
+  };
   for (size_t at = 0; at < agent.size(); ++at) {
     // A token starts where no word goes on from the left.
     if (at > 0 && IsWordChar(agent[at - 1]) && IsWordChar(agent[at])) continue;
+    unsigned char first = static_cast<unsigned char>(FoldChar(agent[at]));
+    unsigned char second =
+        at + 1 < agent.size() ? static_cast<unsigned char>(FoldChar(agent[at + 1])) : 0;
+    if (!starts(first, second) && !starts(first, 0)) continue;
     // Longest first, so "SemrushBot-SWA" wins over "SemrushBot" here.
-    const std::vector<uint32_t>& bucket = byFirst_[static_cast<unsigned char>(FoldChar(agent[at]))];
-    if (bucket.empty()) continue;
-    const char second = at + 1 < agent.size() ? FoldChar(agent[at + 1]) : '\0';
-    for (uint32_t i : bucket) {
+    for (uint32_t i : byFirst_[first]) {
       const std::string& token = entries_[i].token;
-      if (token.size() > 1 && FoldChar(token[1]) != second) continue;  // most end here
+      if (token.size() > 1 && static_cast<unsigned char>(FoldChar(token[1])) != second) continue;
       if (TokenAt(agent, at, entries_[i])) return static_cast<int>(i);
     }
   }

@@ -50,6 +50,9 @@ class CrawlerTable {
   std::vector<Crawler> entries_;
   // Entry numbers by the folded first byte of their token, longest first.
   std::vector<uint32_t> byFirst_[256];
+  // Bit (a * 256 + b) is set when some token starts with the folded bytes a,
+  // b (b 0 for a token of one byte): most places of an agent start none.
+  uint64_t pairs_[256 * 256 / 64] = {};
 };
 
 }  // namespace logvane
