@@ -45,10 +45,11 @@ int main(int argc, char** argv) {
   auto database = std::make_unique<GeoDatabase>();
   for (int run = 0; run < 5; ++run) {
     auto fresh = std::make_unique<GeoDatabase>();
-    GeoFailure failure;
+    SystemEnv env;
     auto start = std::chrono::steady_clock::now();
-    if (!LoadGeoDatabase("Y", *fresh, failure)) {
-      std::printf("default database not usable: %s\n", failure.detail.c_str());
+    Status failure = LoadGeoDatabase(env, "Y", *fresh);
+    if (!failure.ok()) {
+      std::printf("default database not usable: %s\n", GeoDetail(failure).c_str());
       return 1;
     }
     bestLoad = std::min(bestLoad, Seconds(std::chrono::steady_clock::now() - start));
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
     }
     bestOpen = std::min(bestOpen, Seconds(std::chrono::steady_clock::now() - start));
     start = std::chrono::steady_clock::now();
-    TallyNationsByAddress(*users, addresses, mmdb, *nations, failure);
+    (void)TallyNationsByAddress(*users, addresses, mmdb, *nations);
     bestMmdbTally = std::min(bestMmdbTally, Seconds(std::chrono::steady_clock::now() - start));
   }
   std::printf("open %s: %.3f s\n", argv[1], bestOpen);

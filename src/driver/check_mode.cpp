@@ -1,13 +1,10 @@
 #include "driver/check_mode.h"
 
-#include <cerrno>
-
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
 #include "intake/log_source.h"
 #include "names/name_phases.h"
-#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -86,7 +83,7 @@ void PrintSettings(const RunSettings& s, Console& console) {
 }
 
 // The log and the report: can the run open and create them?
-void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
+void CheckFiles(Env& env, const RunSettings& s, Diagnostics& diagnostics) {
   if (s.inputFile.empty()) {
     diagnostics.Report(Severity::kNote, "", "INFILE is not set: a run asks for the log's name");
   } else if (IsStandardInputName(s.inputFile)) {
@@ -96,18 +93,17 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
                          "the report");
     }
   } else {
-    int fd = OpenFileForReading(s.inputFile);
-    if (fd < 0) {
+    std::unique_ptr<SequentialFile> log;
+    Status opened = env.OpenForReading(s.inputFile, &log);
+    if (!opened.ok()) {
       diagnostics.Reason("cannot open input file " + Quoted(s.inputFile) + ": " +
-                         SystemReason(errno));
-    } else {
-      CloseFile(fd);
+                         SystemReason(opened.sysError()));
     }
   }
   if (s.outputFile.empty()) {
     diagnostics.Report(Severity::kNote, "", "OUTFILE is not set: a run asks for the report's name");
   }
-  WarnBeforeReading(s, diagnostics);
+  WarnBeforeReading(env, s, diagnostics);
 }
 
 }  // namespace
@@ -126,10 +122,10 @@ int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   }
 
   std::string text;
-  if (!ReadWholeFile(settings.parameterFile, &text)) {
-    int error = errno;
+  Status read = ReadWholeFile(env.machine, settings.parameterFile, &text);
+  if (!read.ok()) {
     diagnostics.Reason("cannot open parameter file " + Quoted(settings.parameterFile) + ": " +
-                       SystemReason(error));
+                       SystemReason(read.sysError()));
     return kCheckFailed;
   }
   console.Write("Checking parameter file: ");
@@ -139,7 +135,7 @@ int RunCheck(const std::vector<std::string>& args, RunEnvironment& env) {
   bool complete = ReadParameterFile(text, settings, state->labels, console, nullptr, &diagnostics,
                                     settings.parameterFile);
   if (!complete) return kCheckFailed;
-  CheckFiles(settings, diagnostics);
+  CheckFiles(env.machine, settings, diagnostics);
   PrintSettings(settings, console);
   return diagnostics.worst() == Severity::kNote ? 0 : kCheckFailed;
 }

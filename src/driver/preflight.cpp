@@ -4,9 +4,9 @@
 
 namespace logvane {
 
-void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
+void WarnBeforeReading(Env& env, const RunSettings& settings, Diagnostics& diagnostics) {
   std::string problem =
-      settings.outputFile.empty() ? std::string() : ReportFileProblem(settings.outputFile);
+      settings.outputFile.empty() ? std::string() : ReportFileProblem(env, settings.outputFile);
   if (!problem.empty()) {
     diagnostics.Report(Severity::kWarning, "",
                        "the report " + Quoted(settings.outputFile) + " will not be writable (" +

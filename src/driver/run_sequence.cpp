@@ -1,6 +1,5 @@
 #include "driver/run_sequence.h"
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -12,7 +11,7 @@
 #include "intake/read_records.h"
 #include "names/name_phases.h"
 #include "names/nations.h"
-#include "platform/file_io.h"
+#include "names/report_totals.h"
 #include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
@@ -21,7 +20,6 @@
 #include "driver/usage.h"
 #include "intake/reading_summary.h"
 #include "tally/sort_tallies.h"
-#include "tally/weekdays.h"
 
 namespace logvane {
 
@@ -60,16 +58,16 @@ StepEnd AnswerInfoRequest(const std::vector<std::string>& args, RunEnvironment& 
 }
 
 StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
-  if (!env.platform.startSockets()) {
+  if (!env.machine.StartSockets().ok()) {
     env.console.Write("*ERROR* Could not windows socket.");
     return kEarlyEndStatus;
   }
-  std::optional<std::string> host = env.platform.hostName();
-  if (!host) {
+  std::string host;
+  if (!env.machine.HostName(&host).ok()) {
     env.console.Write("*ERROR* Could not get host name.");
     return kEarlyEndStatus;
   }
-  settings.hostName = host->substr(0, kHostNameWidth);
+  settings.hostName = host.substr(0, kHostNameWidth);
   env.console.Write(" (running on host: ");
   env.console.Write(settings.hostName);
   env.console.Write(")\n");
@@ -99,16 +97,18 @@ StepEnd TakeParameterFileName(const std::vector<std::string>& args, Console& con
 StepEnd ReadParameters(RunEnvironment& env, RunState& state) {
   std::string parameterText;
   Diagnostics diagnostics(env.diagnostics);
-  if (!ReadWholeFile(state.settings.parameterFile, &parameterText)) {
-    int error = errno;
+  Status read = ReadWholeFile(env.machine, state.settings.parameterFile, &parameterText);
+  if (!read.ok()) {
     env.console.Write("*ERROR* Could not open parameters file.");
     diagnostics.Reason("cannot open parameter file " + Quoted(state.settings.parameterFile) + ": " +
-                       SystemReason(error));
+                       SystemReason(read.sysError()));
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file opened.\n");
-  if (!ReadParameterFile(parameterText, state.settings, state.labels, env.console,
-                         env.platform.lowerPriority, &diagnostics, state.settings.parameterFile)) {
+  Env& machine = env.machine;
+  if (!ReadParameterFile(
+          parameterText, state.settings, state.labels, env.console,
+          [&machine] { machine.LowerPriority(); }, &diagnostics, state.settings.parameterFile)) {
     return kEarlyEndStatus;
   }
   env.console.Write("...... parameters file closed.\n\n");
@@ -138,13 +138,18 @@ StepEnd OpenLog(RunEnvironment& env, RunSettings& settings, std::unique_ptr<LogS
   const bool logOnInput = IsStandardInputName(settings.inputFile);
   // "-" typed at the prompt: the log starts on the line after the answer.
   if (logOnInput && inputAsked) env.input.SkipLineEnd();
-  *log = logOnInput ? LogFromInput(env.input) : OpenLogFile(settings.inputFile);
-  if (!*log) {
-    int error = errno;
+  Status opened;
+  if (logOnInput) {
+    *log = LogFromInput(env.input);
+  } else {
+    opened = OpenLogFile(env.machine, settings.inputFile, log);
+  }
+  if (!opened.ok()) {
     env.console.Write("*ERROR* Could not open input file.");
     Diagnostics(env.diagnostics)
         .Reason("cannot open input file " + Quoted(settings.inputFile) + ": " +
-                (settings.inputFile.empty() ? "no file name was given" : SystemReason(error)));
+                (settings.inputFile.empty() ? "no file name was given"
+                                            : SystemReason(opened.sysError())));
     return kEarlyEndStatus;
   }
   env.console.Write("...... input file opened.\n");
@@ -165,19 +170,19 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
     return kEarlyEndStatus;
   }
   Diagnostics diagnostics(env.diagnostics);
-  WarnBeforeReading(settings, diagnostics);
+  WarnBeforeReading(env.machine, settings, diagnostics);
   return kGoOn;
 }
 
 // The console says the country database cannot be used, standard error
 // why; nations then go by top-level domain.
-void WarnGeoip(RunEnvironment& env, const GeoFailure& failure) {
+void WarnGeoip(RunEnvironment& env, const Status& failure) {
   env.console.Write("*WARNING* GeoIP database not usable: ");
-  env.console.Write(failure.reason);
+  env.console.Write(GeoReason(failure));
   env.console.Write("\n");
   if (env.diagnostics == nullptr) return;
   env.diagnostics->Write("logvane: GeoIP database not usable, nations go by top-level domain: ");
-  env.diagnostics->Write(failure.detail);
+  env.diagnostics->Write(GeoDetail(failure));
   env.diagnostics->Write("\n");
 }
 
@@ -187,9 +192,9 @@ void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
   const RunSettings& settings = state.settings;
   if (!settings.showNations || !GeoipWanted(settings.geoipDatabase)) return;
   auto database = std::make_unique<GeoDatabase>();
-  GeoFailure failure;
-  if (!LoadGeoDatabase(settings.geoipDatabase, *database, failure)) {
-    WarnGeoip(env, failure);
+  Status loaded = LoadGeoDatabase(env.machine, settings.geoipDatabase, *database);
+  if (!loaded.ok()) {
+    WarnGeoip(env, loaded);
     return;
   }
   state.geoip = std::move(database);
@@ -245,7 +250,8 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
 }
 
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
+// False when the log could not be read to its end.
+bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
               std::unique_ptr<LogSource> log) {
   log = DecompressIfGzip(std::move(log));
   LogLineReader reader(*log);
@@ -254,7 +260,7 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
       state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
-              env.platform, plan);
+              env.machine, plan);
   NoteUnmatchedLines(env, state.counters);
   Diagnostics diagnostics(env.diagnostics);
   const RunCounters& counters = state.counters;
@@ -269,52 +275,54 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format,
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
     TranslateUserNames(state.settings, state.tallies.users, state.cache, state.userAddresses,
-                       env.console, env.platform);
+                       env.console, env.machine);
   }
   if (!state.geoip) {
-    DeriveReportTotals(state.settings, state.tallies);
-    return;
+    (void)DeriveReportTotals(state.settings, state.tallies);
+    return !counters.readError;
   }
   NationsByAddress byAddress{*state.geoip, state.userAddresses};
-  GeoFailure failure;
-  if (!DeriveReportTotals(state.settings, state.tallies, &byAddress, &failure)) {
-    WarnGeoip(env, failure);
+  Status derived = DeriveReportTotals(state.settings, state.tallies, &byAddress);
+  if (!derived.ok()) {
+    WarnGeoip(env, derived);
   } else if (state.settings.showNations) {
     state.nationSource = GeoAttribution(*state.geoip);
   }
+  return !counters.readError;
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutput) {
   Console& console = env.console;
   console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = reportOnOutput
-                                             ? ReportWriter::ForStandardOutput()
-                                             : ReportWriter::Create(state.settings.outputFile);
-  if (!report) {
-    int createError = errno;
+  std::unique_ptr<ReportWriter> report;
+  Status created = reportOnOutput
+                       ? (report = ReportWriter::ForStandardOutput(env.machine), Status::Ok())
+                       : ReportWriter::Create(env.machine, state.settings.outputFile, &report);
+  if (!created.ok()) {
     console.Write("*ERROR* Could not open output file.");
     Diagnostics(env.diagnostics)
         .Reason("cannot create output file " + Quoted(state.settings.outputFile) + ": " +
                 (state.settings.outputFile.empty() ? "no file name was given"
-                                                   : SystemReason(createError)));
+                                                   : SystemReason(created.sysError())));
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
   if (state.settings.reportStyle == ReportStyle::kModern) {
-    WriteModernReport(state, *report, env.platform);
+    WriteModernReport(state, *report, env.machine);
   } else {
-    WriteReport(state, *report, env.platform);
+    WriteReport(state, *report, env.machine);
   }
-  if (!report->Close()) {
+  Status written = report->Close();
+  if (!written.ok()) {
     console.Write("*ERROR* Could not write output file.\n");
     Diagnostics(env.diagnostics)
         .Reason("cannot write output file " + Quoted(state.settings.outputFile) + ": " +
-                SystemReason(report->error()));
+                SystemReason(written.sysError()));
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");
   console.Write("finished: ");
-  console.Write(env.platform.localTimeText());
+  console.Write(env.machine.LocalTimeText());
   console.Write("\n");
   return kGoOn;
 }
@@ -339,11 +347,16 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   LogFormat format;
   if (StepEnd end = CompileFormat(env, settings, &format)) return end;
   if (!LookupsOff(settings)) {
-    int error = LoadNameCache(state->cache, env.cacheFile, console);
+    Status loaded = LoadNameCache(env.machine, state->cache, env.cacheFile, console);
     // A missing cache is the usual first run, already noted on the console.
-    if (error != 0 && error != ENOENT) {
+    if (!loaded.ok() && loaded.code() != StatusCode::kNotFound) {
+      // A failure with a place in the file came after the records before it
+      // were loaded.
       Diagnostics(env.diagnostics)
-          .Reason("cannot open cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+          .Reason((loaded.where().empty() ? "cannot open cache file " + Quoted(env.cacheFile)
+                                          : "cannot read cache file " + Quoted(env.cacheFile) +
+                                                " after " + loaded.where()) +
+                  ": " + SystemReason(loaded.sysError()));
     }
   }
   LoadCountryDatabase(env, *state);
@@ -351,36 +364,24 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   std::unique_ptr<LogSource> log;
   if (StepEnd end = OpenLog(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, format, std::move(log));
+  const bool logReadWhole = TallyLog(env, *state, format, std::move(log));
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
-  env.platform.stopSockets();
+  env.machine.StopSockets();
 
   if (!LookupsOff(settings)) {
-    int error = SaveNameCache(state->cache, env.cacheFile, console);
-    if (error != 0) {
+    Status saved = SaveNameCache(env.machine, state->cache, env.cacheFile, console);
+    if (!saved.ok()) {
       Diagnostics(env.diagnostics)
-          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " +
+                  SystemReason(saved.sysError()));
     }
   }
   console.Write("closing...\n");
-  return 0;
+  // The report stands, but for part of the log only: a script must know.
+  return logReadWhole ? 0 : kLogCutShortStatus;
 }
 
 }  // namespace
-
-bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
-                        const NationsByAddress* byAddress, GeoFailure* failure) {
-  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
-  if (!settings.showNations) return true;
-  GeoFailure ignored;
-  if (byAddress != nullptr &&
-      TallyNationsByAddress(tallies.users, byAddress->addresses, byAddress->database,
-                            tallies.nations, failure != nullptr ? *failure : ignored)) {
-    return true;
-  }
-  TallyNations(tallies.users, tallies.nations);
-  return byAddress == nullptr;
-}
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   return RunSteps(args, env).value_or(0);

@@ -4,20 +4,23 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/file_io.h"
-
 namespace logvane {
 
 namespace {
 
 class FileSource : public LogSource {
  public:
-  explicit FileSource(int fd) : fd_(fd) {}
-  ~FileSource() override { CloseFile(fd_); }
-  ssize_t Read(char* buffer, size_t size) override { return ReadSome(fd_, buffer, size); }
+  explicit FileSource(std::unique_ptr<SequentialFile> file) : file_(std::move(file)) {}
+  ssize_t Read(char* buffer, size_t size) override {
+    size_t got = 0;
+    Status s = file_->Read(buffer, size, &got);
+    if (s.ok()) return static_cast<ssize_t>(got);
+    errno = s.sysError() != 0 ? s.sysError() : EIO;
+    return -1;
+  }
 
  private:
-  int fd_;
+  std::unique_ptr<SequentialFile> file_;
 };
 
 class TextSource : public LogSource {
@@ -50,11 +53,12 @@ std::unique_ptr<LogSource> LogFromInput(ByteInput& input) {
   return std::make_unique<InputSource>(input);
 }
 
-std::unique_ptr<LogSource> OpenLogFile(const std::string& path) {
-  if (path.empty()) return nullptr;
-  int fd = OpenFileForReading(path);
-  if (fd < 0) return nullptr;
-  return std::make_unique<FileSource>(fd);
+Status OpenLogFile(Env& env, const std::string& path, std::unique_ptr<LogSource>* log) {
+  if (path.empty()) return Status::Invalid(path, {}, "no file name was given");
+  std::unique_ptr<SequentialFile> file;
+  Status s = env.OpenForReading(path, &file);
+  if (s.ok()) *log = std::make_unique<FileSource>(std::move(file));
+  return s;
 }
 
 std::unique_ptr<LogSource> LogFromText(std::string text) {

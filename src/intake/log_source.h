@@ -8,7 +8,9 @@
 #include <string>
 #include <sys/types.h>
 
+#include "common/status.h"
 #include "platform/byte_input.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -16,13 +18,13 @@ class LogSource {
  public:
   virtual ~LogSource() = default;
   // Up to `size` bytes into `buffer`: the count read, 0 at the end of the
-  // log, -1 on a read error.
+  // log, -1 on a read error, with errno saying why (0 for damaged data).
   virtual ssize_t Read(char* buffer, size_t size) = 0;
 };
 
-// Opens the named file for reading in byte mode; none when it cannot be
+// Opens the named file for reading in byte mode; fails when it cannot be
 // opened or is not a file that can be read as a log (a directory).
-std::unique_ptr<LogSource> OpenLogFile(const std::string& path);
+Status OpenLogFile(Env& env, const std::string& path, std::unique_ptr<LogSource>* log);
 
 // The log on standard input (INFILE=-), taking first whatever a prompt
 // has already read ahead of it.

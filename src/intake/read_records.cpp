@@ -69,17 +69,16 @@ ReadStatus RouteFormattedInTurn(LogLineReader& reader, const LineRules& rules, F
 }  // namespace
 
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                 LogLineReader& reader, Console& console, const Platform& platform,
-                 const ReadingPlan& plan) {
-  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform, plan);
+                 LogLineReader& reader, Console& console, Env& env, const ReadingPlan& plan) {
+  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, env, plan);
 }
 
 void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan) {
+                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+                 const ReadingPlan& plan) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
-  console.Write(platform.localTimeText());
+  console.Write(env.LocalTimeText());
   console.Write("\n");
   ClearTallies(tallies);
 

@@ -13,7 +13,6 @@
 namespace logvane {
 namespace {
 
-using testing::FakePlatform;
 using testing::kFakeTime;
 
 struct Entry {
@@ -66,8 +65,9 @@ Outcome ReadLog(const std::string& log,
   std::unique_ptr<LogSource> source =
       failAtEnd ? std::make_unique<FailingSource>(log) : LogFromText(log);
   LogLineReader reader(*source);
+  FaultEnv machine;
   ReadRecords(out.state->settings, out.state->tallies, out.state->counters, reader, console,
-              FakePlatform());
+              machine);
   out.lineFlushAfter = console.lineFlush();
   out.console = capture;  // what the phase handed on itself
   return out;
@@ -530,7 +530,8 @@ TEST(ReadRecordsTest, StartEmptiesTheTallies) {
   TallyUser(state->tallies.users, "old", 1, console);
   auto source = LogFromText("");
   LogLineReader reader(*source);
-  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
+  FaultEnv machine;
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, machine);
   EXPECT_EQ(state->tallies.pages.used, 0u);
   EXPECT_EQ(state->tallies.pages.slots[0].hits, 0);
   EXPECT_EQ(state->tallies.users.userCount, 0u);

@@ -6,9 +6,22 @@
 #include <unistd.h>
 
 #include "common/ascii_text.h"
-#include "platform/file_io.h"
 
 namespace logvane {
+
+namespace {
+
+// Up to `size` bytes: their count, 0 at the end, -1 on an error; a read
+// that a signal interrupted is made again.
+ssize_t ReadSome(int fd, char* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, size);
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0 ? -1 : n;
+  }
+}
+
+}  // namespace
 
 ByteInput::ByteInput(int fd) : fd_(fd) {}
 

@@ -4,13 +4,24 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "platform/file_io.h"
-
 namespace logvane {
 
 namespace {
 constexpr size_t kPendingLimit = 1 << 16;
+
+// All of `text`, a write that a signal interrupted made again; false when
+// the descriptor takes no more.
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
 }
+
+}  // namespace
 
 Console::Console(int fd) : fd_(fd) { pending_.reserve(kPendingLimit); }
 

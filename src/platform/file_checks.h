@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "platform/env.h"
+
 namespace logvane {
 
 // Why the file `path` could not be created or rewritten, or empty when it
 // looks as if it can: its directory is missing, is no directory or may not
 // be written, or the file itself is a directory or may not be written.
-std::string ReportFileProblem(const std::string& path);
+std::string ReportFileProblem(Env& env, const std::string& path);
 
 }  // namespace logvane
 

@@ -43,7 +43,7 @@ void WriteFigure(ReportWriter& out, std::string_view label, std::string_view val
   out.Write("</dd></div>");
 }
 
-void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteHeader(const ReportInput& state, ReportWriter& out, Env& env) {
   const ReportLabels& labels = state.labels;
   // The days of the classic summary; the K bytes of all days, as in the
   // total under Activity by Date.
@@ -66,7 +66,7 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
   out.Write("</dl>\n<p class=when>");
   out.Write(labels[kReportProduced]);
   out.Write(": ");
-  std::string produced = platform.localTimeText();
+  std::string produced = env.LocalTimeText();
   if (!produced.empty() && produced.back() == '\n') produced.pop_back();
   WriteEscaped(out, produced);
   out.Write("</p>\n</header>\n");
@@ -118,9 +118,9 @@ void WriteParameters(const ReportInput& state, ReportWriter& out) {
 
 }  // namespace
 
-void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteModernReport(const ReportInput& state, ReportWriter& out, Env& env) {
   WriteHead(state, out);
-  WriteHeader(state, out, platform);
+  WriteHeader(state, out, env);
   WriteNavigation(state, out);
   out.Write("<main>\n");
   for (const ReportSection& section : kReportSections) {

@@ -1,7 +1,5 @@
 #include "report/report_writer.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 
@@ -11,26 +9,48 @@ namespace {
 constexpr size_t kFlushSize = 1 << 16;
 }
 
-std::unique_ptr<ReportWriter> ReportWriter::Create(const std::string& path,
-                                                   const FileCalls& calls) {
-  if (path.empty()) return nullptr;
-  int fd = CreateFileForWriting(path);
-  if (fd < 0) return nullptr;
-  return std::unique_ptr<ReportWriter>(new ReportWriter(fd, true, calls));
+Status ReportWriter::Create(Env& env, const std::string& path, std::unique_ptr<ReportWriter>* out) {
+  if (path.empty()) return Status::Invalid(path, {}, "no file name was given");
+  FileInfo old;
+  const bool exists = env.Stat(path, &old).ok();
+  if (exists && old.kind == FileKind::kDirectory) return Status::FromErrno(EISDIR, path);
+  std::unique_ptr<WritableFile> direct;
+  if (exists && old.kind == FileKind::kOther) {
+    // A device or a FIFO has no old content to keep, and cannot be renamed
+    // over.
+    Status s = env.NewWritableFile(path, WriteOptions(), &direct);
+    if (!s.ok()) return s;
+    out->reset(new ReportWriter(nullptr, std::move(direct)));
+    return Status::Ok();
+  }
+  std::unique_ptr<FileReplacement> replacement;
+  Status s = FileReplacement::Begin(env, path, &replacement);
+  if (!s.ok() && exists && old.writable && (s.sysError() == EACCES || s.sysError() == EPERM)) {
+    // The folder takes no new file, but the old report may be written.
+    s = env.NewWritableFile(path, WriteOptions(), &direct);
+  }
+  if (!s.ok()) return s;
+  out->reset(new ReportWriter(std::move(replacement), std::move(direct)));
+  return Status::Ok();
 }
 
-std::unique_ptr<ReportWriter> ReportWriter::ForStandardOutput(const FileCalls& calls) {
-  return std::unique_ptr<ReportWriter>(new ReportWriter(STDOUT_FILENO, false, calls));
+std::unique_ptr<ReportWriter> ReportWriter::ForStandardOutput(Env& env) {
+  return std::unique_ptr<ReportWriter>(new ReportWriter(nullptr, env.StandardOutput()));
 }
 
-ReportWriter::ReportWriter(int fd, bool owned, const FileCalls& calls)
-    : fd_(fd), owned_(owned), calls_(&calls) {
+ReportWriter::ReportWriter(std::unique_ptr<FileReplacement> replacement,
+                           std::unique_ptr<WritableFile> direct)
+    : replacement_(std::move(replacement)), direct_(std::move(direct)) {
   pending_.reserve(kFlushSize * 2);
 }
 
 ReportWriter::ReportWriter(std::string* capture) : capture_(capture) {}
 
-ReportWriter::~ReportWriter() { Close(); }
+ReportWriter::~ReportWriter() {
+  if (closed_) return;
+  if (replacement_) return;  // dropped with it: the old report stays
+  (void)Close();
+}
 
 void ReportWriter::Write(std::string_view text) {
   pending_.append(text);
@@ -46,36 +66,28 @@ void ReportWriter::WriteInt(int64_t value) {
 void ReportWriter::FlushPending() {
   if (capture_ != nullptr) {
     capture_->append(pending_);
-  } else if (!failed_ && fd_ >= 0) {
-    errno = 0;
-    if (WriteAll(fd_, pending_, *calls_)) {
-      written_ += pending_.size();
-    } else {
-      failed_ = true;
-      // A write that took nothing sets no errno: the device is full.
-      error_ = errno != 0 ? errno : ENOSPC;
-    }
+  } else if (failure_.ok()) {
+    failure_ = replacement_ ? replacement_->Write(pending_) : direct_->Append(pending_);
   }
   pending_.clear();
 }
 
-bool ReportWriter::Close() {
-  if (closed_) return !failed_;
+Status ReportWriter::Close() {
+  if (closed_) return failure_;
   closed_ = true;
   FlushPending();
-  if (fd_ >= 0 && owned_) {
-    // An older, longer report leaves nothing behind the new one.
-    if (!CutFileTo(fd_, written_) && !failed_) {
-      failed_ = true;
-      error_ = errno;
-    }
-    if (!CloseFile(fd_) && !failed_) {
-      failed_ = true;
-      error_ = errno;
-    }
-    fd_ = -1;
+  if (replacement_) {
+    // The report is written again by the next run: the folder's sync, a
+    // second journal commit, would double the cost of a short run for a
+    // name that only a crash in the next moments could lose.
+    if (failure_.ok()) failure_ = replacement_->Commit(/*syncFolder=*/false);
+    replacement_.reset();  // removes the new file unless it was committed
+  } else if (direct_) {
+    // Written in place, as before: no old report is kept to sync for.
+    Status closed = direct_->Close();
+    if (failure_.ok()) failure_ = closed;
   }
-  return !failed_;
+  return failure_;
 }
 
 }  // namespace logvane

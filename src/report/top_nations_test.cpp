@@ -37,7 +37,7 @@ class TopNationsTest : public ::testing::Test {
     ReportWriter out(&report);
     testing::DeriveTotals(state_->tallies);
     WriteTopNations(*state_, out);
-    out.Close();
+    (void)out.Close();
     return report;
   }
 

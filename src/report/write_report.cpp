@@ -21,12 +21,12 @@ void WriteHead(const ReportInput& state, ReportWriter& out) {
   out.Write("</h2>\n");
 }
 
-void WriteSummary(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteSummary(const ReportInput& state, ReportWriter& out, Env& env) {
   const ReportLabels& labels = state.labels;
   out.Write("<font size=1><br>");
   out.Write(labels[kReportProduced]);
   out.Write(": ");
-  out.Write(platform.localTimeText());
+  out.Write(env.LocalTimeText());
   out.Write("\n");
 
   const LogDays days = FirstAndLastDay(state.tallies.dates);
@@ -106,9 +106,9 @@ void WriteParameters(const ReportInput& state, ReportWriter& out) {
 
 }  // namespace
 
-void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteReport(const ReportInput& state, ReportWriter& out, Env& env) {
   WriteHead(state, out);
-  WriteSummary(state, out, platform);
+  WriteSummary(state, out, env);
   WriteNavigation(state, out);
   WriteSections(state, out);
   if (state.settings.showParameters) WriteParameters(state, out);

@@ -1,0 +1,66 @@
+#include "platform/file_replacement.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/fault_env.h"
+#include "support/test_support.h"
+
+namespace logvane {
+namespace {
+
+using testing::FilesIn;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(FileReplacementTest, AFailedReplacementLeavesTheOldFileAndNoTrace) {
+  const struct {
+    const char* failing;
+    EnvCall call;
+    int error;  // told to the operator
+  } cases[] = {
+      {"write", EnvCall::kWrite, ENOSPC},
+      {"sync", EnvCall::kSync, EIO},
+      {"rename", EnvCall::kRename, EXDEV},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    TempDir dir;
+    WriteFile(dir.File("kept.dat"), "old\n");
+    FaultEnv env(dir.path());
+    env.FailOn(c.call, "kept.dat", c.error);
+    std::unique_ptr<FileReplacement> file;
+    ASSERT_TRUE(FileReplacement::Begin(env, "kept.dat", &file).ok());
+    (void)file->Write("new\n");
+    EXPECT_EQ(file->Commit().sysError(), c.error);
+    EXPECT_EQ(ReadFile(dir.File("kept.dat")), "old\n");
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"kept.dat"});
+  }
+
+  TempDir dir;
+  FaultEnv env(dir.path());
+  WriteFile(dir.File("replaced.dat"), "old\n");
+  {
+    std::unique_ptr<FileReplacement> dropped;
+    ASSERT_TRUE(FileReplacement::Begin(env, "replaced.dat", &dropped).ok());
+    (void)dropped->Write("never committed\n");
+  }
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"replaced.dat"});
+  std::unique_ptr<FileReplacement> file;
+  ASSERT_TRUE(FileReplacement::Begin(env, "replaced.dat", &file).ok());
+  EXPECT_TRUE(file->Write("new\n").ok());
+  EXPECT_TRUE(file->Commit().ok());
+  EXPECT_EQ(ReadFile(dir.File("replaced.dat")), "new\n");
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"replaced.dat"});
+
+  // A new file that cannot be made beside the target fails the start.
+  env.FailOn(EnvCall::kCreate, "replaced.dat", EACCES);
+  EXPECT_EQ(FileReplacement::Begin(env, "replaced.dat", &file).sysError(), EACCES);
+}
+
+}  // namespace
+}  // namespace logvane
