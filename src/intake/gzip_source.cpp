@@ -22,16 +22,17 @@ constexpr unsigned char kMagic0 = 0x1f;
 constexpr unsigned char kMagic1 = 0x8b;
 constexpr size_t kInputBlock = 1 << 18;
 
-// Reads from `raw` until `size` bytes or the end; -1 on a read error.
-ssize_t ReadFully(LogSource& raw, char* buffer, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = raw.Read(buffer + done, size - done);
-    if (n < 0) return -1;
+// Reads from `raw` until `size` bytes or the end, their count in `*got`.
+Status ReadFully(LogSource& raw, char* buffer, size_t size, size_t* got) {
+  *got = 0;
+  while (*got < size) {
+    size_t n = 0;
+    Status s = raw.Read(buffer + *got, size - *got, &n);
+    if (!s.ok()) return s;
     if (n == 0) break;
-    done += static_cast<size_t>(n);
+    *got += n;
   }
-  return static_cast<ssize_t>(done);
+  return Status::Ok();
 }
 
 // The bytes already looked at, then the rest of the source.
@@ -41,14 +42,15 @@ class PrefixedSource : public LogSource {
       : raw_(std::move(raw)), length_(length) {
     std::memcpy(prefix_, prefix, length);
   }
-  ssize_t Read(char* buffer, size_t size) override {
+  Status Read(char* buffer, size_t size, size_t* got) override {
     if (position_ < length_) {
       size_t n = std::min(size, length_ - position_);
       std::memcpy(buffer, prefix_ + position_, n);
       position_ += n;
-      return static_cast<ssize_t>(n);
+      *got = n;
+      return Status::Ok();
     }
-    return raw_->Read(buffer, size);
+    return raw_->Read(buffer, size, got);
   }
 
  private:
@@ -65,9 +67,10 @@ class PrefixedSource : public LogSource {
 // in the middle loses only what follows it.
 class InflatingSource : public LogSource {
  public:
-  ssize_t Read(char* buffer, size_t size) final {
-    if (damaged_) return Failed();
-    if (finished_ || size == 0) return 0;
+  Status Read(char* buffer, size_t size, size_t* got) final {
+    *got = 0;
+    if (damaged_) return failure_;
+    if (finished_ || size == 0) return Status::Ok();
     uint8_t* out = reinterpret_cast<uint8_t*>(buffer);
     size_t room = std::min<size_t>(size, 1u << 30);
     size_t produced = 0;
@@ -86,8 +89,8 @@ class InflatingSource : public LogSource {
         break;
       }
     }
-    if (produced > 0) return static_cast<ssize_t>(produced);
-    return damaged_ ? Failed() : 0;
+    *got = produced;
+    return produced == 0 && damaged_ ? failure_ : Status::Ok();
   }
 
  protected:
@@ -116,16 +119,18 @@ class InflatingSource : public LogSource {
  private:
   bool Refill() {
     if (rawEnded_) return false;
-    ssize_t n = raw_->Read(reinterpret_cast<char*>(InputStart()), kInputBlock);
-    if (n < 0) {
-      rawError_ = errno;
+    size_t n = 0;
+    Status s = raw_->Read(reinterpret_cast<char*>(InputStart()), kInputBlock, &n);
+    if (!s.ok()) {
+      failure_ = s;  // the file's own error rather than damage
+      rawFailed_ = true;
       return false;
     }
     if (n == 0) {
       rawEnded_ = true;
       return false;
     }
-    SetInput(InputStart(), static_cast<size_t>(n));
+    SetInput(InputStart(), n);
     return true;
   }
 
@@ -137,7 +142,7 @@ class InflatingSource : public LogSource {
     if (available == 0) {
       if (!Refill()) {
         // A read error behind a member is damage too; a clean end is not.
-        if (rawError_ != 0) {
+        if (rawFailed_) {
           damaged_ = true;
         } else {
           finished_ = true;
@@ -154,17 +159,13 @@ class InflatingSource : public LogSource {
     return true;
   }
 
-  // -1 with errno saying why: the file's own error, or 0 for damaged data,
-  // which has no errno of its own.
-  ssize_t Failed() const {
-    errno = rawError_;
-    return -1;
-  }
-
   std::unique_ptr<LogSource> raw_;
   size_t held_;
   std::unique_ptr<unsigned char[]> input_;
-  int rawError_ = 0;
+  // What a read gives once damage is met: the file's own error, or damaged
+  // data, which has no errno.
+  Status failure_ = Status::Corrupt({}, {}, "the compressed data is damaged or cut short");
+  bool rawFailed_ = false;
   bool rawEnded_ = false;
   bool damaged_ = false;
   bool finished_ = false;
@@ -297,15 +298,20 @@ bool IsalBuiltIn() { return LOGVANE_HAVE_ISAL != 0; }
 
 std::unique_ptr<LogSource> DecompressIfGzip(std::unique_ptr<LogSource> raw, Inflater inflater) {
   char head[2];
-  ssize_t n = ReadFully(*raw, head, sizeof(head));
-  if (n < 0) {
+  size_t length = 0;
+  Status s = ReadFully(*raw, head, sizeof(head), &length);
+  if (!s.ok()) {
     // Let the reading phase meet the error where it reads.
     struct Failing : LogSource {
-      ssize_t Read(char*, size_t) override { return -1; }
+      explicit Failing(Status failure) : failure(std::move(failure)) {}
+      Status Read(char*, size_t, size_t* got) override {
+        *got = 0;
+        return failure;
+      }
+      Status failure;
     };
-    return std::make_unique<Failing>();
+    return std::make_unique<Failing>(s);
   }
-  size_t length = static_cast<size_t>(n);
   if (length == 2 && static_cast<unsigned char>(head[0]) == kMagic0 &&
       static_cast<unsigned char>(head[1]) == kMagic1) {
 #if LOGVANE_HAVE_ISAL

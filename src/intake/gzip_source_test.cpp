@@ -23,13 +23,13 @@ Drained Drain(std::unique_ptr<LogSource> source, size_t size = 777) {
   Drained d;
   std::string chunk(size, '\0');
   for (;;) {
-    ssize_t n = source->Read(chunk.data(), chunk.size());
-    if (n < 0) {
+    size_t n = 0;
+    if (!source->Read(chunk.data(), chunk.size(), &n).ok()) {
       d.error = true;
       break;
     }
     if (n == 0) break;
-    d.bytes.append(chunk.data(), static_cast<size_t>(n));
+    d.bytes.append(chunk.data(), n);
   }
   return d;
 }
@@ -152,13 +152,14 @@ TEST(GzipSource, ReadErrorOfTheFileIsPassedOn) {
   struct Failing : LogSource {
     int calls = 0;
     std::string head;
-    ssize_t Read(char* buffer, size_t size) override {
+    Status Read(char* buffer, size_t size, size_t* got) override {
+      *got = 0;
       if (calls++ == 0 && !head.empty()) {
-        size_t n = std::min(size, head.size());
-        std::memcpy(buffer, head.data(), n);
-        return static_cast<ssize_t>(n);
+        *got = std::min(size, head.size());
+        std::memcpy(buffer, head.data(), *got);
+        return Status::Ok();
       }
-      return -1;
+      return Status::FromErrno(EIO, "log");
     }
   };
   EXPECT_TRUE(Drain(DecompressIfGzip(std::make_unique<Failing>())).error);

@@ -1,7 +1,6 @@
 #include "intake/log_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace logvane {
@@ -11,12 +10,8 @@ namespace {
 class FileSource : public LogSource {
  public:
   explicit FileSource(std::unique_ptr<SequentialFile> file) : file_(std::move(file)) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    size_t got = 0;
-    Status s = file_->Read(buffer, size, &got);
-    if (s.ok()) return static_cast<ssize_t>(got);
-    errno = s.sysError() != 0 ? s.sysError() : EIO;
-    return -1;
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    return file_->Read(buffer, size, got);
   }
 
  private:
@@ -26,11 +21,12 @@ class FileSource : public LogSource {
 class TextSource : public LogSource {
  public:
   explicit TextSource(std::string text) : text_(std::move(text)) {}
-  ssize_t Read(char* buffer, size_t size) override {
+  Status Read(char* buffer, size_t size, size_t* got) override {
     size_t n = std::min(size, text_.size() - position_);
     std::memcpy(buffer, text_.data() + position_, n);
     position_ += n;
-    return static_cast<ssize_t>(n);
+    *got = n;
+    return Status::Ok();
   }
 
  private:
@@ -41,7 +37,9 @@ class TextSource : public LogSource {
 class InputSource : public LogSource {
  public:
   explicit InputSource(ByteInput& input) : input_(input) {}
-  ssize_t Read(char* buffer, size_t size) override { return input_.Read(buffer, size); }
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    return input_.Read(buffer, size, got);
+  }
 
  private:
   ByteInput& input_;

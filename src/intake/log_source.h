@@ -17,9 +17,10 @@ namespace logvane {
 class LogSource {
  public:
   virtual ~LogSource() = default;
-  // Up to `size` bytes into `buffer`: the count read, 0 at the end of the
-  // log, -1 on a read error, with errno saying why (0 for damaged data).
-  virtual ssize_t Read(char* buffer, size_t size) = 0;
+  // Up to `size` bytes into `buffer`, their count in `*got`: 0 at the end
+  // of the log. A failure says why: the file's own error (with its errno),
+  // or kCorrupt for damaged compressed data, which has none.
+  virtual Status Read(char* buffer, size_t size, size_t* got) = 0;
 };
 
 // Opens the named file for reading in byte mode; fails when it cannot be

@@ -36,12 +36,12 @@ class ChangedAfterFirstRead : public LogSource {
   ChangedAfterFirstRead(std::unique_ptr<LogSource> file, size_t firstRead,
                         std::function<void()> change)
       : file_(std::move(file)), firstRead_(firstRead), change_(std::move(change)) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (!change_) return file_->Read(buffer, size);
-    ssize_t n = file_->Read(buffer, std::min(size, firstRead_));
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    if (!change_) return file_->Read(buffer, size, got);
+    Status s = file_->Read(buffer, std::min(size, firstRead_), got);
     change_();
     change_ = nullptr;
-    return n;
+    return s;
   }
 
  private:

@@ -41,12 +41,13 @@ struct Outcome {
 class FailingSource : public LogSource {
  public:
   explicit FailingSource(std::string text) : text_(std::move(text)) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (done_) return -1;
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    *got = 0;
+    if (done_) return Status::FromErrno(EIO, "log");
     done_ = true;
-    size_t n = std::min(size, text_.size());
-    std::memcpy(buffer, text_.data(), n);
-    return static_cast<ssize_t>(n);
+    *got = std::min(size, text_.size());
+    std::memcpy(buffer, text_.data(), *got);
+    return Status::Ok();
   }
 
  private:
