@@ -295,9 +295,12 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
   Console& console = env.console;
   console.Write("generating reports...\n");
   std::unique_ptr<ReportWriter> report;
-  Status created = reportOnOutput
-                       ? (report = ReportWriter::ForStandardOutput(env.machine), Status::Ok())
-                       : ReportWriter::Create(env.machine, state.settings.outputFile, &report);
+  Status created;
+  if (reportOnOutput) {
+    report = ReportWriter::ForStandardOutput(env.machine);
+  } else {
+    created = ReportWriter::Create(env.machine, state.settings.outputFile, &report);
+  }
   if (!created.ok()) {
     console.Write("*ERROR* Could not open output file.");
     Diagnostics(env.diagnostics)

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
+#include <deque>
 
 #include "platform/env.h"
 
@@ -93,7 +93,7 @@ class FaultEnv : public Env {
 
   std::string root_;
   SystemEnv system_;
-  std::vector<Fault> faults_;
+  std::deque<Fault> faults_;  // stays where it is: files hold pointers into it
   std::atomic<int> calls_[kEnvCallKinds] = {};
 };
 
