@@ -1,7 +1,6 @@
 #include "names/cache_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -247,18 +246,12 @@ TEST(SaveNameCache, KeepsTheOldFileWhenWritingFails) {
                          "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1),
                          "host" + std::to_string(i) + ".example");
   }
-  // A file size limit makes the writes fail part way, as a full disk would.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  // The device fills up part way.
+  FaultEnv env(dir.path());
+  env.FailOn(EnvCall::kWrite, "lvipname.dat", ENOSPC, 4096);
   std::string console;
   Console out(&console);
-  Save(*cache, dir.File("lvipname.dat"), out);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(SaveNameCache(env, *cache, "lvipname.dat", out).sysError(), ENOSPC);
 
   EXPECT_EQ(console,
             "...... new cache file created - writing records.\n"
