@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
+
+#include <xxhash.h>
 
 #include "common/ascii_text.h"
 #include "intake/gzip_source.h"
@@ -32,7 +35,47 @@ class InputChain::Counted : public LogSource {
   std::atomic<uint64_t>& total_;
 };
 
+// An input's bytes after decompression, hashed as they pass on the
+// reading thread; the digest goes to the record at the input's end.
+class InputChain::Fingerprinted : public LogSource {
+ public:
+  Fingerprinted(std::unique_ptr<LogSource> inner, InputRecord& record)
+      : inner_(std::move(inner)), record_(record), state_(XXH3_createState()) {
+    if (state_ == nullptr) throw std::bad_alloc();
+    XXH3_128bits_reset(state_);
+  }
+  ~Fingerprinted() override { XXH3_freeState(state_); }
+  ssize_t Read(char* buffer, size_t size) override {
+    ssize_t n = inner_->Read(buffer, size);
+    if (n > 0) {
+      XXH3_128bits_update(state_, buffer, static_cast<size_t>(n));
+      record_.contentBytes += static_cast<uint64_t>(n);
+    } else if (n == 0) {
+      XXH128_hash_t digest = XXH3_128bits_digest(state_);
+      record_.fingerprint = Fingerprint{digest.high64, digest.low64};
+    }
+    return n;
+  }
+
+ private:
+  std::unique_ptr<LogSource> inner_;
+  InputRecord& record_;
+  XXH3_state_t* state_;
+};
+
+void InputChain::FingerprintInputs() {
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    sources_[i] = std::make_unique<Fingerprinted>(std::move(sources_[i]), records_[i]);
+  }
+}
+
+bool InputChain::NextInput() {
+  paused_ = false;
+  return next_ < sources_.size();
+}
+
 ssize_t InputChain::Read(char* buffer, size_t size) {
+  if (paused_) return 0;
   while (next_ < sources_.size()) {
     InputRecord& record = records_[next_];
     if (!begun_) {
@@ -46,6 +89,10 @@ ssize_t InputChain::Read(char* buffer, size_t size) {
     sources_[next_].reset();  // closes it
     ++next_;
     begun_ = false;
+    if (oneAtATime_) {
+      paused_ = true;
+      return 0;
+    }
   }
   return 0;
 }

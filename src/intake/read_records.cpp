@@ -14,15 +14,16 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform, plan);
 }
 
-void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan) {
+void WriteReadingStart(Console& console, const Platform& platform) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(platform.localTimeText());
   console.Write("\n");
-  ClearTallies(tallies);
+}
 
+void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+              RunCounters& counters, LogLineReader& reader, Console& console,
+              const ReadingPlan& plan) {
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
@@ -30,8 +31,8 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
   ProgressTick progress = plan.progress;
-  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1,
-                                    plan.blockLines, &progress);
+  ReadStatus status =
+      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();
@@ -39,12 +40,27 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   }
   counters.readError = status == ReadStatus::kReadError;
   if (counters.readError) counters.readErrno = reader.error();
+  console.SetLineFlush(lineFlush);
+}
+
+void WriteReadingEnd(const RunCounters& counters, Console& console) {
+  bool lineFlush = console.lineFlush();
+  console.SetLineFlush(false);
   console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(counters.processedCount);
   console.Write(" records.\n");
   console.SetLineFlush(lineFlush);
   console.Flush();
+}
+
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console,
+                 const Platform& platform, const ReadingPlan& plan) {
+  WriteReadingStart(console, platform);
+  ClearTallies(tallies);
+  RouteLog(settings, logFormat, tallies, counters, reader, console, plan);
+  WriteReadingEnd(counters, console);
 }
 
 }  // namespace logvane
