@@ -186,8 +186,8 @@ std::string StateJson(const Tallies& tallies, const RunCounters& counters,
   o.Field("counters", CountersJson(tallies, counters));
   std::string tables;
   Object t(&tables);
-  const char* names[] = {"users",       "dates",    "hours",  "pages",
-                         "directories", "notFound", "extra1", "extra2"};
+  const char* names[] = {"users",       "dates",    "hours",   "pages",
+                         "directories", "notFound", "extra_1", "extra_2"};
   ForEachTable(tallies, [&](const auto& table, uint32_t index, const char*) {
     t.Field(names[index], TableJson(table));
   });
