@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "intake/format_parser.h"
+#include "intake/line_preparer.h"
 
 namespace logvane {
 
@@ -24,7 +24,7 @@ enum class BlockState { kFree, kFilled, kClaimed, kPrepared };
 
 // Block memory comes from malloc, not written when it is set aside: the
 // parts a short log never reaches cost no pages. A prepared line is plain
-// data that PrepareLine fills whole.
+// data that LinePreparer fills whole.
 struct FreeMemory {
   void operator()(void* p) const { std::free(p); }
 };
@@ -51,14 +51,6 @@ struct Block {
   BlockState state = BlockState::kFree;
 };
 
-// A thread's parser for a configured format, made once when the thread
-// starts; none for the marker parser.
-using ThreadParser = std::optional<FormatParser>;
-
-void StartParser(ThreadParser& parser, const LogFormat& format) {
-  if (format.kind != FormatKind::kMarkers) parser.emplace(format);
-}
-
 class Pipeline {
  public:
   Pipeline(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
@@ -84,14 +76,14 @@ class Pipeline {
   // Fills the blocks after the first until the log ends.
   void ReadRest();
   void PrepareBlocks();
-  // `parser` is the calling thread's, for the blocks it prepares itself.
-  ReadStatus RouteAll(LineRouter& router, ThreadParser& parser);
+  // `preparer` is the calling thread's, for the blocks it prepares itself.
+  ReadStatus RouteAll(LineRouter& router, LinePreparer& preparer);
   // Everything on the calling thread, one block at a time, from the first
   // (filled already).
-  ReadStatus RouteAlone(LineRouter& router, ThreadParser& parser);
+  ReadStatus RouteAlone(LineRouter& router, LinePreparer& preparer);
   // Everything on the calling thread, the reader's pieces prepared where
   // they lie: a short block, prepared and then routed.
-  ReadStatus RouteInPlace(LineRouter& router, ThreadParser& parser);
+  ReadStatus RouteInPlace(LineRouter& router, LinePreparer& preparer);
   // Lets waiting workers go once no block is left to claim.
   void Stop();
 
@@ -100,7 +92,7 @@ class Pipeline {
  private:
   // Claims the block with the next number; the lock is held.
   Block& ClaimNext();
-  void Prepare(Block& b, ThreadParser& parser);
+  void Prepare(Block& b, LinePreparer& preparer);
   void Fill(Block& b);
   void RouteBlock(Block& b, LineRouter& router);
 
@@ -190,32 +182,18 @@ Block& Pipeline::ClaimNext() {
   return b;
 }
 
-void Pipeline::Prepare(Block& b, ThreadParser& parser) {
-  if (!parser) {
-    for (size_t i = 0; i < b.count; ++i) PrepareLine(rules_, b.pieces[i].text, b.lines[i]);
-    return;
-  }
+void Pipeline::Prepare(Block& b, LinePreparer& preparer) {
   // Each line gets the whole width of a line's store, as on one thread, at
-  // the point where the texts of the line before end. A line that filled
-  // its piece is longer than a format line may be: it is refused whole.
+  // the point where the texts of the line before end.
   char* decoded = b.decoded.get();
   size_t decodedUsed = 0;
   for (size_t i = 0; i < b.count; ++i) {
-    PreparedLine& p = b.lines[i];
-    const LinePiece& piece = b.pieces[i];
-    if (piece.full) {
-      BeginRecord(p.record, piece.text);
-      p.record.bracketFault = LineFault::kTooLong;
-    } else {
-      decodedUsed += parser->ParseInto(piece.text, rules_.format, p.record, decoded + decodedUsed);
-    }
-    PlanLine(rules_, p);
+    decodedUsed += preparer.Prepare(b.pieces[i], decoded + decodedUsed, b.lines[i]);
   }
 }
 
 void Pipeline::PrepareBlocks() {
-  ThreadParser parser;
-  StartParser(parser, format_);
+  LinePreparer preparer(rules_, format_);
   for (;;) {
     Block* b;
     {
@@ -227,7 +205,7 @@ void Pipeline::PrepareBlocks() {
       b = &ClaimNext();
     }
     if (b->last) filled_.notify_all();  // the other workers may go
-    Prepare(*b, parser);
+    Prepare(*b, preparer);
     // The keys the tables hold already are found here, off the routing
     // thread; on that thread it would only search twice.
     ResolveBlock(tallies_, b->lines.get(), b->count);
@@ -256,28 +234,28 @@ void Pipeline::RouteBlock(Block& b, LineRouter& router) {
   if (progress_ != nullptr) progress_->Lines(b.count);
 }
 
-ReadStatus Pipeline::RouteAlone(LineRouter& router, ThreadParser& parser) {
+ReadStatus Pipeline::RouteAlone(LineRouter& router, LinePreparer& preparer) {
   Block& b = ring_[0];
   for (;;) {
-    Prepare(b, parser);
+    Prepare(b, preparer);
     RouteBlock(b, router);
     if (b.last) return b.endStatus;
     Fill(b);
   }
 }
 
-ReadStatus Pipeline::RouteInPlace(LineRouter& router, ThreadParser& parser) {
+ReadStatus Pipeline::RouteInPlace(LineRouter& router, LinePreparer& preparer) {
   Block& b = ring_[0];
   for (;;) {
     // No more bytes than a copied block holds, which sizes the decode store.
     b.count = reader_.ReadLines(b.pieces.get(), blockLines_, blockBytes_);
     if (b.count == 0) return reader_.status();
-    Prepare(b, parser);
+    Prepare(b, preparer);
     RouteBlock(b, router);
   }
 }
 
-ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
+ReadStatus Pipeline::RouteAll(LineRouter& router, LinePreparer& preparer) {
   for (uint64_t number = 0;; ++number) {
     Block& b = ring_[number % ring_.size()];
     // Until its block is prepared, the router prepares the next block that
@@ -295,7 +273,7 @@ ReadStatus Pipeline::RouteAll(LineRouter& router, ThreadParser& parser) {
         next = &ClaimNext();
       }
       if (next->last) filled_.notify_all();  // the workers may go
-      Prepare(*next, parser);
+      Prepare(*next, preparer);
       if (next == &b) break;
       ResolveBlock(tallies_, next->lines.get(), next->count);
       std::lock_guard<std::mutex> lock(mutex_);
@@ -330,18 +308,17 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
   const size_t ring = workers == 0 ? 1 : 2 * static_cast<size_t>(workers) + 2;
   Pipeline pipeline(reader, rules, format, router.tallies(), ring, blockLines);
-  ThreadParser parser;
-  StartParser(parser, format);
+  LinePreparer preparer(rules, format);
   pipeline.progress_ = progress;
-  if (workers == 0) return pipeline.RouteInPlace(router, parser);
+  if (workers == 0) return pipeline.RouteInPlace(router, preparer);
   // A log that fits one block is not worth a thread: the router prepares
   // and routes it here.
-  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, parser);
+  if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, preparer);
   std::thread readerThread;
   try {
     readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
   } catch (const std::system_error&) {
-    return pipeline.RouteAlone(router, parser);
+    return pipeline.RouteAlone(router, preparer);
   }
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
@@ -353,7 +330,7 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
       break;
     }
   }
-  ReadStatus status = pipeline.RouteAll(router, parser);
+  ReadStatus status = pipeline.RouteAll(router, preparer);
   pipeline.Stop();
   for (std::thread& t : workerThreads) t.join();
   readerThread.join();

@@ -68,6 +68,14 @@ struct JsonLineParser::State {
   od::parser parser;
   // The line copied with the padding simdjson reads past its end.
   char buffer[kFormatPieceWidth + simdjson::SIMDJSON_PADDING];
+
+  // Copies the line beside its padding and starts the on-demand parse.
+  bool Open(std::string_view line, od::document& doc);
+  // The text of a member's value whose raw token is `token`: a string
+  // decoded into `store` (at most `room` bytes, added to `*used`), a number
+  // or literal as it stands; none for an object, an array or null.
+  std::string_view ValueOf(std::string_view token, std::string_view line, char* store, size_t room,
+                           size_t* used) const;
 };
 
 JsonLineParser::JsonLineParser() : state_(std::make_unique<State>()) {
@@ -77,20 +85,66 @@ JsonLineParser::JsonLineParser() : state_(std::make_unique<State>()) {
 
 JsonLineParser::~JsonLineParser() = default;
 
-bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineFields& f,
-                           char* store, size_t capacity, size_t* used) {
-  ClearLineFields(f);
-  *used = 0;
-  if (line.size() > kFormatPieceWidth) return false;
-  char* buffer = state_->buffer;
+namespace {
+
+// What a line's members give beyond the record's own fields: the values a
+// preferred key may replace, and the times in the order they stand.
+struct Collected {
+  std::string_view bodyBytes, bytes, referer, agent, path;
+  std::string_view timeText[4];
+  FieldRole timeRole[4];
+  int times = 0;
+};
+
+// Puts the value of a member with `role` where it belongs.
+// The first of a JSON log's client keys wins, and the bytes and the
+// extras' fallbacks are settled once every member is read.
+void Take(FieldRole role, std::string_view text, LineFields& f, Collected& c) {
+  switch (role) {
+    case FieldRole::kClient:
+      if (f.client.data() == nullptr) f.client = text;
+      return;
+    case FieldRole::kPath: c.path = text; return;
+    case FieldRole::kBodyBytes: c.bodyBytes = text; return;
+    case FieldRole::kBytes: c.bytes = text; return;
+    case FieldRole::kReferer: c.referer = text; return;
+    case FieldRole::kUserAgent: c.agent = text; return;
+    default: break;
+  }
+  if (PutField(role, text, f) || !IsTimeRole(role) || c.times == 4) return;
+  c.timeRole[c.times] = role;
+  c.timeText[c.times++] = text;
+}
+
+// The fields that only a preferred key or a fallback settles, once every
+// member is read; false when the line lacks a time or a request.
+bool Settle(const LogFormat& format, const Collected& c, LineFields& f) {
+  if (f.uri.data() == nullptr) f.uri = c.path;
+  f.bytes = c.bodyBytes.data() != nullptr ? c.bodyBytes : c.bytes;
+  if (format.extraKey[0] == "http_referer" && f.extra[0].data() == nullptr) f.extra[0] = c.referer;
+  if (format.extraKey[1] == "http_user_agent" && f.extra[1].data() == nullptr) {
+    f.extra[1] = c.agent;
+  }
+  for (int i = 0; i < c.times && !f.hasTime; ++i) {
+    f.hasTime = ReadTimeField(c.timeRole[i], c.timeText[i], &f.time);
+  }
+  return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
+}
+
+// The request's parts are read whole; every other field the record keeps
+// is at most about 100 bytes wide.
+bool ReadWhole(FieldRole role) {
+  return role == FieldRole::kRequest || role == FieldRole::kMethod || role == FieldRole::kUri ||
+         role == FieldRole::kPath || role == FieldRole::kProtocol;
+}
+
+}  // namespace
+
+bool JsonLineParser::State::Open(std::string_view line, od::document& doc) {
   std::memcpy(buffer, line.data(), line.size());
   std::memset(buffer + line.size(), ' ', simdjson::SIMDJSON_PADDING);
-  const char* bufferEnd = buffer + line.size();
-
-  od::document doc;
   auto iterate = [&] {
-    return state_->parser.iterate(buffer, line.size(), line.size() + simdjson::SIMDJSON_PADDING)
-        .get(doc);
+    return parser.iterate(buffer, line.size(), line.size() + simdjson::SIMDJSON_PADDING).get(doc);
   };
   simdjson::error_code error = iterate();
   if (error == simdjson::UTF8_ERROR) {
@@ -102,88 +156,58 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
     }
     error = iterate();
   }
-  if (error) return false;
-  od::object object;
-  if (doc.get_object().get(object)) return false;
+  return !error;
+}
 
-  std::string_view bodyBytes, bytes, referer, agent, path, timeText[4];
-  FieldRole timeKey[4];
-  int times = 0;
-  size_t n = 0;
-  // Decodes the string or takes the number at `token` (a view into the
-  // buffer), from the same place in the line.
-  auto value = [&](std::string_view token, size_t limit, std::string_view* out) {
-    size_t offset = static_cast<size_t>(token.data() - buffer);
-    if (token.data() < buffer || offset >= line.size()) return;
-    std::string_view original = line.substr(offset);
-    if (original[0] == '"') {
-      DecodedText d = DecodeJsonText(original.substr(1), store + n, std::min(limit, capacity - n));
-      *out = std::string_view(store + n, d.size);
-      n += d.size;
-    } else if (original[0] != '{' && original[0] != '[' && !token.starts_with("null")) {
-      size_t k = 0;
-      while (k < token.size() && token[k] != ' ' && token[k] != '\t' && token[k] != '\r' &&
-             token[k] != '\n') {
-        ++k;
-      }
-      *out = original.substr(0, k);
-    }
-  };
+std::string_view JsonLineParser::State::ValueOf(std::string_view token, std::string_view line,
+                                                char* store, size_t room, size_t* used) const {
+  size_t offset = static_cast<size_t>(token.data() - buffer);
+  if (token.data() < buffer || offset >= line.size()) return {};
+  // Decoded, or taken as it stands, from the same place in the line.
+  std::string_view original = line.substr(offset);
+  if (original[0] == '"') {
+    DecodedText d = DecodeJsonText(original.substr(1), store, room);
+    *used += d.size;
+    return std::string_view(store, d.size);
+  }
+  if (original[0] == '{' || original[0] == '[' || token.starts_with("null")) return {};
+  size_t k = 0;
+  while (k < token.size() && token[k] != ' ' && token[k] != '\t' && token[k] != '\r' &&
+         token[k] != '\n') {
+    ++k;
+  }
+  return original.substr(0, k);
+}
+
+bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineFields& f,
+                           char* store, size_t capacity, size_t* used) {
+  ClearLineFields(f);
+  *used = 0;
+  od::document doc;
+  od::object object;
+  if (line.size() > kFormatPieceWidth || !state_->Open(line, doc) || doc.get_object().get(object)) {
+    return false;
+  }
+  const char* bufferEnd = state_->buffer + line.size();
+  Collected collected;
   for (auto member : object) {
     if (member.error()) return false;
     od::field& field = member.value_unsafe();
     std::string_view key = KeyText(field.key().raw(), bufferEnd);
-    std::string_view* extraOut[2] = {nullptr, nullptr};
-    for (int e = 0; e < 2; ++e) {
-      if (!format.extraKey[e].empty() && key == format.extraKey[e]) extraOut[e] = &f.extra[e];
-    }
+    bool extra[2];
+    for (int e = 0; e < 2; ++e) extra[e] = !format.extraKey[e].empty() && key == format.extraKey[e];
     FieldRole role = KeyOf(key);
-    if (role == FieldRole::kOther && extraOut[0] == nullptr && extraOut[1] == nullptr) continue;
-    std::string_view token = field.value().raw_json_token();
-    // The request's parts are read whole; every other field the record
-    // keeps is at most about 100 bytes wide.
-    bool whole = role == FieldRole::kRequest || role == FieldRole::kMethod ||
-                 role == FieldRole::kUri || role == FieldRole::kPath ||
-                 role == FieldRole::kProtocol;
-    std::string_view text;
-    value(token, whole ? capacity : 128, &text);
+    if (role == FieldRole::kOther && !extra[0] && !extra[1]) continue;
+    size_t room = std::min(ReadWhole(role) ? capacity : 128, capacity - *used);
+    std::string_view text =
+        state_->ValueOf(field.value().raw_json_token(), line, store + *used, room, used);
     if (text.data() == nullptr) continue;
     for (int e = 0; e < 2; ++e) {
-      if (extraOut[e] != nullptr) *extraOut[e] = text;
+      if (extra[e]) f.extra[e] = text;
     }
-    switch (role) {
-      case FieldRole::kOther: break;
-      case FieldRole::kClient:
-        if (f.client.data() == nullptr) f.client = text;
-        break;
-      case FieldRole::kAuthUser: f.authUser = text; break;
-      case FieldRole::kRequest: f.request = text; break;
-      case FieldRole::kMethod: f.method = text; break;
-      case FieldRole::kUri: f.uri = text; break;
-      case FieldRole::kPath: path = text; break;
-      case FieldRole::kProtocol: f.protocol = text; break;
-      case FieldRole::kStatus: f.status = text; break;
-      case FieldRole::kBodyBytes: bodyBytes = text; break;
-      case FieldRole::kBytes: bytes = text; break;
-      case FieldRole::kReferer: referer = text; break;
-      case FieldRole::kUserAgent: agent = text; break;
-      default:
-        if (IsTimeRole(role) && times < 4) {
-          timeKey[times] = role;
-          timeText[times++] = text;
-        }
-        break;
-    }
+    Take(role, text, f, collected);
   }
-  *used = n;
-  if (f.uri.data() == nullptr) f.uri = path;
-  f.bytes = bodyBytes.data() != nullptr ? bodyBytes : bytes;
-  if (format.extraKey[0] == "http_referer" && f.extra[0].data() == nullptr) f.extra[0] = referer;
-  if (format.extraKey[1] == "http_user_agent" && f.extra[1].data() == nullptr) f.extra[1] = agent;
-  for (int i = 0; i < times && !f.hasTime; ++i) {
-    f.hasTime = ReadTimeField(timeKey[i], timeText[i], &f.time);
-  }
-  return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
+  return Settle(format, collected, f);
 }
 
 }  // namespace logvane

@@ -138,11 +138,6 @@ LineRules::LineRules(const RunSettings& s)
   format.fullPageDetails = s.fullPageDetails;
 }
 
-void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p) {
-  ParseLogLine(line, rules.format, p.record);
-  PlanLine(rules, p);
-}
-
 // The one chain of a line: the bracket, SELECT, the client and its
 // exclusion, the day, the hour, the page and its exclusion, the directory,
 // the response code and the extras. Each fault ends the chain where it

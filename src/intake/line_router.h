@@ -1,6 +1,6 @@
-// One log line on its way into the tallies, in two steps. PrepareLine (or
-// PlanLine, for a record another parser filled) decides once, from the line
-// and the settings alone, everything about it: which tables it feeds with
+// One log line on its way into the tallies, in two steps. PlanLine (called
+// by LinePreparer once a parser has filled the record) decides once, from the
+// line and the settings alone, everything about it: which tables it feeds with
 // which keys, whether it is counted as processed, and which fault (if any)
 // it reports. That plan is all that the memory hints, the reading threads'
 // slot lookups and the router read. LineRouter::Route then counts the plan
@@ -89,11 +89,8 @@ struct LineRules {
   bool robotsOn;
 };
 
-// Parses `line` with the marker parser and plans it. The line must stay in
-// place as long as `p` is used.
-void PrepareLine(const LineRules& rules, std::string_view line, PreparedLine& p);
-
-// Plans a record that a parser has filled already.
+// Plans a record that a parser has filled already (LinePreparer parses and
+// plans). The line must stay in place as long as `p` is used.
 void PlanLine(const LineRules& rules, PreparedLine& p);
 
 // For a block of prepared lines, in log order, on a reading thread: the

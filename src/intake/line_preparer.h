@@ -1,0 +1,39 @@
+// What a thread that prepares lines keeps from one line to the next: the
+// parser of a configured format (none for the marker parser) and whatever
+// else a counted field needs per thread, made once when the thread starts.
+// Every thread that prepares lines (the workers, and the routing thread
+// when it prepares) has its own; what they give depends on the line alone.
+#ifndef LOGVANE_INTAKE_LINE_PREPARER_H_
+#define LOGVANE_INTAKE_LINE_PREPARER_H_
+
+#include <cstddef>
+#include <optional>
+
+#include "intake/format_parser.h"
+#include "intake/line_router.h"
+#include "intake/log_format.h"
+#include "intake/log_reader.h"
+
+namespace logvane {
+
+class LinePreparer {
+ public:
+  LinePreparer(const LineRules& rules, const LogFormat& format);
+
+  // Whether preparing decodes texts into a store (a configured format).
+  bool decodes() const { return parser_.has_value(); }
+
+  // Parses and plans `piece` into `p`. Texts a configured format decodes go
+  // to `store`, which has kRecordTextWidth bytes free; gives the bytes taken
+  // there (at most twice the piece's length plus 3). A piece that filled
+  // its width is longer than a configured format reads: refused whole.
+  size_t Prepare(const LinePiece& piece, char* store, PreparedLine& p);
+
+ private:
+  const LineRules& rules_;
+  std::optional<FormatParser> parser_;
+};
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_LINE_PREPARER_H_
