@@ -5,12 +5,27 @@
 // rules and bad state files are refused.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "driver/run_sequence.h"
+#include "intake/log_source.h"
+#include "state/state_codec.h"
 #include "support/test_support.h"
 
 namespace logvane {
+namespace testing {
+struct ScratchForTest {
+  Tallies tallies;
+  RunCounters counters;
+};
+}  // namespace testing
 namespace {
 
 using testing::FakePlatform;
@@ -408,6 +423,54 @@ TEST(StateFiles, StateOnlyRunsAskForNothingAndLeaveTheCacheAlone) {
   EXPECT_EQ(text.find("IP name"), std::string::npos) << text;
   EXPECT_NE(text.find("State file: " + dir.File("a.state")), std::string::npos);
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), "10.0.0.1,one.example\n");
+}
+
+// kill -9 at any moment of a run leaves the old state or the new one, whole.
+TEST(StateFiles, AKilledRunLeavesTheOldStateOrTheNewOne) {
+  TempDir dir;
+  std::string log;
+  for (int i = 0; i < 40000; ++i) {
+    log += Line("10.1." + std::to_string(i % 250) + "." + std::to_string(i % 7), "-",
+                std::to_string(10 + i / 20000), (i / 1000) % 24, "/k" + std::to_string(i), 200);
+  }
+  WriteFile(dir.File("big.log"), log);
+  WriteFile(dir.File("small.log"), Join(BorderLog(), 0, 10));
+  ASSERT_EQ(RunParams(dir, "INFILE=" + dir.File("small.log") +
+                               "\nSTATEFILE=" + dir.File("s.state") + "\n")
+                .status,
+            0);
+  const std::string old = ReadFile(dir.File("s.state"));
+  auto whole = [&](const std::string& path) {
+    auto source = OpenLogFile(path);
+    if (!source) return false;
+    StateStream stream(*source, path);
+    auto tally = std::make_unique<testing::ScratchForTest>();
+    StateFacts facts;
+    bool atEnd = false;
+    return DecodeState(stream, tally->tallies, tally->counters, &facts, &atEnd).ok() && !atEnd;
+  };
+  int newSeen = 0;
+  for (int delay = 0; delay < 400; delay += 25) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(LOGVANE_BINARY, "logvane", "--quiet", ("--state=" + dir.File("s.state")).c_str(),
+            dir.File("big.log").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string now = ReadFile(dir.File("s.state"));
+    EXPECT_TRUE(now == old || whole(dir.File("s.state"))) << "after " << delay << " ms";
+    if (now != old) ++newSeen;
+    WriteFile(dir.File("s.state"), old);
+  }
+  std::printf("runs killed after their state was replaced: %d of 16\n", newSeen);
 }
 
 }  // namespace
