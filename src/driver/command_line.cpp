@@ -83,129 +83,160 @@ const std::vector<OptionSpec>& Options() {
   return options;
 }
 
-Status ParseCommandLine(const std::vector<std::string>& args, CommandLine* out) {
+namespace {
+
+// What the arguments read so far have given.
+struct ParseState {
   std::vector<std::string> bare;
   // Lines and logs keep the command line's order: a bare argument is
   // remembered as its INFILE line, at its place.
   std::vector<std::string> lines;
   std::set<std::string_view> given;
   bool anyOption = false;  // other than --check
-  bool optionsEnded = false;
+};
 
-  auto act = [&](const OptionSpec& spec, std::string_view shown,
-                 const std::string& value) -> Status {
-    if (!spec.repeatable && !given.insert(spec.longName).second) {
-      return Refuse("option " + std::string(shown) + " given twice");
-    }
-    if (spec.action != A::kCheck) anyOption = true;
-    switch (spec.action) {
-      case A::kKeyword: {
-        std::string line = std::string(spec.keyword) + "=" + value + std::string(spec.suffix);
-        if (Status s = CheckSetLine(shown, line); !s.ok()) return s;
-        lines.push_back(std::move(line));
-        break;
-      }
-      case A::kSet:
-        if (Status s = CheckSetLine(shown, value); !s.ok()) return s;
-        lines.push_back(value);
-        break;
-      case A::kParams:
-        if (value.empty()) return Refuse("option " + std::string(shown) + " needs a file name");
-        out->parameterFile = value;
-        break;
-      case A::kQuiet: out->quiet = true; break;
-      case A::kCheck: out->check = true; break;
-      case A::kHelp: out->help = true; break;
-      case A::kVersion: out->version = true; break;
-      case A::kDumpState:
-        if (value.empty()) return Refuse("option " + std::string(shown) + " needs a file name");
-        out->dumpState = value;
-        break;
-    }
-    return Status::Ok();
-  };
+Status NeedsFileName(std::string_view shown) {
+  return Refuse("option " + std::string(shown) + " needs a file name");
+}
 
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      bare.push_back(arg);
-      lines.push_back("INFILE=" + arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      anyOption = true;
-      continue;
-    }
-    if (arg[1] == '-') {
-      size_t equals = arg.find('=');
-      std::string_view name = std::string_view(arg).substr(2, equals - 2);
-      const OptionSpec* spec = nullptr;
-      for (const OptionSpec& o : Options()) {
-        if (o.longName == name) spec = &o;
-      }
-      std::string shown = "--" + std::string(name);
-      if (spec == nullptr) return Refuse("unknown option '" + shown + "'");
-      std::string value;
-      if (spec->valueName.empty()) {
-        if (equals != std::string::npos) return Refuse("option " + shown + " takes no value");
-      } else if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        return Refuse("option " + shown + " needs a value (" + std::string(spec->valueName) + ")");
-      }
-      if (Status s = act(*spec, shown, value); !s.ok()) return s;
-      continue;
-    }
-    // Short options, which may share one argument: -qo report.html.
-    for (size_t k = 1; k < arg.size(); ++k) {
-      const OptionSpec* spec = nullptr;
-      for (const OptionSpec& o : Options()) {
-        if (o.shortName != 0 && o.shortName == arg[k]) spec = &o;
-      }
-      std::string shown(2, '-');
-      shown[1] = arg[k];
-      if (spec == nullptr) {
-        // "-help" is more likely a long option with one dash than -h -e...
-        std::string text = "unknown option '";
-        text.append(shown).append("'");
-        if (arg.size() > 2)
-          text.append(" in '").append(arg).append("' (long options begin with --)");
-        return Refuse(text);
-      }
-      std::string value;
-      if (!spec->valueName.empty()) {
-        if (k + 1 < arg.size()) {
-          value = arg.substr(k + 1);
-        } else if (i + 1 < args.size()) {
-          value = args[++i];
-        } else {
-          return Refuse("option " + shown + " needs a value (" + std::string(spec->valueName) +
-                        ")");
-        }
-        k = arg.size();
-      }
-      if (Status s = act(*spec, shown, value); !s.ok()) return s;
-    }
+Status NeedsValue(std::string_view shown, const OptionSpec& spec) {
+  return Refuse("option " + std::string(shown) + " needs a value (" + std::string(spec.valueName) +
+                ")");
+}
+
+Status ApplyOption(const OptionSpec& spec, std::string_view shown, const std::string& value,
+                   ParseState& state, CommandLine* out) {
+  if (!spec.repeatable && !state.given.insert(spec.longName).second) {
+    return Refuse("option " + std::string(shown) + " given twice");
   }
+  if (spec.action != A::kCheck) state.anyOption = true;
+  switch (spec.action) {
+    case A::kKeyword: {
+      std::string line = std::string(spec.keyword) + "=" + value + std::string(spec.suffix);
+      if (Status s = CheckSetLine(shown, line); !s.ok()) return s;
+      state.lines.push_back(std::move(line));
+      break;
+    }
+    case A::kSet:
+      if (Status s = CheckSetLine(shown, value); !s.ok()) return s;
+      state.lines.push_back(value);
+      break;
+    case A::kParams:
+      if (value.empty()) return NeedsFileName(shown);
+      out->parameterFile = value;
+      break;
+    case A::kDumpState:
+      if (value.empty()) return NeedsFileName(shown);
+      out->dumpState = value;
+      break;
+    case A::kQuiet: out->quiet = true; break;
+    case A::kCheck: out->check = true; break;
+    case A::kHelp: out->help = true; break;
+    case A::kVersion: out->version = true; break;
+  }
+  return Status::Ok();
+}
 
-  out->withOptions = anyOption;
-  if (!anyOption) {
+// --name, --name=value or --name value; *i moves past a value taken from
+// the next argument.
+Status ParseLongOption(const std::vector<std::string>& args, size_t* i, ParseState& state,
+                       CommandLine* out) {
+  const std::string& arg = args[*i];
+  size_t equals = arg.find('=');
+  std::string_view name = std::string_view(arg).substr(2, equals - 2);
+  const OptionSpec* spec = nullptr;
+  for (const OptionSpec& o : Options()) {
+    if (o.longName == name) spec = &o;
+  }
+  std::string shown = "--" + std::string(name);
+  if (spec == nullptr) return Refuse("unknown option '" + shown + "'");
+  std::string value;
+  if (spec->valueName.empty()) {
+    if (equals != std::string::npos) return Refuse("option " + shown + " takes no value");
+  } else if (equals != std::string::npos) {
+    value = arg.substr(equals + 1);
+  } else if (*i + 1 < args.size()) {
+    value = args[++*i];
+  } else {
+    return NeedsValue(shown, *spec);
+  }
+  return ApplyOption(*spec, shown, value, state, out);
+}
+
+// Short options, which may share one argument: -qo report.html.
+Status ParseShortOptions(const std::vector<std::string>& args, size_t* i, ParseState& state,
+                         CommandLine* out) {
+  const std::string& arg = args[*i];
+  for (size_t k = 1; k < arg.size(); ++k) {
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& o : Options()) {
+      if (o.shortName != 0 && o.shortName == arg[k]) spec = &o;
+    }
+    std::string shown(2, '-');
+    shown[1] = arg[k];
+    if (spec == nullptr) {
+      // "-help" is more likely a long option with one dash than -h -e...
+      std::string text = "unknown option '";
+      text.append(shown).append("'");
+      if (arg.size() > 2) text.append(" in '").append(arg).append("' (long options begin with --)");
+      return Refuse(text);
+    }
+    std::string value;
+    if (!spec->valueName.empty()) {
+      if (k + 1 < arg.size()) {
+        value = arg.substr(k + 1);
+      } else if (*i + 1 < args.size()) {
+        value = args[++*i];
+      } else {
+        return NeedsValue(shown, *spec);
+      }
+      k = arg.size();
+    }
+    if (Status s = ApplyOption(*spec, shown, value, state, out); !s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+Status FinishCommandLine(ParseState& state, CommandLine* out) {
+  out->withOptions = state.anyOption;
+  if (!state.anyOption) {
     // The form of old: the first argument names the parameter file, and
     // any others are ignored.
-    if (!bare.empty()) out->parameterFile = bare[0];
+    if (!state.bare.empty()) out->parameterFile = state.bare[0];
     return Status::Ok();
   }
   // A log's name becomes an INFILE line: it must stay one line.
-  for (const std::string& log : bare) {
+  for (const std::string& log : state.bare) {
     if (log.find_first_of("\r\n") != std::string::npos) {
       return Refuse("log '" + log + "': a setting is one line");
     }
   }
-  out->lines = std::move(lines);
+  out->lines = std::move(state.lines);
   return Status::Ok();
+}
+
+}  // namespace
+
+Status ParseCommandLine(const std::vector<std::string>& args, CommandLine* out) {
+  ParseState state;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    Status parsed;
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      state.bare.push_back(arg);
+      state.lines.push_back("INFILE=" + arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+      state.anyOption = true;
+    } else if (arg[1] == '-') {
+      parsed = ParseLongOption(args, &i, state, out);
+    } else {
+      parsed = ParseShortOptions(args, &i, state, out);
+    }
+    if (!parsed.ok()) return parsed;
+  }
+  return FinishCommandLine(state, out);
 }
 
 }  // namespace logvane
