@@ -89,52 +89,86 @@ bool RepeatsMoreThanOnce(std::string_view regex, size_t i) {
   return inside != "1" && inside != "0,1" && inside != "1,1" && inside != "0" && inside != "0,0";
 }
 
-OpenedRegex OpenBoundedRepeats(std::string_view regex) {
+namespace {
+
+// The two texts being written and what the walk has learnt so far.
+struct Opening {
   OpenedRegex result;
-  std::string& opened = result.opened;
   std::string checked;
-  opened.reserve(regex.size());
-  checked.reserve(regex.size() + 16);
   bool checkable = true;
   uint32_t checkedGroups = 0;
   // Open parentheses: whether each holds an opened repeat.
   std::vector<bool> open;
-  size_t i = 0;
-  auto both = [&](std::string_view text) {
-    opened.append(text);
+
+  void Both(std::string_view text) {
+    result.opened.append(text);
     checked.append(text);
-  };
+  }
+};
+
+// The end of the atom at regex[i], and whether it stands for a single
+// character; npos for a class that never closes. Parentheses update the
+// group numbers and the open-group marks.
+size_t AtomEnd(std::string_view regex, size_t i, bool* single, Opening& o) {
+  *single = true;
+  char c = regex[i];
+  if (c == '\\') return EscapeEnd(regex, i, single);
+  if (c == '[') return ClassEnd(regex, i);
+  if (c == '(') {
+    *single = false;
+    std::string_view rest = regex.substr(i);
+    if (rest.size() < 2 || rest[1] != '?' || rest.substr(0, 4) == "(?P<") {
+      o.result.groupOf.push_back(++o.checkedGroups);
+    }
+    o.open.push_back(false);
+  } else if (c == ')') {
+    *single = false;
+    if (!o.open.empty()) {
+      bool holds = o.open.back();
+      o.open.pop_back();
+      if (holds && RepeatsMoreThanOnce(regex, i + 1)) o.checkable = false;
+      if (holds && !o.open.empty()) o.open.back() = true;
+    }
+  } else if (c == '|' || c == '^' || c == '$' || c == '{' || c == '}' || c == '*' || c == '+' ||
+             c == '?') {
+    *single = false;
+  }
+  return i + 1;
+}
+
+// Writes atom{low,high} (its bounds' text `length` bytes at regex[*i]) as
+// atom{low,} in the opened text and (atom{low,}) in the checked one.
+void OpenRepeat(std::string_view regex, size_t* i, std::string_view atom, size_t length, size_t low,
+                size_t high, Opening& o) {
+  std::string repeat(1, '{');
+  repeat.append(std::to_string(low)).append(",}");
+  o.result.opened.append(atom).append(repeat);
+  o.checked.append("(").append(atom).append(repeat);
+  *i += length;
+  // A lazy repeat stays lazy inside its group.
+  if (*i < regex.size() && regex[*i] == '?') {
+    o.Both("?");
+    ++*i;
+  }
+  o.checked.push_back(')');
+  o.result.spans.push_back({++o.checkedGroups, static_cast<uint32_t>(high)});
+  if (!o.open.empty()) o.open.back() = true;
+  if (high < o.result.exactUpTo) o.result.exactUpTo = high;
+}
+
+}  // namespace
+
+OpenedRegex OpenBoundedRepeats(std::string_view regex) {
+  Opening o;
+  o.result.opened.reserve(regex.size());
+  o.checked.reserve(regex.size() + 16);
+  size_t i = 0;
   while (i < regex.size()) {
-    // One atom, and whether it stands for a single character.
-    size_t end = i + 1;
     bool single = true;
-    char c = regex[i];
-    if (c == '\\') {
-      end = EscapeEnd(regex, i, &single);
-    } else if (c == '[') {
-      end = ClassEnd(regex, i);
-      if (end == std::string_view::npos) {
-        both(regex.substr(i));  // unclosed: RE2 refuses it anyway
-        break;
-      }
-    } else if (c == '(') {
-      single = false;
-      std::string_view rest = regex.substr(i);
-      if (rest.size() < 2 || rest[1] != '?' || rest.substr(0, 4) == "(?P<") {
-        result.groupOf.push_back(++checkedGroups);
-      }
-      open.push_back(false);
-    } else if (c == ')') {
-      single = false;
-      if (!open.empty()) {
-        bool holds = open.back();
-        open.pop_back();
-        if (holds && RepeatsMoreThanOnce(regex, i + 1)) checkable = false;
-        if (holds && !open.empty()) open.back() = true;
-      }
-    } else if (c == '|' || c == '^' || c == '$' || c == '{' || c == '}' || c == '*' || c == '+' ||
-               c == '?') {
-      single = false;
+    size_t end = AtomEnd(regex, i, &single, o);
+    if (end == std::string_view::npos) {
+      o.Both(regex.substr(i));  // an unclosed class: RE2 refuses it anyway
+      break;
     }
     std::string_view atom = regex.substr(i, end - i);
     i = end;
@@ -143,28 +177,15 @@ OpenedRegex OpenBoundedRepeats(std::string_view regex) {
     size_t length =
         single && i < regex.size() && regex[i] == '{' ? ReadBounds(regex, i, &low, &high) : 0;
     if (length == 0 || high < kLeastOpenedBound || high > 1000 || low > high) {
-      both(atom);
+      o.Both(atom);
       continue;
     }
-    std::string repeat(1, '{');
-    repeat.append(std::to_string(low)).append(",}");
-    opened.append(atom).append(repeat);
-    checked.append("(").append(atom).append(repeat);
-    i += length;
-    // A lazy repeat stays lazy inside its group.
-    if (i < regex.size() && regex[i] == '?') {
-      both("?");
-      ++i;
-    }
-    checked.push_back(')');
-    result.spans.push_back({++checkedGroups, static_cast<uint32_t>(high)});
-    if (!open.empty()) open.back() = true;
-    if (high < result.exactUpTo) result.exactUpTo = high;
+    OpenRepeat(regex, &i, atom, length, low, high, o);
   }
   // Groups are numbered by their opening parentheses, as RE2 does, so those
   // after an inserted group moved up: groupOf says where to.
-  if (checkable && !result.spans.empty()) result.checked = std::move(checked);
-  return result;
+  if (o.checkable && !o.result.spans.empty()) o.result.checked = std::move(o.checked);
+  return std::move(o.result);
 }
 
 }  // namespace logvane
