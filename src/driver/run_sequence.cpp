@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "driver/agent_rules_loading.h"
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
@@ -257,9 +258,11 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
 }
 
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
+void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log,
+              AgentRulesLoading& agents) {
   LogLineReader reader(log, PieceWidthFor(format));
   ReadingPlan plan;
+  plan.agents = agents.pending();
   plan.threads =
       state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
   plan.blockLines = env.readBlockLines;
@@ -283,6 +286,7 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
     env.diagnostics->ShareTerminal(nullptr);
     env.console.ShareTerminal(nullptr);
   }
+  agents.Finish(env.console, env.diagnostics);
   NoteUnmatchedLines(env, state.counters);
   Diagnostics diagnostics(env.diagnostics);
   const RunCounters& counters = state.counters;
@@ -380,11 +384,13 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
     }
   }
   LoadCountryDatabase(env, *state);
+  AgentRulesLoading agents;
+  agents.Start(settings, console, env.diagnostics);
 
   std::unique_ptr<InputChain> log;
   if (StepEnd end = OpenLogs(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, format, *log);
+  TallyLog(env, *state, format, *log, agents);
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
   env.platform.stopSockets();
 

@@ -1,0 +1,98 @@
+#include "driver/agent_rules_loading.h"
+
+#include <cerrno>
+#include <future>
+#include <system_error>
+#include <utility>
+
+#include "platform/diagnostics.h"
+#include "platform/file_io.h"
+
+namespace logvane {
+
+namespace {
+
+Status ReadRulesFile(const std::string& path, std::string* text) {
+  if (ReadWholeFile(path, text)) return Status::Ok();
+  return Status::FromErrno(errno, path, "cannot read it");
+}
+
+}  // namespace
+
+AgentRulesLoading::~AgentRulesLoading() {
+  if (builder_.joinable()) builder_.join();
+}
+
+void AgentRulesLoading::Fail(const Status& status, Console& console, Console* diagnostics) {
+  console.Write("*WARNING* User agents not classified: ");
+  console.Write(status.Reason());
+  console.Write("\n");
+  Diagnostics(diagnostics)
+      .Reason("user agents not classified, the report has no user-agent sections: " +
+              status.ToString());
+}
+
+void AgentRulesLoading::Start(const RunSettings& settings, Console& console, Console* diagnostics) {
+  if (!AgentsWanted(settings)) return;
+  std::string why;
+  if (!CanClassifyAgents(&why)) {
+    Fail(Status::Unsupported("AGENTS is not available: " + why), console, diagnostics);
+    return;
+  }
+  regexesPath_ = AgentRegexesPath(settings);
+  std::string text;
+  regexes_ = std::make_unique<UapRegexes>();
+  Status status = ReadRulesFile(regexesPath_, &text);
+  if (status.ok()) status = ParseUapRegexes(text, regexesPath_, regexes_.get());
+  rules_ = std::make_unique<AgentRules>();
+  if (status.ok() && !settings.botsFile.empty()) {
+    std::string bots;
+    status = ReadRulesFile(settings.botsFile, &bots);
+    if (status.ok()) status = AddBotsFile(bots, settings.botsFile, rules_.get());
+  }
+  if (!status.ok()) {
+    Fail(status, console, diagnostics);
+    rules_.reset();
+    regexes_.reset();
+    return;
+  }
+  // Compiling is what takes long: it runs beside the reading phase, whose
+  // threads wait for it at their first agent.
+  auto promise = std::make_shared<std::promise<const AgentRules*>>();
+  pending_ = promise->get_future().share();
+  auto build = [this, promise] {
+    built_ = rules_->matcher.Build(*regexes_, regexesPath_, &rules_->refused);
+    regexes_.reset();
+    promise->set_value(built_.ok() ? rules_.get() : nullptr);
+  };
+  try {
+    builder_ = std::thread(build);
+  } catch (const std::system_error&) {
+    build();
+  }
+}
+
+const AgentRules* AgentRulesLoading::Finish(Console& console, Console* diagnostics) {
+  if (!pending_.valid()) return nullptr;
+  const AgentRules* rules = pending_.get();
+  if (builder_.joinable()) builder_.join();
+  if (finished_) return rules;
+  finished_ = true;
+  if (rules == nullptr) {
+    Fail(built_, console, diagnostics);
+    return nullptr;
+  }
+  const RefusedExpressions& refused = rules->refused;
+  if (refused.count != 0) {
+    std::string text = regexesPath_ + ": " + std::to_string(refused.count) +
+                       (refused.count == 1 ? " expression" : " expressions") +
+                       " that RE2 cannot take skipped";
+    for (size_t i = 0; i < refused.first.size(); ++i) {
+      text += (i == 0 ? ": " : "; ") + refused.first[i];
+    }
+    Diagnostics(diagnostics).Reason(text);
+  }
+  return rules;
+}
+
+}  // namespace logvane

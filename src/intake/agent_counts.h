@@ -1,0 +1,71 @@
+// The lines of each distinct user agent, counted by the routing thread while
+// the log is read and added to the browser, system, crawler and class
+// tallies once it ends. A line costs one lookup by the agent's hash (none
+// when it repeats the agent of the line before), not one per table; the
+// families an agent belongs to are worked out once, when it is first seen.
+// Fixed in size: an agent that finds the table full counts its line in the
+// family tallies at once, so no line is lost, and the family tables keep
+// the first line of each entry, so the order of the ranking does not depend
+// on which way a line went.
+#ifndef LOGVANE_INTAKE_AGENT_COUNTS_H_
+#define LOGVANE_INTAKE_AGENT_COUNTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "agents/agent_classifier.h"
+#include "platform/console.h"
+#include "tally/tally_tables.h"
+
+namespace logvane {
+
+inline constexpr size_t kAgentCountsEntries = 16384;
+inline constexpr size_t kAgentCountsText = size_t{2} << 20;  // the agents' own bytes
+
+// One line of `info`'s agent (`hits` lines, the first of them line
+// `firstLine`) added to the family, crawler and class tallies; a table that
+// is full drops it there (its `dropped` and `ranFull` tell).
+void CountAgentFamilies(AgentTallies& tallies, const AgentInfo& info, std::string_view operatorName,
+                        int64_t hits, double byteSum, int64_t firstLine);
+
+class AgentCounts {
+ public:
+  explicit AgentCounts(size_t entries = kAgentCountsEntries, size_t textBytes = kAgentCountsText);
+  ~AgentCounts();
+  AgentCounts(const AgentCounts&) = delete;
+  AgentCounts& operator=(const AgentCounts&) = delete;
+
+  // Counts line `line` of `bytes` whose agent (with its FoldedHash) is
+  // `info`, whose crawler's operator is `operatorName` (a text that lives
+  // for the run); an agent that finds no room goes to `tallies` at once.
+  void Count(std::string_view agent, uint64_t hash, const AgentInfo& info,
+             std::string_view operatorName, int64_t bytes, int64_t line, AgentTallies& tallies);
+
+  // Adds every agent counted to `tallies` and empties the table.
+  void FoldInto(AgentTallies& tallies);
+
+  size_t used() const { return used_; }
+  int64_t overflowLines() const { return overflow_; }
+
+ private:
+  struct Entry;
+  size_t capacity_;
+  size_t bucketMask_;
+  size_t textBytes_;
+  std::unique_ptr<Entry[]> entries_;
+  std::unique_ptr<uint32_t[]> buckets_;  // entry number + 1; 0 is empty
+  std::unique_ptr<char[]> text_;
+  size_t used_ = 0;
+  size_t textUsed_ = 0;
+  Entry* recent_ = nullptr;  // the entry of the line before
+  int64_t overflow_ = 0;     // lines counted at once for want of room
+};
+
+// The console line for each user-agent table that ran full.
+void ReportFullAgentTables(const AgentTallies& tallies, Console& console);
+
+}  // namespace logvane
+
+#endif  // LOGVANE_INTAKE_AGENT_COUNTS_H_
