@@ -168,28 +168,17 @@ SectionRows CrawlerRows(const ReportInput& state) {
 
 void WriteVisitorShares(const ReportInput&, const SectionRows& rows, ReportWriter& out) {
   const SectionTable& summary = rows.tables.front();
-  // The page's own colours where it has them; one bar, a part per group.
+  // One bar, a part per group in the page's own colours. The table below
+  // holds the same values, so the bar is hidden from screen readers.
   static constexpr std::string_view kColours[kShareGroups] = {"var(--bar)", "var(--mut)",
                                                               "#d9822b"};
-  out.Write("<div role=img aria-label=\"");
-  for (size_t g = 0; g < summary.rows.size(); ++g) {
-    const TableRow& row = summary.rows[g];
-    if (g > 0) out.Write(", ");
-    WriteEscaped(out, row.key);
-    out.Write(" ");
-    WriteShare(out, row.percent);
-  }
   out.Write(
-      "\" style=\"display:flex;height:1.1rem;border-radius:4px;overflow:hidden;"
-      "margin:0 0 1rem;background:var(--alt)\">");
+      "<div aria-hidden=true style=\"display:flex;height:1.1rem;border-radius:4px;"
+      "overflow:hidden;margin:0 0 1rem;background:var(--alt)\">");
   for (size_t g = 0; g < summary.rows.size(); ++g) {
     const TableRow& row = summary.rows[g];
     if (row.hits == 0) continue;
-    out.Write("<span title=\"");
-    WriteEscaped(out, row.key);
-    out.Write(": ");
-    WriteShare(out, row.percent);
-    out.Write("\" style=\"flex:0 0 ");
+    out.Write("<span style=\"flex:0 0 ");
     out.Write(FormatFixed(row.percent, 2));
     out.Write("%;background:");
     out.Write(kColours[g]);
