@@ -30,7 +30,6 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,7 +66,8 @@ int main(int argc, char** argv) {
     long n = count > 0 ? count : 20000;
     std::vector<std::string> agents;
     agents.reserve(static_cast<size_t>(n));
-    for (long i = 0; i < n; ++i) agents.push_back(logvane::bench::NewAgent(static_cast<unsigned>(i)));
+    for (long i = 0; i < n; ++i)
+      agents.push_back(logvane::bench::NewAgent(static_cast<unsigned>(i)));
     AgentCache cache(rules, static_cast<size_t>(n) + 16, static_cast<size_t>(n) * 256);
     start = Clock::now();
     size_t bots = 0;

@@ -220,8 +220,8 @@ inline std::string NewAgent(unsigned i) {
       break;
     case 3:
       std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (X11; Linux x86_64; rv:%u.%u) Gecko/20100101 Firefox/%u.%u.%u",
-                    v, i % 10, v, i % 10, i);
+                    "Mozilla/5.0 (X11; Linux x86_64; rv:%u.%u) Gecko/20100101 Firefox/%u.%u.%u", v,
+                    i % 10, v, i % 10, i);
       break;
     case 4:
       std::snprintf(text, sizeof(text),

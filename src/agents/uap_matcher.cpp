@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #if defined(LOGVANE_HAVE_RE2)
@@ -197,47 +199,84 @@ UapMatcher::~UapMatcher() = default;
 
 bool CanMatchUapRegexes() { return true; }
 
+namespace {
+
+// Compiles one parser list into `list`, counting what RE2 refuses.
+Status BuildList(const std::vector<UapRule>& rules, size_t l, std::string_view name,
+                 CompiledList& list, RefusedExpressions* refused) {
+  list.set = std::make_unique<RE2::Set>(MatchOptions(kSetMemory), RE2::UNANCHORED);
+  for (const UapRule& rule : rules) {
+    OpenedRegex forms = OpenBoundedRepeats(rule.regex);
+    std::string opened = PatternOf(rule, forms.opened);
+    // The set parses every expression: what it refuses, RE2 cannot take
+    // (opening a repeat changes no syntax).
+    std::string error;
+    if (list.set->Add(opened, &error) < 0) {
+      ++refused->count;
+      if (refused->first.size() < RefusedExpressions::kKept) {
+        refused->first.push_back(std::string(kListNames[l]) + ", line " +
+                                 std::to_string(rule.line) + ": " +
+                                 (error.empty() ? "not accepted" : error));
+      }
+      continue;
+    }
+    auto compiled = std::make_unique<CompiledRule>();
+    compiled->rule = rule;
+    compiled->exactUpTo = forms.exactUpTo;
+    compiled->opened = std::make_unique<LazyRegex>(std::move(opened));
+    if (forms.exactUpTo != SIZE_MAX) {
+      compiled->exact = std::make_unique<LazyRegex>(PatternOf(rule, rule.regex));
+    }
+    if (!forms.checked.empty() && forms.groupOf.size() + forms.spans.size() < kMostChecked) {
+      compiled->checked = std::make_unique<LazyRegex>(PatternOf(rule, forms.checked));
+      compiled->groupOf = std::move(forms.groupOf);
+      compiled->spans = std::move(forms.spans);
+    }
+    for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
+    list.rules.push_back(std::move(compiled));
+  }
+  if (!list.set->Compile()) {
+    return Status::Invalid(std::string(name), kListNames[l],
+                           "the expressions are too large for RE2 to compile as one set");
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
 Status UapMatcher::Build(const UapRegexes& regexes, std::string_view name,
                          RefusedExpressions* refused) {
   impl_ = std::make_unique<Impl>();
   const std::vector<UapRule>* sources[] = {&regexes.userAgent, &regexes.os, &regexes.device};
-  for (size_t l = 0; l < 3; ++l) {
-    CompiledList& list = impl_->lists[l];
-    list.set = std::make_unique<RE2::Set>(MatchOptions(kSetMemory), RE2::UNANCHORED);
-    for (const UapRule& rule : *sources[l]) {
-      OpenedRegex forms = OpenBoundedRepeats(rule.regex);
-      std::string opened = PatternOf(rule, forms.opened);
-      // The set parses every expression: what it refuses, RE2 cannot take
-      // (opening a repeat changes no syntax).
-      std::string error;
-      if (list.set->Add(opened, &error) < 0) {
-        ++refused->count;
-        if (refused->first.size() < RefusedExpressions::kKept) {
-          refused->first.push_back(std::string(kListNames[l]) + ", line " +
-                                   std::to_string(rule.line) + ": " +
-                                   (error.empty() ? "not accepted" : error));
-        }
-        continue;
-      }
-      auto compiled = std::make_unique<CompiledRule>();
-      compiled->rule = rule;
-      compiled->exactUpTo = forms.exactUpTo;
-      compiled->opened = std::make_unique<LazyRegex>(std::move(opened));
-      if (forms.exactUpTo != SIZE_MAX) {
-        compiled->exact = std::make_unique<LazyRegex>(PatternOf(rule, rule.regex));
-      }
-      if (!forms.checked.empty() && forms.groupOf.size() + forms.spans.size() < kMostChecked) {
-        compiled->checked = std::make_unique<LazyRegex>(PatternOf(rule, forms.checked));
-        compiled->groupOf = std::move(forms.groupOf);
-        compiled->spans = std::move(forms.spans);
-      }
-      for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
-      list.rules.push_back(std::move(compiled));
+  RefusedExpressions refusedOf[3];
+  Status built[3];
+  auto build = [&](size_t l) {
+    built[l] = BuildList(*sources[l], l, name, impl_->lists[l], &refusedOf[l]);
+  };
+  // The lists compile side by side: compiling is most of the loading, and
+  // the loading most of a short run. A list whose thread cannot start
+  // compiles here.
+  std::thread others[2];
+  for (size_t l = 1; l < 3; ++l) {
+    try {
+      others[l - 1] = std::thread(build, l);
+    } catch (const std::system_error&) {
+      build(l);
     }
-    if (!list.set->Compile()) {
-      return Status::Invalid(std::string(name), kListNames[l],
-                             "the expressions are too large for RE2 to compile as one set");
+  }
+  build(0);
+  for (std::thread& t : others) {
+    if (t.joinable()) t.join();
+  }
+  // What was refused, in list order, as one list compiled after another.
+  for (const RefusedExpressions& r : refusedOf) {
+    refused->count += r.count;
+    for (const std::string& first : r.first) {
+      if (refused->first.size() < RefusedExpressions::kKept) refused->first.push_back(first);
     }
+  }
+  for (const Status& status : built) {
+    if (!status.ok()) return status;
   }
   return Status::Ok();
 }

@@ -26,13 +26,16 @@ auto* AddLines(Table& table, std::string_view key, int64_t hits, double byteSum,
 }  // namespace
 
 void CountAgentFamilies(AgentTallies& t, const AgentInfo& info, std::string_view operatorName,
-                        int64_t hits, double byteSum, int64_t firstLine) {
+                        int64_t hits, double byteSum, int64_t firstLine, bool botFamilies) {
   const size_t c = static_cast<size_t>(info.agentClass);
   t.classHits[c] += hits;
   t.classBytes[c] += byteSum;
-  AddLines(t.browsers, info.browser.view(), hits, byteSum, firstLine);
-  AddLines(t.systems, info.os.view(), hits, byteSum, firstLine);
-  if (!IsBot(info.agentClass)) return;
+  const bool isBot = IsBot(info.agentClass);
+  if (!isBot || botFamilies) {
+    AddLines(t.browsers, info.browser.view(), hits, byteSum, firstLine);
+    AddLines(t.systems, info.os.view(), hits, byteSum, firstLine);
+  }
+  if (!isBot) return;
   BotEntry* bot = AddLines(t.bots, info.botName.view(), hits, byteSum, firstLine);
   // The class and operator of the name's first line: a later line of
   // another agent with the same name does not change them.
@@ -53,8 +56,8 @@ struct AgentCounts::Entry {
   AgentInfo info;
 };
 
-AgentCounts::AgentCounts(size_t entries, size_t textBytes)
-    : capacity_(entries), textBytes_(textBytes) {
+AgentCounts::AgentCounts(size_t entries, size_t textBytes, bool botFamilies)
+    : capacity_(entries), textBytes_(textBytes), botFamilies_(botFamilies) {
   size_t buckets = 16;
   while (buckets < entries * 2) buckets *= 2;
   bucketMask_ = buckets - 1;
@@ -85,7 +88,8 @@ void AgentCounts::Count(std::string_view agent, uint64_t hash, const AgentInfo& 
     if (e == nullptr) {
       if (used_ == capacity_ || textBytes_ - textUsed_ < agent.size()) {
         ++overflow_;
-        CountAgentFamilies(tallies, info, operatorName, 1, static_cast<double>(bytes), line);
+        CountAgentFamilies(tallies, info, operatorName, 1, static_cast<double>(bytes), line,
+                           botFamilies_);
         return;
       }
       e = &entries_[used_];
@@ -110,7 +114,8 @@ void AgentCounts::Count(std::string_view agent, uint64_t hash, const AgentInfo& 
 void AgentCounts::FoldInto(AgentTallies& tallies) {
   for (size_t i = 0; i < used_; ++i) {
     const Entry& e = entries_[i];
-    CountAgentFamilies(tallies, e.info, e.operatorName, e.hits, e.byteSum, e.firstLine);
+    CountAgentFamilies(tallies, e.info, e.operatorName, e.hits, e.byteSum, e.firstLine,
+                       botFamilies_);
   }
   std::memset(buckets_.get(), 0, (bucketMask_ + 1) * sizeof(uint32_t));
   used_ = 0;

@@ -24,15 +24,19 @@ namespace logvane {
 inline constexpr size_t kAgentCountsEntries = 16384;
 inline constexpr size_t kAgentCountsText = size_t{2} << 20;  // the agents' own bytes
 
-// One line of `info`'s agent (`hits` lines, the first of them line
-// `firstLine`) added to the family, crawler and class tallies; a table that
-// is full drops it there (its `dropped` and `ranFull` tell).
+// `hits` lines of `info`'s agent, the first of them line `firstLine`,
+// added to the class, crawler and (for a bot only with `botFamilies`)
+// browser and system tallies; a table that is full drops them there (its
+// `dropped` and `ranFull` tell).
 void CountAgentFamilies(AgentTallies& tallies, const AgentInfo& info, std::string_view operatorName,
-                        int64_t hits, double byteSum, int64_t firstLine);
+                        int64_t hits, double byteSum, int64_t firstLine, bool botFamilies = true);
 
 class AgentCounts {
  public:
-  explicit AgentCounts(size_t entries = kAgentCountsEntries, size_t textBytes = kAgentCountsText);
+  // Without `botFamilies` (EXCLUDE_BOTS) a bot's lines count in no
+  // browser or system.
+  explicit AgentCounts(size_t entries = kAgentCountsEntries, size_t textBytes = kAgentCountsText,
+                       bool botFamilies = true);
   ~AgentCounts();
   AgentCounts(const AgentCounts&) = delete;
   AgentCounts& operator=(const AgentCounts&) = delete;
@@ -54,6 +58,7 @@ class AgentCounts {
   size_t capacity_;
   size_t bucketMask_;
   size_t textBytes_;
+  bool botFamilies_;
   std::unique_ptr<Entry[]> entries_;
   std::unique_ptr<uint32_t[]> buckets_;  // entry number + 1; 0 is empty
   std::unique_ptr<char[]> text_;

@@ -75,7 +75,9 @@ class Pipeline {
   bool ReadFirst();
   // Fills the blocks after the first until the log ends.
   void ReadRest();
-  void PrepareBlocks();
+  // `preparer` is the worker's own; it outlives the routing of the blocks
+  // it prepared, whose lines may point into it (a classified agent).
+  void PrepareBlocks(LinePreparer& preparer);
   // `preparer` is the calling thread's, for the blocks it prepares itself.
   ReadStatus RouteAll(LineRouter& router, LinePreparer& preparer);
   // Everything on the calling thread, one block at a time, from the first
@@ -192,8 +194,7 @@ void Pipeline::Prepare(Block& b, LinePreparer& preparer) {
   }
 }
 
-void Pipeline::PrepareBlocks() {
-  LinePreparer preparer(rules_, format_);
+void Pipeline::PrepareBlocks(LinePreparer& preparer) {
   for (;;) {
     Block* b;
     {
@@ -322,10 +323,14 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   }
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
+  // Each worker's preparer lives until every block is routed.
+  std::vector<std::unique_ptr<LinePreparer>> workerPreparers;
   std::vector<std::thread> workerThreads;
   for (int32_t i = 0; i < workers; ++i) {
+    workerPreparers.push_back(std::make_unique<LinePreparer>(rules, format));
+    LinePreparer* own = workerPreparers.back().get();
     try {
-      workerThreads.emplace_back([&pipeline] { pipeline.PrepareBlocks(); });
+      workerThreads.emplace_back([&pipeline, own] { pipeline.PrepareBlocks(*own); });
     } catch (const std::system_error&) {
       break;
     }

@@ -29,7 +29,10 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
   std::unique_ptr<AgentCounts> agents;
-  if (plan.agents.valid()) agents = std::make_unique<AgentCounts>();
+  if (plan.agents.valid()) {
+    agents =
+        std::make_unique<AgentCounts>(kAgentCountsEntries, kAgentCountsText, !settings.excludeBots);
+  }
   LineRouter router(tallies, counters, console, agents.get());
   const LineRules rules(settings, plan.agents);
   ProgressTick progress = plan.progress;

@@ -52,7 +52,8 @@ inline const AgentRules* SharedRules() {
       return std::unique_ptr<AgentRules>();
     }
     auto loaded = std::make_unique<AgentRules>();
-    if (!LoadAgentRules(text, kRegexesPath, loaded.get()).ok()) return std::unique_ptr<AgentRules>();
+    if (!LoadAgentRules(text, kRegexesPath, loaded.get()).ok())
+      return std::unique_ptr<AgentRules>();
     return loaded;
   }();
   return rules.get();
