@@ -107,9 +107,9 @@ int main(int argc, char** argv) {
     std::printf(
         "run %d: %.3f s (cpu %.3f s)  processed %lld  users %zu  pages %zu  dirs %zu  dates %zu  "
         "extra1 %zu  extra2 %zu  console %zu bytes\n",
-        r + 1, seconds, cpu, static_cast<long long>(state->counters.processedCount), t.users.used,
-        t.pages.used, t.directories.used, t.dates.used, t.extra1.used, t.extra2.used,
-        consoleText.size());
+        r + 1, seconds, cpu, static_cast<long long>(state->counters.processedCount),
+        t.users.used, t.pages.used, t.directories.used, t.dates.used, t.extra1.used,
+        t.extra2.used, consoleText.size());
   }
   std::printf("reading phase: %.3f s, %.2f M lines/s, %.0f MB/s; cpu %.3f s, %.2f M lines/cpu-s\n",
               best, static_cast<double>(lineCount) / best / 1e6,
