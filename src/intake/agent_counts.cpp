@@ -71,10 +71,11 @@ AgentCounts::~AgentCounts() = default;
 
 void AgentCounts::Count(std::string_view agent, uint64_t hash, const AgentInfo& info,
                         std::string_view operatorName, int64_t bytes, int64_t line,
-                        AgentTallies& tallies) {
+                        bool sameAsBefore, AgentTallies& tallies) {
   Entry* e = recent_;
-  if (e == nullptr || e->hash != hash || e->textSize != agent.size() ||
-      std::memcmp(text_.get() + e->textOffset, agent.data(), agent.size()) != 0) {
+  const bool follows = sameAsBefore && e != nullptr && recentLine_ + 1 == line;
+  if (!follows && (e == nullptr || e->hash != hash || e->textSize != agent.size() ||
+                   std::memcmp(text_.get() + e->textOffset, agent.data(), agent.size()) != 0)) {
     e = nullptr;
     size_t at = static_cast<size_t>(hash) & bucketMask_;
     for (; buckets_[at] != 0; at = (at + 1) & bucketMask_) {
@@ -107,6 +108,7 @@ void AgentCounts::Count(std::string_view agent, uint64_t hash, const AgentInfo& 
     }
     recent_ = e;
   }
+  recentLine_ = line;
   ++e->hits;
   e->byteSum += static_cast<double>(bytes);
 }

@@ -44,8 +44,11 @@ class AgentCounts {
   // Counts line `line` of `bytes` whose agent (with its FoldedHash) is
   // `info`, whose crawler's operator is `operatorName` (a text that lives
   // for the run); an agent that finds no room goes to `tallies` at once.
+  // `sameAsBefore`: line - 1 had the same agent, so when it was counted
+  // here this line is counted with it at once.
   void Count(std::string_view agent, uint64_t hash, const AgentInfo& info,
-             std::string_view operatorName, int64_t bytes, int64_t line, AgentTallies& tallies);
+             std::string_view operatorName, int64_t bytes, int64_t line, bool sameAsBefore,
+             AgentTallies& tallies);
 
   // Adds every agent counted to `tallies` and empties the table.
   void FoldInto(AgentTallies& tallies);
@@ -64,7 +67,8 @@ class AgentCounts {
   std::unique_ptr<char[]> text_;
   size_t used_ = 0;
   size_t textUsed_ = 0;
-  Entry* recent_ = nullptr;  // the entry of the line before
+  Entry* recent_ = nullptr;  // the entry of the line counted last
+  int64_t recentLine_ = 0;   // and its line
   int64_t overflow_ = 0;     // lines counted at once for want of room
 };
 

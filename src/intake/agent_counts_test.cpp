@@ -37,8 +37,9 @@ std::unique_ptr<AgentTallies> CountAll(const std::vector<Line>& lines, size_t en
   AgentCounts counts(entries, 1 << 12);
   for (size_t i = 0; i < lines.size(); ++i) {
     const Line& l = lines[i];
+    const bool same = i > 0 && lines[i - 1].agent == l.agent;
     counts.Count(l.agent, FoldedHash(l.agent), l.info, l.operatorName, l.bytes,
-                 static_cast<int64_t>(i + 1), *tallies);
+                 static_cast<int64_t>(i + 1), same, *tallies);
   }
   counts.FoldInto(*tallies);
   return tallies;

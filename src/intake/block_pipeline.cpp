@@ -189,6 +189,7 @@ void Pipeline::Prepare(Block& b, LinePreparer& preparer) {
   // the point where the texts of the line before end.
   char* decoded = b.decoded.get();
   size_t decodedUsed = 0;
+  preparer.StartBlock();
   for (size_t i = 0; i < b.count; ++i) {
     decodedUsed += preparer.Prepare(b.pieces[i], decoded + decodedUsed, b.lines[i]);
   }

@@ -18,6 +18,7 @@ size_t LinePreparer::Prepare(const LinePiece& piece, char* store, PreparedLine& 
     used = parser_->ParseInto(piece.text, rules_.format, p.record, store);
   }
   p.agent = Classify(p);
+  lastAgent_ = p.agent != nullptr ? &p : nullptr;
   PlanLine(rules_, p);
   return used;
 }
@@ -31,6 +32,14 @@ const AgentInfo* LinePreparer::Classify(PreparedLine& p) {
     if (agentRules_ != nullptr) agentCache_ = std::make_unique<AgentCache>(*agentRules_);
   }
   if (agentCache_ == nullptr) return nullptr;
+  const PreparedLine* last = lastAgent_;
+  if (last != nullptr && last->record.userAgent == r.userAgent) {
+    p.sameAgent = true;
+    p.agentHash = last->agentHash;
+    p.agentOperator = last->agentOperator;
+    return last->agent;
+  }
+  p.sameAgent = false;
   p.agentHash = FoldedHash(r.userAgent);
   const AgentInfo& who = agentCache_->Classify(r.userAgent, p.agentHash, &p.agentScratch);
   p.agentOperator = AgentOperator(*agentRules_, who);

@@ -32,6 +32,9 @@ class LinePreparer {
   // its width is longer than a configured format reads: refused whole.
   size_t Prepare(const LinePiece& piece, char* store, PreparedLine& p);
 
+  // Before the lines of a block: the line before is no longer at hand.
+  void StartBlock() { lastAgent_ = nullptr; }
+
  private:
   // The classification of `p`'s user agent, or nullptr.
   const AgentInfo* Classify(PreparedLine& p);
@@ -42,6 +45,10 @@ class LinePreparer {
   const AgentRules* agentRules_ = nullptr;
   std::unique_ptr<AgentCache> agentCache_;
   bool agentsAsked_ = false;  // whether the rules were waited for
+  // The line before in this block when it had a classified agent: a visit
+  // is a run of lines of one agent, whose classification it passes on
+  // without hashing the agent or looking it up again.
+  const PreparedLine* lastAgent_ = nullptr;
 };
 
 }  // namespace logvane

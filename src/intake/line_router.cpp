@@ -370,7 +370,7 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
   if (p.plan.countsAgent && agents_ != nullptr) {
     agents_->Count(p.record.userAgent, p.agentHash, *p.agent, p.agentOperator, bytes,
-                   counters_.rejected.lineNumber, tallies_.agents);
+                   counters_.rejected.lineNumber, p.sameAgent, tallies_.agents);
   }
 }
 

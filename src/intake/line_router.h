@@ -84,6 +84,7 @@ struct PreparedLine {
   // The classification of record.userAgent (AGENTS), or nullptr: a cached
   // entry of the preparing thread, or agentScratch once its cache is full.
   const AgentInfo* agent;
+  bool sameAgent;  // the line before in the block had the same agent
   uint64_t agentHash;
   std::string_view agentOperator;
   AgentInfo agentScratch;  // written only for agents the cache has no room for
