@@ -199,7 +199,19 @@ TEST(AgentSections, FilesThatCannotBeUsed) {
     EXPECT_NE(run.result.errors.find(c.said), std::string::npos) << run.result.errors;
     EXPECT_EQ(UntidyDiagnostics(run.result.errors), "");
     EXPECT_EQ(WithoutTime(run.report), WithoutTime(plain.report));
+    // --check reads and parses the same files and says so.
+    ProgramResult check = RunProgram(dir.path(), {"--check", "lvparam.dat"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.errors.find("user agents would not be classified: " + c.said),
+              std::string::npos)
+        << check.errors;
   }
+  WriteFile(dir.File("good.dat"), "INFILE=access.log\nOUTFILE=report.html\nAGENTS=Y\n");
+  ProgramResult check = RunProgram(dir.path(), {"--check", "good.dat"});
+  EXPECT_EQ(check.status, 0) << check.errors;
+  EXPECT_NE(check.output.find("user agents       '/usr/share/uap-core/regexes.yaml'"),
+            std::string::npos)
+      << check.output;
 }
 
 }  // namespace

@@ -19,6 +19,21 @@ Status ReadRulesFile(const std::string& path, std::string* text) {
 
 }  // namespace
 
+Status ReadAgentFiles(const RunSettings& settings, UapRegexes* regexes, AgentRules* rules) {
+  std::string why;
+  if (!CanClassifyAgents(&why)) return Status::Unsupported("AGENTS is not available: " + why);
+  const std::string path = AgentRegexesPath(settings);
+  std::string text;
+  Status status = ReadRulesFile(path, &text);
+  if (status.ok()) status = ParseUapRegexes(text, path, regexes);
+  if (status.ok() && !settings.botsFile.empty()) {
+    std::string bots;
+    status = ReadRulesFile(settings.botsFile, &bots);
+    if (status.ok()) status = AddBotsFile(bots, settings.botsFile, rules);
+  }
+  return status;
+}
+
 AgentRulesLoading::~AgentRulesLoading() {
   if (builder_.joinable()) builder_.join();
 }
@@ -34,22 +49,10 @@ void AgentRulesLoading::Fail(const Status& status, Console& console, Console* di
 
 void AgentRulesLoading::Start(const RunSettings& settings, Console& console, Console* diagnostics) {
   if (!AgentsWanted(settings)) return;
-  std::string why;
-  if (!CanClassifyAgents(&why)) {
-    Fail(Status::Unsupported("AGENTS is not available: " + why), console, diagnostics);
-    return;
-  }
   regexesPath_ = AgentRegexesPath(settings);
-  std::string text;
   regexes_ = std::make_unique<UapRegexes>();
-  Status status = ReadRulesFile(regexesPath_, &text);
-  if (status.ok()) status = ParseUapRegexes(text, regexesPath_, regexes_.get());
   rules_ = std::make_unique<AgentRules>();
-  if (status.ok() && !settings.botsFile.empty()) {
-    std::string bots;
-    status = ReadRulesFile(settings.botsFile, &bots);
-    if (status.ok()) status = AddBotsFile(bots, settings.botsFile, rules_.get());
-  }
+  Status status = ReadAgentFiles(settings, regexes_.get(), rules_.get());
   if (!status.ok()) {
     Fail(status, console, diagnostics);
     rules_.reset();

@@ -22,6 +22,11 @@
 
 namespace logvane {
 
+// Reads and parses the files `settings` names (AGENTS, BOTS) as a run does,
+// into `regexes` and the crawlers of `rules`, leaving the compiling to
+// the run; Unsupported when this build cannot classify.
+Status ReadAgentFiles(const RunSettings& settings, UapRegexes* regexes, AgentRules* rules);
+
 class AgentRulesLoading {
  public:
   AgentRulesLoading() = default;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "driver/agent_rules_loading.h"
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
@@ -91,6 +92,12 @@ void PrintSettings(const RunSettings& s, Console& console) {
   Setting(console, "pages", s.fullPageDetails ? "with query" : "query cut");
   Setting(console, "robots", EqualsFolded(s.robotsMode, "RPT") ? "marked" : "not marked");
   Setting(console, "parameters block", OnOff(s.showParameters));
+  if (AgentsWanted(s)) {
+    Setting(console, "user agents",
+            Quoted(AgentRegexesPath(s)) +
+                (s.botsFile.empty() ? "" : ", crawlers also from " + Quoted(s.botsFile)) +
+                (s.excludeBots ? ", bots in the crawler section only" : ""));
+  }
 }
 
 // The logs and the report: can the run open and create them? Each log is
@@ -145,6 +152,19 @@ void CheckFormat(const RunSettings& s, Diagnostics& diagnostics) {
   }
 }
 
+// The user-agent files, read and parsed as a run reads them; a run would
+// go on without the user-agent sections.
+void CheckAgents(const RunSettings& s, Diagnostics& diagnostics) {
+  if (!AgentsWanted(s)) return;
+  UapRegexes regexes;
+  AgentRules rules;
+  Status status = ReadAgentFiles(s, &regexes, &rules);
+  if (!status.ok()) {
+    diagnostics.Report(Severity::kWarning, "",
+                       "user agents would not be classified: " + status.ToString());
+  }
+}
+
 }  // namespace
 
 int RunCheck(const CommandLine& command, RunEnvironment& env) {
@@ -163,6 +183,7 @@ int RunCheck(const CommandLine& command, RunEnvironment& env) {
   const RunSettings& settings = state->settings;
   CheckFormat(settings, diagnostics);
   CheckFiles(settings, diagnostics);
+  CheckAgents(settings, diagnostics);
   PrintSettings(settings, console);
   return diagnostics.worst() == Severity::kNote ? 0 : kCheckFailed;
 }
