@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -20,6 +21,43 @@
 #include "tally/tally_tables.h"
 
 namespace logvane {
+
+// The hash by which an agent is found again, in a preparing thread's cache
+// and here: of its exact bytes (an agent is classified with regard to case),
+// two independent words of eight bytes a step, about half what FoldedHash
+// costs over a typical agent of 110 to 150 bytes.
+inline uint64_t AgentTextHash(std::string_view text) {
+  auto load = [](const char* p) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof(w));
+    return w;
+  };
+  constexpr uint64_t kMul1 = 0x9e3779b97f4a7c15ULL;
+  constexpr uint64_t kMul2 = 0xc2b2ae3d27d4eb4fULL;
+  const char* p = text.data();
+  size_t n = text.size();
+  uint64_t a = kMul1 ^ n;
+  uint64_t b = kMul2;
+  for (; n >= 16; p += 16, n -= 16) {
+    a = (a ^ load(p)) * kMul2;
+    b = (b ^ load(p + 8)) * kMul1;
+    a ^= a >> 29;
+    b ^= b >> 31;
+  }
+  if (text.size() >= 8) {
+    // The last bytes as the words that end the text, overlapping those read.
+    const char* end = text.data() + text.size();
+    a = (a ^ load(end - 8)) * kMul1;
+    if (n > 8) b = (b ^ load(end - 16)) * kMul2;
+  } else {
+    uint64_t w = 0;
+    for (size_t i = 0; i < n; ++i)
+      w |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    a = (a ^ w) * kMul1;
+  }
+  uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul2;
+  return h ^ (h >> 32);
+}
 
 inline constexpr size_t kAgentCountsEntries = 16384;
 inline constexpr size_t kAgentCountsText = size_t{2} << 20;  // the agents' own bytes
@@ -41,7 +79,7 @@ class AgentCounts {
   AgentCounts(const AgentCounts&) = delete;
   AgentCounts& operator=(const AgentCounts&) = delete;
 
-  // Counts line `line` of `bytes` whose agent (with its FoldedHash) is
+  // Counts line `line` of `bytes` whose agent (with its AgentTextHash) is
   // `info`, whose crawler's operator is `operatorName` (a text that lives
   // for the run); an agent that finds no room goes to `tallies` at once.
   // `sameAsBefore`: line - 1 had the same agent, so when it was counted

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "tally/key_index.h"
-
 namespace logvane {
 namespace {
 
@@ -38,7 +36,7 @@ std::unique_ptr<AgentTallies> CountAll(const std::vector<Line>& lines, size_t en
   for (size_t i = 0; i < lines.size(); ++i) {
     const Line& l = lines[i];
     const bool same = i > 0 && lines[i - 1].agent == l.agent;
-    counts.Count(l.agent, FoldedHash(l.agent), l.info, l.operatorName, l.bytes,
+    counts.Count(l.agent, AgentTextHash(l.agent), l.info, l.operatorName, l.bytes,
                  static_cast<int64_t>(i + 1), same, *tallies);
   }
   counts.FoldInto(*tallies);
