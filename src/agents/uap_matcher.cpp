@@ -106,7 +106,77 @@ struct CompiledRule {
   // The groups each field needs: the highest $n of its replacement, or its
   // default group; 0 when the field is a fixed text.
   uint8_t groupsFor[kUapFields] = {};
+  // The text of group 1 when it can only ever be that text ("(Firefox)/"):
+  // a field that needs no other group is then known once the rule matches.
+  bool literalFirst = false;
+  std::string firstText;
 };
+
+// Whether the first group of `re` can match nothing but one text, and that
+// text: a group of plain characters at the top level of an expression with
+// no alternatives there, no quantifier after it, no case-blind flag and no
+// named group anywhere (which would count before it).
+bool LiteralFirstGroup(std::string_view re, std::string* text) {
+  auto isAlnum = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  };
+  auto isMeta = [](char c) {
+    return std::string_view(".^$|?*+()[]{}").find(c) != std::string_view::npos;
+  };
+  bool found = false;
+  int depth = 0;
+  for (size_t i = 0; i < re.size(); ++i) {
+    const char c = re[i];
+    if (c == '\\') {
+      ++i;
+      continue;
+    }
+    if (c == '[') {
+      ++i;
+      if (i < re.size() && re[i] == '^') ++i;
+      if (i < re.size() && re[i] == ']') ++i;
+      while (i < re.size() && re[i] != ']') i += re[i] == '\\' ? 2 : 1;
+      continue;
+    }
+    if (c == '|' && depth == 0) return false;
+    if (c == ')') {
+      --depth;
+      continue;
+    }
+    if (c != '(') continue;
+    if (i + 1 < re.size() && re[i + 1] == '?') {
+      // Flags and named groups: (?i), (?P<name>...); (?: is plain.
+      if (i + 2 >= re.size() || re[i + 2] != ':') return false;
+      ++depth;
+      continue;
+    }
+    if (found) {
+      ++depth;
+      continue;
+    }
+    if (depth != 0) return false;
+    std::string literal;
+    size_t j = i + 1;
+    for (; j < re.size() && re[j] != ')'; ++j) {
+      if (re[j] == '\\') {
+        if (j + 1 >= re.size() || isAlnum(re[j + 1])) return false;  // \d, \w, \x41...
+        literal += re[++j];
+      } else if (isMeta(re[j])) {
+        return false;
+      } else {
+        literal += re[j];
+      }
+    }
+    if (j >= re.size() || literal.empty()) return false;
+    if (j + 1 < re.size() && std::string_view("?*+{").find(re[j + 1]) != std::string_view::npos) {
+      return false;
+    }
+    *text = std::move(literal);
+    found = true;
+    i = j;
+  }
+  return found;
+}
 
 struct CompiledList {
   std::vector<std::unique_ptr<CompiledRule>> rules;  // file order, refused ones left out
@@ -233,6 +303,7 @@ Status BuildList(const std::vector<UapRule>& rules, size_t l, std::string_view n
       compiled->spans = std::move(forms.spans);
     }
     for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
+    compiled->literalFirst = !rule.caseless && LiteralFirstGroup(rule.regex, &compiled->firstText);
     list.rules.push_back(std::move(compiled));
   }
   if (!list.set->Compile()) {
@@ -311,7 +382,11 @@ bool UapMatcher::Match(UapList which, std::string_view agent, unsigned fields, U
     }
     if ((fields & kUapFirstGroup) != 0) wanted = std::max(wanted, 1);
     for (auto& g : groups) g = re2::StringPiece();
-    if (MatchRule(rule, text, wanted, inSet, groups)) {
+    // A first group that is one text needs no run for groups: whether the
+    // rule matches is all there is to find.
+    const bool literal = wanted == 1 && rule.literalFirst && (fields & kUapFirstGroup) == 0;
+    if (MatchRule(rule, text, literal ? 0 : wanted, inSet, groups)) {
+      if (literal) groups[1] = re2::StringPiece(rule.firstText.data(), rule.firstText.size());
       winner = &rule;
       count = wanted;
       out->rule = candidate;
