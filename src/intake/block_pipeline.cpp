@@ -53,11 +53,9 @@ struct Block {
 
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-           const Tallies& tallies, size_t ringSize, size_t blockLines)
+  Pipeline(LogLineReader& reader, const LogFormat& format, const Tallies& tallies, size_t ringSize,
+           size_t blockLines)
       : reader_(reader),
-        rules_(rules),
-        format_(format),
         tallies_(tallies),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines, reader.width())),
@@ -99,8 +97,6 @@ class Pipeline {
   void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
-  const LineRules& rules_;
-  const LogFormat& format_;
   const Tallies& tallies_;
   const size_t blockLines_;
   const size_t blockBytes_;
@@ -309,7 +305,7 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   if (workers < 0) workers = 0;
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
   const size_t ring = workers == 0 ? 1 : 2 * static_cast<size_t>(workers) + 2;
-  Pipeline pipeline(reader, rules, format, router.tallies(), ring, blockLines);
+  Pipeline pipeline(reader, format, router.tallies(), ring, blockLines);
   LinePreparer preparer(rules, format);
   pipeline.progress_ = progress;
   if (workers == 0) return pipeline.RouteInPlace(router, preparer);
