@@ -1,34 +1,35 @@
 #include "driver/agent_rules_loading.h"
 
-#include <cerrno>
 #include <future>
-#include <system_error>
+
 #include <utility>
 
 #include "platform/diagnostics.h"
-#include "platform/file_io.h"
 
 namespace logvane {
 
 namespace {
 
-Status ReadRulesFile(const std::string& path, std::string* text) {
-  if (ReadWholeFile(path, text)) return Status::Ok();
-  return Status::FromErrno(errno, path, "cannot read it");
+Status ReadRulesFile(Env& env, const std::string& path, std::string* text) {
+  Status status = ReadWholeFile(env, path, text);
+  if (status.ok()) return status;
+  return Status::FromErrno(status.sysError(), path,
+                           status.message().empty() ? "cannot read it" : status.message());
 }
 
 }  // namespace
 
-Status ReadAgentFiles(const RunSettings& settings, UapRegexes* regexes, AgentRules* rules) {
+Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes,
+                      AgentRules* rules) {
   std::string why;
   if (!CanClassifyAgents(&why)) return Status::Unsupported("AGENTS is not available: " + why);
   const std::string path = AgentRegexesPath(settings);
   std::string text;
-  Status status = ReadRulesFile(path, &text);
+  Status status = ReadRulesFile(env, path, &text);
   if (status.ok()) status = ParseUapRegexes(text, path, regexes);
   if (status.ok() && !settings.botsFile.empty()) {
     std::string bots;
-    status = ReadRulesFile(settings.botsFile, &bots);
+    status = ReadRulesFile(env, settings.botsFile, &bots);
     if (status.ok()) status = AddBotsFile(bots, settings.botsFile, rules);
   }
   return status;
@@ -47,12 +48,13 @@ void AgentRulesLoading::Fail(const Status& status, Console& console, Console* di
               status.ToString());
 }
 
-void AgentRulesLoading::Start(const RunSettings& settings, Console& console, Console* diagnostics) {
+void AgentRulesLoading::Start(Env& env, const RunSettings& settings, Console& console,
+                              Console* diagnostics) {
   if (!AgentsWanted(settings)) return;
   regexesPath_ = AgentRegexesPath(settings);
   regexes_ = std::make_unique<UapRegexes>();
   rules_ = std::make_unique<AgentRules>();
-  Status status = ReadAgentFiles(settings, regexes_.get(), rules_.get());
+  Status status = ReadAgentFiles(env, settings, regexes_.get(), rules_.get());
   if (!status.ok()) {
     Fail(status, console, diagnostics);
     rules_.reset();
@@ -68,11 +70,8 @@ void AgentRulesLoading::Start(const RunSettings& settings, Console& console, Con
     regexes_.reset();
     promise->set_value(built_.ok() ? rules_.get() : nullptr);
   };
-  try {
-    builder_ = std::thread(build);
-  } catch (const std::system_error&) {
-    build();
-  }
+  // A thread that cannot be started leaves the compiling to this one.
+  if (!env.StartThread(build, &builder_).ok()) build();
 }
 
 const AgentRules* AgentRulesLoading::Finish(Console& console, Console* diagnostics) {

@@ -19,13 +19,15 @@
 #include "config/run_settings.h"
 #include "intake/line_router.h"
 #include "platform/console.h"
+#include "platform/env.h"
 
 namespace logvane {
 
 // Reads and parses the files `settings` names (AGENTS, BOTS) as a run does,
 // into `regexes` and the crawlers of `rules`, leaving the compiling to
 // the run; Unsupported when this build cannot classify.
-Status ReadAgentFiles(const RunSettings& settings, UapRegexes* regexes, AgentRules* rules);
+Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes,
+                      AgentRules* rules);
 
 class AgentRulesLoading {
  public:
@@ -37,7 +39,7 @@ class AgentRulesLoading {
   // Reads the files `settings` names and starts compiling. Nothing happens
   // without AGENTS; a failure is reported through `console` and
   // `diagnostics` (which may be null) and leaves pending() not valid.
-  void Start(const RunSettings& settings, Console& console, Console* diagnostics);
+  void Start(Env& env, const RunSettings& settings, Console& console, Console* diagnostics);
 
   // What the reading phase waits on; not valid when nothing is loading.
   PendingAgentRules pending() const { return pending_; }

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -300,7 +299,7 @@ void Pipeline::Stop() {
 }  // namespace
 
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines,
+                         LineRouter& router, Env& env, int32_t workers, size_t blockLines,
                          ProgressTick* progress) {
   if (workers < 0) workers = 0;
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
@@ -313,9 +312,7 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, preparer);
   std::thread readerThread;
-  try {
-    readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
-  } catch (const std::system_error&) {
+  if (!env.StartThread([&pipeline] { pipeline.ReadRest(); }, &readerThread).ok()) {
     return pipeline.RouteAlone(router, preparer);
   }
   // A worker that cannot be started is not needed: the router prepares
@@ -326,11 +323,9 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   for (int32_t i = 0; i < workers; ++i) {
     workerPreparers.push_back(std::make_unique<LinePreparer>(rules, format));
     LinePreparer* own = workerPreparers.back().get();
-    try {
-      workerThreads.emplace_back([&pipeline, own] { pipeline.PrepareBlocks(*own); });
-    } catch (const std::system_error&) {
-      break;
-    }
+    std::thread worker;
+    if (!env.StartThread([&pipeline, own] { pipeline.PrepareBlocks(*own); }, &worker).ok()) break;
+    workerThreads.push_back(std::move(worker));
   }
   ReadStatus status = pipeline.RouteAll(router, preparer);
   pipeline.Stop();
