@@ -94,7 +94,21 @@ struct RunSettings {
   int32_t maxBrowsers = 20;
   int32_t maxSystems = 20;
   int32_t maxCrawlers = 30;
+  // State files: where the run writes its tally state ("-" for standard
+  // output; empty for none), the states it merges before its logs, in
+  // order ("-" reads a stream of them from standard input), and the source
+  // tag its logs are recorded under (empty: the host name).
+  std::string stateFile;
+  std::vector<std::string> mergeStates;
+  std::string sourceTag;
 };
+
+inline constexpr size_t kSourceTagWidth = 100;
+
+// A run with state files reads each log on its own and merges it.
+inline bool UsesStateFiles(const RunSettings& s) {
+  return !s.stateFile.empty() || !s.mergeStates.empty();
+}
 
 inline constexpr int32_t kMostReadingThreads = 256;
 

@@ -117,9 +117,9 @@ inline bool ContainsAny(std::string_view text, const std::vector<std::string>& p
 // The sum is formed in 64 bits so that no offset can overflow it; an offset
 // beyond a day leaves a sum outside 0 to 23, which the hour table cuts to
 // two characters.
-std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char* buffer,
+std::string_view ShiftedHourKey(int64_t recordHour, int32_t offset, char* buffer,
                                 size_t bufferSize) {
-  int64_t hour = LeadingInteger(hourText) + offset;
+  int64_t hour = recordHour + offset;
   if (hour < 0) {
     hour += 24;
   } else if (hour >= 24) {
@@ -163,8 +163,8 @@ void PlanChain(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{0,    LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false,
-                  false};
+  plan = LinePlan{
+      0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false, false, 0};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
@@ -184,8 +184,10 @@ void PlanChain(const LineRules& rules, PreparedLine& p) {
     plan.fault = r.hourFault;
     return;
   }
+  const int64_t recordHour = LeadingInteger(r.hourText);
+  plan.hour = static_cast<uint8_t>(recordHour < 0 ? 0 : recordHour > 99 ? 99 : recordHour);
   std::string_view hour =
-      ShiftedHourKey(r.hourText, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
+      ShiftedHourKey(recordHour, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
   Add(p, Feed::kHour, HashKey(hour, kHourKeyWidth));
   if (r.pageFault != LineFault::kNone) {
     plan.fault = r.pageFault;
@@ -345,6 +347,10 @@ void LineRouter::CountUser(PreparedLine& p) {
   constexpr size_t kUser = static_cast<size_t>(Feed::kUser);
   const LogRecord& r = p.record;
   UserTable& users = tallies_.users;
+  if (!counters_.hasFirstUser) {
+    counters_.hasFirstUser = true;
+    counters_.firstUser.assign(r.userName);
+  }
   int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount);
   if (slot == kTableFull) {
     console_.Line(kFullMessages[kUser]);
@@ -373,9 +379,18 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
+  int64_t dateSlot = kTableFull;
   ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-    if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) console_.Line(kFullMessages[f]);
+    int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes);
+    if (slot == kTableFull) console_.Line(kFullMessages[f]);
+    if (f == static_cast<size_t>(Feed::kDate)) dateSlot = slot;
   });
+  // The span of the records' own days and hours, which a state keeps.
+  if (dateSlot != kTableFull && p.Feeds(Feed::kHour)) {
+    int64_t time = int64_t{tallies_.dates.slots[dateSlot].dateNumber} * 100 + p.plan.hour;
+    if (counters_.firstTime == 0 || time < counters_.firstTime) counters_.firstTime = time;
+    if (time > counters_.lastTime) counters_.lastTime = time;
+  }
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
