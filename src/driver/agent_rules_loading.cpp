@@ -1,10 +1,12 @@
 #include "driver/agent_rules_loading.h"
 
-#include <future>
+#include <xxhash.h>
 
+#include <future>
 #include <utility>
 
 #include "platform/diagnostics.h"
+#include "state/provenance.h"
 
 namespace logvane {
 
@@ -17,20 +19,42 @@ Status ReadRulesFile(Env& env, const std::string& path, std::string* text) {
                            status.message().empty() ? "cannot read it" : status.message());
 }
 
+std::string TextFingerprint(std::string_view text) {
+  XXH128_hash_t digest = XXH3_128bits(text.data(), text.size());
+  return FingerprintText(Fingerprint{digest.high64, digest.low64});
+}
+
+// The crawlers carried in the program, which a later Logvane may change.
+std::string BuiltInCrawlersFingerprint() {
+  const CrawlerTable table = CrawlerTable::BuiltIn();
+  std::string text;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const Crawler& c = table[i];
+    text += c.token + '\0' + std::string(AgentClassWord(c.agentClass)) + '\0' + c.name + '\0' +
+            c.operatorName + (c.versioned ? '\1' : '\0') + '\n';
+  }
+  return TextFingerprint(text);
+}
+
 }  // namespace
 
-Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes,
-                      AgentRules* rules) {
+Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes, AgentRules* rules,
+                      AgentRulesMarks* marks) {
   std::string why;
   if (!CanClassifyAgents(&why)) return Status::Unsupported("AGENTS is not available: " + why);
   const std::string path = AgentRegexesPath(settings);
   std::string text;
   Status status = ReadRulesFile(env, path, &text);
   if (status.ok()) status = ParseUapRegexes(text, path, regexes);
+  std::string bots;
   if (status.ok() && !settings.botsFile.empty()) {
-    std::string bots;
     status = ReadRulesFile(env, settings.botsFile, &bots);
     if (status.ok()) status = AddBotsFile(bots, settings.botsFile, rules);
+  }
+  if (status.ok() && marks != nullptr) {
+    marks->agents =
+        "regexes " + TextFingerprint(text) + ", crawlers " + BuiltInCrawlersFingerprint();
+    marks->bots = settings.botsFile.empty() ? "" : TextFingerprint(bots);
   }
   return status;
 }
@@ -54,7 +78,7 @@ void AgentRulesLoading::Start(Env& env, const RunSettings& settings, Console& co
   regexesPath_ = AgentRegexesPath(settings);
   regexes_ = std::make_unique<UapRegexes>();
   rules_ = std::make_unique<AgentRules>();
-  Status status = ReadAgentFiles(env, settings, regexes_.get(), rules_.get());
+  Status status = ReadAgentFiles(env, settings, regexes_.get(), rules_.get(), &marks_);
   if (!status.ok()) {
     Fail(status, console, diagnostics);
     rules_.reset();

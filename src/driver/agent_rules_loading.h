@@ -20,14 +20,16 @@
 #include "intake/line_router.h"
 #include "platform/console.h"
 #include "platform/env.h"
+#include "state/state_settings.h"
 
 namespace logvane {
 
 // Reads and parses the files `settings` names (AGENTS, BOTS) as a run does,
 // into `regexes` and the crawlers of `rules`, leaving the compiling to
-// the run; Unsupported when this build cannot classify.
-Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes,
-                      AgentRules* rules);
+// the run; Unsupported when this build cannot classify. `marks`, when
+// given, takes the fingerprints of what was read.
+Status ReadAgentFiles(Env& env, const RunSettings& settings, UapRegexes* regexes, AgentRules* rules,
+                      AgentRulesMarks* marks = nullptr);
 
 class AgentRulesLoading {
  public:
@@ -44,6 +46,10 @@ class AgentRulesLoading {
   // What the reading phase waits on; not valid when nothing is loading.
   PendingAgentRules pending() const { return pending_; }
 
+  // What the rules were read from, for a state's settings; empty when
+  // nothing is loading.
+  const AgentRulesMarks& marks() const { return marks_; }
+
   // Waits for the compiling to end and reports once what it refused or
   // why it failed. The rules, or nullptr.
   const AgentRules* Finish(Console& console, Console* diagnostics);
@@ -57,6 +63,7 @@ class AgentRulesLoading {
   Status built_;
   std::thread builder_;
   PendingAgentRules pending_;
+  AgentRulesMarks marks_;
   bool finished_ = false;
 };
 

@@ -478,11 +478,18 @@ StepEnd RunWithStates(RunEnvironment& env, RunState& state, const LogFormat& for
     Diagnostics diagnostics(env.diagnostics);
     WarnBeforeReading(env.machine, settings, diagnostics);
   }
+  // The agent rules are read before the states are compared with the run.
+  AgentRulesLoading agents;
+  agents.Start(env.machine, settings, env.console, env.diagnostics);
   StateRun run = NewStateRun();
+  run.agentRules = agents.marks();
   {
     ReadingScope scope(env, state, log.get());
+    scope.plan.agents = agents.pending();
     if (StepEnd end = TallyWithStates(env, state, format, log.get(), scope.plan, run)) return end;
   }
+  run.agentsLost =
+      agents.pending().valid() && agents.Finish(env.console, env.diagnostics) == nullptr;
   SummarizeTallies(env, state, log.get());
   if (!settings.stateFile.empty()) {
     if (StepEnd end = WriteStateFile(env, state, run)) return end;

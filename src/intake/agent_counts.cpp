@@ -9,17 +9,16 @@ namespace {
 static_assert(kVisitorClasses == kAgentClasses, "one class tally per agent class");
 
 // Adds `hits` lines to the entry of `key`, or drops them when the table is
-// full. Gives the entry, or nullptr.
+// full (all of them counted in `dropped`, as lines). Gives the entry, or
+// nullptr.
 template <typename Table>
 auto* AddLines(Table& table, std::string_view key, int64_t hits, double byteSum,
                int64_t firstLine) {
   using Key = decltype(table.slots[0].key);
-  int64_t slot = FindOrAddKey(table, HashKey(key, Key::kCapacity));
+  int64_t slot = AddCounts(table, HashKey(key, Key::kCapacity), hits, byteSum);
   if (slot == kTableFull) return static_cast<decltype(&table.slots[0])>(nullptr);
   auto& entry = table.slots[slot];
-  if (entry.hits == 0 || firstLine < entry.firstLine) entry.firstLine = firstLine;
-  entry.hits += hits;
-  entry.byteSum += byteSum;
+  if (entry.hits == hits || firstLine < entry.firstLine) entry.firstLine = firstLine;
   return &entry;
 }
 
