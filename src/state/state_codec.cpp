@@ -355,8 +355,8 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
     size_t known = 0;
     while (known < expected.size() && expected[known] != section.kind) ++known;
     const uint32_t flags = IsAgentSection(section.kind) ? kSectionSkippable : 0;
-    if (known != next || section.flags != flags) {
-      if (known == next) {
+    if (known != next || known == expected.size() || section.flags != flags) {
+      if (known == next && known != expected.size()) {
         return StateFault(stream.name(), sectionStart,
                           "section " + std::to_string(section.kind) + " is out of place");
       }
