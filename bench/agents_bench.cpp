@@ -30,63 +30,6 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Agents as they vary in real logs: versions, models and systems change,
-// so each is new to the cache.
-std::string NewAgent(unsigned i) {
-  char text[320];
-  unsigned v = 100 + i % 37;
-  unsigned build = i % 7000;
-  switch (i % 8) {
-    case 0:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like "
-                    "Gecko) Chrome/%u.0.%u.%u Safari/537.36",
-                    v, build, i % 200);
-      break;
-    case 1:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (Linux; Android %u; SM-A%03uF) AppleWebKit/537.36 (KHTML, like "
-                    "Gecko) Chrome/%u.0.%u.%u Mobile Safari/537.36",
-                    9 + i % 6, i % 1000, v, build, i % 150);
-      break;
-    case 2:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (iPhone; CPU iPhone OS %u_%u like Mac OS X) AppleWebKit/605.1.15 "
-                    "(KHTML, like Gecko) Version/%u.%u Mobile/15E%u Safari/604.1",
-                    14 + i % 5, i % 7, 14 + i % 5, i % 7, 100 + i % 900);
-      break;
-    case 3:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (X11; Linux x86_64; rv:%u.%u) Gecko/20100101 Firefox/%u.%u", v,
-                    i % 10, v, i % 10);
-      break;
-    case 4:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_%u) AppleWebKit/605.1.15 "
-                    "(KHTML, like Gecko) Version/%u.%u Safari/605.1.15",
-                    i % 8, 14 + i % 5, i % 9);
-      break;
-    case 5:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (Linux; Android %u; Pixel %u Build/AP%uA.%u) AppleWebKit/537.36 "
-                    "(KHTML, like Gecko) Chrome/%u.0.%u.%u Mobile Safari/537.36",
-                    11 + i % 4, 3 + i % 6, 1 + i % 3, build, v, build, i % 90);
-      break;
-    case 6:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; GPTBot/1.%u; "
-                    "+https://openai.com/gptbot) run/%u",
-                    i % 9, i);
-      break;
-    default:
-      std::snprintf(text, sizeof(text),
-                    "Mozilla/5.0 (compatible; Crawler%u/%u.%u; +http://c%u.example/)", i % 50,
-                    i % 5, i % 11, i);
-      break;
-  }
-  return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +66,8 @@ int main(int argc, char** argv) {
     long n = count > 0 ? count : 20000;
     std::vector<std::string> agents;
     agents.reserve(static_cast<size_t>(n));
-    for (long i = 0; i < n; ++i) agents.push_back(NewAgent(static_cast<unsigned>(i)));
+    for (long i = 0; i < n; ++i)
+      agents.push_back(logvane::bench::NewAgent(static_cast<unsigned>(i)));
     AgentCache cache(rules, static_cast<size_t>(n) + 16, static_cast<size_t>(n) * 256);
     start = Clock::now();
     size_t bots = 0;

@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <regex>
 #include <thread>
 
+#include "agents/agent_classifier.h"
 #include "driver/run_sequence.h"
 #include "intake/log_source.h"
 #include "state/state_codec.h"
@@ -66,13 +68,29 @@ StateRunResult RunParams(const TempDir& dir, const std::string& params,
   return run;
 }
 
+// People and machines of every kind the classification tells apart.
+const char* const kAgents[] = {
+    "Mozilla/5.0 (X11; Linux x86_64; rv:133.0) Gecko/20100101 Firefox/133.0",
+    "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)",
+    "Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; GPTBot/1.2)",
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/131.0 Safari/537.36",
+    "curl/8.5.0",
+};
+
+// Rules for AGENTS that a test compiles at once, unlike uap-core's.
+const char kSmallRegexes[] =
+    "user_agent_parsers:\n  - regex: '(Firefox)/(\\d+)'\n  - regex: '(Chrome)/(\\d+)'\n"
+    "os_parsers:\n  - regex: '(Linux)'\n  - regex: 'Windows NT 10'\n    os_replacement: 'Windows'\n"
+    "device_parsers:\n  - regex: 'bot'\n    device_replacement: 'Spider'\n";
+
 std::string Line(const std::string& client, const std::string& user, const std::string& day,
                  int hour, const std::string& page, int code, const std::string& extra = "") {
   char h[8];
   std::snprintf(h, sizeof(h), "%02d", hour);
+  const std::string agent = extra.empty() ? "Agent" : kAgents[std::stoi(extra) % 5];
   return client + " - " + user + " [" + day + "/Nov/2026:" + h + ":15:00 +0100] \"GET " + page +
          " HTTP/1.1\" " + std::to_string(code) + " " + std::to_string(100 + hour * 7) +
-         " \"http://ref.example/" + extra + "\" \"Agent " + extra + "\"\n";
+         " \"http://ref.example/" + extra + "\" \"" + agent + "\"\n";
 }
 
 // A log with every border kind: runs of one user, users that are prefixes
@@ -135,9 +153,24 @@ struct Rules {
 
 class PieceEquivalence : public ::testing::TestWithParam<Rules> {};
 
+// "{dir}" in a rule's parameters stands for the test's folder, which holds
+// kSmallRegexes as regexes.yaml.
+std::string InDir(std::string params, const TempDir& dir) {
+  for (size_t at; (at = params.find("{dir}")) != std::string::npos;) {
+    params.replace(at, 5, dir.path());
+  }
+  return params;
+}
+
 TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
-  const Rules& rules = GetParam();
+  Rules rules = GetParam();
+  std::string why;
+  if (rules.params.find("AGENTS") != std::string::npos && !CanClassifyAgents(&why)) {
+    GTEST_SKIP() << why;
+  }
   TempDir dir;
+  WriteFile(dir.File("regexes.yaml"), kSmallRegexes);
+  rules.params = InDir(rules.params, dir);
   const std::vector<std::string> lines = BorderLog();
   WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
   StateRunResult whole = RunParams(
@@ -146,6 +179,11 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
       "", rules.blockLines);
   ASSERT_EQ(whole.status, 0) << whole.console;
   ASSERT_FALSE(whole.report.empty());
+  if (rules.params.find("AGENTS") != std::string::npos) {
+    for (const char* shown : {"Firefox", "Windows", "GPTBot", "Googlebot", "curl"}) {
+      EXPECT_NE(whole.report.find(shown), std::string::npos) << shown;
+    }
+  }
   for (const std::vector<size_t>& cuts : CutSets(lines.size())) {
     std::string merges;
     size_t from = 0;
@@ -175,7 +213,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Rules{"Proxy", "PROXY=ON\n"}, Rules{"Select", "SELECT=/p1\n"},
                       Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
                       Rules{"Format", "LOGFORMAT=COMBINED\n"},
-                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3}),
+                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
+                      Rules{"Agents", "AGENTS={dir}/regexes.yaml\n"},
+                      Rules{"AgentsModernWithoutBots",
+                            "AGENTS={dir}/regexes.yaml\nEXCLUDE_BOTS=Y\nSTYLE=MODERN\nTHREADS=2\n",
+                            3}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental
@@ -383,6 +425,218 @@ TEST(StateFiles, BadStateFilesEndTheRunBeforeAnythingIsWritten) {
   EXPECT_NE(missing.errors.find(dir.File("none.state") + ": byte 0: cannot open: No such file"),
             std::string::npos)
       << missing.errors;
+}
+
+// The user-agent settings are compared by what the rules were read from:
+// the same regexes at another path merge, other regexes, EXCLUDE_BOTS or a
+// BOTS file are refused by name; a run whose rules cannot be used counts as
+// one without AGENTS, and says so in its state.
+TEST(StateFiles, StatesCountedByOtherAgentRulesAreRefused) {
+  std::string why;
+  if (!CanClassifyAgents(&why)) GTEST_SKIP() << why;
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 30));
+  WriteFile(dir.File("regexes.yaml"), kSmallRegexes);
+  WriteFile(dir.File("copy.yaml"), kSmallRegexes);
+  WriteFile(dir.File("other.yaml"), std::string(kSmallRegexes) + "  - regex: 'curl'\n");
+  WriteFile(dir.File("bots.txt"), "FooBot, bot, Foo\n");
+  const std::string agents = "AGENTS=" + dir.File("regexes.yaml") + "\nEXCLUDE_BOTS=Y\n";
+  ASSERT_EQ(RunParams(dir, agents + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  ASSERT_EQ(RunParams(dir, "AGENTS=" + dir.File("missing.yaml") + "\nINFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("unclassified.state") + "\n")
+                .status,
+            0);
+  struct Case {
+    std::string params;
+    std::string state;
+    std::string said;  // empty: merged
+  } cases[] = {
+      {"AGENTS=" + dir.File("copy.yaml") + "\nEXCLUDE_BOTS=Y\n", "a.state", ""},
+      {"", "unclassified.state", ""},
+      {"", "a.state", "the state was counted with AGENTS=regexes "},
+      {"EXCLUDE_BOTS=Y\nAGENTS=" + dir.File("other.yaml") + "\n", "a.state",
+       ", this run with AGENTS=regexes "},
+      {"AGENTS=" + dir.File("regexes.yaml") + "\n", "a.state",
+       "EXCLUDE_BOTS=ON, this run with EXCLUDE_BOTS not set"},
+      {agents + "BOTS=" + dir.File("bots.txt") + "\n", "a.state",
+       "BOTS not set, this run with BOTS="},
+      {agents, "unclassified.state", "AGENTS not set, this run with AGENTS=regexes "},
+  };
+  for (const Case& c : cases) {
+    StateRunResult run = RunParams(
+        dir, c.params + "MERGE=" + dir.File(c.state) + "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, c.said.empty() ? 0 : 1) << c.params << run.errors;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << c.params << run.errors;
+    EXPECT_EQ(run.report.empty(), !c.said.empty()) << c.params;
+  }
+}
+
+// The state's sections, after its header, as [kind, flags, payload].
+struct RawSection {
+  uint32_t kind;
+  uint32_t flags;
+  std::string payload;
+};
+
+std::vector<RawSection> SectionsOf(const std::string& state) {
+  auto word = [&](size_t at, size_t n) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i)
+      v |= uint64_t{static_cast<unsigned char>(state[at + i])} << (8 * i);
+    return v;
+  };
+  std::vector<RawSection> sections;
+  for (size_t at = kStateHeaderSize; at < state.size();) {
+    const uint64_t length = word(at + 8, 8);
+    RawSection s{static_cast<uint32_t>(word(at, 4)), static_cast<uint32_t>(word(at + 4, 4)),
+                 state.substr(at + kSectionHeaderSize, length)};
+    at += kSectionHeaderSize + length + 8;
+    if (s.kind != kEndSection) sections.push_back(std::move(s));
+  }
+  return sections;
+}
+
+std::string StateOf(const std::vector<RawSection>& sections) {
+  std::string out;
+  AppendStateHeader(&out);
+  for (const RawSection& s : sections) AppendSection(&out, s.kind, s.flags, s.payload);
+  AppendEndSection(&out);
+  return out;
+}
+
+// What DecodeState says of `state`; "" when it reads.
+std::string DecodeFault(const TempDir& dir, const std::string& state) {
+  WriteFile(dir.File("x.state"), state);
+  SystemEnv machine;
+  std::unique_ptr<LogSource> source;
+  if (!OpenLogFile(machine, dir.File("x.state"), &source).ok()) return "cannot open";
+  StateStream stream(*source, "x.state");
+  auto tally = std::make_unique<testing::ScratchForTest>();
+  StateFacts facts;
+  bool atEnd = false;
+  Status s = DecodeState(stream, tally->tallies, tally->counters, &facts, &atEnd);
+  return s.ok() ? "" : StateFaultText(s);
+}
+
+// A table of one entry as the state writes it: key, hits, then `rest`.
+std::string OneEntry(const std::string& key, int64_t hits,
+                     const std::function<void(PayloadWriter&)>& rest) {
+  PayloadWriter w;
+  w.U64(1);
+  w.I64(0);
+  w.Bool(false);
+  w.Text(key);
+  w.I64(hits);
+  rest(w);
+  return w.bytes();
+}
+
+// Each user-agent section refuses what no run writes, with the reason.
+TEST(StateFiles, DamagedUserAgentSectionsAreRefused) {
+  std::string why;
+  if (!CanClassifyAgents(&why)) GTEST_SKIP() << why;
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 30));
+  WriteFile(dir.File("regexes.yaml"), kSmallRegexes);
+  for (const char* name : {"agents", "plain"}) {
+    const std::string rules =
+        std::string(name) == "agents" ? "AGENTS=" + dir.File("regexes.yaml") + "\n" : "";
+    ASSERT_EQ(RunParams(dir, rules + "INFILE=" + dir.File("a.log") +
+                                 "\nSTATEFILE=" + dir.File(std::string(name) + ".state") + "\n")
+                  .status,
+              0);
+  }
+  const std::vector<RawSection> good = SectionsOf(ReadFile(dir.File("agents.state")));
+  const std::vector<RawSection> plain = SectionsOf(ReadFile(dir.File("plain.state")));
+  ASSERT_EQ(good.size(), plain.size() + 4);
+  ASSERT_EQ(DecodeFault(dir, StateOf(good)), "");
+  auto classes = [](int64_t firstHits, bool trailing) {
+    PayloadWriter w;
+    for (int c = 0; c < 7; ++c) {
+      w.I64(c == 0 ? firstHits : 0);
+      w.F64(0);
+    }
+    if (trailing) w.U8(0);
+    return w.bytes();
+  };
+  auto family = [](int64_t firstLine) {
+    return [firstLine](PayloadWriter& w) {
+      w.F64(10);
+      w.I64(firstLine);
+    };
+  };
+  auto crawler = [](int cls, size_t operatorBytes) {
+    return [=](PayloadWriter& w) {
+      w.F64(10);
+      w.I64(1);
+      w.U8(static_cast<uint8_t>(cls));
+      w.Text(std::string(operatorBytes, 'o'));
+    };
+  };
+  const std::string noSystems = std::string(8, '\0') + std::string(8, '\0') + '\0';
+  PayloadWriter twice;
+  twice.U64(2);
+  twice.I64(0);
+  twice.Bool(false);
+  for (const char* key : {"Firefox", "Chrome"}) {
+    twice.Text(key);
+    twice.I64(1);
+    twice.F64(1);
+    twice.I64(3);
+  }
+  PayloadWriter tooMany;
+  tooMany.U64(1001);
+  struct Case {
+    const char* name;
+    uint32_t kind;
+    std::string payload;
+    std::string said;
+  } cases[] = {
+      {"a negative class count", 28, classes(-1, false), "a negative count (-1)"},
+      {"bytes after the classes", 28, classes(1, true), "1 bytes after the section's last value"},
+      {"a family before the first line", 29, OneEntry("Firefox", 1, family(0)) + noSystems,
+       "a first line (0) outside the state's"},
+      {"a family after the last line", 29, OneEntry("Firefox", 1, family(100000)) + noSystems,
+       "a first line (100000) outside the state's"},
+      {"two families of one first line", 29, twice.bytes() + noSystems,
+       "two entries of one table begin at line 3"},
+      {"more browsers than the table holds", 29, tooMany.bytes(),
+       "a count of 1001, more than the 1000"},
+      {"no systems table", 29, OneEntry("Firefox", 1, family(1)),
+       "the section ends inside a value"},
+      {"a human crawler", 30, OneEntry("X", 1, crawler(0, 0)), "which is no bot class"},
+      {"a class past the last", 30, OneEntry("X", 1, crawler(7, 0)), "a crawler of class 7"},
+      {"an operator too long", 30, OneEntry("X", 1, crawler(1, 65)), "65"},
+      {"an AI page of no hits", 31, OneEntry("/", 0, [](PayloadWriter&) {}),
+       "an entry with 0 hits"},
+  };
+  for (const Case& c : cases) {
+    std::vector<RawSection> bad = good;
+    for (RawSection& s : bad) {
+      if (s.kind == c.kind) s.payload = c.payload;
+    }
+    EXPECT_NE(DecodeFault(dir, StateOf(bad)).find(c.said), std::string::npos)
+        << c.name << ": " << DecodeFault(dir, StateOf(bad));
+  }
+  // The sections belong to a state counted with AGENTS, flagged skippable,
+  // all four.
+  std::vector<RawSection> stray = plain;
+  stray.push_back(good[good.size() - 4]);
+  std::vector<RawSection> unflagged = good;
+  unflagged.back().flags = 0;
+  std::vector<RawSection> shortOne(good.begin(), good.end() - 1);
+  const std::pair<std::vector<RawSection>, std::string> structural[] = {
+      {stray, "section 28 holds user-agent tallies, but the state was counted without AGENTS"},
+      {unflagged, "section 31 is out of place"},
+      {shortOne, "the state ends without its section 31"},
+  };
+  for (const auto& [sections, said] : structural) {
+    EXPECT_NE(DecodeFault(dir, StateOf(sections)).find(said), std::string::npos)
+        << said << ": " << DecodeFault(dir, StateOf(sections));
+  }
 }
 
 TEST(StateFiles, OverlappingInputsOfOneSourceAreNamed) {

@@ -13,6 +13,7 @@
 #include "support/log_converter.h"
 #include "support/log_generator.h"
 #include "driver/run_sequence.h"
+#include "support/agent_test_data.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -313,6 +314,23 @@ TEST(ThreadedReading, ConfiguredFormats) {
   ExpectSameAsSequential({"json, select", JsonLog(300), "LOGFORMAT=JSON\nSELECT=get /a\"\n"});
   // Long lines fill a block's bytes before its lines.
   ExpectSameAsSequential({"json, long lines", JsonLog(300, 1), "LOGFORMAT=JSON\n"});
+}
+
+// The user-agent sections over agents new every few lines, robots,
+// EXCLUDE_BOTS and configured formats: the classification runs on the
+// preparing threads, the counting in log order, so any plan gives one
+// report.
+TEST(ThreadedReading, UserAgents) {
+  if (!agent_test::CanClassifyHere()) GTEST_SKIP() << "no RE2, libyaml or uap-core here";
+  bench::LogShape shape;
+  shape.newAgentEvery = 7;
+  std::string log = bench::LogGenerator::Generate(2500, 11, shape) + MixedLog(300, 6);
+  Outputs plain = ExpectSameAsSequential({"agents", log, "AGENTS=Y\nROBOTS=RPT\n"});
+  EXPECT_NE(plain.report.find("<a name=TC>"), std::string::npos);
+  ExpectSameAsSequential(
+      {"agents, bots excluded", log, "AGENTS=Y\nEXCLUDE_BOTS=Y\nSTYLE=MODERN\nMAXCRAWLERS=999\n"});
+  std::string json = bench::ConvertLog(log, bench::Layout::kJson);
+  ExpectSameAsSequential({"agents, json", json, "LOGFORMAT=JSON\nAGENTS=Y\nEXTRA2=remote_addr\n"});
 }
 
 // A damaged compressed stream ends reading with a read error after the

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #if defined(LOGVANE_HAVE_RE2)
@@ -104,7 +106,77 @@ struct CompiledRule {
   // The groups each field needs: the highest $n of its replacement, or its
   // default group; 0 when the field is a fixed text.
   uint8_t groupsFor[kUapFields] = {};
+  // The text of group 1 when it can only ever be that text ("(Firefox)/"):
+  // a field that needs no other group is then known once the rule matches.
+  bool literalFirst = false;
+  std::string firstText;
 };
+
+// Whether the first group of `re` can match nothing but one text, and that
+// text: a group of plain characters at the top level of an expression with
+// no alternatives there, no quantifier after it, no case-blind flag and no
+// named group anywhere (which would count before it).
+bool LiteralFirstGroup(std::string_view re, std::string* text) {
+  auto isAlnum = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  };
+  auto isMeta = [](char c) {
+    return std::string_view(".^$|?*+()[]{}").find(c) != std::string_view::npos;
+  };
+  bool found = false;
+  int depth = 0;
+  for (size_t i = 0; i < re.size(); ++i) {
+    const char c = re[i];
+    if (c == '\\') {
+      ++i;
+      continue;
+    }
+    if (c == '[') {
+      ++i;
+      if (i < re.size() && re[i] == '^') ++i;
+      if (i < re.size() && re[i] == ']') ++i;
+      while (i < re.size() && re[i] != ']') i += re[i] == '\\' ? 2 : 1;
+      continue;
+    }
+    if (c == '|' && depth == 0) return false;
+    if (c == ')') {
+      --depth;
+      continue;
+    }
+    if (c != '(') continue;
+    if (i + 1 < re.size() && re[i + 1] == '?') {
+      // Flags and named groups: (?i), (?P<name>...); (?: is plain.
+      if (i + 2 >= re.size() || re[i + 2] != ':') return false;
+      ++depth;
+      continue;
+    }
+    if (found) {
+      ++depth;
+      continue;
+    }
+    if (depth != 0) return false;
+    std::string literal;
+    size_t j = i + 1;
+    for (; j < re.size() && re[j] != ')'; ++j) {
+      if (re[j] == '\\') {
+        if (j + 1 >= re.size() || isAlnum(re[j + 1])) return false;  // \d, \w, \x41...
+        literal += re[++j];
+      } else if (isMeta(re[j])) {
+        return false;
+      } else {
+        literal += re[j];
+      }
+    }
+    if (j >= re.size() || literal.empty()) return false;
+    if (j + 1 < re.size() && std::string_view("?*+{").find(re[j + 1]) != std::string_view::npos) {
+      return false;
+    }
+    *text = std::move(literal);
+    found = true;
+    i = j;
+  }
+  return found;
+}
 
 struct CompiledList {
   std::vector<std::unique_ptr<CompiledRule>> rules;  // file order, refused ones left out
@@ -197,47 +269,85 @@ UapMatcher::~UapMatcher() = default;
 
 bool CanMatchUapRegexes() { return true; }
 
+namespace {
+
+// Compiles one parser list into `list`, counting what RE2 refuses.
+Status BuildList(const std::vector<UapRule>& rules, size_t l, std::string_view name,
+                 CompiledList& list, RefusedExpressions* refused) {
+  list.set = std::make_unique<RE2::Set>(MatchOptions(kSetMemory), RE2::UNANCHORED);
+  for (const UapRule& rule : rules) {
+    OpenedRegex forms = OpenBoundedRepeats(rule.regex);
+    std::string opened = PatternOf(rule, forms.opened);
+    // The set parses every expression: what it refuses, RE2 cannot take
+    // (opening a repeat changes no syntax).
+    std::string error;
+    if (list.set->Add(opened, &error) < 0) {
+      ++refused->count;
+      if (refused->first.size() < RefusedExpressions::kKept) {
+        refused->first.push_back(std::string(kListNames[l]) + ", line " +
+                                 std::to_string(rule.line) + ": " +
+                                 (error.empty() ? "not accepted" : error));
+      }
+      continue;
+    }
+    auto compiled = std::make_unique<CompiledRule>();
+    compiled->rule = rule;
+    compiled->exactUpTo = forms.exactUpTo;
+    compiled->opened = std::make_unique<LazyRegex>(std::move(opened));
+    if (forms.exactUpTo != SIZE_MAX) {
+      compiled->exact = std::make_unique<LazyRegex>(PatternOf(rule, rule.regex));
+    }
+    if (!forms.checked.empty() && forms.groupOf.size() + forms.spans.size() < kMostChecked) {
+      compiled->checked = std::make_unique<LazyRegex>(PatternOf(rule, forms.checked));
+      compiled->groupOf = std::move(forms.groupOf);
+      compiled->spans = std::move(forms.spans);
+    }
+    for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
+    compiled->literalFirst = !rule.caseless && LiteralFirstGroup(rule.regex, &compiled->firstText);
+    list.rules.push_back(std::move(compiled));
+  }
+  if (!list.set->Compile()) {
+    return Status::Invalid(std::string(name), kListNames[l],
+                           "the expressions are too large for RE2 to compile as one set");
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
 Status UapMatcher::Build(const UapRegexes& regexes, std::string_view name,
                          RefusedExpressions* refused) {
   impl_ = std::make_unique<Impl>();
   const std::vector<UapRule>* sources[] = {&regexes.userAgent, &regexes.os, &regexes.device};
-  for (size_t l = 0; l < 3; ++l) {
-    CompiledList& list = impl_->lists[l];
-    list.set = std::make_unique<RE2::Set>(MatchOptions(kSetMemory), RE2::UNANCHORED);
-    for (const UapRule& rule : *sources[l]) {
-      OpenedRegex forms = OpenBoundedRepeats(rule.regex);
-      std::string opened = PatternOf(rule, forms.opened);
-      // The set parses every expression: what it refuses, RE2 cannot take
-      // (opening a repeat changes no syntax).
-      std::string error;
-      if (list.set->Add(opened, &error) < 0) {
-        ++refused->count;
-        if (refused->first.size() < RefusedExpressions::kKept) {
-          refused->first.push_back(std::string(kListNames[l]) + ", line " +
-                                   std::to_string(rule.line) + ": " +
-                                   (error.empty() ? "not accepted" : error));
-        }
-        continue;
-      }
-      auto compiled = std::make_unique<CompiledRule>();
-      compiled->rule = rule;
-      compiled->exactUpTo = forms.exactUpTo;
-      compiled->opened = std::make_unique<LazyRegex>(std::move(opened));
-      if (forms.exactUpTo != SIZE_MAX) {
-        compiled->exact = std::make_unique<LazyRegex>(PatternOf(rule, rule.regex));
-      }
-      if (!forms.checked.empty() && forms.groupOf.size() + forms.spans.size() < kMostChecked) {
-        compiled->checked = std::make_unique<LazyRegex>(PatternOf(rule, forms.checked));
-        compiled->groupOf = std::move(forms.groupOf);
-        compiled->spans = std::move(forms.spans);
-      }
-      for (size_t f = 0; f < kUapFields; ++f) compiled->groupsFor[f] = GroupsNeeded(rule, l, f);
-      list.rules.push_back(std::move(compiled));
+  RefusedExpressions refusedOf[3];
+  Status built[3];
+  auto build = [&](size_t l) {
+    built[l] = BuildList(*sources[l], l, name, impl_->lists[l], &refusedOf[l]);
+  };
+  // The lists compile side by side: compiling is most of the loading, and
+  // the loading most of a short run. A list whose thread cannot start
+  // compiles here.
+  std::thread others[2];
+  for (size_t l = 1; l < 3; ++l) {
+    try {
+      others[l - 1] = std::thread(build, l);
+    } catch (const std::system_error&) {
+      build(l);
     }
-    if (!list.set->Compile()) {
-      return Status::Invalid(std::string(name), kListNames[l],
-                             "the expressions are too large for RE2 to compile as one set");
+  }
+  build(0);
+  for (std::thread& t : others) {
+    if (t.joinable()) t.join();
+  }
+  // What was refused, in list order, as one list compiled after another.
+  for (const RefusedExpressions& r : refusedOf) {
+    refused->count += r.count;
+    for (const std::string& first : r.first) {
+      if (refused->first.size() < RefusedExpressions::kKept) refused->first.push_back(first);
     }
+  }
+  for (const Status& status : built) {
+    if (!status.ok()) return status;
   }
   return Status::Ok();
 }
@@ -272,7 +382,11 @@ bool UapMatcher::Match(UapList which, std::string_view agent, unsigned fields, U
     }
     if ((fields & kUapFirstGroup) != 0) wanted = std::max(wanted, 1);
     for (auto& g : groups) g = re2::StringPiece();
-    if (MatchRule(rule, text, wanted, inSet, groups)) {
+    // A first group that is one text needs no run for groups: whether the
+    // rule matches is all there is to find.
+    const bool literal = wanted == 1 && rule.literalFirst && (fields & kUapFirstGroup) == 0;
+    if (MatchRule(rule, text, literal ? 0 : wanted, inSet, groups)) {
+      if (literal) groups[1] = re2::StringPiece(rule.firstText.data(), rule.firstText.size());
       winner = &rule;
       count = wanted;
       out->rule = candidate;

@@ -427,6 +427,12 @@ const Keyword kKeywords[] = {
            "NATIONS report dropped.."),
     Switch("NO_CODE", G::kReport, "drop the Server Response Code section", &S::showCodes, false,
            "SERVER CODES report dropped.."),
+    Switch("NO_BROWSER", G::kReport, "drop the Browsers section (AGENTS)", &S::showBrowsers, false,
+           "BROWSERS report dropped.."),
+    Switch("NO_SYSTEM", G::kReport, "drop the Operating Systems section (AGENTS)", &S::showSystems,
+           false, "SYSTEMS report dropped.."),
+    Switch("NO_CRAWLER", G::kReport, "drop the Crawlers and AI agents section (AGENTS)",
+           &S::showCrawlers, false, "CRAWLERS report dropped.."),
     {.info = {"PLOW", G::kRun, "", "run at idle priority"},
      .kind = Kind::kPlow,
      .echo = "run at a lower priority.."},
@@ -447,6 +453,12 @@ const Keyword kKeywords[] = {
            1000, 999, "MAX EXTRA 1: "),
     Number("MAXEXTRA2", G::kTables, "rows of the Extra 2 section (1 to 999)", &S::maxExtra2, 0, 20,
            1000, 999, "MAX EXTRA 2: "),
+    Number("MAXBROWSERS", G::kTables, "rows of Browsers (1 to 999)", &S::maxBrowsers, 0, 20, 1000,
+           999, "MAX BROWSERS: "),
+    Number("MAXSYSTEMS", G::kTables, "rows of Operating Systems (1 to 999)", &S::maxSystems, 0, 20,
+           1000, 999, "MAX SYSTEMS: "),
+    Number("MAXCRAWLERS", G::kTables, "rows of the crawler and AI page tables (1 to 999)",
+           &S::maxCrawlers, 0, 30, 1000, 999, "MAX CRAWLERS: "),
     Text("INFILE", G::kInput, "=path", "a log; - for standard input; BASE* a rotated set",
          &S::inputFile, kFileNameWidth, "Input file: "),
     Text("OUTFILE", G::kOutput, "=path", "the report; - for standard output", &S::outputFile,
@@ -465,6 +477,11 @@ const Keyword kKeywords[] = {
          &S::extra2Field, kExtraFieldWidth, "Extra 2 field: "),
     Text("GEOIP", G::kNames, "=Y|N|path", "nations by address from a country database",
          &S::geoipDatabase, kFileNameWidth, "GeoIP database: "),
+    Text("AGENTS", G::kInput, "=Y|N|path", "browsers, systems, crawlers from user agents",
+         &S::agentsMode, kAgentsModeWidth, "User agents: "),
+    Text("BOTS", G::kInput, "=path", "more crawlers: robots.json or lines", &S::botsFile,
+         kFileNameWidth, "Bots file: "),
+    Special("EXCLUDE_BOTS", G::kInput, "=Y|N", "bots count only in the crawler section"),
     Text("STATEFILE", G::kOutput, "=path", "write the tally state; - for standard output",
          &S::stateFile, kFileNameWidth, "State file: "),
     Text("SOURCE", G::kInput, "=name", "the logs' source tag (default: the host name)",
@@ -595,6 +612,10 @@ Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) 
     if (n > kMostReadingThreads) n = kMostReadingThreads;
     s_.readingThreads = n;
     EchoNumber("Threads: ", n);
+  } else if (name == "EXCLUDE_BOTS") {
+    Echo("Exclude bots: ", value.text);
+    s_.excludeBots =
+        EqualsFolded(value.text.substr(0, value.text.find_last_not_of(" \t") + 1), "Y");
   } else if (name == "DNSTHREADS") {
     int32_t n = NumberOf(value);
     if (n < 1) n = 1;

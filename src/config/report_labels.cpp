@@ -73,13 +73,37 @@ constexpr std::string_view kDefaults[kLabelCount + 1] = {
     "Service Unavailable",
 };
 
+// The user-agent sections' labels, text70 to text84.
+constexpr std::string_view kAgentDefaults[] = {
+    "Browsers",
+    "Browser",
+    "Operating Systems",
+    "Operating System",
+    "Crawlers and AI agents",
+    "Crawler",
+    "Class",
+    "Operator",
+    "People",
+    "Crawlers",
+    "AI crawlers and agents",
+    "Pages AI crawlers fetch most",
+    "Total Unique Browsers",
+    "Total Unique Operating Systems",
+    "Total Unique Crawlers",
+};
+static_assert(std::size(kAgentDefaults) == kTotalCrawlers - kBrowsers + 1);
+
 }  // namespace
 
 ReportLabels::ReportLabels() {
-  for (int key = 1; key <= kLabelCount; ++key) text[key] = std::string(kDefaults[key]);
+  for (int key = 1; key <= kMostLabelKey; ++key) text[key] = std::string(DefaultLabel(key));
 }
 
-std::string_view DefaultLabel(int key) { return kDefaults[key]; }
+std::string_view DefaultLabel(int key) {
+  if (key >= 1 && key <= kLabelCount) return kDefaults[key];
+  if (key >= kBrowsers && key <= kTotalCrawlers) return kAgentDefaults[key - kBrowsers];
+  return {};
+}
 
 void SetLabel(ReportLabels& labels, int key, std::string_view value) {
   labels.text[key] = std::string(value.substr(0, kLabelWidth));
@@ -93,10 +117,10 @@ bool ApplyLabelLine(ReportLabels& labels, std::string_view line) {
   if (first >= '1' && first <= '9' && second == '=') {
     // text1= to text9=: the "=" must follow the digit directly.
     key = first - '0';
-  } else if (first >= '1' && first <= '6' && IsDigit(second)) {
-    // text10 to text63: six characters; the value starts after the first "=".
+  } else if (first >= '1' && first <= '9' && IsDigit(second)) {
+    // text10 to text99: six characters; the value starts after the first "=".
     key = (first - '0') * 10 + (second - '0');
-    if (key > kLabelCount) return false;
+    if (!IsLabelKey(key)) return false;
   } else {
     return false;
   }

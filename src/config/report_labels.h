@@ -1,5 +1,6 @@
-// The 63 replaceable texts of the report: captions, column headings,
-// weekday names and status descriptions.
+// The replaceable texts of the report: captions, column headings, weekday
+// names and status descriptions. The classic report's are text1 to text63;
+// the sections added since have two-digit keys of their own above them.
 #ifndef LOGVANE_CONFIG_REPORT_LABELS_H_
 #define LOGVANE_CONFIG_REPORT_LABELS_H_
 
@@ -10,17 +11,26 @@
 namespace logvane {
 
 inline constexpr int kLabelCount = 63;
+// Keys past text63 are two digits at most: "text100" is text10's line.
+inline constexpr int kMostLabelKey = 99;
 inline constexpr size_t kLabelWidth = 49;
 
 struct ReportLabels {
-  std::array<std::string, kLabelCount + 1> text;  // index 1 to 63; 0 unused
+  // Index 1 to kMostLabelKey; 0 and keys that name no label stay empty.
+  std::array<std::string, kMostLabelKey + 1> text;
 
   ReportLabels();  // the defaults
   const std::string& operator[](int key) const { return text[key]; }
 };
 
-// The default text of label `key` (1 to 63).
+// The default text of label `key` (1 to kMostLabelKey); empty for a key
+// that names no label.
 std::string_view DefaultLabel(int key);
+
+// Whether `key` names a label.
+inline bool IsLabelKey(int key) {
+  return key >= 1 && key <= kMostLabelKey && !DefaultLabel(key).empty();
+}
 
 // Replaces label `key` whole with `value` cut to kLabelWidth.
 void SetLabel(ReportLabels& labels, int key, std::string_view value);
@@ -96,6 +106,26 @@ enum Label : int {
   kStatus503,
 };
 static_assert(kStatus503 == kLabelCount);
+
+// The user-agent sections' labels (AGENTS=Y).
+enum AgentLabel : int {
+  kBrowsers = 70,
+  kBrowser,
+  kOperatingSystems,
+  kOperatingSystem,
+  kCrawlersAndAgents,
+  kCrawler,
+  kAgentClassColumn,
+  kCrawlerOperator,
+  kPeople,
+  kCrawlers,
+  kAiVisitors,
+  kAiPages,
+  kTotalBrowsers,
+  kTotalSystems,
+  kTotalCrawlers,
+};
+static_assert(kTotalCrawlers == 84);
 
 }  // namespace logvane
 

@@ -30,6 +30,9 @@ TEST(ReportLabels, KeyForms) {
       {"text9=", 9, ""},
       {"text63=Down", 63, "Down"},
       {"text64=x", 0, ""},
+      {"text70=Navigateurs", 70, "Navigateurs"},  // the user-agent sections' keys
+      {"TEXT84=x", 84, "x"},
+      {"text85=x", 0, ""},
       {"text05=x", 0, ""},
       {"text0=x", 0, ""},
       {"text105=x", 10, "x"},

@@ -22,6 +22,7 @@ inline constexpr size_t kExcludedTypeWidth = 20;
 inline constexpr size_t kExclusionListCapacity = 99;
 inline constexpr size_t kLogFormatWidth = 1000;
 inline constexpr size_t kExtraFieldWidth = 100;
+inline constexpr size_t kAgentsModeWidth = kFileNameWidth;  // Y, N or a path
 
 // Which report is written: the classic page, or (STYLE=MODERN) the
 // self-contained page for phones, dark mode and print.
@@ -80,6 +81,19 @@ struct RunSettings {
   std::string logFormat;
   std::string extra1Field;
   std::string extra2Field;
+  // User agents (AGENTS): empty or "N" off, "Y" uap-core's installed
+  // regexes, anything else the path of a regexes file; BOTS adds crawlers
+  // from a file; EXCLUDE_BOTS=Y keeps bots out of every table but the
+  // crawler section and the shares.
+  std::string agentsMode;
+  std::string botsFile;
+  bool excludeBots = false;
+  bool showBrowsers = true;
+  bool showSystems = true;
+  bool showCrawlers = true;
+  int32_t maxBrowsers = 20;
+  int32_t maxSystems = 20;
+  int32_t maxCrawlers = 30;
   // State files: where the run writes its tally state ("-" for standard
   // output; empty for none), the states it merges before its logs, in
   // order ("-" reads a stream of them from standard input), and the source
@@ -97,6 +111,19 @@ inline bool UsesStateFiles(const RunSettings& s) {
 }
 
 inline constexpr int32_t kMostReadingThreads = 256;
+
+// Where AGENTS=Y finds uap-core's expressions (Debian's uap-core).
+inline constexpr const char* kInstalledUapRegexes = "/usr/share/uap-core/regexes.yaml";
+
+// Whether AGENTS asks for the user agents to be classified.
+inline bool AgentsWanted(const RunSettings& s) {
+  return !s.agentsMode.empty() && s.agentsMode != "N" && s.agentsMode != "n";
+}
+// The regexes file AGENTS names: uap-core's for Y, else the value.
+inline std::string AgentRegexesPath(const RunSettings& s) {
+  return s.agentsMode == "Y" || s.agentsMode == "y" ? std::string(kInstalledUapRegexes)
+                                                    : s.agentsMode;
+}
 
 // "N" in either case: no cache file and no name translation.
 inline bool LookupsOff(const RunSettings& s) { return s.lookupMode == 'N' || s.lookupMode == 'n'; }

@@ -1,5 +1,6 @@
 #include "driver/check_mode.h"
 
+#include "driver/agent_rules_loading.h"
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
@@ -88,6 +89,12 @@ void PrintSettings(const RunSettings& s, Console& console) {
   Setting(console, "pages", s.fullPageDetails ? "with query" : "query cut");
   Setting(console, "robots", EqualsFolded(s.robotsMode, "RPT") ? "marked" : "not marked");
   Setting(console, "parameters block", OnOff(s.showParameters));
+  if (AgentsWanted(s)) {
+    Setting(console, "user agents",
+            Quoted(AgentRegexesPath(s)) +
+                (s.botsFile.empty() ? "" : ", crawlers also from " + Quoted(s.botsFile)) +
+                (s.excludeBots ? ", bots in the crawler section only" : ""));
+  }
 }
 
 // The logs and the report: can the run open and create them? Each log is
@@ -142,6 +149,19 @@ void CheckFormat(const RunSettings& s, Diagnostics& diagnostics) {
   }
 }
 
+// The user-agent files, read and parsed as a run reads them; a run would
+// go on without the user-agent sections.
+void CheckAgents(Env& env, const RunSettings& s, Diagnostics& diagnostics) {
+  if (!AgentsWanted(s)) return;
+  UapRegexes regexes;
+  AgentRules rules;
+  Status status = ReadAgentFiles(env, s, &regexes, &rules);
+  if (!status.ok()) {
+    diagnostics.Report(Severity::kWarning, "",
+                       "user agents would not be classified: " + status.ToString());
+  }
+}
+
 }  // namespace
 
 int RunCheck(const CommandLine& command, RunEnvironment& env) {
@@ -160,6 +180,7 @@ int RunCheck(const CommandLine& command, RunEnvironment& env) {
   const RunSettings& settings = state->settings;
   CheckFormat(settings, diagnostics);
   CheckFiles(env.machine, settings, diagnostics);
+  CheckAgents(env.machine, settings, diagnostics);
   PrintSettings(settings, console);
   return diagnostics.worst() == Severity::kNote ? 0 : kCheckFailed;
 }

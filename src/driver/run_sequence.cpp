@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "driver/agent_rules_loading.h"
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "intake/gzip_source.h"
@@ -353,12 +354,15 @@ void PrepareReport(RunEnvironment& env, RunState& state);
 
 // Reads the log into the tallies, sorts them and translates the users.
 // False when the log could not be read to its end.
-bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
+bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log,
+              AgentRulesLoading& agents) {
   LogLineReader reader(log, PieceWidthFor(format));
   ReadingScope scope(env, state, &log);
+  scope.plan.agents = agents.pending();
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
               env.machine, scope.plan);
   scope.Finish();
+  agents.Finish(env.console, env.diagnostics);
   SummarizeTallies(env, state, &log);
   PrepareReport(env, state);
   return !state.counters.readError;
@@ -474,11 +478,18 @@ StepEnd RunWithStates(RunEnvironment& env, RunState& state, const LogFormat& for
     Diagnostics diagnostics(env.diagnostics);
     WarnBeforeReading(env.machine, settings, diagnostics);
   }
+  // The agent rules are read before the states are compared with the run.
+  AgentRulesLoading agents;
+  agents.Start(env.machine, settings, env.console, env.diagnostics);
   StateRun run = NewStateRun();
+  run.agentRules = agents.marks();
   {
     ReadingScope scope(env, state, log.get());
+    scope.plan.agents = agents.pending();
     if (StepEnd end = TallyWithStates(env, state, format, log.get(), scope.plan, run)) return end;
   }
+  run.agentsLost =
+      agents.pending().valid() && agents.Finish(env.console, env.diagnostics) == nullptr;
   SummarizeTallies(env, state, log.get());
   if (!settings.stateFile.empty()) {
     if (StepEnd end = WriteStateFile(env, state, run)) return end;
@@ -528,11 +539,13 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   if (UsesStateFiles(settings)) return RunWithStates(env, *state, format, reportOnOutput);
   LoadNameCacheFile(env, *state);
   LoadCountryDatabase(env, *state);
+  AgentRulesLoading agents;
+  agents.Start(env.machine, settings, console, env.diagnostics);
 
   std::unique_ptr<InputChain> log;
   if (StepEnd end = OpenLogs(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  const bool logReadWhole = TallyLog(env, *state, format, *log);
+  const bool logReadWhole = TallyLog(env, *state, format, *log, agents);
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
   env.machine.StopSockets();
   SaveNameCacheFile(env, *state);

@@ -85,25 +85,33 @@ void NoteOverlaps(RunEnvironment& env, const RunInputs& inputs,
   }
 }
 
+// One table's drops in a merge, for the operator.
+void NoteTableDrops(Diagnostics& diagnostics, const TableDrops& d, const std::string& place,
+                    const std::string& name) {
+  if (d.ranFullBefore) {
+    diagnostics.Report(Severity::kWarning, "",
+                       place + ": its " + name +
+                           " table ran full when it was read: " + std::to_string(d.droppedBefore) +
+                           " hits of new keys were dropped there");
+  }
+  if (d.keys > 0) {
+    diagnostics.Report(Severity::kWarning, "",
+                       place + ": the run's " + name + " table is full: " + std::to_string(d.keys) +
+                           " keys with " + std::to_string(d.hits) + " hits were dropped");
+  }
+}
+
 // The tables that ran full, in the piece or in this merge.
 void NoteDrops(RunEnvironment& env, const MergeDrops& drops, const std::string& place) {
   Diagnostics diagnostics(env.diagnostics);
   const char* names[] = {"user",      "date",           "hour",    "page",
                          "directory", "not-found page", "Extra 1", "Extra 2"};
   for (uint32_t t = 0; t < kTableSectionCount; ++t) {
-    const TableDrops& d = drops.tables[t];
-    if (d.ranFullBefore) {
-      diagnostics.Report(Severity::kWarning, "",
-                         place + ": its " + names[t] + " table ran full when it was read: " +
-                             std::to_string(d.droppedBefore) +
-                             " hits of new keys were dropped there");
-    }
-    if (d.keys > 0) {
-      diagnostics.Report(Severity::kWarning, "",
-                         place + ": the run's " + names[t] +
-                             " table is full: " + std::to_string(d.keys) + " keys with " +
-                             std::to_string(d.hits) + " hits were dropped");
-    }
+    NoteTableDrops(diagnostics, drops.tables[t], place, names[t]);
+  }
+  const char* agentNames[] = {"browser", "operating-system", "crawler", "AI crawlers' page"};
+  for (uint32_t t = 0; t < kAgentTableCount; ++t) {
+    NoteTableDrops(diagnostics, drops.agentTables[t], place, agentNames[t]);
   }
 }
 
@@ -124,7 +132,7 @@ void AddPiece(RunEnvironment& env, RunState& state, StateRun& run,
 }
 
 std::optional<int> MergeStates(RunEnvironment& env, RunState& state, StateRun& run) {
-  const std::vector<TallyingSetting> ours = TallyingSettingsOf(state.settings);
+  const std::vector<TallyingSetting> ours = TallyingSettingsOf(state.settings, run.agentRules);
   for (const std::string& name : state.settings.mergeStates) {
     std::unique_ptr<LogSource> source;
     if (Status s = OpenStateSource(env, name, &source); !s.ok()) return BadState(env, s);
@@ -238,8 +246,16 @@ std::optional<int> WriteStateFile(RunEnvironment& env, const RunState& state, co
                 ": a log could not be read to its end, and a state must hold whole logs");
     return std::nullopt;
   }
+  if (run.agentsLost) {
+    console.Write("*ERROR* No state file: the user agents were not classified.\n");
+    Diagnostics(env.diagnostics)
+        .Reason("no state written to " + Quoted(path) +
+                ": the user-agent rules could not be compiled, and the state's settings say "
+                "AGENTS");
+    return kEarlyEndStatus;
+  }
   StateFacts facts;
-  facts.settings = TallyingSettingsOf(state.settings);
+  facts.settings = TallyingSettingsOf(state.settings, run.agentRules);
   facts.inputs = run.inputs.Origins();
   const std::string bytes = EncodeState(state.tallies, state.counters, facts);
   Status written = WriteStateBytes(env.machine, path, bytes);

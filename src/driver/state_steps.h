@@ -15,6 +15,7 @@
 #include "intake/log_format.h"
 #include "intake/read_records.h"
 #include "state/provenance.h"
+#include "state/state_settings.h"
 
 namespace logvane {
 
@@ -37,6 +38,11 @@ struct StateRun {
   std::unique_ptr<ScratchTally, ScratchDeleter> scratch;
   RunInputs inputs;
   bool refused = false;  // an input or a state added nothing: counted already
+  // What the run classifies agents by (AGENTS), for the settings its states
+  // are compared and written with; `agentsLost`: the rules could not be
+  // compiled after all, so the run's tally is not what its settings say.
+  AgentRulesMarks agentRules;
+  bool agentsLost = false;
 };
 
 StateRun NewStateRun();

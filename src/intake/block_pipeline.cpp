@@ -52,11 +52,9 @@ struct Block {
 
 class Pipeline {
  public:
-  Pipeline(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-           const Tallies& tallies, size_t ringSize, size_t blockLines)
+  Pipeline(LogLineReader& reader, const LogFormat& format, const Tallies& tallies, size_t ringSize,
+           size_t blockLines)
       : reader_(reader),
-        rules_(rules),
-        format_(format),
         tallies_(tallies),
         blockLines_(blockLines),
         blockBytes_(BlockBytes(blockLines, reader.width())),
@@ -74,7 +72,9 @@ class Pipeline {
   bool ReadFirst();
   // Fills the blocks after the first until the log ends.
   void ReadRest();
-  void PrepareBlocks();
+  // `preparer` is the worker's own; it outlives the routing of the blocks
+  // it prepared, whose lines may point into it (a classified agent).
+  void PrepareBlocks(LinePreparer& preparer);
   // `preparer` is the calling thread's, for the blocks it prepares itself.
   ReadStatus RouteAll(LineRouter& router, LinePreparer& preparer);
   // Everything on the calling thread, one block at a time, from the first
@@ -96,8 +96,6 @@ class Pipeline {
   void RouteBlock(Block& b, LineRouter& router);
 
   LogLineReader& reader_;
-  const LineRules& rules_;
-  const LogFormat& format_;
   const Tallies& tallies_;
   const size_t blockLines_;
   const size_t blockBytes_;
@@ -186,13 +184,13 @@ void Pipeline::Prepare(Block& b, LinePreparer& preparer) {
   // the point where the texts of the line before end.
   char* decoded = b.decoded.get();
   size_t decodedUsed = 0;
+  preparer.StartBlock();
   for (size_t i = 0; i < b.count; ++i) {
     decodedUsed += preparer.Prepare(b.pieces[i], decoded + decodedUsed, b.lines[i]);
   }
 }
 
-void Pipeline::PrepareBlocks() {
-  LinePreparer preparer(rules_, format_);
+void Pipeline::PrepareBlocks(LinePreparer& preparer) {
   for (;;) {
     Block* b;
     {
@@ -306,7 +304,7 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   if (workers < 0) workers = 0;
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
   const size_t ring = workers == 0 ? 1 : 2 * static_cast<size_t>(workers) + 2;
-  Pipeline pipeline(reader, rules, format, router.tallies(), ring, blockLines);
+  Pipeline pipeline(reader, format, router.tallies(), ring, blockLines);
   LinePreparer preparer(rules, format);
   pipeline.progress_ = progress;
   if (workers == 0) return pipeline.RouteInPlace(router, preparer);
@@ -319,10 +317,14 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   }
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
+  // Each worker's preparer lives until every block is routed.
+  std::vector<std::unique_ptr<LinePreparer>> workerPreparers;
   std::vector<std::thread> workerThreads;
   for (int32_t i = 0; i < workers; ++i) {
+    workerPreparers.push_back(std::make_unique<LinePreparer>(rules, format));
+    LinePreparer* own = workerPreparers.back().get();
     std::thread worker;
-    if (!env.StartThread([&pipeline] { pipeline.PrepareBlocks(); }, &worker).ok()) break;
+    if (!env.StartThread([&pipeline, own] { pipeline.PrepareBlocks(*own); }, &worker).ok()) break;
     workerThreads.push_back(std::move(worker));
   }
   ReadStatus status = pipeline.RouteAll(router, preparer);

@@ -122,6 +122,7 @@ bool Settle(const LogFormat& format, const Collected& c, LineFields& f) {
   if (f.uri.data() == nullptr) f.uri = c.path;
   f.bytes = c.bodyBytes.data() != nullptr ? c.bodyBytes : c.bytes;
   if (format.extraKey[0] == "http_referer" && f.extra[0].data() == nullptr) f.extra[0] = c.referer;
+  f.agent = c.agent;
   if (format.extraKey[1] == "http_user_agent" && f.extra[1].data() == nullptr) {
     f.extra[1] = c.agent;
   }
@@ -131,11 +132,11 @@ bool Settle(const LogFormat& format, const Collected& c, LineFields& f) {
   return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
 }
 
-// The request's parts are read whole; every other field the record keeps
-// is at most about 100 bytes wide.
+// The request's parts and the user agent (classified whole) are read whole; every other field the
+// record keeps is at most about 100 bytes wide.
 bool ReadWhole(FieldRole role) {
   return role == FieldRole::kRequest || role == FieldRole::kMethod || role == FieldRole::kUri ||
-         role == FieldRole::kPath || role == FieldRole::kProtocol;
+         role == FieldRole::kPath || role == FieldRole::kProtocol || role == FieldRole::kUserAgent;
 }
 
 }  // namespace

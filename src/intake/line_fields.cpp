@@ -106,6 +106,10 @@ size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* stor
     (i == 0 ? r.hasExtra1 : r.hasExtra2) = true;
     (i == 0 ? r.extra1 : r.extra2) = f.extra[i].substr(0, kExtraWidth);
   }
+  if (f.agent.data() != nullptr) {
+    r.hasUserAgent = true;
+    r.userAgent = f.agent;
+  }
   r.pageFault = PageFromRequest(request, o, r);
   return composed;
 }

@@ -19,6 +19,7 @@ struct LineFields {
   std::string_view request, method, uri, protocol;
   std::string_view status, bytes;
   std::string_view extra[2];
+  std::string_view agent;  // the user agent, whichever field the extras show
   bool hasTime;
   DayAndHour time;
 };
@@ -28,6 +29,7 @@ inline void ClearLineFields(LineFields& f) {
   f.request = f.method = f.uri = f.protocol = {};
   f.status = f.bytes = {};
   f.extra[0] = f.extra[1] = {};
+  f.agent = {};
   f.hasTime = false;
 }
 

@@ -25,6 +25,7 @@ auto& TableOf(T& t) {
   if constexpr (F == Feed::kNotFound) return t.notFound;
   if constexpr (F == Feed::kExtra1) return t.extra1;
   if constexpr (F == Feed::kExtra2) return t.extra2;
+  if constexpr (F == Feed::kAiPage) return t.agents.aiPages;
 }
 
 // The console line written each time a new key finds a feed's table full.
@@ -37,6 +38,8 @@ constexpr ConstText kExtra1Full =
     NumberedText(kMoreThan, kExtra1Capacity, " unique extra(1) entries.");
 constexpr ConstText kExtra2Full =
     NumberedText(kMoreThan, kExtra2Capacity, " unique extra(2) entries.");
+constexpr ConstText kAiPagesFull =
+    NumberedText(kMoreThan, kAiPageCapacity, " unique pages of AI crawlers.");
 constexpr std::string_view kFullMessages[kFeedCount] = {
     "*ERROR* too many users - ask for upgrade.",
     kDatesFull.view(),
@@ -46,6 +49,7 @@ constexpr std::string_view kFullMessages[kFeedCount] = {
     "*ERROR* Too many NOT FOUND pages, ask for free upgrade.",
     kExtra1Full.view(),
     kExtra2Full.view(),
+    kAiPagesFull.view(),
 };
 
 // Feeds whose tables are large enough that their memory is seldom in the
@@ -140,8 +144,8 @@ void Add(PreparedLine& p, Feed f, const HashedKey& key) {
 
 }  // namespace
 
-LineRules::LineRules(const RunSettings& s)
-    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")) {
+LineRules::LineRules(const RunSettings& s, PendingAgentRules pending)
+    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")), agents(std::move(pending)) {
   format.selectOn = s.selectOn;
   format.selectText = s.selectText;
   format.userFromField2 = s.userFromField2;
@@ -153,11 +157,14 @@ LineRules::LineRules(const RunSettings& s)
 // exclusion, the day, the hour, the page and its exclusion, the directory,
 // the response code and the extras. Each fault ends the chain where it
 // stands; what the line reached before stays planned.
-void PlanLine(const LineRules& rules, PreparedLine& p) {
+namespace {
+
+void PlanChain(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false, 0};
+  plan = LinePlan{
+      0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false, false, 0};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
@@ -200,6 +207,31 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
   if (r.hasExtra2 && !ContainsAny(r.extra2, s.excludedExtra2)) {
     Add(p, Feed::kExtra2, HashKey(r.extra2));
   }
+}
+
+// A counted line's agent, its AI page, and under EXCLUDE_BOTS a bot's line
+// kept out of every other table.
+void PlanAgent(const LineRules& rules, PreparedLine& p) {
+  LinePlan& plan = p.plan;
+  if (p.agent == nullptr) return;
+  const AgentClass c = p.agent->agentClass;
+  if (plan.end == LineEnd::kCounted) {
+    plan.countsAgent = true;
+    if (IsAi(c) && p.Feeds(Feed::kPage))
+      Add(p, Feed::kAiPage, p.key[static_cast<size_t>(Feed::kPage)]);
+  }
+  if (IsBot(c) && rules.settings.excludeBots) {
+    plan.feeds &= FeedBit(Feed::kAiPage);
+    plan.robotsPage = false;
+    plan.countsCode = false;
+  }
+}
+
+}  // namespace
+
+void PlanLine(const LineRules& rules, PreparedLine& p) {
+  PlanChain(rules, p);
+  PlanAgent(rules, p);
 }
 
 namespace {
@@ -265,6 +297,10 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
 
 LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
     : tallies_(tallies), counters_(counters), console_(console) {}
+
+LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console,
+                       AgentCounts* agents)
+    : tallies_(tallies), counters_(counters), console_(console), agents_(agents) {}
 
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
   ForFeeds(p.plan.feeds & kPrefetchedFeeds, tallies_, [&](const auto& table, size_t f) {
@@ -358,6 +394,10 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
+  if (p.plan.countsAgent && agents_ != nullptr) {
+    agents_->Count(p.record.userAgent, p.agentHash, *p.agent, p.agentOperator, bytes,
+                   counters_.rejected.lineNumber, p.sameAgent, tallies_.agents);
+  }
 }
 
 void LineRouter::Route(PreparedLine& p) {

@@ -13,7 +13,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include <future>
+
+#include "agents/agent_classifier.h"
 #include "config/run_settings.h"
+#include "intake/agent_counts.h"
 #include "intake/log_parser.h"
 #include "platform/console.h"
 #include "tally/run_counters.h"
@@ -33,8 +37,9 @@ enum class Feed : uint8_t {
   kNotFound,
   kExtra1,
   kExtra2,
+  kAiPage,  // the page an AI crawler asked for (AGENTS)
 };
-inline constexpr size_t kFeedCount = 8;
+inline constexpr size_t kFeedCount = 9;
 
 inline constexpr uint16_t FeedBit(Feed f) {
   return static_cast<uint16_t>(1u << static_cast<unsigned>(f));
@@ -59,9 +64,10 @@ struct LinePlan {
   LineEnd end;
   LineFault fault;  // reported after the feeds are counted; kNone for none
   UserTurn userTurn;
-  bool robotsPage;  // marks its user as a robot (ROBOTS=RPT, /robots...)
-  bool countsCode;  // its response code goes to the code counters
-  uint8_t hour;     // the record's own hour (0 to 99), where it has one
+  bool robotsPage;   // marks its user as a robot (ROBOTS=RPT, /robots...)
+  bool countsCode;   // its response code goes to the code counters
+  bool countsAgent;  // its classified user agent is counted (AGENTS)
+  uint8_t hour;      // the record's own hour (0 to 99), where it has one
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that
@@ -76,17 +82,31 @@ struct PreparedLine {
   HashedKey key[kFeedCount];
   LogRecord record;
   char hourBuffer[24];
+  // The classification of record.userAgent (AGENTS), or nullptr: a cached
+  // entry of the preparing thread, or agentScratch once its cache is full.
+  const AgentInfo* agent;
+  bool sameAgent;  // the line before in the block had the same agent
+  uint64_t agentHash;
+  std::string_view agentOperator;
+  AgentInfo agentScratch;  // written only for agents the cache has no room for
 
   bool Feeds(Feed f) const { return (plan.feeds & FeedBit(f)) != 0; }
 };
 
 // What preparing a line reads: the parser's part of the settings, and the
 // settings themselves for the exclusions, robots and the hour offset.
+// The rules that classify user agents, once loaded: nullptr when the run
+// classifies none (AGENTS not given, or its files could not be used). They
+// may still be loading while the first lines are read; each thread waits for
+// them when its first agent comes.
+using PendingAgentRules = std::shared_future<const AgentRules*>;
+
 struct LineRules {
-  explicit LineRules(const RunSettings& settings);
+  explicit LineRules(const RunSettings& settings, PendingAgentRules agents = {});
   const RunSettings& settings;
   LineFormat format;
   bool robotsOn;
+  PendingAgentRules agents;  // not valid: agents are not classified
 };
 
 // Plans a record that a parser has filled already (LinePreparer parses and
@@ -103,6 +123,8 @@ void ResolveBlock(const Tallies& tallies, PreparedLine* lines, size_t count);
 class LineRouter {
  public:
   LineRouter(Tallies& tallies, RunCounters& counters, Console& console);
+  // The same, counting classified agents in `agents` (AGENTS).
+  LineRouter(Tallies& tallies, RunCounters& counters, Console& console, AgentCounts* agents);
 
   // Hints for the memory: the index buckets of a prepared line's keys, which
   // in a large log are seldom in the cache, then, once those have had time
@@ -127,6 +149,7 @@ class LineRouter {
   Tallies& tallies_;
   RunCounters& counters_;
   Console& console_;
+  AgentCounts* agents_ = nullptr;
   std::string_view pendingUser_;  // the last user, not yet in previousUser
   bool userPending_ = false;
 };

@@ -401,6 +401,15 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1, std::stri
   }
   ok = ok && Finish(format, error) && ChooseExtra(format, 0, extra1, "%{Referer}i", error) &&
        ChooseExtra(format, 1, extra2, "%{User-Agent}i", error);
+  if (ok) {
+    // The user agent is classified whichever field the Extra 2 section shows.
+    const FieldName agent{FieldRole::kOther, "http_user_agent"};
+    for (size_t i = 0; i < format->items.size() && format->agentItem < 0; ++i) {
+      if (format->items[i].literal.empty() && format->items[i].field == agent) {
+        format->agentItem = static_cast<int>(i);
+      }
+    }
+  }
   if (!ok) {
     *format = LogFormat();
     format->text = std::string(value);

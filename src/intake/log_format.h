@@ -71,6 +71,9 @@ struct LogFormat {
   // kJson: the key names).
   int extraItem[2] = {-1, -1};
   std::string extraKey[2];
+  // kText: the item of the user agent (%{User-Agent}i, $http_user_agent),
+  // -1 for none; JSON logs name it by its key.
+  int agentItem = -1;
   std::string text;  // the value as given, for messages
 };
 

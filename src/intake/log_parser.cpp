@@ -42,6 +42,8 @@ void BeginRecord(LogRecord& r, std::string_view line) {
   r.hasExtra2 = false;
   r.extra1 = {};
   r.extra2 = {};
+  r.userAgent = {};
+  r.hasUserAgent = false;
   r.bracket = kNoPosition;
   r.twoDigitDay = false;
   r.requestOpen = kNoPosition;
@@ -294,6 +296,8 @@ void FindExtrasWith(const S& s, LogRecord& r) {
   if (close2 == kNoPosition) return;
   r.hasExtra2 = true;
   r.extra2 = line.substr(open2 + 1, std::min(close2 - open2 - 1, kExtraWidth));
+  r.userAgent = line.substr(open2 + 1, close2 - open2 - 1);
+  r.hasUserAgent = true;
   r.extrasEnd = close2 + 1;
 }
 

@@ -78,6 +78,10 @@ struct LogRecord {
   std::string_view directory;
   std::string_view extra1;
   std::string_view extra2;
+  // The user agent whole (in combined logs the second extra, uncut),
+  // whichever field the Extra 2 section shows.
+  std::string_view userAgent;
+  bool hasUserAgent;
 
   // Positions found on the way (0-based), for the finders that follow.
   size_t bracket;  // the "[" of the date

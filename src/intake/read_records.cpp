@@ -1,5 +1,6 @@
 #include "intake/read_records.h"
 
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -27,11 +28,20 @@ void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& 
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
-  LineRouter router(tallies, counters, console);
-  const LineRules rules(settings);
+  std::unique_ptr<AgentCounts> agents;
+  if (plan.agents.valid()) {
+    agents =
+        std::make_unique<AgentCounts>(kAgentCountsEntries, kAgentCountsText, !settings.excludeBots);
+  }
+  LineRouter router(tallies, counters, console, agents.get());
+  const LineRules rules(settings, plan.agents);
   ProgressTick progress = plan.progress;
   ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, env, plan.threads - 1,
                                     plan.blockLines, &progress);
+  if (agents) {
+    agents->FoldInto(tallies.agents);
+    ReportFullAgentTables(tallies.agents, console);
+  }
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

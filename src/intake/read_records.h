@@ -4,6 +4,7 @@
 #define LOGVANE_INTAKE_READ_RECORDS_H_
 
 #include "config/run_settings.h"
+#include "intake/line_router.h"
 #include "intake/log_format.h"
 #include "intake/log_reader.h"
 #include "platform/console.h"
@@ -27,6 +28,9 @@ struct ReadingPlan {
   size_t blockLines = 0;  // lines per block, 0 for the default; tests make
                           // it small so that short logs cross many borders
   ProgressTick progress;  // told of every line (a block at a time when threaded)
+  // The rules that classify user agents (AGENTS), possibly still loading;
+  // not valid when the run classifies none.
+  PendingAgentRules agents;
 };
 
 // Writes the start lines, empties the tallies, reads the log to its end (or

@@ -46,6 +46,7 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
     pos = end;
     if (static_cast<int>(i) == format.extraItem[0]) f.extra[0] = text;
     if (static_cast<int>(i) == format.extraItem[1]) f.extra[1] = text;
+    if (static_cast<int>(i) == format.agentItem) f.agent = text;
     // The first time field that reads gives the day and hour.
     if (!PutField(item.field.role, text, f) && !f.hasTime) {
       f.hasTime = ReadTimeField(item.field.role, text, &f.time);

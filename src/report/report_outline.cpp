@@ -2,6 +2,7 @@
 
 #include "common/ascii_text.h"
 #include "common/version.h"
+#include "report/agent_sections.h"
 #include "report/classic_section.h"
 #include "report/fixed_captions.h"
 #include "report/html_text.h"
@@ -38,6 +39,9 @@ const ReportSection kReportSections[kReportSectionCount] = {
      nullptr},
     {"TE2", kExtra2, false, [](const ReportInput& in) { return in.counters.hasExtra2; }, Extra2Rows,
      nullptr},
+    {"TB", kBrowsers, true, BrowsersOn, BrowserRows, nullptr},
+    {"TO", kOperatingSystems, true, SystemsOn, SystemRows, nullptr},
+    {"TC", kCrawlersAndAgents, true, CrawlersOn, CrawlerRows, WriteVisitorShares},
 };
 
 LogDays FirstAndLastDay(const DateTable& dates) {

@@ -76,6 +76,9 @@ void WriteCellText(ReportWriter& out, const SectionTable& table, const TableRow&
     case Column::kKBytes:
     case Column::kAverageKBytes: out.Write(FormatFixed(row.kiloBytes, 0)); break;
     case Column::kPercent: WriteShare(out, row.percent); break;
+    case Column::kBytePercent: WriteShare(out, row.bytePercent); break;
+    case Column::kText1: WriteEscaped(out, row.texts[0]); break;
+    case Column::kText2: WriteEscaped(out, row.texts[1]); break;
     case Column::kGraph: break;  // the styles draw bars their own way
   }
 }

@@ -27,7 +27,10 @@ enum class Column {
   kKBytes,
   kAverageKBytes,  // the same figure; the classic style writes a blank after it
   kPercent,
-  kGraph,  // the bar; always the last column
+  kBytePercent,  // the share of the bytes
+  kText1,        // further texts of the row from outside (a crawler's class and
+  kText2,        // operator): escaped
+  kGraph,        // the bar; always the last column
 };
 
 // Where a table's keys come from, which decides how they are written.
@@ -60,6 +63,8 @@ struct TableRow {
   double kiloBytes = 0;  // thousands of bytes
   double percent = 0;    // the share, times 100
   int64_t barWidth = 0;
+  double bytePercent = 0;     // the share of the bytes, times 100 (kBytePercent)
+  std::string_view texts[2];  // kText1, kText2
 };
 
 struct TotalLine {

@@ -1,6 +1,10 @@
 #include "state/state_codec.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+
+#include "agents/agent_class.h"
 
 namespace logvane {
 
@@ -19,15 +23,34 @@ void WriteEntry(PayloadWriter& w, const Entry& e) {
   w.I64(e.hits);
   if constexpr (requires { e.byteSum; }) w.F64(e.byteSum);
   if constexpr (requires { e.isRobot; }) w.Bool(e.isRobot != 0);
+  if constexpr (requires { e.firstLine; }) w.I64(e.firstLine);
+  if constexpr (requires { e.visitorClass; }) {
+    w.U8(e.visitorClass);
+    w.Text(e.operatorName.view());
+  }
 }
 
 template <typename Table>
-std::string TablePayload(const Table& table) {
-  PayloadWriter w;
+void WriteTable(PayloadWriter& w, const Table& table) {
   w.U64(table.used);
   w.I64(table.dropped);
   w.Bool(table.ranFull);
   for (size_t i = 0; i < table.used; ++i) WriteEntry(w, table.slots[i]);
+}
+
+template <typename... Tables>
+std::string TablePayload(const Tables&... tables) {
+  PayloadWriter w;
+  (WriteTable(w, tables), ...);
+  return w.bytes();
+}
+
+std::string AgentClassesPayload(const AgentTallies& agents) {
+  PayloadWriter w;
+  for (size_t c = 0; c < kVisitorClasses; ++c) {
+    w.I64(agents.classHits[c]);
+    w.F64(agents.classBytes[c]);
+  }
   return w.bytes();
 }
 
@@ -91,15 +114,42 @@ int64_t Counted(PayloadReader& r) {
   return v;
 }
 
+// What an entry holds beyond its key, hits and bytes, checked as read: the
+// first line of a family or crawler (a line of the state's own, and each
+// line counts in one entry of a table), a crawler's class and operator.
+template <typename Entry>
+void ReadEntryExtras(PayloadReader& r, Entry& e, int64_t lines, std::vector<int64_t>& firstLines) {
+  if constexpr (requires { e.firstLine; }) {
+    e.firstLine = r.I64();
+    if (r.ok() && (e.firstLine < 1 || e.firstLine > lines)) {
+      r.Fail("a first line (" + std::to_string(e.firstLine) + ") outside the state's " +
+             std::to_string(lines) + " lines");
+    }
+    firstLines.push_back(e.firstLine);
+  }
+  if constexpr (requires { e.visitorClass; }) {
+    e.visitorClass = r.U8();
+    if (r.ok() &&
+        (e.visitorClass >= kVisitorClasses || !IsBot(static_cast<AgentClass>(e.visitorClass)))) {
+      r.Fail("a crawler of class " + std::to_string(e.visitorClass) + ", which is no bot class");
+    }
+    e.operatorName.assign(r.Text(kOperatorWidth));
+  }
+}
+
+// A table as TablePayload writes it; `lines` bounds its first lines.
 template <typename Table>
-void ReadTable(PayloadReader& r, Table& table) {
+void ReadTable(PayloadReader& r, Table& table, int64_t lines = 0) {
   using Entry = std::remove_reference_t<decltype(table.slots[0])>;
   using Key = decltype(Entry::key);
   constexpr size_t kEntryBytes = 4 + 8 + (requires(Entry e) { e.byteSum; } ? 8 : 0) +
-                                 (requires(Entry e) { e.isRobot; } ? 1 : 0);
+                                 (requires(Entry e) { e.isRobot; } ? 1 : 0) +
+                                 (requires(Entry e) { e.firstLine; } ? 8 : 0) +
+                                 (requires(Entry e) { e.visitorClass; } ? 5 : 0);
   uint64_t count = r.Count(kEntryBytes, Table::kCapacity);
   int64_t dropped = Counted(r);
   bool ranFull = r.Bool();
+  std::vector<int64_t> firstLines;
   for (uint64_t i = 0; i < count && r.ok(); ++i) {
     std::string_view key = r.Text(Key::kCapacity);
     int64_t hits = r.I64();
@@ -122,9 +172,22 @@ void ReadTable(PayloadReader& r, Table& table) {
     e.hits = hits;
     if constexpr (requires { e.byteSum; }) e.byteSum = byteSum;
     if constexpr (requires { e.isRobot; }) e.isRobot = robot ? 1 : 0;
+    ReadEntryExtras(r, e, lines, firstLines);
+  }
+  std::sort(firstLines.begin(), firstLines.end());
+  auto twice = std::adjacent_find(firstLines.begin(), firstLines.end());
+  if (r.ok() && twice != firstLines.end()) {
+    r.Fail("two entries of one table begin at line " + std::to_string(*twice));
   }
   table.dropped = dropped;
   table.ranFull = ranFull;
+}
+
+void ReadAgentClasses(PayloadReader& r, AgentTallies& agents) {
+  for (size_t c = 0; c < kVisitorClasses; ++c) {
+    agents.classHits[c] = Counted(r);
+    agents.classBytes[c] = r.F64();
+  }
 }
 
 void ReadSettings(PayloadReader& r, StateFacts* facts) {
@@ -184,6 +247,8 @@ void ReadCounters(PayloadReader& r, Tallies& tallies, RunCounters& c) {
 void ResetTally(Tallies& tallies, RunCounters& counters) {
   ClearTallies(tallies);
   ForEachTable(tallies, [](auto& table, uint32_t, const char*) { table.ranFull = false; });
+  ForEachAgentTable(tallies.agents,
+                    [](auto& table, uint32_t, const char*) { table.ranFull = false; });
   tallies.codes = ResponseCodeCounters{};
   counters = RunCounters{};
 }
@@ -198,9 +263,68 @@ std::string EncodeState(const Tallies& tallies, const RunCounters& counters,
   ForEachTable(tallies, [&](const auto& table, uint32_t index, const char*) {
     AppendSection(&out, kFirstTableSection + index, 0, TablePayload(table));
   });
+  if (CountsAgents(facts.settings)) {
+    const AgentTallies& a = tallies.agents;
+    AppendSection(&out, kAgentClassesSection, kSectionSkippable, AgentClassesPayload(a));
+    AppendSection(&out, kAgentFamiliesSection, kSectionSkippable,
+                  TablePayload(a.browsers, a.systems));
+    AppendSection(&out, kCrawlersSection, kSectionSkippable, TablePayload(a.bots));
+    AppendSection(&out, kAiPagesSection, kSectionSkippable, TablePayload(a.aiPages));
+  }
   AppendEndSection(&out);
   return out;
 }
+
+namespace {
+
+bool IsAgentSection(uint32_t kind) {
+  return kind >= kAgentClassesSection && kind <= kAiPagesSection;
+}
+
+// The payload of a known section into the tally.
+void ReadPayload(const Section& section, PayloadReader& r, Tallies& tallies, RunCounters& counters,
+                 StateFacts* facts) {
+  const int64_t lines = counters.rejected.records;
+  switch (section.kind) {
+    case kSettingsSection: ReadSettings(r, facts); return;
+    case kProvenanceSection: ReadProvenance(r, facts); return;
+    case kCountersSection: ReadCounters(r, tallies, counters); return;
+    case kAgentClassesSection: ReadAgentClasses(r, tallies.agents); return;
+    case kAgentFamiliesSection:
+      ReadTable(r, tallies.agents.browsers, lines);
+      ReadTable(r, tallies.agents.systems, lines);
+      return;
+    case kCrawlersSection: ReadTable(r, tallies.agents.bots, lines); return;
+    case kAiPagesSection: ReadTable(r, tallies.agents.aiPages); return;
+    default:
+      ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
+        if (section.kind == kFirstTableSection + index) ReadTable(r, table);
+      });
+  }
+}
+
+// Where a section that is not the next expected one (`expected[next]`)
+// goes wrong; Ok for a later optional one, which is skipped.
+Status UnexpectedSection(const StateStream& stream, const Section& section, uint64_t at,
+                         const std::vector<uint32_t>& expected, size_t next, size_t known) {
+  const std::string kind = std::to_string(section.kind);
+  if (known == expected.size()) {
+    if (IsAgentSection(section.kind)) {
+      return StateFault(stream.name(), at,
+                        "section " + kind +
+                            " holds user-agent tallies, but the state was counted without AGENTS");
+    }
+    if ((section.flags & kSectionSkippable) != 0) return Status::Ok();
+    return StateFault(stream.name(), at,
+                      "section " + kind +
+                          " was made by a newer Logvane and must be understood to merge the state");
+  }
+  if (known < next) return StateFault(stream.name(), at, "section " + kind + " is out of place");
+  return StateFault(stream.name(), at,
+                    "the section " + std::to_string(expected[next]) + " is missing");
+}
+
+}  // namespace
 
 Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters, StateFacts* facts,
                    bool* atEnd) {
@@ -208,7 +332,8 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
   if (Status s = stream.ReadHeader(atEnd); !s.ok() || *atEnd) return s;
   ResetTally(tallies, counters);
   facts->minorVersion = stream.minorVersion();
-  // The sections this program knows, each once and in this order.
+  // The sections this program knows, each once and in this order; the
+  // user-agent ones when the settings say the agents were counted.
   std::vector<uint32_t> expected = {kSettingsSection, kProvenanceSection, kCountersSection};
   for (uint32_t t = 0; t < kTableSectionCount; ++t) expected.push_back(kFirstTableSection + t);
   size_t next = 0;
@@ -229,39 +354,25 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
     }
     size_t known = 0;
     while (known < expected.size() && expected[known] != section.kind) ++known;
-    if (known == expected.size()) {
-      if ((section.flags & kSectionSkippable) != 0) {
-        ++facts->skippedSections;
-        continue;
+    const uint32_t flags = IsAgentSection(section.kind) ? kSectionSkippable : 0;
+    if (known != next || known == expected.size() || section.flags != flags) {
+      if (known == next && known != expected.size()) {
+        return StateFault(stream.name(), sectionStart,
+                          "section " + std::to_string(section.kind) + " is out of place");
       }
-      return StateFault(stream.name(), sectionStart,
-                        "section " + std::to_string(section.kind) +
-                            " was made by a newer Logvane and must be understood to merge the "
-                            "state");
+      Status s = UnexpectedSection(stream, section, sectionStart, expected, next, known);
+      if (!s.ok()) return s;
+      ++facts->skippedSections;
+      continue;
     }
-    if (known < next || section.flags != 0) {
-      return StateFault(stream.name(), sectionStart,
-                        "section " + std::to_string(section.kind) + " is out of place");
-    }
-    if (known > next) {
-      return StateFault(stream.name(), sectionStart,
-                        "the section " + std::to_string(expected[next]) + " is missing");
-    }
-    next = known + 1;
+    ++next;
     PayloadReader r(section.payload, section.offset, stream.name());
-    if (section.kind == kSettingsSection) {
-      ReadSettings(r, facts);
-    } else if (section.kind == kProvenanceSection) {
-      ReadProvenance(r, facts);
-    } else if (section.kind == kCountersSection) {
-      ReadCounters(r, tallies, counters);
-    } else {
-      ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
-        if (section.kind == kFirstTableSection + index) ReadTable(r, table);
-      });
-    }
+    ReadPayload(section, r, tallies, counters, facts);
     r.ExpectEnd();
     if (!r.ok()) return r.status();
+    if (section.kind == kSettingsSection && CountsAgents(facts->settings)) {
+      for (uint32_t k = kAgentClassesSection; k <= kAiPagesSection; ++k) expected.push_back(k);
+    }
   }
 }
 

@@ -57,6 +57,16 @@ void ForEachTable(T& tallies, Fn&& fn) {
 }
 inline constexpr uint32_t kTableSectionCount = 8;
 
+// The same for the user-agent tables (AGENTS).
+template <typename T, typename Fn>
+void ForEachAgentTable(T& agents, Fn&& fn) {
+  fn(agents.browsers, 0, "browser");
+  fn(agents.systems, 1, "operating-system");
+  fn(agents.bots, 2, "crawler");
+  fn(agents.aiPages, 3, "AI crawlers' page");
+}
+inline constexpr uint32_t kAgentTableCount = 4;
+
 }  // namespace logvane
 
 #endif  // LOGVANE_STATE_STATE_CODEC_H_

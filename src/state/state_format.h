@@ -37,6 +37,13 @@ enum SectionKind : uint32_t {
   kCountersSection = 3,
   // One per keyed table, in the reading phase's feed order.
   kFirstTableSection = 16,
+  // The user-agent tallies (AGENTS), written only by a run that classifies
+  // agents, each with kSectionSkippable: lines by visitor class, the
+  // browser and system families, the crawlers, the AI crawlers' pages.
+  kAgentClassesSection = 28,
+  kAgentFamiliesSection = 29,
+  kCrawlersSection = 30,
+  kAiPagesSection = 31,
 };
 
 // Builds the payload of one section.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "agents/agent_class.h"
 #include "intake/log_parser.h"
 
 namespace logvane {
@@ -74,6 +75,11 @@ std::string TableJson(const Table& table) {
     entry.Int("hits", e.hits);
     if constexpr (requires { e.byteSum; }) entry.Field("bytes", Number(e.byteSum));
     if constexpr (requires { e.isRobot; }) entry.Field("robot", Bool(e.isRobot != 0));
+    if constexpr (requires { e.firstLine; }) entry.Int("firstLine", e.firstLine);
+    if constexpr (requires { e.visitorClass; }) {
+      entry.Field("class", JsonString(AgentClassWord(static_cast<AgentClass>(e.visitorClass))));
+      entry.Field("operator", JsonString(e.operatorName.view()));
+    }
     entry.Close();
   }
   entries += "]";
@@ -119,6 +125,30 @@ std::string CountersJson(const Tallies& tallies, const RunCounters& c) {
   }
   cs.Close();
   o.Field("codes", codes);
+  o.Close();
+  return out;
+}
+
+// The user-agent tallies: lines and bytes by class, and the tables.
+std::string AgentsJson(const AgentTallies& agents) {
+  std::string out;
+  Object o(&out);
+  std::string classes;
+  Object cs(&classes);
+  for (size_t c = 0; c < kVisitorClasses; ++c) {
+    std::string counts;
+    Object count(&counts);
+    count.Int("hits", agents.classHits[c]);
+    count.Field("bytes", Number(agents.classBytes[c]));
+    count.Close();
+    cs.Field(AgentClassWord(static_cast<AgentClass>(c)), counts);
+  }
+  cs.Close();
+  o.Field("classes", classes);
+  const char* names[] = {"browsers", "systems", "crawlers", "aiPages"};
+  ForEachAgentTable(agents, [&](const auto& table, uint32_t index, const char*) {
+    o.Field(names[index], TableJson(table));
+  });
   o.Close();
   return out;
 }
@@ -193,6 +223,7 @@ std::string StateJson(const Tallies& tallies, const RunCounters& counters,
   });
   t.Close();
   o.Field("tables", tables);
+  if (CountsAgents(facts.settings)) o.Field("agents", AgentsJson(tallies.agents));
   o.Close();
   return out;
 }

@@ -6,8 +6,9 @@ namespace logvane {
 
 namespace {
 
+// A piece's first lines follow the `lineOffset` lines of the run's.
 template <typename Table>
-void MergeTable(const Table& from, Table& into, TableDrops& drops) {
+void MergeTable(const Table& from, Table& into, TableDrops& drops, int64_t lineOffset = 0) {
   using Key = decltype(from.slots[0].key);
   for (size_t i = 0; i < from.used; ++i) {
     const auto& e = from.slots[i];
@@ -19,8 +20,19 @@ void MergeTable(const Table& from, Table& into, TableDrops& drops) {
       drops.hits += e.hits;
       continue;
     }
+    auto& to = into.slots[slot];
     if constexpr (requires { e.isRobot; }) {
-      if (e.isRobot != 0) into.slots[slot].isRobot = 1;
+      if (e.isRobot != 0) to.isRobot = 1;
+    }
+    if constexpr (requires { e.firstLine; }) {
+      const bool fresh = to.hits == e.hits;
+      if (fresh || e.firstLine + lineOffset < to.firstLine) to.firstLine = e.firstLine + lineOffset;
+      if constexpr (requires { e.visitorClass; }) {
+        if (fresh) {
+          to.visitorClass = e.visitorClass;
+          to.operatorName = e.operatorName;
+        }
+      }
     }
   }
   drops.droppedBefore = from.dropped;
@@ -33,6 +45,18 @@ void MergeTable(const Table& from, Table& into, TableDrops& drops) {
 void AddFirst(int64_t fromCount, int64_t fromFirst, int64_t& intoCount, int64_t& intoFirst) {
   if (intoCount == 0 && fromCount > 0) intoFirst = fromFirst;
   intoCount += fromCount;
+}
+
+void MergeAgents(const AgentTallies& from, AgentTallies& into, int64_t lineOffset,
+                 MergeDrops* drops) {
+  MergeTable(from.browsers, into.browsers, drops->agentTables[0], lineOffset);
+  MergeTable(from.systems, into.systems, drops->agentTables[1], lineOffset);
+  MergeTable(from.bots, into.bots, drops->agentTables[2], lineOffset);
+  MergeTable(from.aiPages, into.aiPages, drops->agentTables[3]);
+  for (size_t c = 0; c < kVisitorClasses; ++c) {
+    into.classHits[c] += from.classHits[c];
+    into.classBytes[c] += from.classBytes[c];
+  }
 }
 
 void MergeCounters(const RunCounters& from, RunCounters& into) {
@@ -90,6 +114,8 @@ void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& i
   MergeTable(from.extra1, into.extra1, drops->tables[6]);
   MergeTable(from.extra2, into.extra2, drops->tables[7]);
   for (size_t i = 0; i < kResponseCounterCount; ++i) into.codes.counts[i] += from.codes.counts[i];
+  // Before the counters: the run's lines so far place the piece's.
+  MergeAgents(from.agents, into.agents, intoCounters.rejected.records, drops);
   MergeCounters(fromCounters, intoCounters);
 }
 

@@ -24,11 +24,14 @@ struct TableDrops {
 
 struct MergeDrops {
   TableDrops tables[kTableSectionCount];
+  TableDrops agentTables[kAgentTableCount];  // in ForEachAgentTable order
 };
 
 // Adds `from` to `into`. A key found adds its hits and bytes (robot marks
 // join), a new key takes the next slot, a key that finds the table full
-// drops its hits (the table's `dropped`, and `ranFull` set).
+// drops its hits (the table's `dropped`, and `ranFull` set). A family or
+// crawler keeps its first line, the piece's counted after the run's lines;
+// a crawler new to the run takes the piece's class and operator.
 void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
                 RunCounters& intoCounters, MergeDrops* drops);
 

@@ -54,6 +54,34 @@ const std::vector<Entry>& Table() {
   return table;
 }
 
+// The user-agent keywords, whose values are what the rules were read from
+// (AGENTS, BOTS) and count only while agents are classified.
+struct AgentEntry {
+  const char* keyword;
+  std::string (*value)(const RunSettings&, const AgentRulesMarks&);
+};
+
+constexpr AgentEntry kAgentEntries[] = {
+    {"AGENTS", [](const RunSettings&, const AgentRulesMarks& m) { return m.agents; }},
+    {"BOTS", [](const RunSettings&,
+                const AgentRulesMarks& m) { return m.agents.empty() ? std::string() : m.bots; }},
+    {"EXCLUDE_BOTS",
+     [](const RunSettings& s, const AgentRulesMarks& m) {
+       return m.agents.empty() ? std::string() : Switch(s.excludeBots);
+     }},
+};
+
+// Every tallying keyword in table order.
+const std::vector<std::string>& Keywords() {
+  static const std::vector<std::string> keywords = [] {
+    std::vector<std::string> list;
+    for (const Entry& e : Table()) list.push_back(e.keyword);
+    for (const AgentEntry& e : kAgentEntries) list.push_back(e.keyword);
+    return list;
+  }();
+  return keywords;
+}
+
 const std::string* ValueOf(const std::vector<TallyingSetting>& list, const std::string& keyword) {
   for (const TallyingSetting& s : list) {
     if (s.keyword == keyword) return &s.value;
@@ -65,27 +93,32 @@ std::string Shown(const std::string* value) { return value ? *value : "(not set)
 
 }  // namespace
 
-std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings) {
+std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings,
+                                                const AgentRulesMarks& agentRules) {
   std::vector<TallyingSetting> list;
-  for (const Entry& e : Table()) {
-    std::string value = e.value(settings);
-    if (!value.empty()) list.push_back({e.keyword, std::move(value)});
-  }
+  auto add = [&list](const char* keyword, std::string value) {
+    if (!value.empty()) list.push_back({keyword, std::move(value)});
+  };
+  for (const Entry& e : Table()) add(e.keyword, e.value(settings));
+  for (const AgentEntry& e : kAgentEntries) add(e.keyword, e.value(settings, agentRules));
   return list;
+}
+
+bool CountsAgents(const std::vector<TallyingSetting>& settings) {
+  return ValueOf(settings, "AGENTS") != nullptr;
 }
 
 std::optional<SettingDifference> CompareSettings(const std::vector<TallyingSetting>& run,
                                                  const std::vector<TallyingSetting>& state) {
-  for (const Entry& e : Table()) {
-    const std::string* a = ValueOf(run, e.keyword);
-    const std::string* b = ValueOf(state, e.keyword);
+  for (const std::string& keyword : Keywords()) {
+    const std::string* a = ValueOf(run, keyword);
+    const std::string* b = ValueOf(state, keyword);
     if ((a == nullptr) != (b == nullptr) || (a != nullptr && *a != *b)) {
-      return SettingDifference{e.keyword, Shown(a), Shown(b)};
+      return SettingDifference{keyword, Shown(a), Shown(b)};
     }
   }
   for (const TallyingSetting& s : state) {
-    bool known = std::any_of(Table().begin(), Table().end(),
-                             [&](const Entry& e) { return s.keyword == e.keyword; });
+    bool known = std::find(Keywords().begin(), Keywords().end(), s.keyword) != Keywords().end();
     if (!known) return SettingDifference{s.keyword, "(unknown to this Logvane)", s.value};
   }
   return std::nullopt;

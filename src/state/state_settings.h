@@ -18,11 +18,25 @@ struct TallyingSetting {
   std::string value;    // canonical: equal values count alike
 };
 
+// What the user-agent rules were read from, by content: a file named
+// alike on two hosts, or uap-core upgraded between two runs, may classify
+// otherwise. Empty where the run classifies no agents (no AGENTS, or rules
+// it could not use): then AGENTS, BOTS and EXCLUDE_BOTS count nothing and
+// are left out.
+struct AgentRulesMarks {
+  std::string agents;  // the regexes file's and the built-in crawlers' fingerprints
+  std::string bots;    // the BOTS file's fingerprint; empty without one
+};
+
 // The run's tallying settings that differ from their defaults, in the one
 // table's order. A keyword at its default is left out, so that a state
 // made before a keyword existed, or by a later program with the keyword
 // unused, compares equal.
-std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings);
+std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings,
+                                                const AgentRulesMarks& agentRules = {});
+
+// Whether a state of these settings holds the user-agent sections.
+bool CountsAgents(const std::vector<TallyingSetting>& settings);
 
 struct SettingDifference {
   std::string keyword;

@@ -21,6 +21,15 @@ void RankByHits(Entry* slots, size_t used) {
   SortInUse(slots, used, [](const Entry& a, const Entry& b) { return a.hits > b.hits; });
 }
 
+// Families and crawlers are filled from a table of distinct agents, not in
+// line order: ties go to the one a line named first.
+template <typename Entry>
+void RankByHitsThenFirstLine(Entry* slots, size_t used) {
+  SortInUse(slots, used, [](const Entry& a, const Entry& b) {
+    return a.hits != b.hits ? a.hits > b.hits : a.firstLine < b.firstLine;
+  });
+}
+
 }  // namespace
 
 void SortTallies(const RunSettings& settings, const RunCounters& counters, Tallies& t,
@@ -42,6 +51,13 @@ void SortTallies(const RunSettings& settings, const RunCounters& counters, Talli
   if (settings.showCodes) RankByHits(t.notFound.slots, t.notFound.used);
   if (counters.hasExtra1) RankByHits(t.extra1.slots, t.extra1.used);
   if (counters.hasExtra2) RankByHits(t.extra2.slots, t.extra2.used);
+  AgentTallies& agents = t.agents;
+  if (settings.showBrowsers) RankByHitsThenFirstLine(agents.browsers.slots, agents.browsers.used);
+  if (settings.showSystems) RankByHitsThenFirstLine(agents.systems.slots, agents.systems.used);
+  if (settings.showCrawlers) {
+    RankByHitsThenFirstLine(agents.bots.slots, agents.bots.used);
+    RankByHits(agents.aiPages.slots, agents.aiPages.used);
+  }
 }
 
 }  // namespace logvane

@@ -1,5 +1,6 @@
 #include "tally/tally_tables.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace logvane {
@@ -51,6 +52,13 @@ void ClearTallies(Tallies& tallies) {
   ClearTable(tallies.extra2);
   std::memset(static_cast<void*>(&tallies.weekdays), 0, sizeof(tallies.weekdays));
   std::memset(static_cast<void*>(&tallies.nations), 0, sizeof(tallies.nations));
+  AgentTallies& agents = tallies.agents;
+  ClearTable(agents.browsers);
+  ClearTable(agents.systems);
+  ClearTable(agents.bots);
+  ClearTable(agents.aiPages);
+  std::fill(std::begin(agents.classHits), std::end(agents.classHits), 0);
+  std::fill(std::begin(agents.classBytes), std::end(agents.classBytes), 0.0);
 }
 
 int32_t DateNumberOf(std::string_view dateText) {

@@ -27,6 +27,16 @@ inline constexpr size_t kNotFoundCapacity = 10000;
 inline constexpr size_t kExtra1Capacity = 3000;
 inline constexpr size_t kExtra2Capacity = 2000;
 inline constexpr size_t kNationCapacity = 400;
+// The user-agent tables (AGENTS): families of browsers and systems,
+// crawlers by name, and the pages AI crawlers ask for.
+inline constexpr size_t kBrowserCapacity = 1000;
+inline constexpr size_t kSystemCapacity = 500;
+inline constexpr size_t kBotCapacity = 2000;
+inline constexpr size_t kAiPageCapacity = 10000;
+// Who sent a line, by the classes of agents/agent_class.h (human, search,
+// AI training, AI assistant, AI agent, SEO, other bot).
+inline constexpr size_t kVisitorClasses = 7;
+inline constexpr size_t kOperatorWidth = 64;
 
 // What a record changes comes first, in one cache line with the start of
 // the key.
@@ -54,6 +64,27 @@ struct HourEntry {
 struct KeyCountEntry {
   int64_t hits;
   FixedText<kKeyWidth> key;
+};
+
+// A family of agents (a browser, a system). Agents are counted one entry
+// per distinct agent while reading and added to their families at the end,
+// so an entry keeps the number of the first line that counted in it: the
+// ranking breaks ties by it, as first-seen order does in the other tables.
+struct AgentFamilyEntry {
+  int64_t hits;
+  double byteSum;
+  int64_t firstLine;
+  FixedText<kKeyWidth> key;
+};
+
+// A crawler or other bot by name, with its class and operator.
+struct BotEntry {
+  int64_t hits;
+  double byteSum;
+  int64_t firstLine;
+  uint8_t visitorClass;
+  FixedText<kKeyWidth> key;
+  FixedText<kOperatorWidth> operatorName;
 };
 
 // A table of slots with its index. `used` is the number of slots in use;
@@ -86,6 +117,10 @@ using DirectoryTable = TallyTable<KeyCountEntry, kDirectoryCapacity>;
 using NotFoundTable = TallyTable<KeyCountEntry, kNotFoundCapacity>;
 using Extra1Table = TallyTable<KeyCountEntry, kExtra1Capacity>;
 using Extra2Table = TallyTable<KeyCountEntry, kExtra2Capacity>;
+using BrowserTable = TallyTable<AgentFamilyEntry, kBrowserCapacity>;
+using SystemTable = TallyTable<AgentFamilyEntry, kSystemCapacity>;
+using BotTable = TallyTable<BotEntry, kBotCapacity>;
+using AiPageTable = TallyTable<KeyCountEntry, kAiPageCapacity>;
 
 // Response codes with a counter of their own, in report order after the
 // counter of other codes (index 0).
@@ -127,6 +162,17 @@ struct NationTally {
   float total;  // hits over all classified users
 };
 
+// What the user agents tell (AGENTS): lines with an agent by class, and
+// the family, crawler and AI page tables.
+struct AgentTallies {
+  BrowserTable browsers;
+  SystemTable systems;
+  BotTable bots;
+  AiPageTable aiPages;
+  int64_t classHits[kVisitorClasses];
+  double classBytes[kVisitorClasses];
+};
+
 struct Tallies {
   UserTable users;
   DateTable dates;
@@ -139,6 +185,7 @@ struct Tallies {
   ResponseCodeCounters codes;
   WeekdayTable weekdays;
   NationTally nations;
+  AgentTallies agents;
 };
 
 // Empties every table and forgets the last key of each; the response
@@ -204,7 +251,21 @@ inline void AddRecord(HourEntry& e, int64_t bytes) {
   ++e.hits;
   e.byteSum += static_cast<double>(bytes);
 }
+inline void AddRecord(AgentFamilyEntry& e, int64_t bytes) {
+  ++e.hits;
+  e.byteSum += static_cast<double>(bytes);
+}
+inline void AddRecord(BotEntry& e, int64_t bytes) {
+  ++e.hits;
+  e.byteSum += static_cast<double>(bytes);
+}
 inline void StartEntry(KeyCountEntry&) {}
+inline void StartEntry(AgentFamilyEntry& e) { e.firstLine = 0; }
+inline void StartEntry(BotEntry& e) {
+  e.firstLine = 0;
+  e.visitorClass = 0;
+  e.operatorName.clear();
+}
 inline void StartEntry(UserEntry& e) { e.isRobot = 0; }
 inline void StartEntry(DateEntry& e) { e.dateNumber = DateNumberOf(e.key.view()); }
 inline void StartEntry(HourEntry& e) { e.hourNumber = LeadingInt32(e.key.view()); }

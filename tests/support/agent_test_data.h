@@ -25,6 +25,13 @@ inline bool ReadWhole(const std::string& path, std::string* text) {
   return true;
 }
 
+// Whether this build and machine classify agents: RE2, libyaml and
+// uap-core's file are all here.
+inline bool CanClassifyHere() {
+  std::string why;
+  return CanClassifyAgents(&why) && std::filesystem::exists(kRegexesPath);
+}
+
 // A file of the shared folder ("agents/ai-robots.json"): beside the checkout,
 // or beside the folder of worktrees that holds it; "" when neither has it.
 inline std::string SharedFile(const std::string& relative) {
@@ -45,7 +52,8 @@ inline const AgentRules* SharedRules() {
       return std::unique_ptr<AgentRules>();
     }
     auto loaded = std::make_unique<AgentRules>();
-    if (!LoadAgentRules(text, kRegexesPath, loaded.get()).ok()) return std::unique_ptr<AgentRules>();
+    if (!LoadAgentRules(text, kRegexesPath, loaded.get()).ok())
+      return std::unique_ptr<AgentRules>();
     return loaded;
   }();
   return rules.get();

@@ -91,6 +91,9 @@ struct LogShape {
   int32_t startYear = 2026;
   int32_t startMonth = 11;  // 1 to 12
   int32_t startDay = 3;
+  // Every this many lines one gets an agent that no line had before (as a
+  // log with many browser versions and bots does); 0 for never.
+  uint64_t newAgentEvery = 0;
 };
 
 namespace generator_detail {
@@ -190,6 +193,63 @@ struct Page {
 };
 
 }  // namespace generator_detail
+
+// Agents as they vary in real logs: versions, models and systems change,
+// so each is new to the cache (no two numbers give the same agent).
+inline std::string NewAgent(unsigned i) {
+  char text[320];
+  unsigned v = 100 + i % 37;
+  unsigned build = i % 7000;
+  switch (i % 8) {
+    case 0:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like "
+                    "Gecko) Chrome/%u.0.%u.%u Safari/537.36",
+                    v, build, i / 7000);
+      break;
+    case 1:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (Linux; Android %u; SM-A%03uF) AppleWebKit/537.36 (KHTML, like "
+                    "Gecko) Chrome/%u.0.%u.%u Mobile Safari/537.36",
+                    9 + i % 6, i % 1000, v, build, i / 7000);
+      break;
+    case 2:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (iPhone; CPU iPhone OS %u_%u like Mac OS X) AppleWebKit/605.1.15 "
+                    "(KHTML, like Gecko) Version/%u.%u Mobile/15E%u Safari/604.1",
+                    14 + i % 5, i % 7, 14 + i % 5, i % 7, 100 + i);
+      break;
+    case 3:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (X11; Linux x86_64; rv:%u.%u) Gecko/20100101 Firefox/%u.%u.%u", v,
+                    i % 10, v, i % 10, i);
+      break;
+    case 4:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_%u) AppleWebKit/605.1.15 "
+                    "(KHTML, like Gecko) Version/%u.%u.%u Safari/605.1.15",
+                    i % 8, 14 + i % 5, i % 9, i);
+      break;
+    case 5:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (Linux; Android %u; Pixel %u Build/AP%uA.%u) AppleWebKit/537.36 "
+                    "(KHTML, like Gecko) Chrome/%u.0.%u.%u Mobile Safari/537.36",
+                    11 + i % 4, 3 + i % 6, 1 + i % 3, build, v, build, i / 7000);
+      break;
+    case 6:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; GPTBot/1.%u; "
+                    "+https://openai.com/gptbot) run/%u",
+                    i % 9, i);
+      break;
+    default:
+      std::snprintf(text, sizeof(text),
+                    "Mozilla/5.0 (compatible; Crawler%u/%u.%u; +http://c%u.example/)", i % 50,
+                    i % 5, i % 11, i);
+      break;
+  }
+  return text;
+}
 
 class LogGenerator {
  public:
@@ -295,7 +355,11 @@ class LogGenerator {
       out += referrers_[static_cast<size_t>(referrer_)];
     }
     out += "\" \"";
-    out += kAgents[agent_];
+    if (shape_.newAgentEvery != 0 && index % shape_.newAgentEvery == shape_.newAgentEvery - 1) {
+      out += NewAgent(static_cast<unsigned>(index / shape_.newAgentEvery));
+    } else {
+      out += kAgents[agent_];
+    }
     out += "\"\n";
     return true;
   }

@@ -42,19 +42,26 @@ bool IsScriptLink(const std::string& value) {
 bool OwnValue(const std::string& attribute, const std::string& value) {
   static const std::regex kNumber("-?[0-9]+");
   static const std::regex kBar("--w:-?[0-9]+");
+  // The modern crawler section's bar of people, crawler and AI shares.
+  static const std::regex kShares(
+      "display:flex;height:1\\.1rem;border-radius:4px;overflow:hidden;margin:0 0 1rem;"
+      "background:var\\(--alt\\)|flex:0 0 "
+      "[0-9]+\\.[0-9]{2}%;background:(var\\(--(bar|mut)\\)|#d9822b)");
   static const std::regex kChartColumn("[0-9]+: -?[0-9]+");
   static const std::set<std::string> kClasses = {"sum", "when", "card", "card par", "tw",
                                                  "k1",  "k2",   "k1 g", "k2 g",     "tot",
                                                  "top", "hc",   "note"};
-  static const std::set<std::string> kIds = {"TOP", "TU", "BD", "BA",  "BH", "TP",
-                                             "TD",  "TN", "BC", "TE1", "TE2"};
-  static const std::set<std::string> kNames = {"TOP", "TU",       "BD",          "BA", "BH",
-                                               "TP",  "TD",       "TN",          "BC", "TE1",
-                                               "TE2", "viewport", "color-scheme"};
+  static const std::set<std::string> kIds = {"TOP", "TU", "BD",  "BA",  "BH", "TP", "TD",
+                                             "TN",  "BC", "TE1", "TE2", "TB", "TO", "TC"};
+  static const std::set<std::string> kNames = {"TOP", "TU", "BD",       "BA",          "BH",  "TP",
+                                               "TD",  "TN", "BC",       "TE1",         "TE2", "TB",
+                                               "TO",  "TC", "viewport", "color-scheme"};
   if (attribute == "name") return kNames.count(value) > 0;
   if (attribute == "class") return kClasses.count(value) > 0;
   if (attribute == "id") return kIds.count(value) > 0;
-  if (attribute == "style") return std::regex_match(value, kBar);
+  if (attribute == "style") {
+    return std::regex_match(value, kBar) || std::regex_match(value, kShares);
+  }
   if (attribute == "aria-label") return std::regex_match(value, kNumber);
   if (attribute == "title") return std::regex_match(value, kChartColumn);
   if (attribute == "role") return value == "img";
@@ -108,7 +115,7 @@ const std::map<std::string, std::set<std::string>>& OwnElements() {
       {"dl", {"class"}},
       {"dt", {}},
       {"dd", {}},
-      {"div", {"class", "aria-hidden"}},
+      {"div", {"class", "aria-hidden", "style"}},
       {"p", {"class"}},
       {"b", {}},
       {"nav", {}},
@@ -117,7 +124,7 @@ const std::map<std::string, std::set<std::string>>& OwnElements() {
       {"thead", {}},
       {"tbody", {}},
       {"i", {"role", "aria-label", "style", "title"}},
-      {"span", {}},
+      {"span", {"style"}},
       {"ul", {}},
       {"li", {}},
       {"footer", {}},
