@@ -112,17 +112,39 @@ struct CompiledRule {
   std::string firstText;
 };
 
-// Whether the first group of `re` can match nothing but one text, and that
-// text: a group of plain characters at the top level of an expression with
-// no alternatives there, no quantifier after it, no case-blind flag and no
-// named group anywhere (which would count before it).
-bool LiteralFirstGroup(std::string_view re, std::string* text) {
+// The plain characters of a group whose text starts at re[i], up to its
+// ")": the position of that ")", or npos when the group is not one text or
+// a quantifier follows it.
+size_t ReadLiteralGroup(std::string_view re, size_t i, std::string* literal) {
   auto isAlnum = [](char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
   };
   auto isMeta = [](char c) {
     return std::string_view(".^$|?*+()[]{}").find(c) != std::string_view::npos;
   };
+  size_t j = i;
+  for (; j < re.size() && re[j] != ')'; ++j) {
+    if (re[j] == '\\') {
+      if (j + 1 >= re.size() || isAlnum(re[j + 1])) return std::string_view::npos;  // \d, \x41
+      *literal += re[++j];
+    } else if (isMeta(re[j])) {
+      return std::string_view::npos;
+    } else {
+      *literal += re[j];
+    }
+  }
+  if (j >= re.size() || literal->empty()) return std::string_view::npos;
+  if (j + 1 < re.size() && std::string_view("?*+{").find(re[j + 1]) != std::string_view::npos) {
+    return std::string_view::npos;
+  }
+  return j;
+}
+
+// Whether the first group of `re` can match nothing but one text, and that
+// text: a group of plain characters at the top level of an expression with
+// no alternatives there, no quantifier after it, no case-blind flag and no
+// named group anywhere (which would count before it).
+bool LiteralFirstGroup(std::string_view re, std::string* text) {
   bool found = false;
   int depth = 0;
   for (size_t i = 0; i < re.size(); ++i) {
@@ -156,21 +178,8 @@ bool LiteralFirstGroup(std::string_view re, std::string* text) {
     }
     if (depth != 0) return false;
     std::string literal;
-    size_t j = i + 1;
-    for (; j < re.size() && re[j] != ')'; ++j) {
-      if (re[j] == '\\') {
-        if (j + 1 >= re.size() || isAlnum(re[j + 1])) return false;  // \d, \w, \x41...
-        literal += re[++j];
-      } else if (isMeta(re[j])) {
-        return false;
-      } else {
-        literal += re[j];
-      }
-    }
-    if (j >= re.size() || literal.empty()) return false;
-    if (j + 1 < re.size() && std::string_view("?*+{").find(re[j + 1]) != std::string_view::npos) {
-      return false;
-    }
+    size_t j = ReadLiteralGroup(re, i + 1, &literal);
+    if (j == std::string_view::npos) return false;
     *text = std::move(literal);
     found = true;
     i = j;
@@ -352,6 +361,70 @@ Status UapMatcher::Build(const UapRegexes& regexes, std::string_view name,
   return Status::Ok();
 }
 
+namespace {
+
+// The rule that wins among the set's candidates, with its groups; null
+// when none matches in the file's form.
+struct Winner {
+  const CompiledRule* rule = nullptr;
+  int index = -1;
+  int count = 0;  // groups found
+  re2::StringPiece groups[kMostGroups];
+};
+
+void FindWinner(const CompiledList& list, re2::StringPiece text, unsigned fields, bool inSet,
+                const std::vector<int>& candidates, Winner* out) {
+  // The set holds the opened forms, a superset: the first candidate that
+  // matches in the file's form wins.
+  for (int candidate : candidates) {
+    const CompiledRule& rule = *list.rules[static_cast<size_t>(candidate)];
+    int wanted = 0;
+    for (size_t f = 0; f < kUapFields; ++f) {
+      if ((fields >> f) & 1) wanted = std::max<int>(wanted, rule.groupsFor[f]);
+    }
+    if ((fields & kUapFirstGroup) != 0) wanted = std::max(wanted, 1);
+    for (auto& g : out->groups) g = re2::StringPiece();
+    // A first group that is one text needs no run for groups: whether the
+    // rule matches is all there is to find.
+    const bool literal = wanted == 1 && rule.literalFirst && (fields & kUapFirstGroup) == 0;
+    if (MatchRule(rule, text, literal ? 0 : wanted, inSet, out->groups)) {
+      if (literal) out->groups[1] = re2::StringPiece(rule.firstText.data(), rule.firstText.size());
+      out->rule = &rule;
+      out->count = wanted;
+      out->index = candidate;
+      return;
+    }
+  }
+}
+
+void FillFields(const Winner& winner, size_t list, unsigned fields, std::string_view agent,
+                UapMatch* out) {
+  out->rule = winner.index;
+  for (size_t f = 0; f < kUapFields; ++f) {
+    FieldBuilder field;
+    if (winner.rule != nullptr && ((fields >> f) & 1) != 0) {
+      if (winner.rule->rule.Has(f)) {
+        Substitute(winner.rule->rule.replacement[f], winner.groups, winner.count, &field);
+      } else {
+        int g = kDefaultGroup[list][f];
+        if (g != 0 && g <= winner.count && winner.groups[g].data() != nullptr) {
+          field.Append(std::string_view(winner.groups[g].data(), winner.groups[g].size()));
+        }
+      }
+    }
+    std::string_view value = field.Trimmed();
+    if (f == 0 && value.empty()) value = "Other";
+    out->fields[f].assign(value);
+  }
+  out->groupBegin = out->groupEnd = -1;
+  if (winner.rule != nullptr && winner.count >= 1 && winner.groups[1].data() != nullptr) {
+    out->groupBegin = static_cast<int32_t>(winner.groups[1].data() - agent.data());
+    out->groupEnd = out->groupBegin + static_cast<int32_t>(winner.groups[1].size());
+  }
+}
+
+}  // namespace
+
 bool UapMatcher::Match(UapList which, std::string_view agent, unsigned fields, UapScratch& scratch,
                        UapMatch* out) const {
   const size_t l = static_cast<size_t>(which);
@@ -368,54 +441,10 @@ bool UapMatcher::Match(UapList which, std::string_view agent, unsigned fields, U
     for (size_t i = 0; i < list.rules.size(); ++i) scratch.matched[i] = static_cast<int>(i);
   }
   std::sort(scratch.matched.begin(), scratch.matched.end());
-  // The set holds the opened forms, a superset: the first candidate that
-  // matches in the file's form wins.
-  const CompiledRule* winner = nullptr;
-  re2::StringPiece groups[kMostGroups];
-  int count = 0;
-  out->rule = -1;
-  for (int candidate : scratch.matched) {
-    const CompiledRule& rule = *list.rules[static_cast<size_t>(candidate)];
-    int wanted = 0;
-    for (size_t f = 0; f < kUapFields; ++f) {
-      if ((fields >> f) & 1) wanted = std::max<int>(wanted, rule.groupsFor[f]);
-    }
-    if ((fields & kUapFirstGroup) != 0) wanted = std::max(wanted, 1);
-    for (auto& g : groups) g = re2::StringPiece();
-    // A first group that is one text needs no run for groups: whether the
-    // rule matches is all there is to find.
-    const bool literal = wanted == 1 && rule.literalFirst && (fields & kUapFirstGroup) == 0;
-    if (MatchRule(rule, text, literal ? 0 : wanted, inSet, groups)) {
-      if (literal) groups[1] = re2::StringPiece(rule.firstText.data(), rule.firstText.size());
-      winner = &rule;
-      count = wanted;
-      out->rule = candidate;
-      break;
-    }
-  }
-
-  for (size_t f = 0; f < kUapFields; ++f) {
-    FieldBuilder field;
-    if (winner != nullptr && ((fields >> f) & 1) != 0) {
-      if (winner->rule.Has(f)) {
-        Substitute(winner->rule.replacement[f], groups, count, &field);
-      } else {
-        int g = kDefaultGroup[l][f];
-        if (g != 0 && g <= count && groups[g].data() != nullptr) {
-          field.Append(std::string_view(groups[g].data(), groups[g].size()));
-        }
-      }
-    }
-    std::string_view value = field.Trimmed();
-    if (f == 0 && value.empty()) value = "Other";
-    out->fields[f].assign(value);
-  }
-  out->groupBegin = out->groupEnd = -1;
-  if (winner != nullptr && count >= 1 && groups[1].data() != nullptr) {
-    out->groupBegin = static_cast<int32_t>(groups[1].data() - agent.data());
-    out->groupEnd = out->groupBegin + static_cast<int32_t>(groups[1].size());
-  }
-  return winner != nullptr;
+  Winner winner;
+  FindWinner(list, text, fields, inSet, scratch.matched, &winner);
+  FillFields(winner, l, fields, agent, out);
+  return winner.rule != nullptr;
 }
 
 size_t UapMatcher::RuleCount() const {

@@ -97,14 +97,12 @@ SectionRows SystemRows(const ReportInput& state) {
                     state.settings.maxSystems, kTotalSystems);
 }
 
-SectionRows CrawlerRows(const ReportInput& state) {
-  const ReportLabels& labels = state.labels;
-  const AgentTallies& agents = state.tallies.agents;
-  const Shares shares = SharesOf(agents);
-  SectionRows section{labels[kCrawlersAndAgents], {}};
+namespace {
 
-  // People, crawlers and AI: their shares of the hits and bytes of every
-  // line with a user agent.
+// People, crawlers and AI: their shares of the hits and bytes of every
+// line with a user agent.
+void AddShareTable(const ReportInput& state, const Shares& shares, SectionRows& section) {
+  const ReportLabels& labels = state.labels;
   SectionTable& summary = section.tables.emplace_back();
   summary.keys = KeyOrigin::kOwnText;
   summary.SetColumns({{Column::kKey, labels[kAgentClassColumn]},
@@ -124,8 +122,11 @@ SectionRows CrawlerRows(const ReportInput& state) {
     // Lines of no bytes at all give every group no share of them.
     row.bytePercent = shares.totalBytes > 0 ? Percent(shares.bytes[g], shares.totalBytes) : 0;
   }
+}
 
-  // Every crawler and bot, its share of all the lines with an agent.
+// Every crawler and bot, its share of all the lines with an agent.
+void AddCrawlerTable(const ReportInput& state, const Shares& shares, SectionRows& section) {
+  const ReportLabels& labels = state.labels;
   SectionTable& bots = section.tables.emplace_back();
   bots.caption = labels[kCrawlers];
   bots.SetColumns({{Column::kRank, labels[kRank]},
@@ -136,16 +137,19 @@ SectionRows CrawlerRows(const ReportInput& state) {
                    {Column::kKBytes, labels[kKBytes]},
                    {Column::kPercent, labels[kPercent]},
                    {Column::kGraph, labels[kGraph]}});
-  FillRanked(bots, state, agents.bots, state.settings.maxCrawlers,
+  FillRanked(bots, state, state.tallies.agents.bots, state.settings.maxCrawlers,
              static_cast<double>(shares.totalHits), kTotalCrawlers,
              [](const BotEntry& entry, TableRow& row) {
                row.texts[0] = AgentClassName(static_cast<AgentClass>(entry.visitorClass));
                row.texts[1] = entry.operatorName.view();
              });
+}
 
-  // What AI crawlers read, when they read anything.
-  const AiPageTable& pages = agents.aiPages;
-  if (pages.used == 0) return section;
+// What AI crawlers read, when they read anything.
+void AddAiPageTable(const ReportInput& state, SectionRows& section) {
+  const ReportLabels& labels = state.labels;
+  const AiPageTable& pages = state.tallies.agents.aiPages;
+  if (pages.used == 0) return;
   SectionTable& ai = section.tables.emplace_back();
   ai.caption = labels[kAiPages];
   ai.SetColumns({{Column::kRank, labels[kRank]},
@@ -163,6 +167,16 @@ SectionRows CrawlerRows(const ReportInput& state) {
                if (!IsScriptAddress(row.key)) row.link = LinkTo::kKey;
                row.percent = Percent(static_cast<double>(entry.hits), total);
              });
+}
+
+}  // namespace
+
+SectionRows CrawlerRows(const ReportInput& state) {
+  const Shares shares = SharesOf(state.tallies.agents);
+  SectionRows section{state.labels[kCrawlersAndAgents], {}};
+  AddShareTable(state, shares, section);
+  AddCrawlerTable(state, shares, section);
+  AddAiPageTable(state, section);
   return section;
 }
 
