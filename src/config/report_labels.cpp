@@ -71,6 +71,12 @@ constexpr std::string_view kDefaults[kLabelCount + 1] = {
     "Not Implemented",
     "Bad Gateway",
     "Service Unavailable",
+    "Counts may exceed the true count by at most",
+    "hits; every key with more hits is listed.",
+    "K bytes may include those of the keys replaced.",
+    "rank guaranteed",
+    "Distinct Clients",
+    "Visitors",
 };
 
 }  // namespace
@@ -94,7 +100,7 @@ bool ApplyLabelLine(ReportLabels& labels, std::string_view line) {
     // text1= to text9=: the "=" must follow the digit directly.
     key = first - '0';
   } else if (first >= '1' && first <= '6' && IsDigit(second)) {
-    // text10 to text63: six characters; the value starts after the first "=".
+    // text10 and up: six characters; the value starts after the first "=".
     key = (first - '0') * 10 + (second - '0');
     if (key > kLabelCount) return false;
   } else {

@@ -1,5 +1,5 @@
-// The 63 replaceable texts of the report: captions, column headings,
-// weekday names and status descriptions.
+// The replaceable texts of the report: captions, column headings, weekday
+// names, status descriptions and the notes of summary tables.
 #ifndef LOGVANE_CONFIG_REPORT_LABELS_H_
 #define LOGVANE_CONFIG_REPORT_LABELS_H_
 
@@ -9,17 +9,17 @@
 
 namespace logvane {
 
-inline constexpr int kLabelCount = 63;
+inline constexpr int kLabelCount = 69;
 inline constexpr size_t kLabelWidth = 49;
 
 struct ReportLabels {
-  std::array<std::string, kLabelCount + 1> text;  // index 1 to 63; 0 unused
+  std::array<std::string, kLabelCount + 1> text;  // index 1 to kLabelCount; 0 unused
 
   ReportLabels();  // the defaults
   const std::string& operator[](int key) const { return text[key]; }
 };
 
-// The default text of label `key` (1 to 63).
+// The default text of label `key` (1 to kLabelCount).
 std::string_view DefaultLabel(int key);
 
 // Replaces label `key` whole with `value` cut to kLabelWidth.
@@ -94,8 +94,15 @@ enum Label : int {
   kStatus501,
   kStatus502,
   kStatus503,
+  // text64 to text69: tables that evicted keys, distinct counts.
+  kSummaryBoundBefore = 64,
+  kSummaryBoundAfter,
+  kSummaryBytes,
+  kRankGuaranteed,
+  kDistinctClients,
+  kVisitors,
 };
-static_assert(kStatus503 == kLabelCount);
+static_assert(kVisitors == kLabelCount);
 
 }  // namespace logvane
 

@@ -75,6 +75,12 @@ struct RunSettings {
   int32_t dnsThreads = 1;      // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
   ReportStyle reportStyle = ReportStyle::kClassic;
+  // TABLES=SUMMARY: a table that runs full keeps its heaviest keys
+  // (Space-Saving), with a stated bound, instead of its first ones.
+  bool summaryTables = false;
+  // DISTINCT=ON: the classic report shows the distinct clients and visitors
+  // too (the modern one always does).
+  bool distinctInClassic = false;
   // The log's layout (empty: common or combined, read by markers) and the
   // fields that feed the extra sections (empty: referrer and user agent).
   std::string logFormat;
@@ -83,6 +89,12 @@ struct RunSettings {
 };
 
 inline constexpr int32_t kMostReadingThreads = 256;
+
+// Whether the report shows distinct clients and visitors, which are then
+// counted.
+inline bool ShowsDistinct(const RunSettings& s) {
+  return s.reportStyle == ReportStyle::kModern || s.distinctInClassic;
+}
 
 // "N" in either case: no cache file and no name translation.
 inline bool LookupsOff(const RunSettings& s) { return s.lookupMode == 'N' || s.lookupMode == 'n'; }

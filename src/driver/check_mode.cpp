@@ -91,6 +91,10 @@ void PrintSettings(const RunSettings& s, Console& console) {
   Setting(console, "pages", s.fullPageDetails ? "with query" : "query cut");
   Setting(console, "robots", EqualsFolded(s.robotsMode, "RPT") ? "marked" : "not marked");
   Setting(console, "parameters block", OnOff(s.showParameters));
+  // Lines only for the keywords given, so that a check without them reads
+  // as before.
+  if (s.summaryTables) Setting(console, "full tables", "keep their heaviest keys (summary)");
+  if (s.distinctInClassic) Setting(console, "distinct counts", "in the classic report too");
 }
 
 // The logs and the report: can the run open and create them? Each log is

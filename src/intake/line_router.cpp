@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -130,7 +131,7 @@ void Add(PreparedLine& p, Feed f, const HashedKey& key) {
 }  // namespace
 
 LineRules::LineRules(const RunSettings& s)
-    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")) {
+    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")), distinct(ShowsDistinct(s)) {
   format.selectOn = s.selectOn;
   format.selectText = s.selectText;
   format.userFromField2 = s.userFromField2;
@@ -159,6 +160,13 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
       return;
     }
     Add(p, Feed::kUser, HashKey(r.userName));
+    if (rules.distinct) {
+      // A visitor is a client with one user agent (the second extra field,
+      // the user agent of a combined log).
+      p.clientHash = FoldedHash(r.clientAddress);
+      p.visitorHash =
+          CombineHashes(p.clientHash, FoldedHash(r.hasExtra2 ? r.extra2 : std::string_view()));
+    }
   }
   Add(p, Feed::kDate, HashKey(r.dateText.view(), kDateKeyWidth));
   plan.end = LineEnd::kStopped;
@@ -251,7 +259,41 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
 }
 
 LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
-    : tallies_(tallies), counters_(counters), console_(console) {}
+    : tallies_(tallies), counters_(counters), console_(console) {
+  ForFeeds(0xffff, tallies_, [&](auto& table, size_t f) {
+    if (table.summary.on) toClose_ |= static_cast<uint16_t>(1u << f);
+  });
+}
+
+// The names the console and the diagnostics give the tables.
+constexpr std::string_view kTableNames[kFeedCount] = {
+    "user", "date", "hour", "page", "directory", "not-found page", "Extra 1", "Extra 2",
+};
+
+template <typename Table>
+void LineRouter::CloseForEviction(Table& table, size_t feed) {
+  CloseSummary(table.summary);
+  // Once this lock is had, every lookup is either done or began after the
+  // close and so leaves the table alone.
+  if (gate_ != nullptr) {
+    gate_->lookups.lock();
+    gate_->lookups.unlock();
+  }
+  toClose_ &= static_cast<uint16_t>(~(1u << feed));
+}
+
+template <typename Table>
+void LineRouter::NoteEviction(Table& table, size_t feed) {
+  if (table.summary.evictions != 1) return;
+  table.summary.firstRecord = counters_.rejected.lineNumber;
+  console_.Write("*NOTE* the ");
+  console_.Write(kTableNames[feed]);
+  console_.Write(" table is full (");
+  console_.WriteNumber(static_cast<int64_t>(Table::kCapacity));
+  console_.Write(" keys): from record ");
+  console_.WriteNumber(counters_.rejected.lineNumber);
+  console_.Line(" on, a new key takes the slot of the fewest hits.");
+}
 
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
   ForFeeds(p.plan.feeds & kPrefetchedFeeds, tallies_, [&](const auto& table, size_t f) {
@@ -298,7 +340,11 @@ void LineRouter::CountUser(PreparedLine& p) {
   constexpr size_t kUser = static_cast<size_t>(Feed::kUser);
   const LogRecord& r = p.record;
   UserTable& users = tallies_.users;
-  int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount);
+  if ((toClose_ & FeedBit(Feed::kUser)) != 0 && users.used == UserTable::kCapacity) {
+    CloseForEviction(users, kUser);
+  }
+  int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount,
+                          [&](size_t) { NoteEviction(users, kUser); });
   if (slot == kTableFull) {
     console_.Line(kFullMessages[kUser]);
   } else if (p.plan.robotsPage) {
@@ -326,9 +372,20 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
+  int64_t daySlot = kTableFull;
   ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-    if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) console_.Line(kFullMessages[f]);
+    using Table = std::remove_reference_t<decltype(table)>;
+    if ((toClose_ & (1u << f)) != 0 && table.used == Table::kCapacity) CloseForEviction(table, f);
+    int64_t slot =
+        CountKey(table, p.key[f], p.slot[f], bytes, [&](size_t) { NoteEviction(table, f); });
+    if (slot == kTableFull) console_.Line(kFullMessages[f]);
+    if (f == static_cast<size_t>(Feed::kDate)) daySlot = slot;
   });
+  // Distinct counts go with the day, for lines of a client.
+  DistinctTallies* distinct = tallies_.distinct.get();
+  if (distinct != nullptr && daySlot != kTableFull && p.Feeds(Feed::kUser)) {
+    CountDistinct(*distinct, static_cast<size_t>(daySlot), p.clientHash, p.visitorHash);
+  }
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;

@@ -11,6 +11,7 @@
 #define LOGVANE_INTAKE_LINE_ROUTER_H_
 
 #include <cstdint>
+#include <shared_mutex>
 #include <string_view>
 
 #include "config/run_settings.h"
@@ -73,6 +74,10 @@ struct PreparedLine {
   LinePlan plan;
   int32_t slot[kFeedCount];
   HashedKey key[kFeedCount];
+  // With distinct counts (LineRules::distinct): hashes of the client, and
+  // of the client with its user agent (a visitor); set with the user feed.
+  uint64_t clientHash;
+  uint64_t visitorHash;
   LogRecord record;
   char hourBuffer[24];
 
@@ -86,6 +91,16 @@ struct LineRules {
   const RunSettings& settings;
   LineFormat format;
   bool robotsOn;
+  bool distinct;  // the report shows distinct counts: hash the clients
+};
+
+// Keeps reading threads out of a table's index for the moment its counting
+// thread begins to evict there (a summary table that ran full): they hold
+// it shared while they look slots up (ResolveBlock), and the counting
+// thread takes it alone once per table, after closing the table to them,
+// so that no lookup begun before is still running when keys move.
+struct LookupGate {
+  std::shared_mutex lookups;
 };
 
 // Plans a record that a parser has filled already (LinePreparer parses and
@@ -117,8 +132,19 @@ class LineRouter {
 
   const Tallies& tallies() const { return tallies_; }
 
+  // The gate of the reading threads that look slots up while this router
+  // counts, or none when no other thread does.
+  void SetLookupGate(LookupGate* gate) { gate_ = gate; }
+
  private:
   void NoteLine();
+  // Before a summary table's first eviction: closes it to other threads'
+  // lookups and waits for those under way.
+  template <typename Table>
+  void CloseForEviction(Table& table, size_t feed);
+  // After a key took another's slot: the first time, says so.
+  template <typename Table>
+  void NoteEviction(Table& table, size_t feed);
   void CountUser(PreparedLine& p);
   void CountFeeds(PreparedLine& p);
   void Reject(LineFault fault, std::string_view line);
@@ -128,6 +154,8 @@ class LineRouter {
   Console& console_;
   std::string_view pendingUser_;  // the last user, not yet in previousUser
   bool userPending_ = false;
+  LookupGate* gate_ = nullptr;
+  uint16_t toClose_ = 0;  // feeds of summary tables not yet closed to lookups
 };
 
 }  // namespace logvane

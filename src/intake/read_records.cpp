@@ -22,6 +22,7 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   console.Write(platform.localTimeText());
   console.Write("\n");
   ClearTallies(tallies);
+  SetCountingModes(tallies, settings.summaryTables, ShowsDistinct(settings));
 
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
@@ -30,8 +31,8 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
   ProgressTick progress = plan.progress;
-  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1,
-                                    plan.blockLines, &progress);
+  ReadStatus status =
+      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();
