@@ -76,6 +76,7 @@ void WriteCellText(ReportWriter& out, const SectionTable& table, const TableRow&
     case Column::kKBytes:
     case Column::kAverageKBytes: out.Write(FormatFixed(row.kiloBytes, 0)); break;
     case Column::kPercent: WriteShare(out, row.percent); break;
+    case Column::kVisitors: out.WriteInt(row.visitors); break;
     case Column::kGraph: break;  // the styles draw bars their own way
   }
 }

@@ -27,7 +27,8 @@ enum class Column {
   kKBytes,
   kAverageKBytes,  // the same figure; the classic style writes a blank after it
   kPercent,
-  kGraph,  // the bar; always the last column
+  kVisitors,  // distinct visitors (Activity by Date, with distinct counts)
+  kGraph,     // the bar; always the last column
 };
 
 // Where a table's keys come from, which decides how they are written.
@@ -60,6 +61,10 @@ struct TableRow {
   double kiloBytes = 0;  // thousands of bytes
   double percent = 0;    // the share, times 100
   int64_t barWidth = 0;
+  int64_t visitors = 0;
+  // In a table that evicted keys: the row's hits less its overcount are at
+  // least the next row's, so no key can stand between them.
+  bool rankGuaranteed = false;
 };
 
 struct TotalLine {
@@ -87,6 +92,10 @@ struct SectionTable {
   std::vector<TotalLine> totals;
   float barScale = 0;  // of the rows' bars (BarScale)
   LinkTemplate userLink;
+  // A table that evicted keys: the note with its bound, written below the
+  // totals, and the label the modern style's rank marks stand for.
+  std::string boundNote;
+  std::string_view rankMark;
 
   void SetColumns(std::initializer_list<std::pair<Column, std::string_view>> heads);
   // Room for the rows a walk writes: those in use, up to the row limit.
@@ -116,6 +125,7 @@ struct RowLayout {
   std::string_view end;
   std::string_view afterAverageKBytes;
   KeyText logKeys;
+  std::string_view guaranteedMark = {};  // after the rank of a guaranteed row
 };
 template <typename Bar>
 void WriteRows(ReportWriter& out, const SectionTable& table, const RowLayout& layout, Bar&& bar) {
@@ -132,6 +142,7 @@ void WriteRows(ReportWriter& out, const SectionTable& table, const RowLayout& la
       if (c > 0) out.Write(layout.separator);
       WriteCellText(out, table, row, column, layout.logKeys);
       if (column == Column::kAverageKBytes) out.Write(layout.afterAverageKBytes);
+      if (column == Column::kRank && row.rankGuaranteed) out.Write(layout.guaranteedMark);
     }
     if (!ended) out.Write(layout.end);
   }
