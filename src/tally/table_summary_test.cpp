@@ -11,6 +11,7 @@
 
 #include "../bench/log_generator.h"
 #include "tally/distinct_tallies.h"
+#include "tally/table_merge.h"
 #include "tally/tally_tables.h"
 
 namespace logvane {
@@ -156,15 +157,47 @@ TEST(TableSummaryTest, AnEvictedUserStartsAfresh) {
   EXPECT_EQ(users.slots[0].hits, 2);
 }
 
+TEST(TableSummaryTest, MergesAreExactWhileTheKeysFit) {
+  // Two pieces of one log, merged, are the table of the whole log: the
+  // same keys in the same first-seen order with the same counts.
+  auto whole = SummaryTallies();
+  auto first = SummaryTallies();
+  auto second = SummaryTallies();
+  for (int i = 0; i < 3000; ++i) {
+    std::string key = std::string(i % 3 == 0 ? "/A" : "/a").append(std::to_string(i * 7 % 900));
+    CountText(whole->directories, key);
+    CountText(i < 1700 ? first->directories : second->directories, key);
+    CountText(whole->users, key, i);
+    CountText(i < 1700 ? first->users : second->users, key, i);
+  }
+  first->users.slots[3].isRobot = 1;
+  whole->users.slots[3].isRobot = 1;
+  ASSERT_TRUE(MergeTable(first->directories, second->directories).ok());
+  ASSERT_TRUE(MergeTable(first->users, second->users).ok());
+  ASSERT_EQ(first->directories.used, whole->directories.used);
+  for (size_t i = 0; i < whole->directories.used; ++i) {
+    EXPECT_EQ(first->directories.slots[i].key.view(), whole->directories.slots[i].key.view());
+    EXPECT_EQ(first->directories.slots[i].hits, whole->directories.slots[i].hits);
+    EXPECT_EQ(first->users.slots[i].byteSum, whole->users.slots[i].byteSum);
+    EXPECT_EQ(first->users.slots[i].isRobot, whole->users.slots[i].isRobot);
+  }
+  EXPECT_FALSE(SummaryEvicted(first->directories.summary));
+  // A key new to the merged table is found and counted as usual.
+  EXPECT_EQ(CountText(first->directories, "/a5"), CountText(whole->directories, "/a5"));
+}
+
 // Zipf-distributed clients (2 M distinct) and pages (500 k distinct): every
-// true top-50 key is held with a count within the bound, and the distinct
-// counts are within three standard errors.
+// true top-50 key is held with a count within the bound, in one table and
+// in three pieces merged, and the distinct counts are within three standard
+// errors, merged too.
 TEST(TableSummaryTest, ZipfTopKeysAndDistinctCounts) {
   constexpr size_t kClients = 2'000'000;
   constexpr size_t kPages = 500'000;
   constexpr size_t kRecords = 4'000'000;
   auto t = SummaryTallies();
   t->distinct = NewDistinctTallies();
+  std::unique_ptr<Tallies> pieces[3] = {SummaryTallies(), SummaryTallies(), SummaryTallies()};
+  for (auto& piece : pieces) piece->distinct = NewDistinctTallies();
   bench::Random random(23);
   bench::ZipfSampler clientZipf(kClients, 1.0);
   bench::ZipfSampler pageZipf(kPages, 0.9);
@@ -181,9 +214,18 @@ TEST(TableSummaryTest, ZipfTopKeysAndDistinctCounts) {
     const std::string clientKey = std::string("10.").append(std::to_string(client));
     const std::string pageKey = std::string("/p").append(std::to_string(page));
     HashedKey c = HashKey(clientKey);
-    CountKey(t->users, c, -1, 100);
-    CountKey(t->pages, HashKey(pageKey), -1, 0);
-    AddDistinct(t->distinct->clients, c.hash);
+    HashedKey p = HashKey(pageKey);
+    Tallies& piece = *pieces[i * 3 / kRecords];
+    for (Tallies* into : {t.get(), &piece}) {
+      CountKey(into->users, c, -1, 100);
+      CountKey(into->pages, p, -1, 0);
+      AddDistinct(into->distinct->clients, c.hash);
+    }
+  }
+  for (int i = 1; i < 3; ++i) {
+    ASSERT_TRUE(MergeTable(pieces[0]->users, pieces[i]->users).ok());
+    ASSERT_TRUE(MergeTable(pieces[0]->pages, pieces[i]->pages).ok());
+    MergeDistinct(pieces[0]->distinct->clients, pieces[i]->distinct->clients);
   }
   auto expectTop = [](const auto& table, const std::vector<int64_t>& truth,
                       const std::string& prefix) -> int64_t {
@@ -209,12 +251,23 @@ TEST(TableSummaryTest, ZipfTopKeysAndDistinctCounts) {
     }
     return bound;
   };
-  int64_t userBound = expectTop(t->users, clientTruth, "10.");
-  int64_t pageBound = expectTop(t->pages, pageTruth, "/p");
-  RecordProperty("user_bound", std::to_string(userBound));
-  RecordProperty("page_bound", std::to_string(pageBound));
-  const double estimate = DistinctEstimate(t->distinct->clients);
-  EXPECT_NEAR(estimate, kClients, 3 * kDistinctStandardError * kClients);
+  RecordProperty("user_bound", std::to_string(expectTop(t->users, clientTruth, "10.")));
+  RecordProperty("page_bound", std::to_string(expectTop(t->pages, pageTruth, "/p")));
+  RecordProperty("merged_user_bound",
+                 std::to_string(expectTop(pieces[0]->users, clientTruth, "10.")));
+  RecordProperty("merged_page_bound", std::to_string(expectTop(pieces[0]->pages, pageTruth, "/p")));
+  for (Tallies* counted : {t.get(), pieces[0].get()}) {
+    const double estimate = DistinctEstimate(counted->distinct->clients);
+    EXPECT_NEAR(estimate, kClients, 3 * kDistinctStandardError * kClients);
+    RecordProperty("distinct_error", std::to_string(estimate / kClients - 1));
+  }
+  // The merged table goes on counting: a new key starts from the bound.
+  Tallies& merged = *pieces[0];
+  const int64_t bound = SummaryBound(merged.users.summary);
+  if (merged.users.used < kUserCapacity) {
+    int64_t slot = CountText(merged.users, "newcomer");
+    EXPECT_EQ(merged.users.slots[slot].hits, bound + 1);
+  }
 }
 
 }  // namespace

@@ -308,6 +308,22 @@ size_t ReplaceLightest(Table& table, const HashedKey& key, int64_t bytes) {
   return slot;
 }
 
+// Counts a record already added to `slot` in the order of a table that
+// evicts. A key new to a table loaded from a merge that cut keys may have
+// had up to the bound's hits in the pieces: it starts from there, as
+// SummaryTake counts it.
+template <typename Table>
+void CountInSummary(Table& table, size_t slot) {
+  auto& s = table.summary;
+  if (SummaryCount(s.order, slot) != 0) {
+    SummaryIncrement(s.order, slot);
+    return;
+  }
+  SummaryTake(s.order, slot);
+  s.overcount[slot] = s.order.bound;
+  table.slots[slot].hits += s.order.bound;
+}
+
 // Counts one record of `bytes` for `key`: at `knownSlot` when a reading
 // thread found the key there (>= 0), else at the slot FindOrAddKey gives.
 // Gives the slot counted, or kTableFull. A table in summary mode that is
@@ -327,7 +343,7 @@ int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t 
   }
   table.recent = static_cast<size_t>(slot) + 1;
   AddRecord(table.slots[slot], bytes);
-  if (table.summary.ordered) SummaryIncrement(table.summary.order, static_cast<size_t>(slot));
+  if (table.summary.ordered) CountInSummary(table, static_cast<size_t>(slot));
   return slot;
 }
 
