@@ -58,7 +58,8 @@ TEST(SummaryTables, LogsThatFitGiveTheSameReport) {
       LogRun with =
           RunOnLog(summary, log, 'N', std::string(style) + "MAXUSERS=9999\nTABLES=SUMMARY\n");
       ASSERT_EQ(with.result.status, 0);
-      EXPECT_TRUE(with.report == without.report);
+      // Byte for byte but for the time the report was made.
+      EXPECT_TRUE(MaskTimes(with.report) == MaskTimes(without.report));
       EXPECT_EQ(WithoutEcho(with.console), without.console);
       EXPECT_EQ(with.result.errors, without.result.errors);
     }

@@ -132,6 +132,7 @@ Status MergeTable(Table& into, const Table& from) {
     entry.key.assign(k.key);
     into.indexKeys[i].assign(k.key);
     into.index.Insert(bucket, hash, i);
+    into.summary.hashOf[i] = hash;
     StartEntry(entry);
     entry.hits = k.entry.count;
     if constexpr (requires { entry.byteSum; }) entry.byteSum = k.entry.bytes;

@@ -42,6 +42,10 @@ struct TableSummary {
   // their entries.
   int64_t overcount[Capacity];
   double byteOvercount[Capacity];
+  // Each slot's key hash, from the first eviction on: moving index entries
+  // back after a deletion needs their home buckets, which this gives
+  // without reading (and hashing) the keys.
+  uint64_t hashOf[Capacity];
 };
 
 template <size_t C>

@@ -281,16 +281,18 @@ size_t ReplaceLightest(Table& table, const HashedKey& key, int64_t bytes) {
   auto& s = table.summary;
   if (!s.ordered) {
     std::vector<int64_t> hits(Table::kCapacity);
-    for (size_t i = 0; i < Table::kCapacity; ++i) hits[i] = table.slots[i].hits;
+    for (size_t i = 0; i < Table::kCapacity; ++i) {
+      hits[i] = table.slots[i].hits;
+      s.hashOf[i] = FoldedHash(table.slots[i].key.view());
+    }
     OrderSummary(s, hits);
   }
   const size_t slot = SummaryEvict(s.order);
   auto& entry = table.slots[slot];
   const int64_t inherited = SummaryOvercount(s.order, slot);
-  auto homeOf = [&table](size_t i) {
-    return decltype(table.index)::HomeOf(FoldedHash(table.slots[i].key.view()));
-  };
-  table.index.Erase(FoldedHash(entry.key.view()), slot, homeOf);
+  auto homeOf = [&s](size_t i) { return decltype(table.index)::HomeOf(s.hashOf[i]); };
+  table.index.Erase(s.hashOf[slot], slot, homeOf);
+  s.hashOf[slot] = key.hash;
   size_t bucket = 0;
   auto keyOf = [&table](size_t i) { return table.slots[i].key.view(); };
   table.index.Find(key.text, key.hash, keyOf, &bucket);
@@ -313,12 +315,13 @@ size_t ReplaceLightest(Table& table, const HashedKey& key, int64_t bytes) {
 // had up to the bound's hits in the pieces: it starts from there, as
 // SummaryTake counts it.
 template <typename Table>
-void CountInSummary(Table& table, size_t slot) {
+void CountInSummary(Table& table, size_t slot, uint64_t hash) {
   auto& s = table.summary;
   if (SummaryCount(s.order, slot) != 0) {
     SummaryIncrement(s.order, slot);
     return;
   }
+  s.hashOf[slot] = hash;
   SummaryTake(s.order, slot);
   s.overcount[slot] = s.order.bound;
   table.slots[slot].hits += s.order.bound;
@@ -343,7 +346,7 @@ int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t 
   }
   table.recent = static_cast<size_t>(slot) + 1;
   AddRecord(table.slots[slot], bytes);
-  if (table.summary.ordered) CountInSummary(table, static_cast<size_t>(slot));
+  if (table.summary.ordered) CountInSummary(table, static_cast<size_t>(slot), key.hash);
   return slot;
 }
 
