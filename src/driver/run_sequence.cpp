@@ -1,6 +1,5 @@
 #include "driver/run_sequence.h"
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -12,7 +11,7 @@
 #include "intake/read_records.h"
 #include "names/name_phases.h"
 #include "names/nations.h"
-#include "platform/file_io.h"
+#include "names/report_totals.h"
 #include "report/modern_report.h"
 #include "report/report_writer.h"
 #include "report/write_report.h"
@@ -25,7 +24,6 @@
 #include "platform/progress_line.h"
 #include "intake/reading_summary.h"
 #include "tally/sort_tallies.h"
-#include "tally/weekdays.h"
 
 namespace logvane {
 
@@ -76,7 +74,7 @@ StepEnd AnswerCommandLine(const std::vector<std::string>& args, RunEnvironment& 
 StepEnd RefuseLogAsParameters(const CommandLine& command, RunEnvironment& env) {
   if (command.withOptions || !command.parameterFile) return kGoOn;
   std::string content;
-  if (!ReadWholeFile(*command.parameterFile, &content)) return kGoOn;
+  if (!ReadWholeFile(env.machine, *command.parameterFile, &content).ok()) return kGoOn;
   std::string hint = AccessLogHint(*command.parameterFile, content);
   if (hint.empty()) return kGoOn;
   Diagnostics(env.diagnostics).Reason(hint);
@@ -84,16 +82,16 @@ StepEnd RefuseLogAsParameters(const CommandLine& command, RunEnvironment& env) {
 }
 
 StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
-  if (!env.platform.startSockets()) {
+  if (!env.machine.StartSockets().ok()) {
     env.console.Write("*ERROR* Could not windows socket.");
     return kEarlyEndStatus;
   }
-  std::optional<std::string> host = env.platform.hostName();
-  if (!host) {
+  std::string host;
+  if (!env.machine.HostName(&host).ok()) {
     env.console.Write("*ERROR* Could not get host name.");
     return kEarlyEndStatus;
   }
-  settings.hostName = host->substr(0, kHostNameWidth);
+  settings.hostName = host.substr(0, kHostNameWidth);
   env.console.Write(" (running on host: ");
   env.console.Write(settings.hostName);
   env.console.Write(")\n");
@@ -130,12 +128,12 @@ StepEnd NameLogs(RunEnvironment& env, RunSettings& settings, std::vector<std::st
   }
   for (const std::string& name : given) {
     std::string base;
-    if (!IsRotatedSetName(name, &base)) {
+    if (!IsRotatedSetName(env.machine, name, &base)) {
       names->push_back(name);
       continue;
     }
     std::vector<std::string> files;
-    Status found = RotatedSet(base, &files);
+    Status found = RotatedSet(env.machine, base, &files);
     if (!found.ok()) {
       env.console.Write("*ERROR* Could not open input file.");
       Diagnostics(env.diagnostics)
@@ -153,7 +151,7 @@ StepEnd OpenLogs(RunEnvironment& env, RunSettings& settings, std::unique_ptr<Inp
   std::vector<std::string> names;
   if (StepEnd end = NameLogs(env, settings, &names)) return end;
   std::string failed;
-  Status opened = OpenInputChain(names, env.input, chain, &failed);
+  Status opened = OpenInputChain(env.machine, names, env.input, chain, &failed);
   size_t good = opened.ok() ? names.size() : 0;
   while (!opened.ok() && good < names.size() && names[good] != failed) ++good;
   for (size_t i = 0; i < good; ++i) env.console.Write("...... input file opened.\n");
@@ -190,19 +188,19 @@ StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
     return kEarlyEndStatus;
   }
   Diagnostics diagnostics(env.diagnostics);
-  WarnBeforeReading(settings, diagnostics);
+  WarnBeforeReading(env.machine, settings, diagnostics);
   return kGoOn;
 }
 
 // The console says the country database cannot be used, standard error
 // why; nations then go by top-level domain.
-void WarnGeoip(RunEnvironment& env, const GeoFailure& failure) {
+void WarnGeoip(RunEnvironment& env, const Status& failure) {
   env.console.Write("*WARNING* GeoIP database not usable: ");
-  env.console.Write(failure.reason);
+  env.console.Write(GeoReason(failure));
   env.console.Write("\n");
   if (env.diagnostics == nullptr) return;
   env.diagnostics->Write("logvane: GeoIP database not usable, nations go by top-level domain: ");
-  env.diagnostics->Write(failure.detail);
+  env.diagnostics->Write(GeoDetail(failure));
   env.diagnostics->Write("\n");
 }
 
@@ -212,9 +210,9 @@ void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
   const RunSettings& settings = state.settings;
   if (!settings.showNations || !GeoipWanted(settings.geoipDatabase)) return;
   auto database = std::make_unique<GeoDatabase>();
-  GeoFailure failure;
-  if (!LoadGeoDatabase(settings.geoipDatabase, *database, failure)) {
-    WarnGeoip(env, failure);
+  Status loaded = LoadGeoDatabase(env.machine, settings.geoipDatabase, *database);
+  if (!loaded.ok()) {
+    WarnGeoip(env, loaded);
     return;
   }
   state.geoip = std::move(database);
@@ -257,7 +255,8 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
 }
 
 // Reads the log into the tallies, sorts them and translates the users.
-void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
+// False when the log could not be read to its end.
+bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
   LogLineReader reader(log, PieceWidthFor(format));
   ReadingPlan plan;
   plan.threads =
@@ -277,7 +276,7 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
     if (env.consoleSharesTerminal || consoleOnErrors) env.console.ShareTerminal(&*progress);
   }
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
-              env.platform, plan);
+              env.machine, plan);
   if (progress) {
     progress->Finish();
     env.diagnostics->ShareTerminal(nullptr);
@@ -297,52 +296,57 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
     TranslateUserNames(state.settings, state.tallies.users, state.cache, state.userAddresses,
-                       env.console, env.platform);
+                       env.console, env.machine);
   }
   if (!state.geoip) {
-    DeriveReportTotals(state.settings, state.tallies);
-    return;
+    (void)DeriveReportTotals(state.settings, state.tallies);
+    return !counters.readError;
   }
   NationsByAddress byAddress{*state.geoip, state.userAddresses};
-  GeoFailure failure;
-  if (!DeriveReportTotals(state.settings, state.tallies, &byAddress, &failure)) {
-    WarnGeoip(env, failure);
+  Status derived = DeriveReportTotals(state.settings, state.tallies, &byAddress);
+  if (!derived.ok()) {
+    WarnGeoip(env, derived);
   } else if (state.settings.showNations) {
     state.nationSource = GeoAttribution(*state.geoip);
   }
+  return !counters.readError;
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutput) {
   Console& console = env.console;
   console.Write("generating reports...\n");
-  std::unique_ptr<ReportWriter> report = reportOnOutput
-                                             ? ReportWriter::ForStandardOutput()
-                                             : ReportWriter::Create(state.settings.outputFile);
-  if (!report) {
-    int createError = errno;
+  std::unique_ptr<ReportWriter> report;
+  Status created;
+  if (reportOnOutput) {
+    report = ReportWriter::ForStandardOutput(env.machine);
+  } else {
+    created = ReportWriter::Create(env.machine, state.settings.outputFile, &report);
+  }
+  if (!created.ok()) {
     console.Write("*ERROR* Could not open output file.");
     Diagnostics(env.diagnostics)
         .Reason("cannot create output file " + Quoted(state.settings.outputFile) + ": " +
                 (state.settings.outputFile.empty() ? "no file name was given"
-                                                   : SystemReason(createError)));
+                                                   : SystemReason(created.sysError())));
     return kEarlyEndStatus;
   }
   console.Write("...... new output file created.\n");
   if (state.settings.reportStyle == ReportStyle::kModern) {
-    WriteModernReport(state, *report, env.platform);
+    WriteModernReport(state, *report, env.machine);
   } else {
-    WriteReport(state, *report, env.platform);
+    WriteReport(state, *report, env.machine);
   }
-  if (!report->Close()) {
+  Status written = report->Close();
+  if (!written.ok()) {
     console.Write("*ERROR* Could not write output file.\n");
     Diagnostics(env.diagnostics)
         .Reason("cannot write output file " + Quoted(state.settings.outputFile) + ": " +
-                SystemReason(report->error()));
+                SystemReason(written.sysError()));
     return kEarlyEndStatus;
   }
   console.Write("\n finished reporting...\n\n");
   console.Write("finished: ");
-  console.Write(env.platform.localTimeText());
+  console.Write(env.machine.LocalTimeText());
   console.Write("\n");
   return kGoOn;
 }
@@ -362,7 +366,8 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   RunStatePtr state = NewRunState();
   RunSettings& settings = state->settings;
   if (StepEnd end = StartSockets(env, settings)) return end;
-  if (StepEnd end = ReadSettings(command, ParameterFileOf(command), env, *state, false)) {
+  if (StepEnd end =
+          ReadSettings(command, ParameterFileOf(env.machine, command), env, *state, false)) {
     return end;
   }
   // Only OUTFILE=- means standard output; "-" typed at the prompt stays a
@@ -372,11 +377,16 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   LogFormat format;
   if (StepEnd end = CompileFormat(env, settings, &format)) return end;
   if (!LookupsOff(settings)) {
-    int error = LoadNameCache(state->cache, env.cacheFile, console);
+    Status loaded = LoadNameCache(env.machine, state->cache, env.cacheFile, console);
     // A missing cache is the usual first run, already noted on the console.
-    if (error != 0 && error != ENOENT) {
+    if (!loaded.ok() && loaded.code() != StatusCode::kNotFound) {
+      // A failure with a place in the file came after the records before it
+      // were loaded.
       Diagnostics(env.diagnostics)
-          .Reason("cannot open cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+          .Reason((loaded.where().empty() ? "cannot open cache file " + Quoted(env.cacheFile)
+                                          : "cannot read cache file " + Quoted(env.cacheFile) +
+                                                " after " + loaded.where()) +
+                  ": " + SystemReason(loaded.sysError()));
     }
   }
   LoadCountryDatabase(env, *state);
@@ -384,36 +394,24 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   std::unique_ptr<InputChain> log;
   if (StepEnd end = OpenLogs(env, settings, &log)) return end;
   if (StepEnd end = NameReport(env, settings)) return end;
-  TallyLog(env, *state, format, *log);
+  const bool logReadWhole = TallyLog(env, *state, format, *log);
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
-  env.platform.stopSockets();
+  env.machine.StopSockets();
 
   if (!LookupsOff(settings)) {
-    int error = SaveNameCache(state->cache, env.cacheFile, console);
-    if (error != 0) {
+    Status saved = SaveNameCache(env.machine, state->cache, env.cacheFile, console);
+    if (!saved.ok()) {
       Diagnostics(env.diagnostics)
-          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " + SystemReason(error));
+          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " +
+                  SystemReason(saved.sysError()));
     }
   }
   console.Write("closing...\n");
-  return 0;
+  // The report stands, but for part of the log only: a script must know.
+  return logReadWhole ? 0 : kLogCutShortStatus;
 }
 
 }  // namespace
-
-bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
-                        const NationsByAddress* byAddress, GeoFailure* failure) {
-  if (settings.showDays) AverageWeekdays(tallies.dates, tallies.weekdays);
-  if (!settings.showNations) return true;
-  GeoFailure ignored;
-  if (byAddress != nullptr &&
-      TallyNationsByAddress(tallies.users, byAddress->addresses, byAddress->database,
-                            tallies.nations, failure != nullptr ? *failure : ignored)) {
-    return true;
-  }
-  TallyNations(tallies.users, tallies.nations);
-  return byAddress == nullptr;
-}
 
 int RunLogvane(const std::vector<std::string>& args, RunEnvironment& env) {
   return RunSteps(args, env).value_or(0);

@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "intake/log_source.h"
 #include "platform/byte_input.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -38,7 +39,7 @@ class InputObserver {
 class InputChain : public LogSource {
  public:
   // Reads `inputs` in order; standard input, if named, through `input`.
-  ssize_t Read(char* buffer, size_t size) override;
+  Status Read(char* buffer, size_t size, size_t* got) override;
 
   const std::vector<InputRecord>& inputs() const { return records_; }
   // The input being read (the one that failed, after a read error).
@@ -51,7 +52,7 @@ class InputChain : public LogSource {
   void SetObserver(InputObserver* observer) { observer_ = observer; }
 
  private:
-  friend Status OpenInputChain(const std::vector<std::string>&, ByteInput&,
+  friend Status OpenInputChain(Env&, const std::vector<std::string>&, ByteInput&,
                                std::unique_ptr<InputChain>*, std::string*);
   class Counted;
 
@@ -63,10 +64,10 @@ class InputChain : public LogSource {
   InputObserver* observer_ = nullptr;
 };
 
-// Opens every input named, in order, before any is read. "-" is standard
-// input (`input`). The first that cannot be opened gives its Status (its
-// name as the path); `failed` then holds the name.
-Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
+// Opens every input named, in order, through `env` before any is read.
+// "-" is standard input (`input`). The first that cannot be opened gives
+// its Status (its name as the path); `failed` then holds the name.
+Status OpenInputChain(Env& env, const std::vector<std::string>& names, ByteInput& input,
                       std::unique_ptr<InputChain>* chain, std::string* failed = nullptr);
 
 // The files of the logrotate set of `base`, oldest first: BASE.N.gz and
@@ -74,11 +75,11 @@ Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
 // wins over a .gz of the same number, which logrotate is still writing),
 // then dateext's BASE-YYYYMMDD and BASE-YYYYMMDD.gz by date, then BASE
 // itself. A set with no file at all is refused.
-Status RotatedSet(const std::string& base, std::vector<std::string>* files);
+Status RotatedSet(Env& env, const std::string& base, std::vector<std::string>* files);
 
 // Whether a log name asks for a rotated set (INFILE=BASE*, --rotated):
 // then `base` is the name without its star.
-bool IsRotatedSetName(const std::string& name, std::string* base);
+bool IsRotatedSetName(Env& env, const std::string& name, std::string* base);
 
 }  // namespace logvane
 

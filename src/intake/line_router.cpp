@@ -85,18 +85,29 @@ std::string_view MilestoneText(int64_t count) {
   }
 }
 
-bool BeginsWithAnyFolded(std::string_view text, const std::vector<std::string>& prefixes) {
+// The lists are usually empty: the test of that is made where the line is
+// planned, and the walk only when there is something to walk.
+[[gnu::noinline]] bool BeginsWithAnyOf(std::string_view text,
+                                       const std::vector<std::string>& prefixes) {
   for (const std::string& prefix : prefixes) {
     if (StartsWithFolded(text, prefix)) return true;
   }
   return false;
 }
 
-bool ContainsAny(std::string_view text, const std::vector<std::string>& parts) {
+[[gnu::noinline]] bool ContainsAnyOf(std::string_view text, const std::vector<std::string>& parts) {
   for (const std::string& part : parts) {
     if (text.find(part) != std::string_view::npos) return true;
   }
   return false;
+}
+
+inline bool BeginsWithAnyFolded(std::string_view text, const std::vector<std::string>& prefixes) {
+  return !prefixes.empty() && BeginsWithAnyOf(text, prefixes);
+}
+
+inline bool ContainsAny(std::string_view text, const std::vector<std::string>& parts) {
+  return !parts.empty() && ContainsAnyOf(text, parts);
 }
 
 // The hour key: the line's hour moved by the offset, corrected once by 24.

@@ -9,17 +9,16 @@
 namespace logvane {
 
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                 LogLineReader& reader, Console& console, const Platform& platform,
-                 const ReadingPlan& plan) {
-  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform, plan);
+                 LogLineReader& reader, Console& console, Env& env, const ReadingPlan& plan) {
+  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, env, plan);
 }
 
 void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan) {
+                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+                 const ReadingPlan& plan) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
-  console.Write(platform.localTimeText());
+  console.Write(env.LocalTimeText());
   console.Write("\n");
   ClearTallies(tallies);
   SetCountingModes(tallies, settings.summaryTables, ShowsDistinct(settings));
@@ -31,8 +30,8 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings);
   ProgressTick progress = plan.progress;
-  ReadStatus status =
-      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
+  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, env, plan.threads - 1,
+                                    plan.blockLines, &progress);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

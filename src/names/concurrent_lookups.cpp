@@ -24,7 +24,7 @@ struct PlannedText {
 }  // namespace
 
 void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, LookupContext& context) {
-  const Platform& platform = context.platform;
+  Env& env = context.env;
   const size_t limit = threads < 1 ? 1 : static_cast<size_t>(threads);
 
   // Every lookup, failed or not, adds one cache entry, so whether a text
@@ -67,19 +67,19 @@ void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, Looku
     while (running.size() < limit && nextLookup < lookups.size()) {
       size_t i = lookups[nextLookup++];
       PlannedText& item = planned[i];
-      if (Resolvable(texts[i])) item.job = StartLookup(texts[i], platform.resolver);
+      if (Resolvable(texts[i])) item.job = StartLookup(texts[i], env);
       if (!item.job) {
         item.stage = Stage::kEnded;  // never sent, or no thread: failed
         continue;
       }
-      item.start = platform.nowSeconds();
+      item.start = env.NowSeconds();
       item.stage = Stage::kRunning;
       running.push_back(i);
     }
     if (running.empty()) continue;  // only settled texts to hand on
 
     WaitPollInterval();
-    int64_t now = platform.nowSeconds();
+    int64_t now = env.NowSeconds();
     size_t kept = 0;
     for (size_t i : running) {
       PlannedText& item = planned[i];

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../bench/log_generator.h"
+#include "support/log_generator.h"
 #include "tally/distinct_tallies.h"
 #include "tally/table_merge.h"
 #include "tally/tally_tables.h"
