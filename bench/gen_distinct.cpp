@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "log_generator.h"
+#include "support/log_generator.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     line.clear();
     AppendClient(line, i < clients ? i : clientZipf.Sample(random));
     line += " - - [";
-    AppendNumber(line, 1 + i * 30 / (lines == 0 ? 1 : lines));
+    AppendTwoDigits(line, static_cast<int64_t>(1 + i * 30 / (lines == 0 ? 1 : lines)));
     line += "/Oct/2025:";
     AppendTwoDigits(line, static_cast<int64_t>(random.Below(24)));
     line += ":00:00 +0000] \"GET /d";
