@@ -86,7 +86,21 @@ struct RunSettings {
   std::string logFormat;
   std::string extra1Field;
   std::string extra2Field;
+  // State files: where the run writes its tally state ("-" for standard
+  // output; empty for none), the states it merges before its logs, in
+  // order ("-" reads a stream of them from standard input), and the source
+  // tag its logs are recorded under (empty: the host name).
+  std::string stateFile;
+  std::vector<std::string> mergeStates;
+  std::string sourceTag;
 };
+
+inline constexpr size_t kSourceTagWidth = 100;
+
+// A run with state files reads each log on its own and merges it.
+inline bool UsesStateFiles(const RunSettings& s) {
+  return !s.stateFile.empty() || !s.mergeStates.empty();
+}
 
 inline constexpr int32_t kMostReadingThreads = 256;
 

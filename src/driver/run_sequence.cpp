@@ -19,6 +19,7 @@
 #include "driver/command_line.h"
 #include "driver/preflight.h"
 #include "driver/run_settings_sources.h"
+#include "driver/state_steps.h"
 #include "driver/usage.h"
 #include "intake/input_chain.h"
 #include "platform/progress_line.h"
@@ -65,6 +66,7 @@ StepEnd AnswerCommandLine(const std::vector<std::string>& args, RunEnvironment& 
     env.console.Write(VersionLine());
     return 0;
   }
+  if (command->dumpState) return DumpStateFile(*command->dumpState, env);
   if (command->check) return RunCheck(*command, env);
   return kGoOn;
 }
@@ -98,17 +100,58 @@ StepEnd StartSockets(RunEnvironment& env, RunSettings& settings) {
   return kGoOn;
 }
 
-// OUTFILE=- takes standard output from the console, which then writes
-// to standard error, everything held so far included; a terminal is refused.
-StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput) {
-  if (reportOnOutput && env.standardOutputTakesReport) env.console.Redirect(STDERR_FILENO);
+// OUTFILE=- (or STATEFILE=-) takes standard output from the console, which
+// then writes to standard error, everything held so far included; a
+// terminal is refused, and so are both at once.
+StepEnd ClaimStandardOutput(RunEnvironment& env, bool reportOnOutput, bool stateOnOutput) {
+  const bool onOutput = reportOnOutput || stateOnOutput;
+  if (onOutput && env.standardOutputTakesReport) env.console.Redirect(STDERR_FILENO);
   env.console.Release();
-  if (!reportOnOutput || env.standardOutputTakesReport) return kGoOn;
-  env.console.Write(
-      "*ERROR* OUTFILE=- writes the report to standard output, which is a "
-      "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
-      "a file.\n");
+  if (reportOnOutput && stateOnOutput) {
+    env.console.Write(
+        "*ERROR* OUTFILE=- and STATEFILE=- both ask for standard output: name a file for "
+        "one of them.\n");
+    return kEarlyEndStatus;
+  }
+  if (!onOutput || env.standardOutputTakesReport) return kGoOn;
+  env.console.Write(stateOnOutput
+                        ? "*ERROR* STATEFILE=- writes the state to standard output, which is a "
+                          "terminal: redirect it (logvane PARAMETER-FILE > run.state) or name "
+                          "a file.\n"
+                        : "*ERROR* OUTFILE=- writes the report to standard output, which is a "
+                          "terminal: redirect it (logvane PARAMETER-FILE > report.html) or name "
+                          "a file.\n");
   return kEarlyEndStatus;
+}
+
+// With state files a run may leave out the log (MERGE and no INFILE) or the
+// report (STATEFILE and no OUTFILE); without, it has both, asked for when
+// the parameter file leaves them open.
+bool WantsLogs(const RunSettings& s) {
+  return s.mergeStates.empty() || !s.inputFile.empty() || !s.inputFiles.empty();
+}
+bool WantsReport(const RunSettings& s) { return s.stateFile.empty() || !s.outputFile.empty(); }
+
+// Standard input can feed one thing: states, a log or the prompts.
+StepEnd RefuseSharedInput(RunEnvironment& env, const RunSettings& s) {
+  bool statesOnInput = false;
+  for (const std::string& name : s.mergeStates) statesOnInput |= IsStandardInputName(name);
+  if (!statesOnInput) return kGoOn;
+  bool logOnInput = IsStandardInputName(s.inputFile);
+  for (const std::string& name : s.inputFiles) logOnInput |= IsStandardInputName(name);
+  if (logOnInput) {
+    env.console.Write(
+        "*ERROR* MERGE=- and INFILE=- both read standard input: name a file for one of "
+        "them.\n");
+    return kEarlyEndStatus;
+  }
+  if (WantsReport(s) && s.outputFile.empty()) {
+    env.console.Write(
+        "*ERROR* States are read from standard input (MERGE=-): name the report with OUTFILE "
+        "in the parameter file.\n");
+    return kEarlyEndStatus;
+  }
+  return kGoOn;
 }
 
 // The logs of the run: every INFILE with options, else the last one (or
@@ -172,7 +215,7 @@ std::string LogName(const InputChain& chain) {
 
 // The report's name from the parameter file or the prompt.
 StepEnd NameReport(RunEnvironment& env, RunSettings& settings) {
-  bool logOnInput = IsStandardInputName(settings.inputFile);
+  bool logOnInput = IsStandardInputName(settings.inputFile) && WantsLogs(settings);
   for (const std::string& name : settings.inputFiles) {
     logOnInput = logOnInput || (settings.severalInputs && IsStandardInputName(name));
   }
@@ -254,44 +297,75 @@ void NoteUnmatchedLines(RunEnvironment& env, const RunCounters& counters) {
   errors.Flush();
 }
 
+// The reading phase's threads, and its progress line on a terminal for the
+// time the object lives.
+class ReadingScope {
+ public:
+  ReadingScope(RunEnvironment& env, const RunState& state, const InputChain* log) : env_(env) {
+    plan.threads =
+        state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
+    plan.blockLines = env.readBlockLines;
+    // The progress line shares standard error with the diagnostics, and the
+    // terminal with the console when standard output is that terminal.
+    if (log == nullptr || !env.progressOnTerminal || env.diagnostics == nullptr) return;
+    progress_.emplace(STDERR_FILENO);
+    progress_->Start(&log->bytesRead(), log->totalBytes());
+    plan.progress = ProgressTick(&*progress_);
+    env.diagnostics->ShareTerminal(&*progress_);
+    // OUTFILE=- (or STATEFILE=-) moved the console to standard error itself.
+    const bool consoleOnErrors = (IsStandardOutputName(state.settings.outputFile) ||
+                                  IsStandardOutputName(state.settings.stateFile)) &&
+                                 env.standardOutputTakesReport;
+    if (env.consoleSharesTerminal || consoleOnErrors) env.console.ShareTerminal(&*progress_);
+  }
+  ~ReadingScope() { Finish(); }
+  void Finish() {
+    if (!progress_) return;
+    progress_->Finish();
+    env_.diagnostics->ShareTerminal(nullptr);
+    env_.console.ShareTerminal(nullptr);
+    progress_.reset();
+  }
+  ReadingPlan plan;
+
+ private:
+  RunEnvironment& env_;
+  std::optional<ProgressLine> progress_;
+};
+
+// What the operator hears of the reading phase: lines that fit no format,
+// a read that failed, rejected lines and full tables.
+void SummarizeTallies(RunEnvironment& env, const RunState& state, const InputChain* log) {
+  NoteUnmatchedLines(env, state.counters);
+  Diagnostics diagnostics(env.diagnostics);
+  const RunCounters& counters = state.counters;
+  if (counters.readError && log != nullptr) {
+    // A read that failed without an errno met damaged compressed data.
+    diagnostics.Reason("cannot read input file " + Quoted(log->current().name) + ": " +
+                       (counters.readErrno != 0 ? SystemReason(counters.readErrno)
+                                                : "the compressed data is damaged or cut short"));
+  }
+  SummarizeReading(counters, state.tallies, log != nullptr ? LogName(*log) : "merged states",
+                   diagnostics);
+}
+
+void PrepareReport(RunEnvironment& env, RunState& state);
+
 // Reads the log into the tallies, sorts them and translates the users.
 // False when the log could not be read to its end.
 bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, InputChain& log) {
   LogLineReader reader(log, PieceWidthFor(format));
-  ReadingPlan plan;
-  plan.threads =
-      state.settings.readingThreads != 0 ? state.settings.readingThreads : SystemOnlineCores();
-  plan.blockLines = env.readBlockLines;
-  // The progress line shares standard error with the diagnostics, and the
-  // terminal with the console when standard output is that terminal.
-  std::optional<ProgressLine> progress;
-  if (env.progressOnTerminal && env.diagnostics != nullptr) {
-    progress.emplace(STDERR_FILENO);
-    progress->Start(&log.bytesRead(), log.totalBytes());
-    plan.progress = ProgressTick(&*progress);
-    env.diagnostics->ShareTerminal(&*progress);
-    // OUTFILE=- moved the console to standard error itself.
-    const bool consoleOnErrors =
-        IsStandardOutputName(state.settings.outputFile) && env.standardOutputTakesReport;
-    if (env.consoleSharesTerminal || consoleOnErrors) env.console.ShareTerminal(&*progress);
-  }
+  ReadingScope scope(env, state, &log);
   ReadRecords(state.settings, format, state.tallies, state.counters, reader, env.console,
-              env.machine, plan);
-  if (progress) {
-    progress->Finish();
-    env.diagnostics->ShareTerminal(nullptr);
-    env.console.ShareTerminal(nullptr);
-  }
-  NoteUnmatchedLines(env, state.counters);
-  Diagnostics diagnostics(env.diagnostics);
-  const RunCounters& counters = state.counters;
-  if (counters.readError) {
-    // A read that failed without an errno met damaged compressed data.
-    diagnostics.Reason("cannot read input file " + Quoted(log.current().name) + ": " +
-                       (counters.readErrno != 0 ? SystemReason(counters.readErrno)
-                                                : "the compressed data is damaged or cut short"));
-  }
-  SummarizeReading(counters, state.tallies, LogName(log), diagnostics);
+              env.machine, scope.plan);
+  scope.Finish();
+  SummarizeTallies(env, state, &log);
+  PrepareReport(env, state);
+  return !state.counters.readError;
+}
+
+// Sorts the tallies, translates the users and derives the report's totals.
+void PrepareReport(RunEnvironment& env, RunState& state) {
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");
@@ -300,7 +374,7 @@ bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
   }
   if (!state.geoip) {
     (void)DeriveReportTotals(state.settings, state.tallies);
-    return !counters.readError;
+    return;
   }
   NationsByAddress byAddress{*state.geoip, state.userAddresses};
   Status derived = DeriveReportTotals(state.settings, state.tallies, &byAddress);
@@ -309,7 +383,6 @@ bool TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
   } else if (state.settings.showNations) {
     state.nationSource = GeoAttribution(*state.geoip);
   }
-  return !counters.readError;
 }
 
 StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutput) {
@@ -351,6 +424,78 @@ StepEnd WriteReportFile(RunEnvironment& env, RunState& state, bool reportOnOutpu
   return kGoOn;
 }
 
+// The name cache, when names are looked up at all.
+void LoadNameCacheFile(RunEnvironment& env, RunState& state) {
+  if (LookupsOff(state.settings)) return;
+  Status loaded = LoadNameCache(env.machine, state.cache, env.cacheFile, env.console);
+  // A missing cache is the usual first run, already noted on the console.
+  if (!loaded.ok() && loaded.code() != StatusCode::kNotFound) {
+    // A failure with a place in the file came after the records before it
+    // were loaded.
+    Diagnostics(env.diagnostics)
+        .Reason((loaded.where().empty() ? "cannot open cache file " + Quoted(env.cacheFile)
+                                        : "cannot read cache file " + Quoted(env.cacheFile) +
+                                              " after " + loaded.where()) +
+                ": " + SystemReason(loaded.sysError()));
+  }
+}
+
+void SaveNameCacheFile(RunEnvironment& env, RunState& state) {
+  if (LookupsOff(state.settings)) return;
+  Status saved = SaveNameCache(env.machine, state.cache, env.cacheFile, env.console);
+  if (!saved.ok()) {
+    Diagnostics(env.diagnostics)
+        .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " +
+                SystemReason(saved.sysError()));
+  }
+}
+
+// A run with STATEFILE or MERGE: the states merged, each log read on its
+// own and merged, the state written before the tables are sorted, and the
+// report (when one is wanted) from the merged tallies. Names, the cache and
+// the country database belong to the run that writes a report.
+StepEnd RunWithStates(RunEnvironment& env, RunState& state, const LogFormat& format,
+                      bool reportOnOutput) {
+  RunSettings& settings = state.settings;
+  const bool report = WantsReport(settings);
+  if (report) {
+    LoadNameCacheFile(env, state);
+    LoadCountryDatabase(env, state);
+  }
+  std::unique_ptr<InputChain> log;
+  if (WantsLogs(settings)) {
+    if (StepEnd end = OpenLogs(env, settings, &log)) return end;
+    log->FingerprintInputs();
+    log->ReadOneAtATime();
+  }
+  if (report) {
+    if (StepEnd end = NameReport(env, settings)) return end;
+  } else {
+    Diagnostics diagnostics(env.diagnostics);
+    WarnBeforeReading(env.machine, settings, diagnostics);
+  }
+  StateRun run = NewStateRun();
+  {
+    ReadingScope scope(env, state, log.get());
+    if (StepEnd end = TallyWithStates(env, state, format, log.get(), scope.plan, run)) return end;
+  }
+  SummarizeTallies(env, state, log.get());
+  if (!settings.stateFile.empty()) {
+    if (StepEnd end = WriteStateFile(env, state, run)) return end;
+  }
+  if (report) {
+    PrepareReport(env, state);
+    if (StepEnd end = WriteReportFile(env, state, reportOnOutput)) return end;
+  }
+  env.machine.StopSockets();
+  if (report) SaveNameCacheFile(env, state);
+  env.console.Write("closing...\n");
+  // A log cut short outweighs an input refused: then no state was written
+  // and the report holds part of a log, which a script must hear first.
+  if (state.counters.readError) return kLogCutShortStatus;
+  return run.refused ? kRefusedInputStatus : 0;
+}
+
 StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   Console& console = env.console;
   CommandLine command;
@@ -373,22 +518,15 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   // Only OUTFILE=- means standard output; "-" typed at the prompt stays a
   // file of that name.
   const bool reportOnOutput = IsStandardOutputName(settings.outputFile);
-  if (StepEnd end = ClaimStandardOutput(env, reportOnOutput)) return end;
+  const bool stateOnOutput = IsStandardOutputName(settings.stateFile);
+  if (StepEnd end = ClaimStandardOutput(env, reportOnOutput, stateOnOutput)) return end;
+  if (UsesStateFiles(settings)) {
+    if (StepEnd end = RefuseSharedInput(env, settings)) return end;
+  }
   LogFormat format;
   if (StepEnd end = CompileFormat(env, settings, &format)) return end;
-  if (!LookupsOff(settings)) {
-    Status loaded = LoadNameCache(env.machine, state->cache, env.cacheFile, console);
-    // A missing cache is the usual first run, already noted on the console.
-    if (!loaded.ok() && loaded.code() != StatusCode::kNotFound) {
-      // A failure with a place in the file came after the records before it
-      // were loaded.
-      Diagnostics(env.diagnostics)
-          .Reason((loaded.where().empty() ? "cannot open cache file " + Quoted(env.cacheFile)
-                                          : "cannot read cache file " + Quoted(env.cacheFile) +
-                                                " after " + loaded.where()) +
-                  ": " + SystemReason(loaded.sysError()));
-    }
-  }
+  if (UsesStateFiles(settings)) return RunWithStates(env, *state, format, reportOnOutput);
+  LoadNameCacheFile(env, *state);
   LoadCountryDatabase(env, *state);
 
   std::unique_ptr<InputChain> log;
@@ -397,15 +535,7 @@ StepEnd RunSteps(const std::vector<std::string>& args, RunEnvironment& env) {
   const bool logReadWhole = TallyLog(env, *state, format, *log);
   if (StepEnd end = WriteReportFile(env, *state, reportOnOutput)) return end;
   env.machine.StopSockets();
-
-  if (!LookupsOff(settings)) {
-    Status saved = SaveNameCache(env.machine, state->cache, env.cacheFile, console);
-    if (!saved.ok()) {
-      Diagnostics(env.diagnostics)
-          .Reason("cannot write cache file " + Quoted(env.cacheFile) + ": " +
-                  SystemReason(saved.sysError()));
-    }
-  }
+  SaveNameCacheFile(env, *state);
   console.Write("closing...\n");
   // The report stands, but for part of the log only: a script must know.
   return logReadWhole ? 0 : kLogCutShortStatus;

@@ -1,6 +1,9 @@
 #include "intake/input_chain.h"
 
 #include <algorithm>
+#include <new>
+
+#include <xxhash.h>
 
 #include "common/ascii_text.h"
 #include "intake/gzip_source.h"
@@ -28,8 +31,49 @@ class InputChain::Counted : public LogSource {
   std::atomic<uint64_t>& total_;
 };
 
+// An input's bytes after decompression, hashed as they pass on the
+// reading thread; the digest goes to the record at the input's end.
+class InputChain::Fingerprinted : public LogSource {
+ public:
+  Fingerprinted(std::unique_ptr<LogSource> inner, InputRecord& record)
+      : inner_(std::move(inner)), record_(record), state_(XXH3_createState()) {
+    if (state_ == nullptr) throw std::bad_alloc();
+    XXH3_128bits_reset(state_);
+  }
+  ~Fingerprinted() override { XXH3_freeState(state_); }
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    Status s = inner_->Read(buffer, size, got);
+    if (*got > 0) {
+      XXH3_128bits_update(state_, buffer, *got);
+      record_.contentBytes += *got;
+    } else if (s.ok()) {
+      // The end: only a whole input has a fingerprint.
+      XXH128_hash_t digest = XXH3_128bits_digest(state_);
+      record_.fingerprint = Fingerprint{digest.high64, digest.low64};
+    }
+    return s;
+  }
+
+ private:
+  std::unique_ptr<LogSource> inner_;
+  InputRecord& record_;
+  XXH3_state_t* state_;
+};
+
+void InputChain::FingerprintInputs() {
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    sources_[i] = std::make_unique<Fingerprinted>(std::move(sources_[i]), records_[i]);
+  }
+}
+
+bool InputChain::NextInput() {
+  paused_ = false;
+  return next_ < sources_.size();
+}
+
 Status InputChain::Read(char* buffer, size_t size, size_t* got) {
   *got = 0;
+  if (paused_) return Status::Ok();
   while (next_ < sources_.size()) {
     InputRecord& record = records_[next_];
     if (!begun_) {
@@ -44,6 +88,10 @@ Status InputChain::Read(char* buffer, size_t size, size_t* got) {
     sources_[next_].reset();  // closes it
     ++next_;
     begun_ = false;
+    if (oneAtATime_) {
+      paused_ = true;
+      return Status::Ok();
+    }
   }
   return Status::Ok();
 }

@@ -19,6 +19,14 @@
 
 namespace logvane {
 
+// XXH3-128 of an input's bytes as the reader gets them (after
+// decompression, so that a log and its .gz copy are the same input).
+struct Fingerprint {
+  uint64_t high = 0;
+  uint64_t low = 0;
+  bool operator==(const Fingerprint&) const = default;
+};
+
 // One input as the chain knows it.
 struct InputRecord {
   std::string name;        // as given ("-" for standard input)
@@ -26,6 +34,10 @@ struct InputRecord {
   bool sized = false;      // a regular file, whose size is known
   uint64_t bytesRead = 0;  // taken from it so far (compressed bytes for gzip)
   bool finished = false;   // read to its end
+  // With FingerprintInputs: the bytes handed on (after decompression) and,
+  // once the input is finished, their fingerprint.
+  uint64_t contentBytes = 0;
+  Fingerprint fingerprint;
 };
 
 // Told where one input ends and the next begins, on the thread that reads.
@@ -51,10 +63,22 @@ class InputChain : public LogSource {
 
   void SetObserver(InputObserver* observer) { observer_ = observer; }
 
+  // Before anything is read: every input's bytes are fingerprinted as they
+  // are handed on.
+  void FingerprintInputs();
+  // Before anything is read: Read gives the end (0) at the end of each
+  // input, and goes on to the next only once NextInput is called.
+  void ReadOneAtATime() { oneAtATime_ = true; }
+  // Moves on to the next input after the end of one; false when none is
+  // left. The input about to be read is then inputs()[position()].
+  bool NextInput();
+  size_t position() const { return next_; }
+
  private:
   friend Status OpenInputChain(Env&, const std::vector<std::string>&, ByteInput&,
                                std::unique_ptr<InputChain>*, std::string*);
   class Counted;
+  class Fingerprinted;
 
   std::vector<InputRecord> records_;
   std::vector<std::unique_ptr<LogSource>> sources_;  // each decompressed when gzip
@@ -62,6 +86,8 @@ class InputChain : public LogSource {
   bool begun_ = false;
   std::atomic<uint64_t> bytesRead_{0};
   InputObserver* observer_ = nullptr;
+  bool oneAtATime_ = false;
+  bool paused_ = false;  // an input ended; NextInput not called yet
 };
 
 // Opens every input named, in order, through `env` before any is read.

@@ -114,9 +114,9 @@ inline bool ContainsAny(std::string_view text, const std::vector<std::string>& p
 // The sum is formed in 64 bits so that no offset can overflow it; an offset
 // beyond a day leaves a sum outside 0 to 23, which the hour table cuts to
 // two characters.
-std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char* buffer,
+std::string_view ShiftedHourKey(int64_t recordHour, int32_t offset, char* buffer,
                                 size_t bufferSize) {
-  int64_t hour = LeadingInteger(hourText) + offset;
+  int64_t hour = recordHour + offset;
   if (hour < 0) {
     hour += 24;
   } else if (hour >= 24) {
@@ -158,7 +158,7 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false};
+  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false, 0};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
@@ -185,8 +185,10 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
     plan.fault = r.hourFault;
     return;
   }
+  const int64_t recordHour = LeadingInteger(r.hourText);
+  plan.hour = static_cast<uint8_t>(recordHour < 0 ? 0 : recordHour > 99 ? 99 : recordHour);
   std::string_view hour =
-      ShiftedHourKey(r.hourText, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
+      ShiftedHourKey(recordHour, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
   Add(p, Feed::kHour, HashKey(hour, kHourKeyWidth));
   if (r.pageFault != LineFault::kNone) {
     plan.fault = r.pageFault;
@@ -351,6 +353,10 @@ void LineRouter::CountUser(PreparedLine& p) {
   constexpr size_t kUser = static_cast<size_t>(Feed::kUser);
   const LogRecord& r = p.record;
   UserTable& users = tallies_.users;
+  if (!counters_.hasFirstUser) {
+    counters_.hasFirstUser = true;
+    counters_.firstUser.assign(r.userName);
+  }
   if ((toClose_ & FeedBit(Feed::kUser)) != 0 && users.used == UserTable::kCapacity) {
     CloseForEviction(users, kUser);
   }
@@ -396,6 +402,12 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   DistinctTallies* distinct = tallies_.distinct.get();
   if (distinct != nullptr && daySlot != kTableFull && p.Feeds(Feed::kUser)) {
     CountDistinct(*distinct, static_cast<size_t>(daySlot), p.clientHash, p.visitorHash);
+  }
+  // The span of the records' own days and hours, which a state keeps.
+  if (daySlot != kTableFull && p.Feeds(Feed::kHour)) {
+    int64_t time = int64_t{tallies_.dates.slots[daySlot].dateNumber} * 100 + p.plan.hour;
+    if (counters_.firstTime == 0 || time < counters_.firstTime) counters_.firstTime = time;
+    if (time > counters_.lastTime) counters_.lastTime = time;
   }
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;

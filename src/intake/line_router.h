@@ -62,6 +62,7 @@ struct LinePlan {
   UserTurn userTurn;
   bool robotsPage;  // marks its user as a robot (ROBOTS=RPT, /robots...)
   bool countsCode;  // its response code goes to the code counters
+  uint8_t hour;     // the record's own hour (0 to 99), where it has one
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that

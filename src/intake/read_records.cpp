@@ -13,16 +13,16 @@ void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& cou
   ReadRecords(settings, LogFormat(), tallies, counters, reader, console, env, plan);
 }
 
-void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
-                 const ReadingPlan& plan) {
+void WriteReadingStart(Console& console, Env& env) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
   console.Write(env.LocalTimeText());
   console.Write("\n");
-  ClearTallies(tallies);
-  SetCountingModes(tallies, settings.summaryTables, ShowsDistinct(settings));
+}
 
+void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+              RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+              const ReadingPlan& plan) {
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
@@ -39,12 +39,28 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   }
   counters.readError = status == ReadStatus::kReadError;
   if (counters.readError) counters.readErrno = reader.error();
+  console.SetLineFlush(lineFlush);
+}
+
+void WriteReadingEnd(const RunCounters& counters, Console& console) {
+  bool lineFlush = console.lineFlush();
+  console.SetLineFlush(false);
   console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(counters.processedCount);
   console.Write(" records.\n");
   console.SetLineFlush(lineFlush);
   console.Flush();
+}
+
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+                 const ReadingPlan& plan) {
+  WriteReadingStart(console, env);
+  ClearTallies(tallies);
+  SetCountingModes(tallies, settings.summaryTables, ShowsDistinct(settings));
+  RouteLog(settings, logFormat, tallies, counters, reader, console, env, plan);
+  WriteReadingEnd(counters, console);
 }
 
 }  // namespace logvane

@@ -40,6 +40,16 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
                  RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
                  const ReadingPlan& plan = {});
 
+// The phase in its parts, for a run that reads its logs one at a time into
+// a tally of their own (state files): the start lines; one log routed into
+// `tallies` as they stand (not emptied first), with its long lines and how
+// reading ended in `counters`; and the end lines for `counters`.
+void WriteReadingStart(Console& console, Env& env);
+void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+              RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+              const ReadingPlan& plan);
+void WriteReadingEnd(const RunCounters& counters, Console& console);
+
 }  // namespace logvane
 
 #endif  // LOGVANE_INTAKE_READ_RECORDS_H_
