@@ -175,7 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Rules{"Proxy", "PROXY=ON\n"}, Rules{"Select", "SELECT=/p1\n"},
                       Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
                       Rules{"Format", "LOGFORMAT=COMBINED\n"},
-                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3}),
+                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
+                      Rules{"SummaryDistinct", "TABLES=SUMMARY\nDISTINCT=ON\n"},
+                      Rules{"ModernSummaryDistinct",
+                            "STYLE=MODERN\nTABLES=SUMMARY\nDISTINCT=ON\n"}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental
@@ -320,6 +323,10 @@ TEST(StateFiles, StatesCountedByOtherRulesAreRefused) {
        "HOFFSET not set, this run with HOFFSET=2"},
       {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nUSER=FIELD2\n",
        "USER=FIELD2 not set, this run with USER=FIELD2"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nTABLES=SUMMARY\n",
+       "TABLES=SUMMARY not set, this run with TABLES=SUMMARY"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nDISTINCT=ON\n",
+       "DISTINCT=ON not set, this run with DISTINCT=ON"},
   };
   for (const Case& c : cases) {
     StateRunResult run = RunParams(dir, c.params + "MERGE=" + dir.File("a.state") +

@@ -57,6 +57,24 @@ void ForEachTable(T& tallies, Fn&& fn) {
 }
 inline constexpr uint32_t kTableSectionCount = 8;
 
+// Calls fn(table, index) for each table that keeps its heaviest keys with
+// TABLES=SUMMARY (every one but dates and hours), with its feed index.
+template <typename T, typename Fn>
+void ForEachRankedTable(T& tallies, Fn&& fn) {
+  fn(tallies.users, 0);
+  fn(tallies.pages, 3);
+  fn(tallies.directories, 4);
+  fn(tallies.notFound, 5);
+  fn(tallies.extra1, 6);
+  fn(tallies.extra2, 7);
+}
+
+// The flags a section of `kind` is written with: the distinct counts may
+// be passed over by a reader that does not know them; nothing else may.
+inline uint32_t SectionFlags(uint32_t kind) {
+  return kind == kDistinctSection ? kSectionSkippable : 0;
+}
+
 }  // namespace logvane
 
 #endif  // LOGVANE_STATE_STATE_CODEC_H_

@@ -1,13 +1,16 @@
 #include "state/state_merge.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "tally/table_merge.h"
 
 namespace logvane {
 
 namespace {
 
 template <typename Table>
-void MergeTable(const Table& from, Table& into, TableDrops& drops) {
+void AddTable(const Table& from, Table& into, TableDrops& drops) {
   using Key = decltype(from.slots[0].key);
   for (size_t i = 0; i < from.used; ++i) {
     const auto& e = from.slots[i];
@@ -27,6 +30,38 @@ void MergeTable(const Table& from, Table& into, TableDrops& drops) {
   drops.ranFullBefore = from.ranFull;
   into.dropped += from.dropped;
   into.ranFull = into.ranFull || from.ranFull;
+}
+
+// A table in summary mode merges by the rule for Space-Saving summaries
+// (exact while the union fits); any other adds in first-seen order.
+template <typename Table>
+Status MergeRanked(const Table& from, Table& into, TableDrops& drops) {
+  if (!into.summary.on) {
+    AddTable(from, into, drops);
+    return Status::Ok();
+  }
+  return MergeTable(into, from);
+}
+
+// Distinct counts merge by the union of their sets (register-wise maximum),
+// each day's with the day it is in the run's date table (the dates merged
+// first). A piece without them leaves the run's figures unknown: the report
+// then shows none rather than a part.
+void MergeDistinctTallies(const Tallies& from, Tallies& into) {
+  if (!into.distinct) return;
+  if (!from.distinct) {
+    into.distinct.reset();
+    return;
+  }
+  const DistinctTallies& f = *from.distinct;
+  DistinctTallies& t = *into.distinct;
+  MergeDistinct(t.clients, f.clients);
+  for (size_t i = 0; i < from.dates.used; ++i) {
+    int64_t slot = merge_detail::SlotOfKey(into.dates, from.dates.slots[i].key.view());
+    if (slot < 0) continue;  // the day found the run's date table full
+    MergeDistinct(t.dayClients[t.dayOf[slot]], f.dayClients[f.dayOf[i]]);
+    MergeDistinct(t.dayVisitors[t.dayOf[slot]], f.dayVisitors[f.dayOf[i]]);
+  }
 }
 
 // The first line of a kind stays the one of the first input that had one.
@@ -78,19 +113,25 @@ void MergeCounters(const RunCounters& from, RunCounters& into) {
 
 }  // namespace
 
-void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
-                RunCounters& intoCounters, MergeDrops* drops) {
+Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
+                  RunCounters& intoCounters, MergeDrops* drops) {
   *drops = MergeDrops{};
-  MergeTable(from.users, into.users, drops->tables[0]);
-  MergeTable(from.dates, into.dates, drops->tables[1]);
-  MergeTable(from.hours, into.hours, drops->tables[2]);
-  MergeTable(from.pages, into.pages, drops->tables[3]);
-  MergeTable(from.directories, into.directories, drops->tables[4]);
-  MergeTable(from.notFound, into.notFound, drops->tables[5]);
-  MergeTable(from.extra1, into.extra1, drops->tables[6]);
-  MergeTable(from.extra2, into.extra2, drops->tables[7]);
+  Status merged;
+  auto keep = [&merged](Status s) {
+    if (merged.ok()) merged = std::move(s);
+  };
+  keep(MergeRanked(from.users, into.users, drops->tables[0]));
+  AddTable(from.dates, into.dates, drops->tables[1]);
+  AddTable(from.hours, into.hours, drops->tables[2]);
+  keep(MergeRanked(from.pages, into.pages, drops->tables[3]));
+  keep(MergeRanked(from.directories, into.directories, drops->tables[4]));
+  keep(MergeRanked(from.notFound, into.notFound, drops->tables[5]));
+  keep(MergeRanked(from.extra1, into.extra1, drops->tables[6]));
+  keep(MergeRanked(from.extra2, into.extra2, drops->tables[7]));
+  MergeDistinctTallies(from, into);
   for (size_t i = 0; i < kResponseCounterCount; ++i) into.codes.counts[i] += from.codes.counts[i];
   MergeCounters(fromCounters, intoCounters);
+  return merged;
 }
 
 }  // namespace logvane

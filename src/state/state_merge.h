@@ -28,9 +28,12 @@ struct MergeDrops {
 
 // Adds `from` to `into`. A key found adds its hits and bytes (robot marks
 // join), a new key takes the next slot, a key that finds the table full
-// drops its hits (the table's `dropped`, and `ranFull` set).
-void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
-                RunCounters& intoCounters, MergeDrops* drops);
+// drops its hits (the table's `dropped`, and `ranFull` set). Tables in
+// summary mode (TABLES=SUMMARY) merge by MergeTable's rule instead, and
+// distinct counts by their union. Refuses summaries whose counts do not add
+// up.
+Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
+                  RunCounters& intoCounters, MergeDrops* drops);
 
 }  // namespace logvane
 

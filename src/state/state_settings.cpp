@@ -50,6 +50,8 @@ const std::vector<Entry>& Table() {
       {"LOGFORMAT", [](const RunSettings& s) { return s.logFormat; }},
       {"EXTRA1", [](const RunSettings& s) { return s.extra1Field; }},
       {"EXTRA2", [](const RunSettings& s) { return s.extra2Field; }},
+      {kSummaryTablesKeyword, [](const RunSettings& s) { return Switch(s.summaryTables); }},
+      {kDistinctKeyword, [](const RunSettings& s) { return Switch(s.distinctInClassic); }},
   };
   return table;
 }
@@ -72,6 +74,11 @@ std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings) {
     if (!value.empty()) list.push_back({e.keyword, std::move(value)});
   }
   return list;
+}
+
+bool HasSwitch(const std::vector<TallyingSetting>& settings, const std::string& keyword) {
+  const std::string* value = ValueOf(settings, keyword);
+  return value != nullptr && *value == "ON";
 }
 
 std::optional<SettingDifference> CompareSettings(const std::vector<TallyingSetting>& run,

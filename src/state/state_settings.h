@@ -18,6 +18,14 @@ struct TallyingSetting {
   std::string value;    // canonical: equal values count alike
 };
 
+// The tallying switches whose tallies have sections of their own: a state
+// holds those sections exactly when its settings name the switch (as "ON").
+inline constexpr const char* kSummaryTablesKeyword = "TABLES=SUMMARY";
+inline constexpr const char* kDistinctKeyword = "DISTINCT=ON";
+
+// Whether `settings` hold the switch `keyword` on.
+bool HasSwitch(const std::vector<TallyingSetting>& settings, const std::string& keyword);
+
 // The run's tallying settings that differ from their defaults, in the one
 // table's order. A keyword at its default is left out, so that a state
 // made before a keyword existed, or by a later program with the keyword
