@@ -451,39 +451,72 @@ bool DecodeFile(const std::string& path, testing::ScratchForTest& tally) {
 // pieces' states merged, every true top-50 user and page is held with a
 // count at most the merged bound above its truth, and the distinct counts
 // (estimated: past the exact form) are those of one run over the whole log.
-TEST(StateFiles, SummariesAndDistinctCountsMergeFromStates) {
-  constexpr size_t kLines = 300000;
-  constexpr size_t kPieces = 3;
-  TempDir dir;
-  bench::Random random(5);
-  bench::ZipfSampler userZipf(kLines / 2, 1.0);
-  bench::ZipfSampler pageZipf(kLines / 2, 0.9);
+constexpr size_t kZipfLines = 300000;
+constexpr size_t kZipfPieces = 3;
+
+struct ZipfLog {
+  std::string pieces[kZipfPieces];  // one day each
   std::unordered_map<std::string, int64_t> users;
   std::unordered_map<std::string, int64_t> pages;
-  std::string logs[kPieces];
-  // Half the lines bring a new client, the other half a new page: more
-  // keys than the tables hold in each piece.
-  for (size_t i = 0; i < kLines; ++i) {
+};
+
+// Half the lines bring a new client, the other half a new page: more keys
+// than the tables hold in each piece; the rest are Zipf draws.
+std::unique_ptr<ZipfLog> MakeZipfLog() {
+  auto log = std::make_unique<ZipfLog>();
+  bench::Random random(5);
+  bench::ZipfSampler userZipf(kZipfLines / 2, 1.0);
+  bench::ZipfSampler pageZipf(kZipfLines / 2, 0.9);
+  for (size_t i = 0; i < kZipfLines; ++i) {
     const std::string user =
         std::string("h").append(std::to_string(i % 2 == 0 ? i / 2 : userZipf.Sample(random)));
     const std::string page =
         std::string("/p").append(std::to_string(i % 2 == 1 ? i / 2 : pageZipf.Sample(random)));
-    ++users[user];
-    ++pages[page];
-    const size_t piece = i * kPieces / kLines;
-    logs[piece] += Line(user, "-", std::to_string(10 + piece), i % 24, page, 200);
+    ++log->users[user];
+    ++log->pages[page];
+    const size_t piece = i * kZipfPieces / kZipfLines;
+    log->pieces[piece] += Line(user, "-", std::to_string(10 + piece), i % 24, page, 200);
   }
+  return log;
+}
+
+// Every true top-50 key of `truth` is in `table` with a count at most the
+// table's bound above its true one.
+template <typename Table>
+void ExpectTopHeld(const Table& table, const std::unordered_map<std::string, int64_t>& truth) {
+  const int64_t bound = SummaryBound(table.summary);
+  EXPECT_GT(bound, 0);
+  EXPECT_LE(bound, static_cast<int64_t>(kZipfLines / Table::kCapacity));
+  std::vector<std::pair<int64_t, std::string>> ranked;
+  for (const auto& [key, hits] : truth) ranked.push_back({hits, key});
+  std::partial_sort(ranked.begin(), ranked.begin() + 50, ranked.end(), std::greater<>());
+  std::unordered_map<std::string, int64_t> held;
+  for (size_t i = 0; i < table.used; ++i) {
+    held[std::string(table.slots[i].key.view())] = table.slots[i].hits;
+  }
+  for (size_t r = 0; r < 50; ++r) {
+    const auto& [hits, key] = ranked[r];
+    auto it = held.find(key);
+    ASSERT_NE(it, held.end()) << "rank " << r + 1 << ": " << key;
+    EXPECT_GE(it->second, hits) << key;
+    EXPECT_LE(it->second - hits, bound) << key;
+  }
+}
+
+TEST(StateFiles, SummariesAndDistinctCountsMergeFromStates) {
+  TempDir dir;
+  const std::unique_ptr<ZipfLog> log = MakeZipfLog();
   const std::string params = "TABLES=SUMMARY\nDISTINCT=ON\n";
   std::string merges;
-  for (size_t k = 0; k < kPieces; ++k) {
+  for (size_t k = 0; k < kZipfPieces; ++k) {
     const std::string piece = dir.File("z" + std::to_string(k));
-    WriteFile(piece + ".log", logs[k]);
+    WriteFile(piece + ".log", log->pieces[k]);
     ASSERT_EQ(
         RunParams(dir, params + "INFILE=" + piece + ".log\nSTATEFILE=" + piece + ".state\n").status,
         0);
     merges += "MERGE=" + piece + ".state\n";
   }
-  WriteFile(dir.File("all.log"), logs[0] + logs[1] + logs[2]);
+  WriteFile(dir.File("all.log"), log->pieces[0] + log->pieces[1] + log->pieces[2]);
   ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File("all.log") +
                                "\nSTATEFILE=" + dir.File("whole.state") + "\n")
                 .status,
@@ -493,44 +526,24 @@ TEST(StateFiles, SummariesAndDistinctCountsMergeFromStates) {
   ASSERT_EQ(merging.status, 0) << merging.errors;
   auto whole = std::make_unique<testing::ScratchForTest>();
   auto merged = std::make_unique<testing::ScratchForTest>();
-  for (size_t k = 0; k < kPieces; ++k) {
+  for (size_t k = 0; k < kZipfPieces; ++k) {
     ASSERT_TRUE(DecodeFile(dir.File("z" + std::to_string(k) + ".state"), *whole));
     EXPECT_TRUE(SummaryEvicted(whole->tallies.users.summary)) << k;
     EXPECT_TRUE(SummaryEvicted(whole->tallies.pages.summary)) << k;
   }
   ASSERT_TRUE(DecodeFile(dir.File("whole.state"), *whole));
   ASSERT_TRUE(DecodeFile(dir.File("merged.state"), *merged));
-
-  auto expectTop = [](const auto& table, const std::unordered_map<std::string, int64_t>& truth) {
-    const int64_t bound = SummaryBound(table.summary);
-    EXPECT_GT(bound, 0);
-    EXPECT_LE(bound, static_cast<int64_t>(kLines / std::size(table.slots)));
-    std::vector<std::pair<int64_t, std::string>> ranked;
-    for (const auto& [key, hits] : truth) ranked.push_back({hits, key});
-    std::partial_sort(ranked.begin(), ranked.begin() + 50, ranked.end(), std::greater<>());
-    std::unordered_map<std::string, int64_t> held;
-    for (size_t i = 0; i < table.used; ++i) {
-      held[std::string(table.slots[i].key.view())] = table.slots[i].hits;
-    }
-    for (size_t r = 0; r < 50; ++r) {
-      const auto& [hits, key] = ranked[r];
-      auto it = held.find(key);
-      ASSERT_NE(it, held.end()) << "rank " << r + 1 << ": " << key;
-      EXPECT_GE(it->second, hits) << key;
-      EXPECT_LE(it->second - hits, bound) << key;
-    }
-  };
-  expectTop(merged->tallies.users, users);
-  expectTop(merged->tallies.pages, pages);
+  ExpectTopHeld(merged->tallies.users, log->users);
+  ExpectTopHeld(merged->tallies.pages, log->pages);
 
   const DistinctTallies& one = *whole->tallies.distinct;
   const DistinctTallies& sum = *merged->tallies.distinct;
   EXPECT_FALSE(DistinctIsExact(sum.clients));
   EXPECT_TRUE(SameDistinct(sum.clients, one.clients));
-  const double truth = static_cast<double>(users.size());
+  const double truth = static_cast<double>(log->users.size());
   EXPECT_NEAR(DistinctEstimate(sum.clients), truth, 3 * kDistinctStandardError * truth);
-  ASSERT_EQ(merged->tallies.dates.used, kPieces);
-  for (size_t d = 0; d < kPieces; ++d) {
+  ASSERT_EQ(merged->tallies.dates.used, kZipfPieces);
+  for (size_t d = 0; d < kZipfPieces; ++d) {
     EXPECT_TRUE(SameDistinct(sum.dayClients[d], one.dayClients[d])) << d;
     EXPECT_TRUE(SameDistinct(sum.dayVisitors[d], one.dayVisitors[d])) << d;
   }
@@ -600,27 +613,22 @@ std::string Settings(std::vector<std::pair<std::string, std::string>> settings) 
   return w.bytes();
 }
 
-TEST(StateFiles, DamagedSummaryAndDistinctSectionsAreRefused) {
-  TempDir dir;
-  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 90));
-  const std::string params = "TABLES=SUMMARY\nDISTINCT=ON\n";
-  ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File("a.log") +
-                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
-                .status,
-            0);
-  const std::string good = ReadFile(dir.File("a.state"));
+struct SectionDamage {
+  const char* name;
+  uint32_t kind;
+  std::function<void(std::string&, uint32_t&, bool&)> edit;
+  std::string said;
+};
+
+// Damage to a state of TABLES=SUMMARY and DISTINCT=ON from BorderLog().
+std::vector<SectionDamage> SectionDamages() {
   // The distinct section opens with the log's clients, exact: a flag, a
   // count, the hashes; then the days.
   auto days = [](const std::string& p) { return 9 + 8 * GetU64(p, 1); };
   std::string dense(1, '\x01');
   dense += std::string(16384, '\0');
   dense[6] = 60;
-  struct Case {
-    const char* name;
-    uint32_t kind;
-    std::function<void(std::string&, uint32_t&, bool&)> edit;
-    std::string said;
-  } cases[] = {
+  return {
       {"summaries without their switch", kSettingsSection,
        [](std::string& p, uint32_t&, bool&) {
          p = Settings({{"DISTINCT=ON", "ON"}});
@@ -654,13 +662,24 @@ TEST(StateFiles, DamagedSummaryAndDistinctSectionsAreRefused) {
        [](std::string& p, uint32_t&, bool&) { PutU64(p, 17, GetU64(p, 9)); },
        "the exact hashes are not ascending"},
       {"days of other dates", kDistinctSection,
-       [&](std::string& p, uint32_t&, bool&) { PutU64(p, days(p), 99); },
+       [=](std::string& p, uint32_t&, bool&) { PutU64(p, days(p), 99); },
        "99 days of distinct counts for 4 dates"},
       {"a register past the largest rank", kDistinctSection,
-       [&](std::string& p, uint32_t&, bool&) { p = dense + p.substr(days(p)); },
+       [=](std::string& p, uint32_t&, bool&) { p = dense + p.substr(days(p)); },
        "a register of 60, above the largest rank"},
   };
-  for (const Case& c : cases) {
+}
+
+TEST(StateFiles, DamagedSummaryAndDistinctSectionsAreRefused) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 90));
+  const std::string params = "TABLES=SUMMARY\nDISTINCT=ON\n";
+  ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::string good = ReadFile(dir.File("a.state"));
+  for (const SectionDamage& c : SectionDamages()) {
     WriteFile(dir.File("bad.state"),
               EditSections(good, [&](uint32_t kind, std::string& p, uint32_t& flags, bool& keep) {
                 if (kind == c.kind) c.edit(p, flags, keep);
