@@ -70,7 +70,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     logvane::MergeDrops drops;
-    logvane::MergeTally(piece->tallies, piece->counters, run->tallies, run->counters, &drops);
+    s = logvane::MergeTally(piece->tallies, piece->counters, run->tallies, run->counters, &drops);
+    if (!s.ok()) {
+      std::fprintf(stderr, "%s\n", s.ToString().c_str());
+      return 1;
+    }
   }
   const double mergeSeconds = Seconds(start);
   start = std::chrono::steady_clock::now();

@@ -11,14 +11,18 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <regex>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "agents/agent_classifier.h"
 #include "driver/run_sequence.h"
 #include "intake/log_source.h"
 #include "state/state_codec.h"
+#include "support/log_generator.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -209,15 +213,18 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, PieceEquivalence,
-    ::testing::Values(Rules{"Plain", ""}, Rules{"UserField2", "USER=FIELD2\n"},
-                      Rules{"Proxy", "PROXY=ON\n"}, Rules{"Select", "SELECT=/p1\n"},
-                      Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
-                      Rules{"Format", "LOGFORMAT=COMBINED\n"},
-                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
-                      Rules{"Agents", "AGENTS={dir}/regexes.yaml\n"},
-                      Rules{"AgentsModernWithoutBots",
-                            "AGENTS={dir}/regexes.yaml\nEXCLUDE_BOTS=Y\nSTYLE=MODERN\nTHREADS=2\n",
-                            3}),
+    ::testing::Values(
+        Rules{"Plain", ""}, Rules{"UserField2", "USER=FIELD2\n"}, Rules{"Proxy", "PROXY=ON\n"},
+        Rules{"Select", "SELECT=/p1\n"},
+        Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
+        Rules{"Format", "LOGFORMAT=COMBINED\n"}, Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
+        Rules{"Agents", "AGENTS={dir}/regexes.yaml\n"},
+        Rules{"AgentsModernWithoutBots",
+              "AGENTS={dir}/regexes.yaml\nEXCLUDE_BOTS=Y\nSTYLE=MODERN\nDISTINCT=ON\nTHREADS=2\n",
+              3},
+        Rules{"SummaryDistinct", "TABLES=SUMMARY\nDISTINCT=ON\n"},
+        Rules{"ModernSummaryDistinct", "STYLE=MODERN\nTABLES=SUMMARY\nDISTINCT=ON\n"},
+        Rules{"AgentsSummaryDistinct", "AGENTS={dir}/regexes.yaml\nTABLES=SUMMARY\nDISTINCT=ON\n"}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental
@@ -362,6 +369,10 @@ TEST(StateFiles, StatesCountedByOtherRulesAreRefused) {
        "HOFFSET not set, this run with HOFFSET=2"},
       {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nUSER=FIELD2\n",
        "USER=FIELD2 not set, this run with USER=FIELD2"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nTABLES=SUMMARY\n",
+       "TABLES=SUMMARY not set, this run with TABLES=SUMMARY"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nDISTINCT=ON\n",
+       "DISTINCT=ON not set, this run with DISTINCT=ON"},
   };
   for (const Case& c : cases) {
     StateRunResult run = RunParams(dir, c.params + "MERGE=" + dir.File("a.state") +
@@ -678,6 +689,270 @@ TEST(StateFiles, StateOnlyRunsAskForNothingAndLeaveTheCacheAlone) {
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), "10.0.0.1,one.example\n");
 }
 
+// The state file at `path` decoded into `tally`.
+bool DecodeFile(const std::string& path, testing::ScratchForTest& tally) {
+  SystemEnv machine;
+  std::unique_ptr<LogSource> source;
+  if (!OpenLogFile(machine, path, &source).ok()) return false;
+  StateStream stream(*source, path);
+  StateFacts facts;
+  bool atEnd = false;
+  return DecodeState(stream, tally.tallies, tally.counters, &facts, &atEnd).ok() && !atEnd;
+}
+
+// A Zipf log whose user and page tables evict in every piece. Through the
+// pieces' states merged, every true top-50 user and page is held with a
+// count at most the merged bound above its truth, and the distinct counts
+// (estimated: past the exact form) are those of one run over the whole log.
+constexpr size_t kZipfLines = 300000;
+constexpr size_t kZipfPieces = 3;
+
+struct ZipfLog {
+  std::string pieces[kZipfPieces];  // one day each
+  std::unordered_map<std::string, int64_t> users;
+  std::unordered_map<std::string, int64_t> pages;
+};
+
+// Half the lines bring a new client, the other half a new page: more keys
+// than the tables hold in each piece; the rest are Zipf draws.
+std::unique_ptr<ZipfLog> MakeZipfLog() {
+  auto log = std::make_unique<ZipfLog>();
+  bench::Random random(5);
+  bench::ZipfSampler userZipf(kZipfLines / 2, 1.0);
+  bench::ZipfSampler pageZipf(kZipfLines / 2, 0.9);
+  for (size_t i = 0; i < kZipfLines; ++i) {
+    const std::string user =
+        std::string("h").append(std::to_string(i % 2 == 0 ? i / 2 : userZipf.Sample(random)));
+    const std::string page =
+        std::string("/p").append(std::to_string(i % 2 == 1 ? i / 2 : pageZipf.Sample(random)));
+    ++log->users[user];
+    ++log->pages[page];
+    const size_t piece = i * kZipfPieces / kZipfLines;
+    log->pieces[piece] += Line(user, "-", std::to_string(10 + piece), i % 24, page, 200);
+  }
+  return log;
+}
+
+// Every true top-50 key of `truth` is in `table` with a count at most the
+// table's bound above its true one.
+template <typename Table>
+void ExpectTopHeld(const Table& table, const std::unordered_map<std::string, int64_t>& truth) {
+  const int64_t bound = SummaryBound(table.summary);
+  EXPECT_GT(bound, 0);
+  EXPECT_LE(bound, static_cast<int64_t>(kZipfLines / Table::kCapacity));
+  std::vector<std::pair<int64_t, std::string>> ranked;
+  for (const auto& [key, hits] : truth) ranked.push_back({hits, key});
+  std::partial_sort(ranked.begin(), ranked.begin() + 50, ranked.end(), std::greater<>());
+  std::unordered_map<std::string, int64_t> held;
+  for (size_t i = 0; i < table.used; ++i) {
+    held[std::string(table.slots[i].key.view())] = table.slots[i].hits;
+  }
+  for (size_t r = 0; r < 50; ++r) {
+    const auto& [hits, key] = ranked[r];
+    auto it = held.find(key);
+    ASSERT_NE(it, held.end()) << "rank " << r + 1 << ": " << key;
+    EXPECT_GE(it->second, hits) << key;
+    EXPECT_LE(it->second - hits, bound) << key;
+  }
+}
+
+TEST(StateFiles, SummariesAndDistinctCountsMergeFromStates) {
+  TempDir dir;
+  const std::unique_ptr<ZipfLog> log = MakeZipfLog();
+  const std::string params = "TABLES=SUMMARY\nDISTINCT=ON\n";
+  std::string merges;
+  for (size_t k = 0; k < kZipfPieces; ++k) {
+    const std::string piece = dir.File("z" + std::to_string(k));
+    WriteFile(piece + ".log", log->pieces[k]);
+    ASSERT_EQ(
+        RunParams(dir, params + "INFILE=" + piece + ".log\nSTATEFILE=" + piece + ".state\n").status,
+        0);
+    merges += "MERGE=" + piece + ".state\n";
+  }
+  WriteFile(dir.File("all.log"), log->pieces[0] + log->pieces[1] + log->pieces[2]);
+  ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File("all.log") +
+                               "\nSTATEFILE=" + dir.File("whole.state") + "\n")
+                .status,
+            0);
+  StateRunResult merging =
+      RunParams(dir, params + merges + "STATEFILE=" + dir.File("merged.state") + "\n");
+  ASSERT_EQ(merging.status, 0) << merging.errors;
+  auto whole = std::make_unique<testing::ScratchForTest>();
+  auto merged = std::make_unique<testing::ScratchForTest>();
+  for (size_t k = 0; k < kZipfPieces; ++k) {
+    ASSERT_TRUE(DecodeFile(dir.File("z" + std::to_string(k) + ".state"), *whole));
+    EXPECT_TRUE(SummaryEvicted(whole->tallies.users.summary)) << k;
+    EXPECT_TRUE(SummaryEvicted(whole->tallies.pages.summary)) << k;
+  }
+  ASSERT_TRUE(DecodeFile(dir.File("whole.state"), *whole));
+  ASSERT_TRUE(DecodeFile(dir.File("merged.state"), *merged));
+  ExpectTopHeld(merged->tallies.users, log->users);
+  ExpectTopHeld(merged->tallies.pages, log->pages);
+
+  const DistinctTallies& one = *whole->tallies.distinct;
+  const DistinctTallies& sum = *merged->tallies.distinct;
+  EXPECT_FALSE(DistinctIsExact(sum.clients));
+  EXPECT_TRUE(SameDistinct(sum.clients, one.clients));
+  const double truth = static_cast<double>(log->users.size());
+  EXPECT_NEAR(DistinctEstimate(sum.clients), truth, 3 * kDistinctStandardError * truth);
+  ASSERT_EQ(merged->tallies.dates.used, kZipfPieces);
+  for (size_t d = 0; d < kZipfPieces; ++d) {
+    EXPECT_TRUE(SameDistinct(sum.dayClients[d], one.dayClients[d])) << d;
+    EXPECT_TRUE(SameDistinct(sum.dayVisitors[d], one.dayVisitors[d])) << d;
+  }
+}
+
+// A modern report counts distinct clients itself; from states made without
+// DISTINCT=ON it cannot, and shows none rather than a part.
+TEST(StateFiles, StatesWithoutDistinctCountsGiveAModernReportWithoutThem) {
+  TempDir dir;
+  const std::vector<std::string> lines = BorderLog();
+  WriteFile(dir.File("a.log"), Join(lines, 0, 50));
+  WriteFile(dir.File("b.log"), Join(lines, 50, lines.size()));
+  const std::string modern = "STYLE=MODERN\ntext68=Clients\nOUTFILE=" + dir.File("out.html") + "\n";
+  StateRunResult read = RunParams(
+      dir, modern + "INFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("a.state") + "\n");
+  ASSERT_EQ(read.status, 0);
+  EXPECT_NE(read.report.find("<dt>Clients</dt>"), std::string::npos);
+  EXPECT_NE(read.report.find("Visitors"), std::string::npos);
+  StateRunResult merged = RunParams(
+      dir, modern + "MERGE=" + dir.File("a.state") + "\nINFILE=" + dir.File("b.log") + "\n");
+  ASSERT_EQ(merged.status, 0) << merged.errors;
+  EXPECT_EQ(merged.report.find("<dt>Clients</dt>"), std::string::npos);
+  EXPECT_EQ(merged.report.find("Visitors"), std::string::npos);
+}
+
+// The state `bytes` with each section handed to `edit` (its payload and
+// flags, and whether it stays) and checksummed again.
+using SectionEdit =
+    std::function<void(uint32_t kind, std::string& payload, uint32_t& flags, bool& keep)>;
+std::string EditSections(const std::string& bytes, const SectionEdit& edit) {
+  std::string out = bytes.substr(0, kStateHeaderSize);
+  for (size_t at = kStateHeaderSize; at + kSectionHeaderSize <= bytes.size();) {
+    uint32_t kind = 0;
+    uint32_t flags = 0;
+    uint64_t length = 0;
+    std::memcpy(&kind, bytes.data() + at, 4);
+    std::memcpy(&flags, bytes.data() + at + 4, 4);
+    std::memcpy(&length, bytes.data() + at + 8, 8);
+    std::string payload = bytes.substr(at + kSectionHeaderSize, length);
+    at += kSectionHeaderSize + length + 8;
+    if (kind == kEndSection) break;
+    bool keep = true;
+    edit(kind, payload, flags, keep);
+    if (keep) AppendSection(&out, kind, flags, payload);
+  }
+  AppendEndSection(&out);
+  return out;
+}
+
+void PutU64(std::string& payload, size_t at, uint64_t v) {
+  std::memcpy(payload.data() + at, &v, 8);
+}
+
+uint64_t GetU64(const std::string& payload, size_t at) {
+  uint64_t v = 0;
+  std::memcpy(&v, payload.data() + at, 8);
+  return v;
+}
+
+std::string Settings(std::vector<std::pair<std::string, std::string>> settings) {
+  PayloadWriter w;
+  w.U64(settings.size());
+  for (const auto& [keyword, value] : settings) {
+    w.Text(keyword);
+    w.Text(value);
+  }
+  return w.bytes();
+}
+
+struct SectionDamage {
+  const char* name;
+  uint32_t kind;
+  std::function<void(std::string&, uint32_t&, bool&)> edit;
+  std::string said;
+};
+
+// Damage to a state of TABLES=SUMMARY and DISTINCT=ON from BorderLog().
+std::vector<SectionDamage> SectionDamages() {
+  // The distinct section opens with the log's clients, exact: a flag, a
+  // count, the hashes; then the days.
+  auto days = [](const std::string& p) { return 9 + 8 * GetU64(p, 1); };
+  std::string dense(1, '\x01');
+  dense += std::string(16384, '\0');
+  dense[6] = 60;
+  return {
+      {"summaries without their switch", kSettingsSection,
+       [](std::string& p, uint32_t&, bool&) {
+         p = Settings({{"DISTINCT=ON", "ON"}});
+       },
+       "section 24 (summaries) without TABLES=SUMMARY"},
+      {"a switch of another value", kSettingsSection,
+       [](std::string& p, uint32_t&, bool&) {
+         p = Settings({{"TABLES=SUMMARY", "YES"}, {"DISTINCT=ON", "ON"}});
+       },
+       "the setting TABLES=SUMMARY has the value 'YES', which no run writes"},
+      {"summaries missing", kSummarySection,
+       [](std::string&, uint32_t&, bool& keep) { keep = false; }, "the section 24 is missing"},
+      {"evictions in a table with room", kSummarySection,
+       [](std::string& p, uint32_t&, bool&) { PutU64(p, 0, 1); },
+       "evictions in a table with free slots or no bound"},
+      {"a bound without evictions", kSummarySection,
+       [](std::string& p, uint32_t&, bool&) { PutU64(p, 16, 3); },
+       "a bound for a table that never evicted"},
+      {"negative evictions", kSummarySection,
+       [](std::string& p, uint32_t&, bool&) { PutU64(p, 0, ~uint64_t{0}); },
+       "a negative count (-1)"},
+      {"bytes after the summaries", kSummarySection,
+       [](std::string& p, uint32_t&, bool&) { p += '\0'; },
+       "1 bytes after the section's last value"},
+      {"distinct counts not skippable", kDistinctSection,
+       [](std::string&, uint32_t& flags, bool&) { flags = 0; }, "section 25 is out of place"},
+      {"too many exact hashes", kDistinctSection,
+       [](std::string& p, uint32_t&, bool&) { PutU64(p, 1, 20000); },
+       "a count of 20000, more than the 1536 there can be"},
+      {"exact hashes out of order", kDistinctSection,
+       [](std::string& p, uint32_t&, bool&) { PutU64(p, 17, GetU64(p, 9)); },
+       "the exact hashes are not ascending"},
+      {"days of other dates", kDistinctSection,
+       [=](std::string& p, uint32_t&, bool&) { PutU64(p, days(p), 99); },
+       "99 days of distinct counts for 4 dates"},
+      {"a register past the largest rank", kDistinctSection,
+       [=](std::string& p, uint32_t&, bool&) { p = dense + p.substr(days(p)); },
+       "a register of 60, above the largest rank"},
+  };
+}
+
+TEST(StateFiles, DamagedSummaryAndDistinctSectionsAreRefused) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 90));
+  const std::string params = "TABLES=SUMMARY\nDISTINCT=ON\n";
+  ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::string good = ReadFile(dir.File("a.state"));
+  for (const SectionDamage& c : SectionDamages()) {
+    WriteFile(dir.File("bad.state"),
+              EditSections(good, [&](uint32_t kind, std::string& p, uint32_t& flags, bool& keep) {
+                if (kind == c.kind) c.edit(p, flags, keep);
+              }));
+    StateRunResult run = RunParams(dir, params + "MERGE=" + dir.File("bad.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.errors.find(dir.File("bad.state") + ": byte "), std::string::npos)
+        << c.name << ": " << run.errors;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << c.name << ": " << run.errors;
+    EXPECT_TRUE(run.report.empty()) << c.name;
+  }
+  // Unedited, it reads.
+  WriteFile(dir.File("bad.state"),
+            EditSections(good, [](uint32_t, std::string&, uint32_t&, bool&) {}));
+  StateRunResult unedited = RunParams(
+      dir, params + "MERGE=" + dir.File("bad.state") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(unedited.status, 0) << unedited.errors;
+}
+
 // kill -9 at any moment of a run leaves the old state or the new one, whole.
 TEST(StateFiles, AKilledRunLeavesTheOldStateOrTheNewOne) {
   TempDir dir;
@@ -694,14 +969,8 @@ TEST(StateFiles, AKilledRunLeavesTheOldStateOrTheNewOne) {
             0);
   const std::string old = ReadFile(dir.File("s.state"));
   auto whole = [&](const std::string& path) {
-    SystemEnv machine;
-    std::unique_ptr<LogSource> source;
-    if (!OpenLogFile(machine, path, &source).ok()) return false;
-    StateStream stream(*source, path);
     auto tally = std::make_unique<testing::ScratchForTest>();
-    StateFacts facts;
-    bool atEnd = false;
-    return DecodeState(stream, tally->tallies, tally->counters, &facts, &atEnd).ok() && !atEnd;
+    return DecodeFile(path, *tally);
   };
   int newSeen = 0;
   for (int delay = 0; delay < 400; delay += 25) {

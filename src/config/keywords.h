@@ -26,7 +26,7 @@ struct KeywordInfo {
   std::string_view help;   // one short line
 };
 
-// Every keyword, in the reader's order. Label lines (text1= to text63=)
+// Every keyword, in the reader's order. Label lines (text1= and up)
 // are the report labels' keys, not keywords.
 std::vector<KeywordInfo> ParameterKeywords();
 

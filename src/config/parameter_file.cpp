@@ -48,7 +48,7 @@ bool Accumulates(std::string_view keyword, const RunSettings& settings) {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The key of a label line: "text1" to "text9" stand right before their "=",
-// "text10" to "text63" are six characters whatever follows.
+// "text10" and up are six characters whatever follows.
 std::string_view LabelKey(std::string_view line) {
   return line.substr(0, line.size() > 5 && line[5] == '=' ? 5 : 6);
 }
@@ -305,7 +305,8 @@ void Reader::EndLine(const Line& line) {
     if (!word.empty()) {
       std::string message = "unknown keyword " + Shown(word) + ": line ignored";
       if (StartsWithFolded(word, "text") && word.size() > 4) {
-        message += " (label keys are text1 to text63, with \"=\" right after the number)";
+        message += " (label keys are text1 to text" + std::to_string(kLabelCount) +
+                   ", with \"=\" right after the number)";
       } else {
         std::string_view nearest = NearestKeyword(word, tried_);
         if (!nearest.empty()) message += "; did you mean " + std::string(nearest) + "?";
@@ -433,6 +434,10 @@ const Keyword kKeywords[] = {
            false, "SYSTEMS report dropped.."),
     Switch("NO_CRAWLER", G::kReport, "drop the Crawlers and AI agents section (AGENTS)",
            &S::showCrawlers, false, "CRAWLERS report dropped.."),
+    Switch("TABLES=SUMMARY", G::kTables, "full tables keep their heaviest keys", &S::summaryTables,
+           true, "Tables: SUMMARY"),
+    Switch("DISTINCT=ON", G::kReport, "distinct clients, visitors in classic too",
+           &S::distinctInClassic, true, "Distinct counts: ON"),
     {.info = {"PLOW", G::kRun, "", "run at idle priority"},
      .kind = Kind::kPlow,
      .echo = "run at a lower priority.."},

@@ -71,6 +71,12 @@ constexpr std::string_view kDefaults[kLabelCount + 1] = {
     "Not Implemented",
     "Bad Gateway",
     "Service Unavailable",
+    "Counts may exceed the true count by at most",
+    "hits; every key with more hits is listed.",
+    "K bytes may include those of the keys replaced.",
+    "rank guaranteed",
+    "Distinct Clients",
+    "Visitors",
 };
 
 // The user-agent sections' labels, text70 to text84.

@@ -1,6 +1,7 @@
 // The replaceable texts of the report: captions, column headings, weekday
-// names and status descriptions. The classic report's are text1 to text63;
-// the sections added since have two-digit keys of their own above them.
+// names, status descriptions and the notes of summary tables. The classic
+// report's are text1 to text63; the texts added since have two-digit keys
+// of their own above them.
 #ifndef LOGVANE_CONFIG_REPORT_LABELS_H_
 #define LOGVANE_CONFIG_REPORT_LABELS_H_
 
@@ -10,8 +11,8 @@
 
 namespace logvane {
 
-inline constexpr int kLabelCount = 63;
-// Keys past text63 are two digits at most: "text100" is text10's line.
+inline constexpr int kLabelCount = 69;
+// Keys past text69 are two digits at most: "text100" is text10's line.
 inline constexpr int kMostLabelKey = 99;
 inline constexpr size_t kLabelWidth = 49;
 
@@ -104,8 +105,15 @@ enum Label : int {
   kStatus501,
   kStatus502,
   kStatus503,
+  // text64 to text69: tables that evicted keys, distinct counts.
+  kSummaryBoundBefore = 64,
+  kSummaryBoundAfter,
+  kSummaryBytes,
+  kRankGuaranteed,
+  kDistinctClients,
+  kVisitors,
 };
-static_assert(kStatus503 == kLabelCount);
+static_assert(kVisitors == kLabelCount);
 
 // The user-agent sections' labels (AGENTS=Y).
 enum AgentLabel : int {

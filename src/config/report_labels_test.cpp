@@ -29,7 +29,8 @@ TEST(ReportLabels, KeyForms) {
       {"text10 = Visitor", 10, " Visitor"},
       {"text9=", 9, ""},
       {"text63=Down", 63, "Down"},
-      {"text64=x", 0, ""},
+      {"text64=x", 64, "x"},
+      {"text69=Visits", 69, "Visits"},
       {"text70=Navigateurs", 70, "Navigateurs"},  // the user-agent sections' keys
       {"TEXT84=x", 84, "x"},
       {"text85=x", 0, ""},

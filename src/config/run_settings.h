@@ -76,6 +76,12 @@ struct RunSettings {
   int32_t dnsThreads = 1;      // reverse lookups run at once
   int32_t readingThreads = 0;  // threads of the reading phase; 0: every online core
   ReportStyle reportStyle = ReportStyle::kClassic;
+  // TABLES=SUMMARY: a table that runs full keeps its heaviest keys
+  // (Space-Saving), with a stated bound, instead of its first ones.
+  bool summaryTables = false;
+  // DISTINCT=ON: the classic report shows the distinct clients and visitors
+  // too (the modern one always does).
+  bool distinctInClassic = false;
   // The log's layout (empty: common or combined, read by markers) and the
   // fields that feed the extra sections (empty: referrer and user agent).
   std::string logFormat;
@@ -123,6 +129,12 @@ inline bool AgentsWanted(const RunSettings& s) {
 inline std::string AgentRegexesPath(const RunSettings& s) {
   return s.agentsMode == "Y" || s.agentsMode == "y" ? std::string(kInstalledUapRegexes)
                                                     : s.agentsMode;
+}
+
+// Whether the report shows distinct clients and visitors, which are then
+// counted.
+inline bool ShowsDistinct(const RunSettings& s) {
+  return s.reportStyle == ReportStyle::kModern || s.distinctInClassic;
 }
 
 // "N" in either case: no cache file and no name translation.

@@ -95,6 +95,10 @@ void PrintSettings(const RunSettings& s, Console& console) {
                 (s.botsFile.empty() ? "" : ", crawlers also from " + Quoted(s.botsFile)) +
                 (s.excludeBots ? ", bots in the crawler section only" : ""));
   }
+  // Lines only for the keywords given, so that a check without them reads
+  // as before.
+  if (s.summaryTables) Setting(console, "full tables", "keep their heaviest keys (summary)");
+  if (s.distinctInClassic) Setting(console, "distinct counts", "in the classic report too");
 }
 
 // The logs and the report: can the run open and create them? Each log is

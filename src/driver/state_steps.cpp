@@ -116,19 +116,23 @@ void NoteDrops(RunEnvironment& env, const MergeDrops& drops, const std::string& 
 }
 
 // Adds the scratch tally, whose inputs are `origins`, to the run unless
-// one of them is counted already.
-void AddPiece(RunEnvironment& env, RunState& state, StateRun& run,
-              const std::vector<InputOrigin>& origins, const std::string& place) {
+// one of them is counted already. Fails for summaries whose counts do not
+// add up.
+Status AddPiece(RunEnvironment& env, RunState& state, StateRun& run,
+                const std::vector<InputOrigin>& origins, const std::string& place) {
   if (auto counted = run.inputs.FindCounted(origins)) {
     NoteCounted(env, place, *counted->first, *counted->second);
     run.refused = true;
-    return;
+    return Status::Ok();
   }
   NoteOverlaps(env, run.inputs, origins, place);
   MergeDrops drops;
-  MergeTally(run.scratch->tallies, run.scratch->counters, state.tallies, state.counters, &drops);
+  Status merged = MergeTally(run.scratch->tallies, run.scratch->counters, state.tallies,
+                             state.counters, &drops);
+  if (!merged.ok()) return merged;
   NoteDrops(env, drops, place);
   run.inputs.Add(origins, place);
+  return Status::Ok();
 }
 
 std::optional<int> MergeStates(RunEnvironment& env, RunState& state, StateRun& run) {
@@ -154,7 +158,11 @@ std::optional<int> MergeStates(RunEnvironment& env, RunState& state, StateRun& r
                     "; only states counted by the same rules can be merged");
         return kEarlyEndStatus;
       }
-      AddPiece(env, state, run, facts.inputs, PlaceOf(stream, count));
+      Status added = AddPiece(env, state, run, facts.inputs, PlaceOf(stream, count));
+      if (!added.ok()) {
+        return BadState(env, StateFault(stream.name(), stream.stateOffset(),
+                                        "cannot be merged: " + added.Reason()));
+      }
     }
     if (count == 0) {
       return BadState(env, StateFault(stream.name(), 0, "holds no state (the file is empty)"));
@@ -166,6 +174,12 @@ std::optional<int> MergeStates(RunEnvironment& env, RunState& state, StateRun& r
   return std::nullopt;
 }
 
+// A log's own tally merged into the run's cannot fail: its summaries add up.
+void AddLog(RunEnvironment& env, RunState& state, StateRun& run, const InputOrigin& origin) {
+  Status added = AddPiece(env, state, run, {origin}, "log " + Visible(origin.name, 200));
+  if (!added.ok()) Diagnostics(env.diagnostics).Reason(added.Reason());
+}
+
 void ReadLogsOneByOne(RunEnvironment& env, RunState& state, const LogFormat& format,
                       InputChain& logs, const ReadingPlan& plan, StateRun& run) {
   const RunSettings& settings = state.settings;
@@ -173,6 +187,7 @@ void ReadLogsOneByOne(RunEnvironment& env, RunState& state, const LogFormat& for
   while (logs.NextInput()) {
     const size_t index = logs.position();
     ResetTally(run.scratch->tallies, run.scratch->counters);
+    SetCountingModes(run.scratch->tallies, settings.summaryTables, ShowsDistinct(settings));
     LogLineReader reader(logs, PieceWidthFor(format));
     RouteLog(settings, format, run.scratch->tallies, run.scratch->counters, reader, env.console,
              env.machine, plan);
@@ -184,12 +199,14 @@ void ReadLogsOneByOne(RunEnvironment& env, RunState& state, const LogFormat& for
       // What was read still counts, as in a run without state files; the
       // log's fingerprint is not whole, so no state is written.
       MergeDrops drops;
-      MergeTally(run.scratch->tallies, piece, state.tallies, state.counters, &drops);
+      Status merged =
+          MergeTally(run.scratch->tallies, piece, state.tallies, state.counters, &drops);
+      if (!merged.ok()) Diagnostics(env.diagnostics).Reason(merged.Reason());
       state.counters.readError = true;
       state.counters.readErrno = piece.readErrno;
       return;
     }
-    AddPiece(env, state, run, {origin}, "log " + Visible(record.name, 200));
+    AddLog(env, state, run, origin);
   }
 }
 
@@ -213,6 +230,8 @@ std::optional<int> TallyWithStates(RunEnvironment& env, RunState& state, const L
                                    InputChain* logs, const ReadingPlan& plan, StateRun& run) {
   WriteReadingStart(env.console, env.machine);
   ResetTally(state.tallies, state.counters);
+  const RunSettings& settings = state.settings;
+  SetCountingModes(state.tallies, settings.summaryTables, ShowsDistinct(settings));
   if (std::optional<int> end = MergeStates(env, state, run)) return end;
   if (logs != nullptr) ReadLogsOneByOne(env, state, format, *logs, plan, run);
   WriteReadingEnd(state.counters, env.console);

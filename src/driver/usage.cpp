@@ -1,7 +1,10 @@
 #include "driver/usage.h"
 
+#include <string>
+
 #include "common/version.h"
 #include "config/keywords.h"
+#include "config/report_labels.h"
 #include "driver/command_line.h"
 
 namespace logvane {
@@ -70,7 +73,7 @@ std::string UsageText() {
       if (k.group == group) Entry(out, std::string(k.name) + std::string(k.value), k.help);
     }
     if (group == KeywordGroup::kReport) {
-      Entry(out, "text1= ... text63=", "replace one report label");
+      Entry(out, "text1= ... text" + std::to_string(kLabelCount) + "=", "replace one report label");
     }
   }
   out +=

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <shared_mutex>
 #include <thread>
 #include <vector>
 
@@ -87,6 +88,7 @@ class Pipeline {
   void Stop();
 
   ProgressTick* progress_ = nullptr;  // told of each block routed
+  LookupGate gate_;                   // held by workers while they look slots up
 
  private:
   // Claims the block with the next number; the lock is held.
@@ -205,7 +207,10 @@ void Pipeline::PrepareBlocks(LinePreparer& preparer) {
     Prepare(*b, preparer);
     // The keys the tables hold already are found here, off the routing
     // thread; on that thread it would only search twice.
-    ResolveBlock(tallies_, b->lines.get(), b->count);
+    {
+      std::shared_lock<std::shared_mutex> looking(gate_.lookups);
+      ResolveBlock(tallies_, b->lines.get(), b->count);
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       b->state = BlockState::kPrepared;
@@ -327,7 +332,9 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
     if (!env.StartThread([&pipeline, own] { pipeline.PrepareBlocks(*own); }, &worker).ok()) break;
     workerThreads.push_back(std::move(worker));
   }
+  router.SetLookupGate(&pipeline.gate_);
   ReadStatus status = pipeline.RouteAll(router, preparer);
+  router.SetLookupGate(nullptr);
   pipeline.Stop();
   for (std::thread& t : workerThreads) t.join();
   readerThread.join();

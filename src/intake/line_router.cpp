@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -145,7 +146,10 @@ void Add(PreparedLine& p, Feed f, const HashedKey& key) {
 }  // namespace
 
 LineRules::LineRules(const RunSettings& s, PendingAgentRules pending)
-    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")), agents(std::move(pending)) {
+    : settings(s),
+      robotsOn(EqualsFolded(s.robotsMode, "RPT")),
+      agents(std::move(pending)),
+      distinct(ShowsDistinct(s)) {
   format.selectOn = s.selectOn;
   format.selectText = s.selectText;
   format.userFromField2 = s.userFromField2;
@@ -177,6 +181,13 @@ void PlanChain(const LineRules& rules, PreparedLine& p) {
       return;
     }
     Add(p, Feed::kUser, HashKey(r.userName));
+    if (rules.distinct) {
+      // A visitor is a client with one user agent (the second extra field,
+      // the user agent of a combined log).
+      p.clientHash = FoldedHash(r.clientAddress);
+      p.visitorHash =
+          CombineHashes(p.clientHash, FoldedHash(r.hasExtra2 ? r.extra2 : std::string_view()));
+    }
   }
   Add(p, Feed::kDate, HashKey(r.dateText.view(), kDateKeyWidth));
   plan.end = LineEnd::kStopped;
@@ -295,12 +306,43 @@ void ResolveBlock(const Tallies& t, PreparedLine* lines, size_t count) {
   }
 }
 
-LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console)
-    : tallies_(tallies), counters_(counters), console_(console) {}
-
 LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console,
                        AgentCounts* agents)
-    : tallies_(tallies), counters_(counters), console_(console), agents_(agents) {}
+    : tallies_(tallies), counters_(counters), console_(console), agents_(agents) {
+  ForFeeds(0xffff, tallies_, [&](auto& table, size_t f) {
+    if (table.summary.on) toClose_ |= static_cast<uint16_t>(1u << f);
+  });
+}
+
+// The names the console and the diagnostics give the tables.
+constexpr std::string_view kTableNames[kFeedCount] = {
+    "user", "date", "hour", "page", "directory", "not-found page", "Extra 1", "Extra 2", "AI page",
+};
+
+template <typename Table>
+void LineRouter::CloseForEviction(Table& table, size_t feed) {
+  CloseSummary(table.summary);
+  // Once this lock is had, every lookup is either done or began after the
+  // close and so leaves the table alone.
+  if (gate_ != nullptr) {
+    gate_->lookups.lock();
+    gate_->lookups.unlock();
+  }
+  toClose_ &= static_cast<uint16_t>(~(1u << feed));
+}
+
+template <typename Table>
+void LineRouter::NoteEviction(Table& table, size_t feed) {
+  if (table.summary.evictions != 1) return;
+  table.summary.firstRecord = counters_.rejected.lineNumber;
+  console_.Write("*NOTE* the ");
+  console_.Write(kTableNames[feed]);
+  console_.Write(" table is full (");
+  console_.WriteNumber(static_cast<int64_t>(Table::kCapacity));
+  console_.Write(" keys): from record ");
+  console_.WriteNumber(counters_.rejected.lineNumber);
+  console_.Line(" on, a new key takes the slot of the fewest hits.");
+}
 
 void LineRouter::PrefetchBuckets(const PreparedLine& p) const {
   ForFeeds(p.plan.feeds & kPrefetchedFeeds, tallies_, [&](const auto& table, size_t f) {
@@ -351,7 +393,11 @@ void LineRouter::CountUser(PreparedLine& p) {
     counters_.hasFirstUser = true;
     counters_.firstUser.assign(r.userName);
   }
-  int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount);
+  if ((toClose_ & FeedBit(Feed::kUser)) != 0 && users.used == UserTable::kCapacity) {
+    CloseForEviction(users, kUser);
+  }
+  int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount,
+                          [&](size_t) { NoteEviction(users, kUser); });
   if (slot == kTableFull) {
     console_.Line(kFullMessages[kUser]);
   } else if (p.plan.robotsPage) {
@@ -379,15 +425,23 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
-  int64_t dateSlot = kTableFull;
+  int64_t daySlot = kTableFull;
   ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-    int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes);
+    using Table = std::remove_reference_t<decltype(table)>;
+    if ((toClose_ & (1u << f)) != 0 && table.used == Table::kCapacity) CloseForEviction(table, f);
+    int64_t slot =
+        CountKey(table, p.key[f], p.slot[f], bytes, [&](size_t) { NoteEviction(table, f); });
     if (slot == kTableFull) console_.Line(kFullMessages[f]);
-    if (f == static_cast<size_t>(Feed::kDate)) dateSlot = slot;
+    if (f == static_cast<size_t>(Feed::kDate)) daySlot = slot;
   });
+  // Distinct counts go with the day, for lines of a client.
+  DistinctTallies* distinct = tallies_.distinct.get();
+  if (distinct != nullptr && daySlot != kTableFull && p.Feeds(Feed::kUser)) {
+    CountDistinct(*distinct, static_cast<size_t>(daySlot), p.clientHash, p.visitorHash);
+  }
   // The span of the records' own days and hours, which a state keeps.
-  if (dateSlot != kTableFull && p.Feeds(Feed::kHour)) {
-    int64_t time = int64_t{tallies_.dates.slots[dateSlot].dateNumber} * 100 + p.plan.hour;
+  if (daySlot != kTableFull && p.Feeds(Feed::kHour)) {
+    int64_t time = int64_t{tallies_.dates.slots[daySlot].dateNumber} * 100 + p.plan.hour;
     if (counters_.firstTime == 0 || time < counters_.firstTime) counters_.firstTime = time;
     if (time > counters_.lastTime) counters_.lastTime = time;
   }

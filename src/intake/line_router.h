@@ -11,6 +11,7 @@
 #define LOGVANE_INTAKE_LINE_ROUTER_H_
 
 #include <cstdint>
+#include <shared_mutex>
 #include <string_view>
 
 #include <future>
@@ -80,6 +81,10 @@ struct PreparedLine {
   LinePlan plan;
   int32_t slot[kFeedCount];
   HashedKey key[kFeedCount];
+  // With distinct counts (LineRules::distinct): hashes of the client, and
+  // of the client with its user agent (a visitor); set with the user feed.
+  uint64_t clientHash;
+  uint64_t visitorHash;
   LogRecord record;
   char hourBuffer[24];
   // The classification of record.userAgent (AGENTS), or nullptr: a cached
@@ -107,6 +112,16 @@ struct LineRules {
   LineFormat format;
   bool robotsOn;
   PendingAgentRules agents;  // not valid: agents are not classified
+  bool distinct;             // the report shows distinct counts: hash the clients
+};
+
+// Keeps reading threads out of a table's index for the moment its counting
+// thread begins to evict there (a summary table that ran full): they hold
+// it shared while they look slots up (ResolveBlock), and the counting
+// thread takes it alone once per table, after closing the table to them,
+// so that no lookup begun before is still running when keys move.
+struct LookupGate {
+  std::shared_mutex lookups;
 };
 
 // Plans a record that a parser has filled already (LinePreparer parses and
@@ -122,9 +137,9 @@ void ResolveBlock(const Tallies& tallies, PreparedLine* lines, size_t count);
 // Feeds the tallies and counters in log order, writing the console lines.
 class LineRouter {
  public:
-  LineRouter(Tallies& tallies, RunCounters& counters, Console& console);
-  // The same, counting classified agents in `agents` (AGENTS).
-  LineRouter(Tallies& tallies, RunCounters& counters, Console& console, AgentCounts* agents);
+  // Classified agents are counted in `agents` (AGENTS), when given.
+  LineRouter(Tallies& tallies, RunCounters& counters, Console& console,
+             AgentCounts* agents = nullptr);
 
   // Hints for the memory: the index buckets of a prepared line's keys, which
   // in a large log are seldom in the cache, then, once those have had time
@@ -140,8 +155,19 @@ class LineRouter {
 
   const Tallies& tallies() const { return tallies_; }
 
+  // The gate of the reading threads that look slots up while this router
+  // counts, or none when no other thread does.
+  void SetLookupGate(LookupGate* gate) { gate_ = gate; }
+
  private:
   void NoteLine();
+  // Before a summary table's first eviction: closes it to other threads'
+  // lookups and waits for those under way.
+  template <typename Table>
+  void CloseForEviction(Table& table, size_t feed);
+  // After a key took another's slot: the first time, says so.
+  template <typename Table>
+  void NoteEviction(Table& table, size_t feed);
   void CountUser(PreparedLine& p);
   void CountFeeds(PreparedLine& p);
   void Reject(LineFault fault, std::string_view line);
@@ -152,6 +178,8 @@ class LineRouter {
   AgentCounts* agents_ = nullptr;
   std::string_view pendingUser_;  // the last user, not yet in previousUser
   bool userPending_ = false;
+  LookupGate* gate_ = nullptr;
+  uint16_t toClose_ = 0;  // feeds of summary tables not yet closed to lookups
 };
 
 }  // namespace logvane

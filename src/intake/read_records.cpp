@@ -68,6 +68,7 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
                  const ReadingPlan& plan) {
   WriteReadingStart(console, env);
   ClearTallies(tallies);
+  SetCountingModes(tallies, settings.summaryTables, ShowsDistinct(settings));
   RouteLog(settings, logFormat, tallies, counters, reader, console, env, plan);
   WriteReadingEnd(counters, console);
 }

@@ -51,6 +51,21 @@ void TableFull(const Table& table, std::string_view name, std::string_view logNa
                          "totals leave them out");
 }
 
+// A summary table that ran full: where it began to evict, and its bound.
+template <typename Table>
+void TableSummarized(const Table& table, std::string_view name, std::string_view logName,
+                     Diagnostics& diagnostics) {
+  const auto& summary = table.summary;
+  if (!SummaryEvicted(summary)) return;
+  const std::string bound = std::to_string(SummaryBound(summary));
+  diagnostics.Report(
+      Severity::kNote, Where(logName, summary.firstRecord),
+      "the " + std::string(name) + " table ran full at " + std::to_string(Table::kCapacity) +
+          " keys here and went on as a summary: " + std::to_string(summary.evictions) +
+          " new keys took the slot of the fewest hits; its counts are at most " + bound +
+          " too high, and every key with more than " + bound + " hits is in it");
+}
+
 }  // namespace
 
 void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
@@ -105,6 +120,12 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::
   TableFull(tallies.notFound, "not-found page", logName, diagnostics);
   TableFull(tallies.extra1, "Extra 1", logName, diagnostics);
   TableFull(tallies.extra2, "Extra 2", logName, diagnostics);
+  TableSummarized(tallies.users, "user", logName, diagnostics);
+  TableSummarized(tallies.pages, "page", logName, diagnostics);
+  TableSummarized(tallies.directories, "directory", logName, diagnostics);
+  TableSummarized(tallies.notFound, "not-found page", logName, diagnostics);
+  TableSummarized(tallies.extra1, "Extra 1", logName, diagnostics);
+  TableSummarized(tallies.extra2, "Extra 2", logName, diagnostics);
 }
 
 }  // namespace logvane

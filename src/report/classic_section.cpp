@@ -26,6 +26,11 @@ void WriteClassicTables(const SectionRows& section, const RunSettings& settings,
               [&](const TableRow& row) { WriteGraphCell(out, settings, row.barWidth); });
     WriteTableEnd(out);
     for (const TotalLine& total : table.totals) WriteTotalLine(out, total.label, total.value);
+    if (!table.boundNote.empty()) {
+      out.Write("<br><font size=1>");
+      out.Write(table.boundNote);
+      out.Write("</font>\n");
+    }
   }
   WriteSectionEnd(out);
 }

@@ -40,6 +40,10 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, Env& env) {
   WriteFigure(out, labels[kLogFrom], days.first);
   WriteFigure(out, labels[kThru], days.last);
   WriteFigure(out, labels[kKBytes], FormatFixed(LogKiloBytes(state.tallies.dates), 0));
+  if (state.tallies.distinct) {
+    WriteFigure(out, labels[kDistinctClients],
+                std::to_string(DistinctFigure(state.tallies.distinct->clients)));
+  }
   out.Write("</dl>\n<p class=when>");
   out.Write(labels[kReportProduced]);
   out.Write(": ");

@@ -1,6 +1,7 @@
 #include "report/ranked_sections.h"
 
 #include "common/ascii_text.h"
+#include "report/summary_note.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -42,6 +43,7 @@ SectionRows RankedRows(const ReportInput& state, const Table& table, int32_t lim
     row.percent = Percent(static_cast<double>(entry.hits), total);
   });
   rows.totals.push_back({labels[kind.totalLabel], std::to_string(unique)});
+  AddSummaryNote(labels, table, rows, false);
   return section;
 }
 

@@ -1,5 +1,6 @@
 #include "report/response_codes.h"
 
+#include "report/summary_note.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -45,6 +46,7 @@ void AddNotFoundRows(const ReportInput& state, SectionTable& table) {
     row.rank = rank;
     row.percent = Percent(static_cast<double>(entry.hits), static_cast<double>(answers404));
   });
+  AddSummaryNote(labels, notFound, table, false);
 }
 
 }  // namespace

@@ -79,6 +79,7 @@ void WriteCellText(ReportWriter& out, const SectionTable& table, const TableRow&
     case Column::kBytePercent: WriteShare(out, row.bytePercent); break;
     case Column::kText1: WriteEscaped(out, row.texts[0]); break;
     case Column::kText2: WriteEscaped(out, row.texts[1]); break;
+    case Column::kVisitors: out.WriteInt(row.visitors); break;
     case Column::kGraph: break;  // the styles draw bars their own way
   }
 }

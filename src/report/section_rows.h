@@ -30,6 +30,7 @@ enum class Column {
   kBytePercent,  // the share of the bytes
   kText1,        // further texts of the row from outside (a crawler's class and
   kText2,        // operator): escaped
+  kVisitors,     // distinct visitors (Activity by Date, with distinct counts)
   kGraph,        // the bar; always the last column
 };
 
@@ -65,6 +66,10 @@ struct TableRow {
   int64_t barWidth = 0;
   double bytePercent = 0;     // the share of the bytes, times 100 (kBytePercent)
   std::string_view texts[2];  // kText1, kText2
+  int64_t visitors = 0;
+  // In a table that evicted keys: the row's hits less its overcount are at
+  // least the next row's, so no key can stand between them.
+  bool rankGuaranteed = false;
 };
 
 struct TotalLine {
@@ -92,6 +97,10 @@ struct SectionTable {
   std::vector<TotalLine> totals;
   float barScale = 0;  // of the rows' bars (BarScale)
   LinkTemplate userLink;
+  // A table that evicted keys: the note with its bound, written below the
+  // totals, and the label the modern style's rank marks stand for.
+  std::string boundNote;
+  std::string_view rankMark;
 
   void SetColumns(std::initializer_list<std::pair<Column, std::string_view>> heads);
   // Room for the rows a walk writes: those in use, up to the row limit.
@@ -121,6 +130,7 @@ struct RowLayout {
   std::string_view end;
   std::string_view afterAverageKBytes;
   KeyText logKeys;
+  std::string_view guaranteedMark = {};  // after the rank of a guaranteed row
 };
 template <typename Bar>
 void WriteRows(ReportWriter& out, const SectionTable& table, const RowLayout& layout, Bar&& bar) {
@@ -137,6 +147,7 @@ void WriteRows(ReportWriter& out, const SectionTable& table, const RowLayout& la
       if (c > 0) out.Write(layout.separator);
       WriteCellText(out, table, row, column, layout.logKeys);
       if (column == Column::kAverageKBytes) out.Write(layout.afterAverageKBytes);
+      if (column == Column::kRank && row.rankGuaranteed) out.Write(layout.guaranteedMark);
     }
     if (!ended) out.Write(layout.end);
   }

@@ -42,16 +42,37 @@ SectionRows DateRows(const ReportInput& state) {
   const DateTable& dates = state.tallies.dates;
   SectionRows section{labels[kActivityByDate], {SectionTable{}}};
   SectionTable& table = section.tables[0];
-  table.SetColumns({{Column::kKey, labels[kDate]},
-                    {Column::kHits, labels[kHits]},
-                    {Column::kKBytes, labels[kKBytes]},
-                    {Column::kGraph, labels[kGraph]}});
+  const DistinctTallies* distinct = state.tallies.distinct.get();
+  if (distinct == nullptr) {
+    table.SetColumns({{Column::kKey, labels[kDate]},
+                      {Column::kHits, labels[kHits]},
+                      {Column::kKBytes, labels[kKBytes]},
+                      {Column::kGraph, labels[kGraph]}});
+  } else {
+    table.SetColumns({{Column::kKey, labels[kDate]},
+                      {Column::kHits, labels[kHits]},
+                      {Column::kVisitors, labels[kVisitors]},
+                      {Column::kKBytes, labels[kKBytes]},
+                      {Column::kGraph, labels[kGraph]}});
+  }
   table.keys = KeyOrigin::kTimeKey;
   table.barScale = BarScale(LargestHits(dates.slots), state.settings.graphWidth);
   table.ReserveRows(dates.used, kDateCapacity);
   AddTimeRows(table, dates.slots, 0);  // no percent column
+  if (distinct != nullptr) {
+    // Rows are the slots with hits, in table order.
+    size_t row = 0;
+    for (size_t i = 0; i < kDateCapacity && row < table.rows.size(); ++i) {
+      if (dates.slots[i].hits <= 0) continue;
+      table.rows[row++].visitors = DistinctFigure(distinct->dayVisitors[distinct->dayOf[i]]);
+    }
+  }
   table.totals.push_back({labels[kTotalDays], std::to_string(table.rows.size())});
   table.totals.push_back({labels[kKBytes], FormatFixed(LogKiloBytes(dates), 0)});
+  if (distinct != nullptr) {
+    table.totals.push_back(
+        {labels[kDistinctClients], std::to_string(DistinctFigure(distinct->clients))});
+  }
   return section;
 }
 

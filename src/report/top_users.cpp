@@ -3,6 +3,7 @@
 #include "common/ascii_text.h"
 #include "names/nations.h"
 #include "report/fixed_captions.h"
+#include "report/summary_note.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -79,6 +80,7 @@ SectionRows TopUserRows(const ReportInput& state) {
   table.totals.push_back({labels[kUniqueUsers], std::to_string(unique)});
   table.totals.push_back(
       {labels[kTotalPagesRequested], std::to_string(state.counters.pagesRequested)});
+  AddSummaryNote(labels, users, table, users.summary.evictions != 0);
   return section;
 }
 

@@ -54,6 +54,60 @@ std::string AgentClassesPayload(const AgentTallies& agents) {
   return w.bytes();
 }
 
+// A ranked table's summary: its evictions, the record of the first, its
+// bound, and each slot's overcount (and byte overcount) once it evicted.
+template <typename Table>
+void WriteSummary(PayloadWriter& w, const Table& table) {
+  const auto& s = table.summary;
+  w.I64(s.evictions);
+  w.I64(s.firstRecord);
+  w.I64(SummaryBound(s));
+  if (!SummaryEvicted(s)) return;
+  for (size_t i = 0; i < table.used; ++i) {
+    w.I64(s.overcount[i]);
+    if constexpr (requires { table.slots[0].byteSum; }) w.F64(s.byteOvercount[i]);
+  }
+}
+
+std::string SummaryPayload(const Tallies& tallies) {
+  PayloadWriter w;
+  ForEachRankedTable(tallies, [&](const auto& table, uint32_t) { WriteSummary(w, table); });
+  return w.bytes();
+}
+
+// A distinct counter: flag registers, then the 16,384 registers, or the
+// exact form's hashes ascending (so that equal sets are equal bytes).
+void WriteDistinct(PayloadWriter& w, const DistinctCount& c) {
+  w.Bool(c.dense != 0);
+  if (c.dense != 0) {
+    for (uint8_t reg : c.registers) w.U8(reg);
+    return;
+  }
+  std::vector<uint64_t> hashes;
+  if (c.hasZero != 0) hashes.push_back(0);
+  for (uint64_t h : c.hashes) {
+    if (h != 0) hashes.push_back(h);
+  }
+  std::sort(hashes.begin(), hashes.end());
+  w.U64(hashes.size());
+  for (uint64_t h : hashes) w.U64(h);
+}
+
+// The log's clients, then each day's clients and visitors in the date
+// table's slot order.
+std::string DistinctPayload(const Tallies& tallies) {
+  static const DistinctCount kEmpty{};
+  const DistinctTallies* d = tallies.distinct.get();
+  PayloadWriter w;
+  WriteDistinct(w, d != nullptr ? d->clients : kEmpty);
+  w.U64(tallies.dates.used);
+  for (size_t i = 0; i < tallies.dates.used; ++i) {
+    WriteDistinct(w, d != nullptr ? d->dayClients[d->dayOf[i]] : kEmpty);
+    WriteDistinct(w, d != nullptr ? d->dayVisitors[d->dayOf[i]] : kEmpty);
+  }
+  return w.bytes();
+}
+
 std::string SettingsPayload(const StateFacts& facts) {
   PayloadWriter w;
   w.U64(facts.settings.size());
@@ -190,6 +244,96 @@ void ReadAgentClasses(PayloadReader& r, AgentTallies& agents) {
   }
 }
 
+template <typename Table>
+void ReadSummarySlots(PayloadReader& r, Table& table, int64_t bound) {
+  auto& s = table.summary;
+  std::vector<int64_t> counts(table.used);
+  std::vector<int64_t> overcounts(table.used);
+  for (size_t i = 0; i < table.used && r.ok(); ++i) {
+    overcounts[i] = Counted(r);
+    if constexpr (requires { table.slots[0].byteSum; }) {
+      s.byteOvercount[i] = r.F64();
+      if (r.ok() && !std::isfinite(s.byteOvercount[i]))
+        r.Fail("a byte overcount that is no number");
+    }
+    if (r.ok() && overcounts[i] > bound) {
+      r.Fail("an overcount of " + std::to_string(overcounts[i]) + ", above the bound " +
+             std::to_string(bound));
+    }
+    counts[i] = table.slots[i].hits;
+    s.overcount[i] = overcounts[i];
+    s.hashOf[i] = FoldedHash(table.slots[i].key.view());
+  }
+  if (!r.ok()) return;
+  if (Status loaded = LoadSummary(s.order, counts, overcounts, bound); !loaded.ok()) {
+    r.Fail(loaded.Reason());
+    return;
+  }
+  s.ordered = true;
+}
+
+template <typename Table>
+void ReadSummary(PayloadReader& r, Table& table) {
+  auto& s = table.summary;
+  const int64_t evictions = Counted(r);
+  const int64_t firstRecord = Counted(r);
+  const int64_t bound = Counted(r);
+  if (!r.ok()) return;
+  if (evictions == 0) {
+    if (bound != 0 || firstRecord != 0) r.Fail("a bound for a table that never evicted");
+    return;
+  }
+  if (table.used != Table::kCapacity || bound == 0) {
+    r.Fail("evictions in a table with free slots or no bound");
+    return;
+  }
+  // Set first, so that clearing the table clears what was read.
+  s.evictions = evictions;
+  s.firstRecord = firstRecord;
+  ReadSummarySlots(r, table, bound);
+}
+
+void ReadDistinct(PayloadReader& r, DistinctCount& c) {
+  // Ranks run from 1 to 51 (the 50 bits below the register's 14, plus one).
+  constexpr uint8_t kMostRank = 64 - kDistinctPrecision + 1;
+  if (r.Bool()) {
+    c.dense = 1;
+    for (uint8_t& reg : c.registers) {
+      reg = r.U8();
+      if (reg > kMostRank) {
+        r.Fail("a register of " + std::to_string(reg) + ", above the largest rank");
+        return;
+      }
+    }
+    return;
+  }
+  uint64_t count = r.Count(8, kDistinctExactLimit);
+  uint64_t last = 0;
+  for (uint64_t i = 0; i < count && r.ok(); ++i) {
+    uint64_t hash = r.U64();
+    if (i > 0 && hash <= last) {
+      r.Fail("the exact hashes are not ascending");
+      return;
+    }
+    last = hash;
+    AddDistinctExact(c, hash);
+  }
+}
+
+void ReadDistinctTallies(PayloadReader& r, Tallies& tallies) {
+  DistinctTallies& d = *tallies.distinct;
+  ReadDistinct(r, d.clients);
+  uint64_t days = r.U64();
+  if (r.ok() && days != tallies.dates.used) {
+    r.Fail(std::to_string(days) + " days of distinct counts for " +
+           std::to_string(tallies.dates.used) + " dates");
+  }
+  for (size_t i = 0; i < days && r.ok(); ++i) {
+    ReadDistinct(r, d.dayClients[i]);
+    ReadDistinct(r, d.dayVisitors[i]);
+  }
+}
+
 void ReadSettings(PayloadReader& r, StateFacts* facts) {
   uint64_t count = r.Count(8, kMostSettings);
   for (uint64_t i = 0; i < count && r.ok(); ++i) {
@@ -197,6 +341,11 @@ void ReadSettings(PayloadReader& r, StateFacts* facts) {
     s.keyword = std::string(r.Text(kSettingWidth));
     s.value = std::string(r.Text(kSettingWidth));
     if (r.ok() && s.value.empty()) r.Fail("the setting " + s.keyword + " has no value");
+    const bool isSwitch = s.keyword == kSummaryTablesKeyword || s.keyword == kDistinctKeyword;
+    if (r.ok() && isSwitch && s.value != "ON") {
+      r.Fail("the setting " + s.keyword + " has the value '" + s.value.substr(0, 40) +
+             "', which no run writes");
+    }
     facts->settings.push_back(std::move(s));
   }
 }
@@ -242,6 +391,106 @@ void ReadCounters(PayloadReader& r, Tallies& tallies, RunCounters& c) {
   for (int64_t& count : tallies.codes.counts) count = Counted(r);
 }
 
+bool IsAgentSection(uint32_t kind) {
+  return kind >= kAgentClassesSection && kind <= kAiPagesSection;
+}
+
+// The user-agent sections; families and crawlers keep their first lines
+// among the state's `lines`.
+void ReadAgentSection(PayloadReader& r, uint32_t kind, AgentTallies& agents, int64_t lines) {
+  switch (kind) {
+    case kAgentClassesSection: ReadAgentClasses(r, agents); return;
+    case kAgentFamiliesSection:
+      ReadTable(r, agents.browsers, lines);
+      ReadTable(r, agents.systems, lines);
+      return;
+    case kCrawlersSection: ReadTable(r, agents.bots, lines); return;
+    case kAiPagesSection: ReadTable(r, agents.aiPages); return;
+  }
+}
+
+void ReadPayload(PayloadReader& r, uint32_t kind, Tallies& tallies, RunCounters& counters,
+                 StateFacts* facts) {
+  if (kind == kSettingsSection) {
+    ReadSettings(r, facts);
+  } else if (kind == kProvenanceSection) {
+    ReadProvenance(r, facts);
+  } else if (kind == kCountersSection) {
+    ReadCounters(r, tallies, counters);
+  } else if (kind == kSummarySection) {
+    ForEachRankedTable(tallies, [&](auto& table, uint32_t) {
+      if (r.ok()) ReadSummary(r, table);
+    });
+  } else if (kind == kDistinctSection) {
+    ReadDistinctTallies(r, tallies);
+  } else if (IsAgentSection(kind)) {
+    ReadAgentSection(r, kind, tallies.agents, counters.rejected.records);
+  } else {
+    ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
+      if (kind == kFirstTableSection + index) ReadTable(r, table);
+    });
+  }
+}
+
+bool KnownKind(uint32_t kind) {
+  return (kind >= kSettingsSection && kind <= kCountersSection) ||
+         (kind >= kFirstTableSection && kind < kFirstTableSection + kTableSectionCount) ||
+         kind == kSummarySection || kind == kDistinctSection || IsAgentSection(kind);
+}
+
+// Where a section stands among the `expected` ones, of which `next` is
+// due: a fault for one out of place, twice, after a missing one, or of a
+// kind no reader may pass over; `skip` for a later kind that may be.
+Status PlaceSection(const StateStream& stream, const Section& section, uint64_t at,
+                    const std::vector<uint32_t>& expected, size_t* next, bool* skip) {
+  size_t known = 0;
+  while (known < expected.size() && expected[known] != section.kind) ++known;
+  if (known == expected.size() && !KnownKind(section.kind)) {
+    if ((section.flags & kSectionSkippable) != 0) {
+      *skip = true;
+      return Status::Ok();
+    }
+    return StateFault(stream.name(), at,
+                      "section " + std::to_string(section.kind) +
+                          " was made by a newer Logvane and must be understood to merge the "
+                          "state");
+  }
+  if (known == expected.size() && section.kind == kSummarySection) {
+    return StateFault(stream.name(), at, "section 24 (summaries) without TABLES=SUMMARY");
+  }
+  if (known == expected.size() && section.kind == kDistinctSection) {
+    return StateFault(stream.name(), at, "section 25 (distinct counts) without DISTINCT=ON");
+  }
+  if (known == expected.size() && IsAgentSection(section.kind)) {
+    return StateFault(stream.name(), at,
+                      "section " + std::to_string(section.kind) +
+                          " holds user-agent tallies, but the state was counted without AGENTS");
+  }
+  if (known < *next || known == expected.size() || section.flags != SectionFlags(section.kind)) {
+    return StateFault(stream.name(), at,
+                      "section " + std::to_string(section.kind) + " is out of place");
+  }
+  if (known > *next) {
+    return StateFault(stream.name(), at,
+                      "the section " + std::to_string(expected[*next]) + " is missing");
+  }
+  *next = known + 1;
+  return Status::Ok();
+}
+
+Status EndOfState(const StateStream& stream, const Section& section,
+                  const std::vector<uint32_t>& expected, size_t next) {
+  const uint64_t headerAt = section.offset - kSectionHeaderSize;
+  if (!section.payload.empty() || section.flags != 0) {
+    return StateFault(stream.name(), headerAt, "the END section is not empty");
+  }
+  if (next < expected.size()) {
+    return StateFault(stream.name(), headerAt,
+                      "the state ends without its section " + std::to_string(expected[next]));
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 void ResetTally(Tallies& tallies, RunCounters& counters) {
@@ -263,68 +512,24 @@ std::string EncodeState(const Tallies& tallies, const RunCounters& counters,
   ForEachTable(tallies, [&](const auto& table, uint32_t index, const char*) {
     AppendSection(&out, kFirstTableSection + index, 0, TablePayload(table));
   });
+  if (HasSwitch(facts.settings, kSummaryTablesKeyword)) {
+    AppendSection(&out, kSummarySection, SectionFlags(kSummarySection), SummaryPayload(tallies));
+  }
+  if (HasSwitch(facts.settings, kDistinctKeyword)) {
+    AppendSection(&out, kDistinctSection, SectionFlags(kDistinctSection), DistinctPayload(tallies));
+  }
   if (CountsAgents(facts.settings)) {
     const AgentTallies& a = tallies.agents;
-    AppendSection(&out, kAgentClassesSection, kSectionSkippable, AgentClassesPayload(a));
-    AppendSection(&out, kAgentFamiliesSection, kSectionSkippable,
+    AppendSection(&out, kAgentClassesSection, SectionFlags(kAgentClassesSection),
+                  AgentClassesPayload(a));
+    AppendSection(&out, kAgentFamiliesSection, SectionFlags(kAgentFamiliesSection),
                   TablePayload(a.browsers, a.systems));
-    AppendSection(&out, kCrawlersSection, kSectionSkippable, TablePayload(a.bots));
-    AppendSection(&out, kAiPagesSection, kSectionSkippable, TablePayload(a.aiPages));
+    AppendSection(&out, kCrawlersSection, SectionFlags(kCrawlersSection), TablePayload(a.bots));
+    AppendSection(&out, kAiPagesSection, SectionFlags(kAiPagesSection), TablePayload(a.aiPages));
   }
   AppendEndSection(&out);
   return out;
 }
-
-namespace {
-
-bool IsAgentSection(uint32_t kind) {
-  return kind >= kAgentClassesSection && kind <= kAiPagesSection;
-}
-
-// The payload of a known section into the tally.
-void ReadPayload(const Section& section, PayloadReader& r, Tallies& tallies, RunCounters& counters,
-                 StateFacts* facts) {
-  const int64_t lines = counters.rejected.records;
-  switch (section.kind) {
-    case kSettingsSection: ReadSettings(r, facts); return;
-    case kProvenanceSection: ReadProvenance(r, facts); return;
-    case kCountersSection: ReadCounters(r, tallies, counters); return;
-    case kAgentClassesSection: ReadAgentClasses(r, tallies.agents); return;
-    case kAgentFamiliesSection:
-      ReadTable(r, tallies.agents.browsers, lines);
-      ReadTable(r, tallies.agents.systems, lines);
-      return;
-    case kCrawlersSection: ReadTable(r, tallies.agents.bots, lines); return;
-    case kAiPagesSection: ReadTable(r, tallies.agents.aiPages); return;
-    default:
-      ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
-        if (section.kind == kFirstTableSection + index) ReadTable(r, table);
-      });
-  }
-}
-
-// Where a section that is not the next expected one (`expected[next]`)
-// goes wrong; Ok for a later optional one, which is skipped.
-Status UnexpectedSection(const StateStream& stream, const Section& section, uint64_t at,
-                         const std::vector<uint32_t>& expected, size_t next, size_t known) {
-  const std::string kind = std::to_string(section.kind);
-  if (known == expected.size()) {
-    if (IsAgentSection(section.kind)) {
-      return StateFault(stream.name(), at,
-                        "section " + kind +
-                            " holds user-agent tallies, but the state was counted without AGENTS");
-    }
-    if ((section.flags & kSectionSkippable) != 0) return Status::Ok();
-    return StateFault(stream.name(), at,
-                      "section " + kind +
-                          " was made by a newer Logvane and must be understood to merge the state");
-  }
-  if (known < next) return StateFault(stream.name(), at, "section " + kind + " is out of place");
-  return StateFault(stream.name(), at,
-                    "the section " + std::to_string(expected[next]) + " is missing");
-}
-
-}  // namespace
 
 Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters, StateFacts* facts,
                    bool* atEnd) {
@@ -333,7 +538,8 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
   ResetTally(tallies, counters);
   facts->minorVersion = stream.minorVersion();
   // The sections this program knows, each once and in this order; the
-  // user-agent ones when the settings say the agents were counted.
+  // settings add those of the switches they hold, and the user-agent ones
+  // when they say the agents were counted.
   std::vector<uint32_t> expected = {kSettingsSection, kProvenanceSection, kCountersSection};
   for (uint32_t t = 0; t < kTableSectionCount; ++t) expected.push_back(kFirstTableSection + t);
   size_t next = 0;
@@ -341,37 +547,27 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
   for (;;) {
     const uint64_t sectionStart = stream.offset();
     if (Status s = stream.ReadSection(&section); !s.ok()) return s;
-    const uint64_t headerAt = section.offset - kSectionHeaderSize;
-    if (section.kind == kEndSection) {
-      if (!section.payload.empty() || section.flags != 0) {
-        return StateFault(stream.name(), headerAt, "the END section is not empty");
-      }
-      if (next < expected.size()) {
-        return StateFault(stream.name(), headerAt,
-                          "the state ends without its section " + std::to_string(expected[next]));
-      }
-      return Status::Ok();
-    }
-    size_t known = 0;
-    while (known < expected.size() && expected[known] != section.kind) ++known;
-    const uint32_t flags = IsAgentSection(section.kind) ? kSectionSkippable : 0;
-    if (known != next || known == expected.size() || section.flags != flags) {
-      if (known == next && known != expected.size()) {
-        return StateFault(stream.name(), sectionStart,
-                          "section " + std::to_string(section.kind) + " is out of place");
-      }
-      Status s = UnexpectedSection(stream, section, sectionStart, expected, next, known);
-      if (!s.ok()) return s;
+    if (section.kind == kEndSection) return EndOfState(stream, section, expected, next);
+    bool skip = false;
+    Status placed = PlaceSection(stream, section, sectionStart, expected, &next, &skip);
+    if (!placed.ok()) return placed;
+    if (skip) {
       ++facts->skippedSections;
       continue;
     }
-    ++next;
     PayloadReader r(section.payload, section.offset, stream.name());
-    ReadPayload(section, r, tallies, counters, facts);
+    ReadPayload(r, section.kind, tallies, counters, facts);
     r.ExpectEnd();
     if (!r.ok()) return r.status();
-    if (section.kind == kSettingsSection && CountsAgents(facts->settings)) {
-      for (uint32_t k = kAgentClassesSection; k <= kAiPagesSection; ++k) expected.push_back(k);
+    if (section.kind == kSettingsSection) {
+      const bool summary = HasSwitch(facts->settings, kSummaryTablesKeyword);
+      const bool distinct = HasSwitch(facts->settings, kDistinctKeyword);
+      SetCountingModes(tallies, summary, distinct);
+      if (summary) expected.push_back(kSummarySection);
+      if (distinct) expected.push_back(kDistinctSection);
+      if (CountsAgents(facts->settings)) {
+        for (uint32_t k = kAgentClassesSection; k <= kAiPagesSection; ++k) expected.push_back(k);
+      }
     }
   }
 }

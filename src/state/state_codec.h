@@ -66,6 +66,25 @@ void ForEachAgentTable(T& agents, Fn&& fn) {
   fn(agents.aiPages, 3, "AI crawlers' page");
 }
 inline constexpr uint32_t kAgentTableCount = 4;
+// Calls fn(table, index) for each table that keeps its heaviest keys with
+// TABLES=SUMMARY (every one but dates and hours), with its feed index.
+template <typename T, typename Fn>
+void ForEachRankedTable(T& tallies, Fn&& fn) {
+  fn(tallies.users, 0);
+  fn(tallies.pages, 3);
+  fn(tallies.directories, 4);
+  fn(tallies.notFound, 5);
+  fn(tallies.extra1, 6);
+  fn(tallies.extra2, 7);
+}
+
+// The flags a section of `kind` is written with: the distinct counts and
+// the user-agent tallies may be passed over by a reader that does not know
+// them (their settings refuse the merge anyway); nothing else may.
+inline uint32_t SectionFlags(uint32_t kind) {
+  const bool agents = kind >= kAgentClassesSection && kind <= kAiPagesSection;
+  return kind == kDistinctSection || agents ? kSectionSkippable : 0;
+}
 
 }  // namespace logvane
 

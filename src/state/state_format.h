@@ -37,6 +37,12 @@ enum SectionKind : uint32_t {
   kCountersSection = 3,
   // One per keyed table, in the reading phase's feed order.
   kFirstTableSection = 16,
+  // TABLES=SUMMARY: each ranked table's evictions, bound and per-slot
+  // overcounts. Not skippable: without it the tables' hits read as exact.
+  kSummarySection = 24,
+  // DISTINCT=ON: the distinct clients of the log, and clients and visitors
+  // of each day. Skippable: nothing else depends on it.
+  kDistinctSection = 25,
   // The user-agent tallies (AGENTS), written only by a run that classifies
   // agents, each with kSectionSkippable: lines by visitor class, the
   // browser and system families, the crawlers, the AI crawlers' pages.

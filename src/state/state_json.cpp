@@ -88,6 +88,65 @@ std::string TableJson(const Table& table) {
   return out;
 }
 
+// A summary table's evictions and bound, and once it evicted each entry's
+// overcount (and byte overcount) in the order of its entries.
+template <typename Table>
+std::string SummaryJson(const Table& table) {
+  const auto& s = table.summary;
+  std::string out;
+  Object o(&out);
+  o.Int("evictions", s.evictions);
+  o.Int("firstRecord", s.firstRecord);
+  o.Int("bound", SummaryBound(s));
+  if (SummaryEvicted(s)) {
+    std::string overcounts = "[";
+    std::string bytes = "[";
+    for (size_t i = 0; i < table.used; ++i) {
+      if (i != 0) {
+        overcounts += ",";
+        bytes += ",";
+      }
+      overcounts += std::to_string(s.overcount[i]);
+      bytes += Number(s.byteOvercount[i]);
+    }
+    overcounts += "]";
+    bytes += "]";
+    o.Field("overcounts", overcounts);
+    if constexpr (requires { table.slots[0].byteSum; }) o.Field("byteOvercounts", bytes);
+  }
+  o.Close();
+  return out;
+}
+
+std::string DistinctJson(const DistinctCount& c) {
+  std::string out;
+  Object o(&out);
+  o.Field("exact", Bool(DistinctIsExact(c)));
+  o.Int(DistinctIsExact(c) ? "count" : "estimate", DistinctFigure(c));
+  o.Close();
+  return out;
+}
+
+std::string DistinctTalliesJson(const Tallies& tallies) {
+  const DistinctTallies& d = *tallies.distinct;
+  std::string out;
+  Object o(&out);
+  o.Field("clients", DistinctJson(d.clients));
+  std::string days = "[";
+  for (size_t i = 0; i < tallies.dates.used; ++i) {
+    if (i != 0) days += ",";
+    Object day(&days);
+    day.Field("date", JsonString(tallies.dates.slots[i].key.view()));
+    day.Field("clients", DistinctJson(d.dayClients[d.dayOf[i]]));
+    day.Field("visitors", DistinctJson(d.dayVisitors[d.dayOf[i]]));
+    day.Close();
+  }
+  days += "]";
+  o.Field("days", days);
+  o.Close();
+  return out;
+}
+
 std::string CountersJson(const Tallies& tallies, const RunCounters& c) {
   std::string out;
   Object o(&out);
@@ -223,6 +282,18 @@ std::string StateJson(const Tallies& tallies, const RunCounters& counters,
   });
   t.Close();
   o.Field("tables", tables);
+  if (HasSwitch(facts.settings, kSummaryTablesKeyword)) {
+    std::string summaries;
+    Object m(&summaries);
+    ForEachRankedTable(tallies, [&](const auto& table, uint32_t index) {
+      m.Field(names[index], SummaryJson(table));
+    });
+    m.Close();
+    o.Field("summaries", summaries);
+  }
+  if (HasSwitch(facts.settings, kDistinctKeyword) && tallies.distinct) {
+    o.Field("distinct", DistinctTalliesJson(tallies));
+  }
   if (CountsAgents(facts.settings)) o.Field("agents", AgentsJson(tallies.agents));
   o.Close();
   return out;

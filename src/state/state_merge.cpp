@@ -1,6 +1,9 @@
 #include "state/state_merge.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "tally/table_merge.h"
 
 namespace logvane {
 
@@ -8,7 +11,7 @@ namespace {
 
 // A piece's first lines follow the `lineOffset` lines of the run's.
 template <typename Table>
-void MergeTable(const Table& from, Table& into, TableDrops& drops, int64_t lineOffset = 0) {
+void AddTable(const Table& from, Table& into, TableDrops& drops, int64_t lineOffset = 0) {
   using Key = decltype(from.slots[0].key);
   for (size_t i = 0; i < from.used; ++i) {
     const auto& e = from.slots[i];
@@ -41,6 +44,38 @@ void MergeTable(const Table& from, Table& into, TableDrops& drops, int64_t lineO
   into.ranFull = into.ranFull || from.ranFull;
 }
 
+// A table in summary mode merges by the rule for Space-Saving summaries
+// (exact while the union fits); any other adds in first-seen order.
+template <typename Table>
+Status MergeRanked(const Table& from, Table& into, TableDrops& drops) {
+  if (!into.summary.on) {
+    AddTable(from, into, drops);
+    return Status::Ok();
+  }
+  return MergeTable(into, from);
+}
+
+// Distinct counts merge by the union of their sets (register-wise maximum),
+// each day's with the day it is in the run's date table (the dates merged
+// first). A piece without them leaves the run's figures unknown: the report
+// then shows none rather than a part.
+void MergeDistinctTallies(const Tallies& from, Tallies& into) {
+  if (!into.distinct) return;
+  if (!from.distinct) {
+    into.distinct.reset();
+    return;
+  }
+  const DistinctTallies& f = *from.distinct;
+  DistinctTallies& t = *into.distinct;
+  MergeDistinct(t.clients, f.clients);
+  for (size_t i = 0; i < from.dates.used; ++i) {
+    int64_t slot = merge_detail::SlotOfKey(into.dates, from.dates.slots[i].key.view());
+    if (slot < 0) continue;  // the day found the run's date table full
+    MergeDistinct(t.dayClients[t.dayOf[slot]], f.dayClients[f.dayOf[i]]);
+    MergeDistinct(t.dayVisitors[t.dayOf[slot]], f.dayVisitors[f.dayOf[i]]);
+  }
+}
+
 // The first line of a kind stays the one of the first input that had one.
 void AddFirst(int64_t fromCount, int64_t fromFirst, int64_t& intoCount, int64_t& intoFirst) {
   if (intoCount == 0 && fromCount > 0) intoFirst = fromFirst;
@@ -49,10 +84,10 @@ void AddFirst(int64_t fromCount, int64_t fromFirst, int64_t& intoCount, int64_t&
 
 void MergeAgents(const AgentTallies& from, AgentTallies& into, int64_t lineOffset,
                  MergeDrops* drops) {
-  MergeTable(from.browsers, into.browsers, drops->agentTables[0], lineOffset);
-  MergeTable(from.systems, into.systems, drops->agentTables[1], lineOffset);
-  MergeTable(from.bots, into.bots, drops->agentTables[2], lineOffset);
-  MergeTable(from.aiPages, into.aiPages, drops->agentTables[3]);
+  AddTable(from.browsers, into.browsers, drops->agentTables[0], lineOffset);
+  AddTable(from.systems, into.systems, drops->agentTables[1], lineOffset);
+  AddTable(from.bots, into.bots, drops->agentTables[2], lineOffset);
+  AddTable(from.aiPages, into.aiPages, drops->agentTables[3]);
   for (size_t c = 0; c < kVisitorClasses; ++c) {
     into.classHits[c] += from.classHits[c];
     into.classBytes[c] += from.classBytes[c];
@@ -102,21 +137,27 @@ void MergeCounters(const RunCounters& from, RunCounters& into) {
 
 }  // namespace
 
-void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
-                RunCounters& intoCounters, MergeDrops* drops) {
+Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
+                  RunCounters& intoCounters, MergeDrops* drops) {
   *drops = MergeDrops{};
-  MergeTable(from.users, into.users, drops->tables[0]);
-  MergeTable(from.dates, into.dates, drops->tables[1]);
-  MergeTable(from.hours, into.hours, drops->tables[2]);
-  MergeTable(from.pages, into.pages, drops->tables[3]);
-  MergeTable(from.directories, into.directories, drops->tables[4]);
-  MergeTable(from.notFound, into.notFound, drops->tables[5]);
-  MergeTable(from.extra1, into.extra1, drops->tables[6]);
-  MergeTable(from.extra2, into.extra2, drops->tables[7]);
+  Status merged;
+  auto keep = [&merged](Status s) {
+    if (merged.ok()) merged = std::move(s);
+  };
+  keep(MergeRanked(from.users, into.users, drops->tables[0]));
+  AddTable(from.dates, into.dates, drops->tables[1]);
+  AddTable(from.hours, into.hours, drops->tables[2]);
+  keep(MergeRanked(from.pages, into.pages, drops->tables[3]));
+  keep(MergeRanked(from.directories, into.directories, drops->tables[4]));
+  keep(MergeRanked(from.notFound, into.notFound, drops->tables[5]));
+  keep(MergeRanked(from.extra1, into.extra1, drops->tables[6]));
+  keep(MergeRanked(from.extra2, into.extra2, drops->tables[7]));
+  MergeDistinctTallies(from, into);
   for (size_t i = 0; i < kResponseCounterCount; ++i) into.codes.counts[i] += from.codes.counts[i];
   // Before the counters: the run's lines so far place the piece's.
   MergeAgents(from.agents, into.agents, intoCounters.rejected.records, drops);
   MergeCounters(fromCounters, intoCounters);
+  return merged;
 }
 
 }  // namespace logvane

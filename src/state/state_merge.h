@@ -31,9 +31,12 @@ struct MergeDrops {
 // join), a new key takes the next slot, a key that finds the table full
 // drops its hits (the table's `dropped`, and `ranFull` set). A family or
 // crawler keeps its first line, the piece's counted after the run's lines;
-// a crawler new to the run takes the piece's class and operator.
-void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
-                RunCounters& intoCounters, MergeDrops* drops);
+// a crawler new to the run takes the piece's class and operator. Tables in
+// summary mode (TABLES=SUMMARY) merge by MergeTable's rule instead, and
+// distinct counts by their union. Refuses summaries whose counts do not add
+// up.
+Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
+                  RunCounters& intoCounters, MergeDrops* drops);
 
 }  // namespace logvane
 

@@ -50,6 +50,8 @@ const std::vector<Entry>& Table() {
       {"LOGFORMAT", [](const RunSettings& s) { return s.logFormat; }},
       {"EXTRA1", [](const RunSettings& s) { return s.extra1Field; }},
       {"EXTRA2", [](const RunSettings& s) { return s.extra2Field; }},
+      {kSummaryTablesKeyword, [](const RunSettings& s) { return Switch(s.summaryTables); }},
+      {kDistinctKeyword, [](const RunSettings& s) { return Switch(s.distinctInClassic); }},
   };
   return table;
 }
@@ -106,6 +108,11 @@ std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings,
 
 bool CountsAgents(const std::vector<TallyingSetting>& settings) {
   return ValueOf(settings, "AGENTS") != nullptr;
+}
+
+bool HasSwitch(const std::vector<TallyingSetting>& settings, const std::string& keyword) {
+  const std::string* value = ValueOf(settings, keyword);
+  return value != nullptr && *value == "ON";
 }
 
 std::optional<SettingDifference> CompareSettings(const std::vector<TallyingSetting>& run,

@@ -27,6 +27,13 @@ struct AgentRulesMarks {
   std::string agents;  // the regexes file's and the built-in crawlers' fingerprints
   std::string bots;    // the BOTS file's fingerprint; empty without one
 };
+// The tallying switches whose tallies have sections of their own: a state
+// holds those sections exactly when its settings name the switch (as "ON").
+inline constexpr const char* kSummaryTablesKeyword = "TABLES=SUMMARY";
+inline constexpr const char* kDistinctKeyword = "DISTINCT=ON";
+
+// Whether `settings` hold the switch `keyword` on.
+bool HasSwitch(const std::vector<TallyingSetting>& settings, const std::string& keyword);
 
 // The run's tallying settings that differ from their defaults, in the one
 // table's order. A keyword at its default is left out, so that a state

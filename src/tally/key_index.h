@@ -85,6 +85,7 @@ constexpr size_t IndexBucketsFor(size_t capacity) {
 // there is always an empty bucket to end it.
 //
 // One thread adds keys; others may search at the same time (FindShared).
+// Erase is for that thread alone while nobody else searches.
 // A bucket goes once from empty to its final value in one atomic store,
 // made after the slot's key was written, so a searcher that sees the bucket
 // sees the key; a key added meanwhile may be missed, never mistaken.
@@ -125,6 +126,30 @@ struct KeyIndex {
   int64_t FindShared(std::string_view key, uint64_t hash, KeyOf keyOf) const {
     size_t unused = 0;
     return Search(key, hash, keyOf, &unused, __ATOMIC_ACQUIRE);
+  }
+
+  // Takes `slot` (found under `hash`) out of the index, moving later
+  // entries of its probe run back so that every search still finds them
+  // (backward-shift deletion: no tombstones, so searches stay as short as
+  // before). `homeOf(slot)` gives the home bucket of the key in a slot. For
+  // the thread that adds keys, while no other thread searches.
+  template <typename HomeOfSlot>
+  void Erase(uint64_t hash, size_t slot, HomeOfSlot homeOf) {
+    size_t hole = HomeOf(hash);
+    while (static_cast<uint32_t>(buckets[hole]) != slot + 1) hole = (hole + 1) & (kBuckets - 1);
+    for (size_t b = (hole + 1) & (kBuckets - 1);; b = (b + 1) & (kBuckets - 1)) {
+      uint64_t entry = buckets[b];
+      if (entry == 0) break;
+      size_t home = homeOf(static_cast<uint32_t>(entry) - 1);
+      // The entry may fill the hole unless its home lies after the hole and
+      // at or before its bucket (cyclically): then moving it would put it
+      // before its home.
+      bool stays = hole <= b ? (home > hole && home <= b) : (home > hole || home <= b);
+      if (stays) continue;
+      __atomic_store_n(&buckets[hole], entry, __ATOMIC_RELAXED);
+      hole = b;
+    }
+    __atomic_store_n(&buckets[hole], uint64_t{0}, __ATOMIC_RELAXED);
   }
 
   void Insert(size_t bucket, uint64_t hash, size_t slot) {

@@ -1,6 +1,8 @@
 #include "tally/sort_tallies.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace logvane {
 
@@ -16,9 +18,48 @@ void SortInUse(Entry* slots, size_t used, Less less) {
   std::stable_sort(slots, slots + used, less);
 }
 
-template <typename Entry>
-void RankByHits(Entry* slots, size_t used) {
-  SortInUse(slots, used, [](const Entry& a, const Entry& b) { return a.hits > b.hits; });
+// The order of slots 0 .. used-1 that a stable sort by `less` gives.
+template <typename Entry, typename Less>
+std::vector<uint32_t> SortedOrder(const Entry* slots, size_t used, Less less) {
+  std::vector<uint32_t> order(used);
+  for (size_t i = 0; i < used; ++i) order[i] = static_cast<uint32_t>(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return less(slots[a], slots[b]); });
+  return order;
+}
+
+// Puts values[order[i]] at i for each i.
+template <typename T>
+void Permute(T* values, const std::vector<uint32_t>& order) {
+  std::vector<T> moved(order.size());
+  for (size_t i = 0; i < order.size(); ++i) moved[i] = values[order[i]];
+  std::copy(moved.begin(), moved.end(), values);
+}
+
+// A table that evicted keeps each slot's overcounts beside its entry.
+template <typename Table>
+void RankByHits(Table& table) {
+  auto byHits = [](const auto& a, const auto& b) { return a.hits > b.hits; };
+  if (!SummaryEvicted(table.summary)) {
+    SortInUse(table.slots, table.used, byHits);
+    return;
+  }
+  const std::vector<uint32_t> order = SortedOrder(table.slots, table.used, byHits);
+  Permute(table.slots, order);
+  Permute(table.summary.overcount, order);
+  Permute(table.summary.byteOvercount, order);
+}
+
+// With distinct counts, each day's counters are found through dayOf.
+void SortDates(DateTable& dates, DistinctTallies* distinct) {
+  auto byDay = [](const DateEntry& a, const DateEntry& b) { return a.dateNumber < b.dateNumber; };
+  if (distinct == nullptr) {
+    SortInUse(dates.slots, dates.used, byDay);
+    return;
+  }
+  const std::vector<uint32_t> order = SortedOrder(dates.slots, dates.used, byDay);
+  Permute(dates.slots, order);
+  Permute(distinct->dayOf, order);
 }
 
 // Families and crawlers are filled from a table of distinct agents, not in
@@ -37,26 +78,23 @@ void SortTallies(const RunSettings& settings, const RunCounters& counters, Talli
   console.Write("sorting...\n\n\n");
   console.Flush();
 
-  if (settings.showUsers) RankByHits(t.users.slots, t.users.used);
-  if (settings.showPages) RankByHits(t.pages.slots, t.pages.used);
-  if (settings.showDirs) RankByHits(t.directories.slots, t.directories.used);
-  if (settings.showDates) {
-    SortInUse(t.dates.slots, t.dates.used,
-              [](const DateEntry& a, const DateEntry& b) { return a.dateNumber < b.dateNumber; });
-  }
+  if (settings.showUsers) RankByHits(t.users);
+  if (settings.showPages) RankByHits(t.pages);
+  if (settings.showDirs) RankByHits(t.directories);
+  if (settings.showDates) SortDates(t.dates, t.distinct.get());
   if (settings.showHours) {
     SortInUse(t.hours.slots, t.hours.used,
               [](const HourEntry& a, const HourEntry& b) { return a.hourNumber < b.hourNumber; });
   }
-  if (settings.showCodes) RankByHits(t.notFound.slots, t.notFound.used);
-  if (counters.hasExtra1) RankByHits(t.extra1.slots, t.extra1.used);
-  if (counters.hasExtra2) RankByHits(t.extra2.slots, t.extra2.used);
+  if (settings.showCodes) RankByHits(t.notFound);
+  if (counters.hasExtra1) RankByHits(t.extra1);
+  if (counters.hasExtra2) RankByHits(t.extra2);
   AgentTallies& agents = t.agents;
   if (settings.showBrowsers) RankByHitsThenFirstLine(agents.browsers.slots, agents.browsers.used);
   if (settings.showSystems) RankByHitsThenFirstLine(agents.systems.slots, agents.systems.used);
   if (settings.showCrawlers) {
     RankByHitsThenFirstLine(agents.bots.slots, agents.bots.used);
-    RankByHits(agents.aiPages.slots, agents.aiPages.used);
+    RankByHits(agents.aiPages);
   }
 }
 

@@ -55,8 +55,7 @@ TEST(SortTalliesTest, RankedTablesLargestFirstThenFreeSlots) {
   s.Count([](Tallies& t, std::string_view k) { CountText(t.pages, k); },
           {{"/a", 1}, {"/b", 3}, {"/c", 3}, {"/d", 2}});
   s.state->counters.hasExtra1 = s.state->counters.hasExtra2 = true;
-  s.Count([](Tallies& t, std::string_view k) { CountText(t.extra2, k); },
-          {{"x", 1}, {"y", 2}});
+  s.Count([](Tallies& t, std::string_view k) { CountText(t.extra2, k); }, {{"x", 1}, {"y", 2}});
   SortTallies(s.state->settings, s.state->counters, s.state->tallies, s.console);
   const UserTable& users = s.t().users;
   EXPECT_EQ(KeysInUse(users), (std::vector<std::string>{"nine", "five", "two"}));

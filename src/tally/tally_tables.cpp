@@ -19,6 +19,7 @@ template <typename Table>
 void ClearTable(Table& table) {
   ClearSlots(table.slots, table.used);
   if (table.used != 0) table.index.Clear();
+  ClearTableSummary(table.summary, table.used);
   table.used = 0;
   table.recent = 0;
   table.dropped = 0;
@@ -42,6 +43,7 @@ int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code) {
 }
 
 void ClearTallies(Tallies& tallies) {
+  if (tallies.distinct) ClearDistinctTallies(*tallies.distinct, tallies.dates.used);
   ClearTable(tallies.users);
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);
@@ -59,6 +61,17 @@ void ClearTallies(Tallies& tallies) {
   ClearTable(agents.aiPages);
   std::fill(std::begin(agents.classHits), std::end(agents.classHits), 0);
   std::fill(std::begin(agents.classBytes), std::end(agents.classBytes), 0.0);
+}
+
+void SetCountingModes(Tallies& t, bool summaryTables, bool distinctCounts) {
+  t.users.summary.on = summaryTables;
+  t.pages.summary.on = summaryTables;
+  t.directories.summary.on = summaryTables;
+  t.notFound.summary.on = summaryTables;
+  t.extra1.summary.on = summaryTables;
+  t.extra2.summary.on = summaryTables;
+  if (distinctCounts && !t.distinct) t.distinct = NewDistinctTallies();
+  if (!distinctCounts) t.distinct.reset();
 }
 
 int32_t DateNumberOf(std::string_view dateText) {

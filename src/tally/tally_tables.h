@@ -7,10 +7,13 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "common/ascii_text.h"
 #include "platform/console.h"
+#include "tally/distinct_tallies.h"
 #include "tally/key_index.h"
+#include "tally/table_summary.h"
 
 namespace logvane {
 
@@ -37,6 +40,7 @@ inline constexpr size_t kAiPageCapacity = 10000;
 // AI training, AI assistant, AI agent, SEO, other bot).
 inline constexpr size_t kVisitorClasses = 7;
 inline constexpr size_t kOperatorWidth = 64;
+static_assert(kDistinctDays == kDateCapacity);
 
 // What a record changes comes first, in one cache line with the start of
 // the key.
@@ -107,6 +111,7 @@ struct TallyTable {
   bool ranFull;     // a new key found it full; set once, never cleared
   KeyIndex<Capacity> index;
   decltype(Entry::key) indexKeys[Capacity];
+  TableSummary<Capacity> summary;  // off unless TABLES=SUMMARY
 };
 
 using UserTable = TallyTable<UserEntry, kUserCapacity>;
@@ -186,11 +191,19 @@ struct Tallies {
   WeekdayTable weekdays;
   NationTally nations;
   AgentTallies agents;
+  DistinctTalliesPtr distinct;  // only when a report shows distinct counts
 };
 
 // Empties every table and forgets the last key of each; the response
 // counters and the tables' ranFull marks are left as they are.
 void ClearTallies(Tallies& tallies);
+
+// How the reading phase counts: whether the ranked tables (users, pages,
+// directories, not-found pages, extras) evict their lightest key for a new
+// one once full (the dates and hours never do: a day or an hour cannot
+// stand for another), and whether distinct counts are kept (set aside
+// here, once). For tallies just emptied.
+void SetCountingModes(Tallies& tallies, bool summaryTables, bool distinctCounts);
 
 // A key cut to its table's key width with its folded hash. The reading
 // phase makes it once per record, asks the memory for the key's bucket and
@@ -227,8 +240,13 @@ void PrefetchEntry(const Table& table, const HashedKey& key) {
 // which may be adding keys meanwhile: -1 when the key is not there, or not
 // yet to be seen. A slot found is the key's for good, so counting there
 // is what CountKey would have done.
+//
+// Once the table has begun to evict (summary.closed), a slot may change
+// keys, so nothing is looked up there any more: the counting thread
+// searches itself.
 template <typename Table>
 int32_t SharedSlotOf(const Table& table, const HashedKey& key) {
+  if (SummaryClosed(table.summary)) return -1;
   auto keyOf = [&table](size_t s) { return table.indexKeys[s].view(); };
   return static_cast<int32_t>(table.index.FindShared(key.text, key.hash, keyOf));
 }
@@ -291,8 +309,11 @@ int64_t FindOrAddKey(Table& table, const HashedKey& key) {
   int64_t slot = table.index.Find(key.text, key.hash, keyOf, &bucket);
   if (slot >= 0) return slot;
   if (table.used == Table::kCapacity) {
-    ++table.dropped;
-    table.ranFull = true;
+    // In summary mode the key is not dropped: CountKey evicts for it.
+    if (!table.summary.on) {
+      ++table.dropped;
+      table.ranFull = true;
+    }
     return kTableFull;
   }
   slot = static_cast<int64_t>(table.used++);
@@ -304,15 +325,89 @@ int64_t FindOrAddKey(Table& table, const HashedKey& key) {
   return slot;
 }
 
+// What a table that evicts tells its caller: the slot now holds another
+// key, so any data kept per slot elsewhere (for that slot) starts afresh.
+struct NoSlotData {
+  void operator()(size_t) const {}
+};
+
+// Hands the slot with the fewest hits to `key`, whose first record of
+// `bytes` it counts (summary mode, every slot in use, the key in none):
+// the key, its index entry and the slot's fields are replaced, its hits are
+// the old count plus one, of which the old count is overcount, and its byte
+// sum keeps the old one as byte overcount. Only the counting thread may
+// call it, once no other thread looks keys up here (summary.closed).
+template <typename Table>
+size_t ReplaceLightest(Table& table, const HashedKey& key, int64_t bytes) {
+  auto& s = table.summary;
+  if (!s.ordered) {
+    std::vector<int64_t> hits(Table::kCapacity);
+    for (size_t i = 0; i < Table::kCapacity; ++i) {
+      hits[i] = table.slots[i].hits;
+      s.hashOf[i] = FoldedHash(table.slots[i].key.view());
+    }
+    OrderSummary(s, hits);
+  }
+  const size_t slot = SummaryEvict(s.order);
+  auto& entry = table.slots[slot];
+  const int64_t inherited = SummaryOvercount(s.order, slot);
+  auto homeOf = [&s](size_t i) { return decltype(table.index)::HomeOf(s.hashOf[i]); };
+  table.index.Erase(s.hashOf[slot], slot, homeOf);
+  s.hashOf[slot] = key.hash;
+  size_t bucket = 0;
+  auto keyOf = [&table](size_t i) { return table.slots[i].key.view(); };
+  table.index.Find(key.text, key.hash, keyOf, &bucket);
+  entry.key.assign(key.text);
+  table.indexKeys[slot].assign(key.text);
+  table.index.Insert(bucket, key.hash, slot);
+  StartEntry(entry);
+  entry.hits = inherited + 1;
+  s.overcount[slot] = inherited;
+  if constexpr (requires { entry.byteSum; }) {
+    s.byteOvercount[slot] = entry.byteSum;
+    entry.byteSum += static_cast<double>(bytes);
+  }
+  ++s.evictions;
+  return slot;
+}
+
+// Counts a record already added to `slot` in the order of a table that
+// evicts. A key new to a table loaded from a merge that cut keys may have
+// had up to the bound's hits in the pieces: it starts from there, as
+// SummaryTake counts it.
+template <typename Table>
+void CountInSummary(Table& table, size_t slot, uint64_t hash) {
+  auto& s = table.summary;
+  if (SummaryCount(s.order, slot) != 0) {
+    SummaryIncrement(s.order, slot);
+    return;
+  }
+  s.hashOf[slot] = hash;
+  SummaryTake(s.order, slot);
+  s.overcount[slot] = s.order.bound;
+  table.slots[slot].hits += s.order.bound;
+}
+
 // Counts one record of `bytes` for `key`: at `knownSlot` when a reading
 // thread found the key there (>= 0), else at the slot FindOrAddKey gives.
-// Gives the slot counted, or kTableFull.
-template <typename Table>
-int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t bytes) {
+// Gives the slot counted, or kTableFull. A table in summary mode that is
+// full gives a new key the slot of fewest hits and tells `slotReplaced`.
+template <typename Table, typename SlotReplaced = NoSlotData>
+int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t bytes,
+                 SlotReplaced&& slotReplaced = {}) {
+  // A slot found before the table began to evict may hold another key now.
+  if (knownSlot >= 0 && table.summary.closed != 0) knownSlot = -1;
   int64_t slot = knownSlot >= 0 ? knownSlot : FindOrAddKey(table, key);
-  if (slot == kTableFull) return slot;
+  if (slot == kTableFull) {
+    if (!table.summary.on) return slot;
+    slot = static_cast<int64_t>(ReplaceLightest(table, key, bytes));
+    table.recent = static_cast<size_t>(slot) + 1;
+    slotReplaced(static_cast<size_t>(slot));
+    return slot;
+  }
   table.recent = static_cast<size_t>(slot) + 1;
   AddRecord(table.slots[slot], bytes);
+  if (table.summary.ordered) CountInSummary(table, static_cast<size_t>(slot), key.hash);
   return slot;
 }
 

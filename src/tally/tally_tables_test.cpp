@@ -46,12 +46,9 @@ GeneralTable MakeTable(const char* name, Table Tallies::*table) {
 
 std::vector<GeneralTable> AllGeneralTables() {
   return {
-      MakeTable("dates", &Tallies::dates),
-      MakeTable("hours", &Tallies::hours),
-      MakeTable("pages", &Tallies::pages),
-      MakeTable("directories", &Tallies::directories),
-      MakeTable("not found", &Tallies::notFound),
-      MakeTable("extra 1", &Tallies::extra1),
+      MakeTable("dates", &Tallies::dates),        MakeTable("hours", &Tallies::hours),
+      MakeTable("pages", &Tallies::pages),        MakeTable("directories", &Tallies::directories),
+      MakeTable("not found", &Tallies::notFound), MakeTable("extra 1", &Tallies::extra1),
       MakeTable("extra 2", &Tallies::extra2),
   };
 }
