@@ -1,12 +1,14 @@
 #include "config/report_labels.h"
 
+#include <iterator>
+
 #include "common/ascii_text.h"
 
 namespace logvane {
 
 namespace {
 
-constexpr std::string_view kDefaults[kLabelCount + 1] = {
+constexpr std::string_view kDefaults[kLastLabelKey + 1] = {
     "",
     "Report Produced",
     "Log From",
@@ -71,12 +73,54 @@ constexpr std::string_view kDefaults[kLabelCount + 1] = {
     "Not Implemented",
     "Bad Gateway",
     "Service Unavailable",
+    // 64 to 84: no labels.
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    // 85 to 99: the Response Times section.
+    "Response Times",
+    "Timed Requests",
+    "Median (p50)",
+    "p90",
+    "p95",
+    "p99",
+    "Longest",
+    "Mean",
+    "All Hours",
+    "Slowest Pages",
+    "Requests Without a Time",
+    "Timed Hits a Ranked Page Needs",
+    "Median and p95 by Hour",
+    // 98 and 99: free.
+    "",
+    "",
 };
+static_assert(std::size(kDefaults) == kLastLabelKey + 1);
 
 }  // namespace
 
+bool IsLabelKey(int key) { return key >= 1 && key <= kLastLabelKey && !kDefaults[key].empty(); }
+
 ReportLabels::ReportLabels() {
-  for (int key = 1; key <= kLabelCount; ++key) text[key] = std::string(kDefaults[key]);
+  for (int key = 1; key <= kLastLabelKey; ++key) text[key] = std::string(kDefaults[key]);
 }
 
 std::string_view DefaultLabel(int key) { return kDefaults[key]; }
@@ -93,10 +137,10 @@ bool ApplyLabelLine(ReportLabels& labels, std::string_view line) {
   if (first >= '1' && first <= '9' && second == '=') {
     // text1= to text9=: the "=" must follow the digit directly.
     key = first - '0';
-  } else if (first >= '1' && first <= '6' && IsDigit(second)) {
-    // text10 to text63: six characters; the value starts after the first "=".
+  } else if (first >= '1' && first <= '9' && IsDigit(second)) {
+    // text10 to text99: six characters; the value starts after the first "=".
     key = (first - '0') * 10 + (second - '0');
-    if (key > kLabelCount) return false;
+    if (!IsLabelKey(key)) return false;
   } else {
     return false;
   }

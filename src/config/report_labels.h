@@ -1,5 +1,7 @@
-// The 63 replaceable texts of the report: captions, column headings,
-// weekday names and status descriptions.
+// The replaceable texts of the report: captions, column headings, weekday
+// names and status descriptions. Keys 1 to 63 are the classic report's;
+// later sections have keys of their own among the two-digit ones above
+// (the Response Times section 85 to 99), and keys not in use are no keys.
 #ifndef LOGVANE_CONFIG_REPORT_LABELS_H_
 #define LOGVANE_CONFIG_REPORT_LABELS_H_
 
@@ -9,17 +11,21 @@
 
 namespace logvane {
 
-inline constexpr int kLabelCount = 63;
+inline constexpr int kLabelCount = 63;  // the classic report's labels
+inline constexpr int kLastLabelKey = 99;
 inline constexpr size_t kLabelWidth = 49;
 
+// Whether `key` names a label: 1 to 63, or a key that a later section uses.
+bool IsLabelKey(int key);
+
 struct ReportLabels {
-  std::array<std::string, kLabelCount + 1> text;  // index 1 to 63; 0 unused
+  std::array<std::string, kLastLabelKey + 1> text;  // by key; unused keys empty
 
   ReportLabels();  // the defaults
   const std::string& operator[](int key) const { return text[key]; }
 };
 
-// The default text of label `key` (1 to 63).
+// The default text of label `key` (a label key).
 std::string_view DefaultLabel(int key);
 
 // Replaces label `key` whole with `value` cut to kLabelWidth.
@@ -94,8 +100,23 @@ enum Label : int {
   kStatus501,
   kStatus502,
   kStatus503,
+  // The Response Times section.
+  kResponseTimes = 85,
+  kTimedRequests,
+  kMedianTime,
+  kP90Time,
+  kP95Time,
+  kP99Time,
+  kLongestTime,
+  kMeanTime,
+  kAllHours,
+  kSlowestPages,
+  kUntimedRequests,
+  kSlowPageHits,
+  kTimesChart,
 };
 static_assert(kStatus503 == kLabelCount);
+static_assert(kTimesChart <= kLastLabelKey);
 
 }  // namespace logvane
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/date_range.h"
+
 namespace logvane {
 
 // Widths of the settings' text fields.
@@ -80,7 +82,23 @@ struct RunSettings {
   std::string logFormat;
   std::string extra1Field;
   std::string extra2Field;
+  // The field that logs the time taken (TIMEFIELD; empty: the format's own),
+  // and the Response Times section: its switch, the hits a page needs to be
+  // ranked among the slowest, and how many rows of them.
+  std::string timeField;
+  bool showTimes = true;
+  int32_t minSlowHits = 10;
+  int32_t maxSlow = 20;
+  // FROM and UNTIL: the records counted, and the values as written.
+  DateRange dateRange;
+  std::string fromText;
+  std::string untilText;
 };
+
+// Whether FROM or UNTIL narrows the records counted.
+inline bool DateRangeOn(const RunSettings& s) {
+  return s.dateRange.from.set || s.dateRange.until.set;
+}
 
 inline constexpr int32_t kMostReadingThreads = 256;
 

@@ -225,7 +225,7 @@ void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
 StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogFormat* format) {
   std::string reason;
   if (CompileLogFormat(settings.logFormat, settings.extra1Field, settings.extra2Field, format,
-                       &reason)) {
+                       &reason, settings.timeField)) {
     return kGoOn;
   }
   env.console.Write("*ERROR* The log format cannot be used: ");
@@ -293,6 +293,9 @@ void TallyLog(RunEnvironment& env, RunState& state, const LogFormat& format, Inp
                                                 : "the compressed data is damaged or cut short"));
   }
   SummarizeReading(counters, state.tallies, LogName(log), diagnostics);
+  if (DateRangeOn(state.settings)) {
+    SummarizeDateRange(state.settings, counters, LogName(log), diagnostics);
+  }
   SortTallies(state.settings, state.counters, state.tallies, env.console);
   if (!LookupsOff(state.settings)) {
     env.console.Write("translating names...\n\n\n");

@@ -19,8 +19,13 @@ struct LineFields {
   std::string_view request, method, uri, protocol;
   std::string_view status, bytes;
   std::string_view extra[2];
+  std::string_view timeTaken;  // the text of the time-taken field
+  TimeTakenForm timeTakenForm;
   bool hasTime;
   DayAndHour time;
+  // The field that gave the day and hour, for its full clock (FROM, UNTIL).
+  FieldRole timeRole;
+  std::string_view timeText;
 };
 
 inline void ClearLineFields(LineFields& f) {
@@ -28,11 +33,15 @@ inline void ClearLineFields(LineFields& f) {
   f.request = f.method = f.uri = f.protocol = {};
   f.status = f.bytes = {};
   f.extra[0] = f.extra[1] = {};
+  f.timeTaken = {};
   f.hasTime = false;
 }
 
 // The day and hour of a time field of `role`; false when it reads as none.
 bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time);
+
+// The full clock of the same field (FROM and UNTIL); false when it has none.
+bool ReadClockField(FieldRole role, std::string_view text, RecordTime* clock);
 
 // Fills `record` (already begun on the line) from `fields` as far as
 // ParseLogLine would get on the same request: the SELECT test, then every

@@ -129,13 +129,17 @@ void Add(PreparedLine& p, Feed f, const HashedKey& key) {
 
 }  // namespace
 
-LineRules::LineRules(const RunSettings& s)
-    : settings(s), robotsOn(EqualsFolded(s.robotsMode, "RPT")) {
+LineRules::LineRules(const RunSettings& s, bool times)
+    : settings(s),
+      robotsOn(EqualsFolded(s.robotsMode, "RPT")),
+      timesOn(times),
+      rangeOn(DateRangeOn(s)) {
   format.selectOn = s.selectOn;
   format.selectText = s.selectText;
   format.userFromField2 = s.userFromField2;
   format.proxyMode = s.proxyMode;
   format.fullPageDetails = s.fullPageDetails;
+  format.readClock = rangeOn;
 }
 
 // The one chain of a line: the bracket, SELECT, the client and its
@@ -146,11 +150,31 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false};
+  plan = LinePlan{0,
+                  LineEnd::kCountedEarly,
+                  LineFault::kNone,
+                  UserTurn::kCompare,
+                  false,
+                  false,
+                  TimeTaken::kNoField,
+                  false};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
     return;
+  }
+  // The range comes before every other rule; a record whose clock cannot
+  // be read is not placed, and goes on to them.
+  if (rules.rangeOn && r.hasClock) {
+    if (!InDateRange(s.dateRange, r.clock)) {
+      plan.end = LineEnd::kOutOfRange;
+      return;
+    }
+    plan.inRange = true;
+  }
+  if (rules.timesOn) {
+    plan.timeTaken = r.timeTaken;
+    p.micros = r.timeTakenMicros;
   }
   if (!r.selected) return;
   if (r.hasClientAddress) {
@@ -318,6 +342,39 @@ void LineRouter::CountUser(PreparedLine& p) {
   userPending_ = true;
 }
 
+void LineRouter::CountTimeTaken(const PreparedLine& p, int64_t hourSlot, int64_t pageSlot) {
+  // A time counts where its line reached the hour, as its hits do.
+  if (hourSlot < 0) return;
+  ResponseTimes& times = tallies_.times;
+  if (p.plan.timeTaken == TimeTaken::kNoValue) {
+    if (times.noValue++ == 0) times.firstNoValue = counters_.rejected.lineNumber;
+    return;
+  }
+  AddLatency(times.overall, p.micros);
+  AddLatency(times.hours[hourSlot], p.micros);
+  if (pageSlot >= 0) AddPageLatency(PageSketches(times)[pageSlot], p.micros);
+}
+
+namespace {
+
+// A clock as an instant, for ordering records of different zones.
+int64_t InstantOf(const RecordTime& t) {
+  return CivilSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second) -
+         int64_t{t.offsetMinutes} * 60;
+}
+
+}  // namespace
+
+void LineRouter::NoteKeptTime(const RecordTime& clock) {
+  const int64_t at = InstantOf(clock);
+  if (counters_.keptClocks++ == 0) {
+    counters_.earliestKept = counters_.latestKept = clock;
+    return;
+  }
+  if (at < InstantOf(counters_.earliestKept)) counters_.earliestKept = clock;
+  if (at > InstantOf(counters_.latestKept)) counters_.latestKept = clock;
+}
+
 void LineRouter::CountFeeds(PreparedLine& p) {
   const uint16_t others = p.plan.feeds & ~FeedBit(Feed::kUser);
   const int64_t bytes = p.record.byteCount;
@@ -326,9 +383,24 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
-  ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-    if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) console_.Line(kFullMessages[f]);
-  });
+  if (p.plan.timeTaken == TimeTaken::kNoField) {
+    ForFeeds(others, tallies_, [&](auto& table, size_t f) {
+      if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) {
+        console_.Line(kFullMessages[f]);
+      }
+    });
+  } else {
+    // The same, keeping the hour's and the page's slots for the time.
+    int64_t hourSlot = kTableFull;
+    int64_t pageSlot = kTableFull;
+    ForFeeds(others, tallies_, [&](auto& table, size_t f) {
+      int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes);
+      if (slot == kTableFull) console_.Line(kFullMessages[f]);
+      if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
+      if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
+    });
+    CountTimeTaken(p, hourSlot, pageSlot);
+  }
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
@@ -338,6 +410,11 @@ void LineRouter::Route(PreparedLine& p) {
   NoteLine();
   const LinePlan& plan = p.plan;
   if (plan.end == LineEnd::kDropped) return;
+  if (plan.end == LineEnd::kOutOfRange) {
+    ++counters_.outOfRange;
+    return;
+  }
+  if (plan.inRange) NoteKeptTime(p.record.clock);
   if (p.Feeds(Feed::kUser)) CountUser(p);
   CountFeeds(p);
   if (plan.fault != LineFault::kNone) Reject(plan.fault, p.record.line);

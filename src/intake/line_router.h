@@ -46,6 +46,7 @@ enum class LineEnd : uint8_t {
   kDropped,       // an excluded client: nothing at all
   kStopped,       // no hour or no page: what came before stays tallied
   kCounted,       // every step: counted, and the milestones are tested
+  kOutOfRange,    // before FROM or from UNTIL on: skipped before any rule
 };
 
 // Whether a line's user continues the previous user's page request, where
@@ -61,6 +62,10 @@ struct LinePlan {
   UserTurn userTurn;
   bool robotsPage;  // marks its user as a robot (ROBOTS=RPT, /robots...)
   bool countsCode;  // its response code goes to the code counters
+  // The time taken, added where the hour and the page are counted
+  // (PreparedLine::micros); kNoField when the format has no such field.
+  TimeTaken timeTaken;
+  bool inRange;  // its clock was read and FROM/UNTIL keep it
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that
@@ -73,6 +78,7 @@ struct PreparedLine {
   LinePlan plan;
   int32_t slot[kFeedCount];
   HashedKey key[kFeedCount];
+  uint64_t micros;  // the time taken, when plan.timeTaken is kValue
   LogRecord record;
   char hourBuffer[24];
 
@@ -82,10 +88,13 @@ struct PreparedLine {
 // What preparing a line reads: the parser's part of the settings, and the
 // settings themselves for the exclusions, robots and the hour offset.
 struct LineRules {
-  explicit LineRules(const RunSettings& settings);
+  // `timesOn`: the log's format has a time-taken field.
+  explicit LineRules(const RunSettings& settings, bool timesOn = false);
   const RunSettings& settings;
   LineFormat format;
   bool robotsOn;
+  bool timesOn;
+  bool rangeOn;  // FROM or UNTIL is set
 };
 
 // Plans a record that a parser has filled already (LinePreparer parses and
@@ -121,6 +130,8 @@ class LineRouter {
   void NoteLine();
   void CountUser(PreparedLine& p);
   void CountFeeds(PreparedLine& p);
+  void CountTimeTaken(const PreparedLine& p, int64_t hourSlot, int64_t pageSlot);
+  void NoteKeptTime(const RecordTime& clock);
   void Reject(LineFault fault, std::string_view line);
 
   Tallies& tallies_;

@@ -28,10 +28,10 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   bool lineFlush = console.lineFlush();
   console.SetLineFlush(false);
   LineRouter router(tallies, counters, console);
-  const LineRules rules(settings);
+  const LineRules rules(settings, logFormat.timeTaken.any);
   ProgressTick progress = plan.progress;
-  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1,
-                                    plan.blockLines, &progress);
+  ReadStatus status =
+      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

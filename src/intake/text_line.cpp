@@ -57,9 +57,17 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
       case FieldRole::kProtocol: f.protocol = text; break;
       case FieldRole::kStatus: f.status = text; break;
       case FieldRole::kBytes: f.bytes = text; break;
+      case FieldRole::kTimeTaken:
+        f.timeTaken = text;
+        f.timeTakenForm = format.timeTaken.form;
+        break;
       default:
         // The first time field that reads gives the day and hour.
-        if (!f.hasTime) f.hasTime = ReadTimeField(item.field.role, text, &f.time);
+        if (!f.hasTime) {
+          f.hasTime = ReadTimeField(item.field.role, text, &f.time);
+          f.timeRole = item.field.role;
+          f.timeText = text;
+        }
         break;
     }
   }

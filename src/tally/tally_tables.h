@@ -11,6 +11,7 @@
 #include "common/ascii_text.h"
 #include "platform/console.h"
 #include "tally/key_index.h"
+#include "tally/response_times.h"
 
 namespace logvane {
 
@@ -139,7 +140,9 @@ struct Tallies {
   ResponseCodeCounters codes;
   WeekdayTable weekdays;
   NationTally nations;
+  ResponseTimes times;
 };
+static_assert(kTimedHourSlots == kHourCapacity && kTimedPageSlots == kPageCapacity);
 
 // Empties every table and forgets the last key of each; the response
 // counters and the tables' ranFull marks are left as they are.
