@@ -32,6 +32,7 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   ProgressTick progress = plan.progress;
   ReadStatus status =
       RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
+  if (rules.timesOn) SumResponseTimes(tallies.times, tallies.hours.used);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

@@ -6,13 +6,18 @@
 
 namespace logvane {
 
-PageLatencySketch* PageSketches(ResponseTimes& times) {
-  if (!times.pages) {
-    void* memory = std::calloc(kTimedPageSlots, sizeof(PageLatencySketch));
-    if (memory == nullptr) throw std::bad_alloc();
-    times.pages.reset(static_cast<PageLatencySketch*>(memory));
-  }
+PageLatencySketch* AllocatePageSketches(ResponseTimes& times) {
+  void* memory = std::calloc(kTimedPageSlots, sizeof(PageLatencySketch));
+  if (memory == nullptr) throw std::bad_alloc();
+  times.pages.reset(static_cast<PageLatencySketch*>(memory));
   return times.pages.get();
+}
+
+void SumResponseTimes(ResponseTimes& times, size_t hoursUsed) {
+  if (times.overall.count != 0) std::memset(&times.overall, 0, sizeof(times.overall));
+  for (size_t h = 0; h < hoursUsed && h < kTimedHourSlots; ++h) {
+    MergeLatency(times.overall, times.hours[h]);
+  }
 }
 
 void ClearResponseTimes(ResponseTimes& times, size_t hoursUsed, size_t pagesUsed) {
