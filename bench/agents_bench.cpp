@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "agents/agent_classifier.h"
-#include "log_generator.h"
+#include "support/log_generator.h"
 #include "tally/key_index.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "log_converter.h"
+#include "support/log_converter.h"
 
 int main(int argc, char** argv) {
   using namespace logvane::bench;

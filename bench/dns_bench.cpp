@@ -11,7 +11,7 @@
 
 #include "driver/run_state.h"
 #include "names/name_phases.h"
-#include "platform/platform.h"
+#include "platform/fault_env.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   Console console(&consoleText);
   for (int i = 0; i < addresses; ++i) CountText(state->tallies.users, Address(i), 512);
 
-  Platform platform = SystemPlatform();
+  // The real clock and threads, a resolver that takes its time.
+  FaultEnv platform;
   platform.resolver = [delayMs](const std::string& address) -> std::optional<std::string> {
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     return "host-" + address + ".example";

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "log_generator.h"
+#include "support/log_generator.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -45,10 +45,11 @@ int main(int argc, char** argv) {
   auto database = std::make_unique<GeoDatabase>();
   for (int run = 0; run < 5; ++run) {
     auto fresh = std::make_unique<GeoDatabase>();
-    GeoFailure failure;
+    SystemEnv env;
     auto start = std::chrono::steady_clock::now();
-    if (!LoadGeoDatabase("Y", *fresh, failure)) {
-      std::printf("default database not usable: %s\n", failure.detail.c_str());
+    Status failure = LoadGeoDatabase(env, "Y", *fresh);
+    if (!failure.ok()) {
+      std::printf("default database not usable: %s\n", GeoDetail(failure).c_str());
       return 1;
     }
     bestLoad = std::min(bestLoad, Seconds(std::chrono::steady_clock::now() - start));
@@ -90,9 +91,8 @@ int main(int argc, char** argv) {
   auto nations = std::make_unique<NationTally>();
   double bestTally = 1e9;
   for (int run = 0; run < 5; ++run) {
-    GeoFailure failure;
     auto start = std::chrono::steady_clock::now();
-    TallyNationsByAddress(*users, addresses, *database, *nations, failure);
+    (void)TallyNationsByAddress(*users, addresses, *database, *nations);
     bestTally = std::min(bestTally, Seconds(std::chrono::steady_clock::now() - start));
   }
   std::printf("load tor geoip + geoip6 (%zu + %zu ranges): %.3f s\n", ranges.v4From.size(),
@@ -108,15 +108,16 @@ int main(int argc, char** argv) {
   double bestMmdbTally = 1e9;
   for (int run = 0; run < 5; ++run) {
     GeoDatabase mmdb;
-    GeoFailure failure;
+    SystemEnv env;
     auto start = std::chrono::steady_clock::now();
-    if (!LoadGeoDatabase(argv[1], mmdb, failure) || !mmdb.isMmdb) {
-      std::printf("%s: not a usable MMDB file: %s\n", argv[1], failure.detail.c_str());
+    Status failure = LoadGeoDatabase(env, argv[1], mmdb);
+    if (!failure.ok() || !mmdb.isMmdb) {
+      std::printf("%s: not a usable MMDB file: %s\n", argv[1], GeoDetail(failure).c_str());
       return 1;
     }
     bestOpen = std::min(bestOpen, Seconds(std::chrono::steady_clock::now() - start));
     start = std::chrono::steady_clock::now();
-    TallyNationsByAddress(*users, addresses, mmdb, *nations, failure);
+    (void)TallyNationsByAddress(*users, addresses, mmdb, *nations);
     bestMmdbTally = std::min(bestMmdbTally, Seconds(std::chrono::steady_clock::now() - start));
   }
   std::printf("open %s: %.3f s\n", argv[1], bestOpen);

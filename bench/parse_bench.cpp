@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log_generator.h"
+#include "support/log_generator.h"
 #include "intake/log_parser.h"
 
 namespace {

@@ -19,12 +19,12 @@
 #include <string>
 #include <thread>
 
-#include "log_generator.h"
+#include "support/log_generator.h"
 #include "driver/run_state.h"
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   std::printf("log: %zu lines, %zu bytes (%.1f bytes/line), prepared in %.2f s\n", lineCount,
               log.size(), lineCount ? static_cast<double>(log.size()) / lineCount : 0.0, prepared);
 
-  logvane::Platform platform = logvane::SystemPlatform();
+  logvane::SystemEnv platform;
   double best = 0;
   double bestCpu = 0;
   for (int r = 0; r < repeats; ++r) {

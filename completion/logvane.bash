@@ -7,13 +7,14 @@ _logvane() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
   local options="-o --output= -p --params= -f --format= --style= --threads= --geoip=
-    --title= -s --set= --rotated= -q --quiet --check -h --help --version --"
+    --title= -s --set= --rotated= --state= --merge= --dump-state= -q --quiet --check -h --help
+    --version --"
   local keywords="INFILE= OUTFILE= TITLE= LOOKUP= TIMEOUT= DNSTHREADS= THREADS= DEBUG=
     HOFFSET= MAXUSERS= MAXPAGES= MAXDIRS= MAXNOTFOUND= MAXNATIONS= MAXEXTRA1= MAXEXTRA2=
     ADJWIDTH= hstb_loc= ULOOKUP= SELECT= EXCLUDE_ADDR= EXCLUDE_TYPE= EXCLUDE_EXTRA1=
     EXCLUDE_EXTRA2= GEOIP= ROBOTS=RPT USER=FIELD2 PAGES=FULL PROXY=ON PLOW STYLE= LOGFORMAT=
-    EXTRA1= EXTRA2= NOSHOW NO_USER NO_DATE NO_DAY NO_HOUR NO_PAGE NO_DIR NO_NATION NO_CODE
-    TIMEFIELD= NO_TIMES MAXSLOW= MINHITS= FROM= UNTIL="
+    EXTRA1= EXTRA2= STATEFILE= MERGE= SOURCE= NOSHOW NO_USER NO_DATE NO_DAY NO_HOUR NO_PAGE NO_DIR
+    NO_NATION NO_CODE TIMEFIELD= NO_TIMES MAXSLOW= MINHITS= FROM= UNTIL="
 
   # A value after "--set=" or "--set ".
   if [[ $cur == --set=* ]]; then
@@ -29,7 +30,7 @@ _logvane() {
       return
       ;;
     --style) COMPREPLY=($(compgen -W "classic modern" -- "$cur")); return ;;
-    -o | --output | -p | --params | --rotated | --geoip)
+    -o | --output | -p | --params | --rotated | --geoip | --state | --merge | --dump-state)
       COMPREPLY=($(compgen -f -- "$cur"))
       return
       ;;

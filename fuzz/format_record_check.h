@@ -17,7 +17,7 @@
 #include "intake/log_reader.h"
 #include "intake/log_source.h"
 #include "intake/read_records.h"
-#include "platform/platform.h"
+#include "platform/fault_env.h"
 #include "same_reading.h"
 
 namespace logvane::fuzzing {
@@ -80,11 +80,7 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
     CheckRecord(record);
     ++lines;
   }
-  static const Platform platform = [] {
-    Platform p;
-    p.localTimeText = [] { return std::string("Thu Oct  8 13:55:36 1998\n"); };
-    return p;
-  }();
+  static FaultEnv platform;  // its clock text is fixed
   static RunStatePtr states[2];
   std::string consoles[2];
   for (int threaded = 0; threaded < 2; ++threaded) {

@@ -61,4 +61,24 @@ for i in $(seq 100); do echo "EXCLUDE_ADDR=10.$i" >> bad.dat; done
 if run logs/access.log reports bad.dat 2> err.txt; then fail "a failed run passed"; fi
 grep -q 'too many exclusion addresses' err.txt || fail "console lines of the failed run not shown"
 [ ! -e "reports/report-$day.html" ] || fail "failed run left a report"
+# LOGVANE_MONTHS: yesterday also goes into the month's state and report; a
+# second run the same day counts nothing twice; old months' states go.
+rm -rf reports state/*
+cp yesterday logs/access.log.1
+month=${day%-*}
+touch state/month-2000-01.state state/month-2000-02.state
+LOGVANE_MONTHS=2 run logs/access.log reports || fail "monthly run"
+[ -f "state/month-$month.state" ] || fail "no month state"
+[ -f "reports/month-$month.html" ] || fail "no month report"
+grep -q '127\.0\.0\.2' "reports/month-$month.html" || fail "yesterday missing from the month"
+[ ! -e state/month-2000-01.state ] || fail "a month beyond the last 2 was kept"
+[ -e state/month-2000-02.state ] || fail "the month before was not kept"
+ls state/day-*.state >/dev/null 2>&1 && fail "the day's state was left behind"
+before=$(grep -o 'Total Records(Hits) Processed: [0-9]*' "reports/month-$month.html" | head -1)
+LOGVANE_MONTHS=2 run logs/access.log reports 2> err.txt || fail "second monthly run"
+grep -q 'counted in' err.txt || fail "the second run of a day was not named"
+after=$(grep -o 'Total Records(Hits) Processed: [0-9]*' "reports/month-$month.html" | head -1)
+[ "$before" = "$after" ] || fail "a day counted twice in the month: $before / $after"
+"$logvane" --dump-state "state/month-$month.state" | grep -q '"processed":3,' ||
+  fail "the month state does not hold the day's 3 records"
 echo "daily report checks passed"

@@ -160,7 +160,7 @@ TEST(Diagnostics, FilesThatCannotBeUsedAreNamedWithTheReason) {
   WriteFile(dir.File("cut.gz"), gzip.substr(0, gzip.size() - 12));
   WriteFile(dir.File("p.dat"), "LOOKUP=N\nINFILE=cut.gz\nOUTFILE=r.html\nhstb_loc=.\n");
   ProgramResult cut = RunProgram(dir.path(), {"p.dat"});
-  EXPECT_EQ(cut.status, 0);
+  EXPECT_EQ(cut.status, 3);
   EXPECT_NE(cut.output.find("Error reading file...\n"), std::string::npos);
   EXPECT_TRUE(cut.errors.starts_with(
       "logvane: cannot read input file 'cut.gz': the compressed data is damaged or cut short\n"))

@@ -1,9 +1,12 @@
 // Whole runs whose surroundings fail them: a full device, directories that
-// may not be written, a cache path that is a directory. Each run ends as its
-// failure says, and the cache file keeps every record it held.
+// may not be written, files that cannot be read, a cache path that is a
+// directory. Each run ends as its failure says, the old report stays whole
+// when the new one cannot be finished, and the cache file keeps every record
+// it held. The failures come from the machine the run is given (FaultEnv),
+// in this process.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,14 +66,18 @@ TEST(EnvironmentFaults, UnwritableOutputDirectory) {
   TempDir dir;
   Prepare(dir, "reports/report.html");
   std::filesystem::create_directory(dir.File("reports"));
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-  ASSERT_EQ(::chmod(dir.File("reports").c_str(), 0555), 0);
-  std::optional<ProgramResult> r = RunProgramUnprivileged(dir.path(), {});
-  ASSERT_TRUE(r.has_value()) << "no user without write access";
-  EXPECT_NE(r->status, 0);
-  EXPECT_TRUE(r->output.ends_with(
+  // The folder takes no new file, as one without write access.
+  FaultEnv machine(dir.path());
+  machine.FailOn(EnvCall::kCreate, "reports/", EACCES);
+  ProgramResult r = RunInProcess(machine, {});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(r.output.ends_with(
       "translating names...\n\n\ngenerating reports...\n*ERROR* Could not open output file."))
-      << r->output;
+      << r.output;
+  EXPECT_TRUE(
+      r.errors.ends_with("logvane: cannot create output file 'reports/report.html': "
+                         "Permission denied\n"))
+      << r.errors;
   EXPECT_TRUE(FilesIn(dir.File("reports")).empty());
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
 }
@@ -80,27 +87,97 @@ TEST(EnvironmentFaults, ReadOnlyWorkingDirectoryKeepsTheOldCache) {
   Prepare(dir, "reports/report.html");
   std::filesystem::create_directory(dir.File("reports"));
   // The cache file itself may be written; a new one beside it may not.
-  ASSERT_EQ(::chmod(dir.File("lvipname.dat").c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(dir.File("reports").c_str(), 0777), 0);
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-  std::optional<ProgramResult> r = RunProgramUnprivileged(dir.path(), {});
-  ::chmod(dir.path().c_str(), 0755);
-  ASSERT_TRUE(r.has_value()) << "no user without write access";
-  EXPECT_EQ(r->status, 0);
+  FaultEnv machine(dir.path());
+  machine.FailOn(EnvCall::kCreate, "lvipname.dat.", EACCES);
+  ProgramResult r = RunInProcess(machine, {});
+  EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(
-      MaskRunTimes(r->output).ends_with(std::string("finished: ") + kFakeTime +
-                                        "\n*WARNING* cannot create cache file.\nclosing...\n"))
-      << r->output;
+      MaskRunTimes(r.output).ends_with(std::string("finished: ") + kFakeTime +
+                                       "\n*WARNING* cannot create cache file.\nclosing...\n"))
+      << r.output;
   EXPECT_TRUE(
-      r->errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
-                          "Permission denied\n"))
-      << r->errors;
+      r.errors.ends_with("logvane: cannot write cache file 'lvipname.dat': "
+                         "Permission denied\n"))
+      << r.errors;
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
   EXPECT_EQ(FilesIn(dir.path()),
             (std::vector<std::string>{"access.log", "lvipname.dat", "lvparam.dat", "reports"}));
   std::string report = ReadFile(dir.File("reports/report.html"));
   EXPECT_NE(report.find("known.example.org"), std::string::npos);
   EXPECT_EQ(CheckOwnMarkup(report).problem, "");
+}
+
+// A report that cannot be finished (the device fills up midway, the sync or
+// the rename fails) leaves yesterday's report byte for byte and nothing
+// beside it; the run ends as for any report that cannot be written.
+TEST(EnvironmentFaults, AReportThatCannotBeFinishedLeavesTheOldOne) {
+  const struct {
+    EnvCall call;
+    uint64_t afterBytes;
+    int error;
+    const char* reason;
+  } cases[] = {
+      {EnvCall::kWrite, 100, ENOSPC, "No space left on device"},
+      {EnvCall::kSync, 0, EIO, "Input/output error"},
+      {EnvCall::kRename, 0, EXDEV, "Invalid cross-device link"},
+  };
+  const std::string old = "<html>yesterday's report</html>\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    TempDir dir;
+    Prepare(dir, "report.html");
+    WriteFile(dir.File("report.html"), old);
+    FaultEnv machine(dir.path());
+    machine.FailOn(c.call, "report.html", c.error, c.afterBytes);
+    ProgramResult r = RunInProcess(machine, {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.output.ends_with("generating reports...\n...... new output file created.\n"
+                           "*ERROR* Could not write output file.\n"))
+        << r.output;
+    EXPECT_TRUE(r.errors.ends_with(
+        "logvane: cannot write output file 'report.html': " + std::string(c.reason) + "\n"))
+        << r.errors;
+    EXPECT_EQ(ReadFile(dir.File("report.html")), old);
+    EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kCache);
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"access.log", "lvipname.dat",
+                                                             "lvparam.dat", "report.html"}));
+  }
+}
+
+// A log that cannot be opened or read, and a cache that cannot be read to
+// its end: each says so where the operator looks.
+TEST(EnvironmentFaults, UnreadableLogAndCache) {
+  TempDir dir;
+  Prepare(dir, "report.html");
+  FaultEnv unopened(dir.path());
+  unopened.FailOn(EnvCall::kOpen, "access.log", EACCES);
+  ProgramResult r = RunInProcess(unopened, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.output.ends_with("*ERROR* Could not open input file.")) << r.output;
+  EXPECT_TRUE(
+      r.errors.ends_with("logvane: cannot open input file 'access.log': Permission denied\n"))
+      << r.errors;
+
+  FaultEnv unread(dir.path());
+  unread.FailOn(EnvCall::kRead, "access.log", EIO, 10);
+  unread.FailOn(EnvCall::kRead, "lvipname.dat", EIO, 28);
+  r = RunInProcess(unread, {});
+  EXPECT_EQ(r.status, 3);  // the report is written, from part of the log
+  EXPECT_NE(r.output.find("...... IP name file closed.  1 records loaded.\n"), std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("Error reading file...\ncompleted reading... processed: 1 records.\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_TRUE(r.output.ends_with("closing...\n")) << r.output;
+  EXPECT_NE(r.errors.find("logvane: cannot read cache file 'lvipname.dat' after byte 28: "
+                          "Input/output error\n"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_NE(r.errors.find("logvane: cannot read input file 'access.log': Input/output error\n"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_EQ(UntidyDiagnostics(r.errors), "");
 }
 
 TEST(EnvironmentFaults, CachePathThatIsADirectory) {

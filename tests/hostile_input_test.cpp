@@ -48,7 +48,8 @@ std::string PhaseDiagnostics(const std::string& log) {
   Console console(&captured);
   std::unique_ptr<LogSource> source = LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
+  FaultEnv machine;
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, machine);
   size_t from = captured.find(kFakeTime) + std::string(kFakeTime).size() + 1;
   return captured.substr(from, captured.rfind("End of file...") - from);
 }

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "../bench/log_converter.h"
-#include "../bench/log_generator.h"
+#include "support/log_converter.h"
+#include "support/log_generator.h"
 #include "support/markup_check.h"
 #include "support/run_check.h"
 #include "support/test_support.h"

@@ -12,9 +12,10 @@ namespace logvane::testing {
 namespace {
 
 std::string Banner() {
-  std::optional<std::string> host = SystemHostName();
-  return "[Quorvel Logvane (v" + std::string(kVersion) +
-         ")]\n (running on host: " + host.value_or("") + ")\n";
+  SystemEnv machine;
+  std::string host;
+  (void)machine.HostName(&host);
+  return "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " + host + ")\n";
 }
 
 const std::string kSampleLog =

@@ -5,12 +5,13 @@
 // Blocks are made tiny so that even short logs cross many block borders.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "../bench/log_converter.h"
-#include "../bench/log_generator.h"
+#include "support/log_converter.h"
+#include "support/log_generator.h"
 #include "driver/run_sequence.h"
 #include "support/test_support.h"
 
@@ -30,11 +31,14 @@ struct Case {
   std::string log;
   std::string params;  // parameter lines beyond the files, lookups and threads
   Feed feed = Feed::kFile;
+  int status = 0;  // the run's exit status
 };
 
 const char kCache[] = "10.0.0.1,one.example.de\n10.0.0.2,two.example.jp\n192.0.2.9,x.example\n";
 
-Outputs RunWith(const TempDir& dir, const Case& c, int threads, size_t blockLines) {
+// On `machine` when given, else on a FaultEnv that fails nothing.
+Outputs RunWith(const TempDir& dir, const Case& c, int threads, size_t blockLines,
+                FaultEnv* machine = nullptr) {
   std::string threadsLine = "THREADS=" + std::to_string(threads) + "\n";
   WriteFile(dir.File("lvipname.dat"), kCache);
   std::string input = c.feed == Feed::kStandardInput ? "-" : dir.File("in.log");
@@ -43,9 +47,10 @@ Outputs RunWith(const TempDir& dir, const Case& c, int threads, size_t blockLine
   std::string text;
   Console console(&text);
   ByteInput stdinput{c.feed == Feed::kStandardInput ? c.log : std::string()};
-  Platform platform = FakePlatform();
-  RunEnvironment env{console, stdinput, platform, dir.File("lvipname.dat"), blockLines};
-  EXPECT_EQ(RunLogvane({dir.File("p.dat")}, env), 0) << c.name;
+  FaultEnv platform;
+  RunEnvironment env{console, stdinput, machine != nullptr ? *machine : platform,
+                     dir.File("lvipname.dat"), blockLines};
+  EXPECT_EQ(RunLogvane({dir.File("p.dat")}, env), c.status) << c.name;
   console.Flush();
   // The echo of the keyword itself is the one line that differs.
   std::string echo = "Threads: " + std::to_string(threads) + "\n";
@@ -338,7 +343,7 @@ TEST(ThreadedReading, ReadErrorAfterSomeBlocks) {
   TempDir dir;
   std::string gz = GzipText(log);
   gz.resize(gz.size() * 2 / 3);
-  Case c{"damaged gzip", log, ""};
+  Case c{"damaged gzip", log, "", Feed::kFile, kLogCutShortStatus};
   WriteFile(dir.File("in.log"), gz);
   Outputs sequential = RunWith(dir, c, 1, 0);
   ASSERT_NE(sequential.console.find("Error reading file..."), std::string::npos);
@@ -347,6 +352,21 @@ TEST(ThreadedReading, ReadErrorAfterSomeBlocks) {
     EXPECT_EQ(Difference(parallel.console, sequential.console), "");
     EXPECT_EQ(Difference(parallel.report, sequential.report), "");
   }
+}
+
+// A machine that starts no thread leaves the whole phase to the calling
+// thread, which asks once and then reads alone: the same outputs.
+TEST(ThreadedReading, AMachineThatStartsNoThread) {
+  TempDir dir;
+  Case c{"no thread", MixedLog(600, 5), ""};
+  WriteFile(dir.File("in.log"), c.log);
+  Outputs sequential = RunWith(dir, c, 1, 0);
+  FaultEnv refusing;
+  refusing.FailOn(EnvCall::kThread, "", EAGAIN);
+  Outputs alone = RunWith(dir, c, 8, 7, &refusing);
+  EXPECT_EQ(refusing.Calls(EnvCall::kThread), 1);
+  EXPECT_EQ(Difference(alone.console, sequential.console), "");
+  EXPECT_EQ(Difference(alone.report, sequential.report), "");
 }
 
 }  // namespace

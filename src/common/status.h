@@ -43,12 +43,28 @@ class [[nodiscard]] Status {
     return Status(StatusCode::kUnsupported, {}, {}, std::move(message));
   }
 
+  // The same failure with a longer account for standard error than the
+  // one-line message (the console's).
+  Status WithDetail(std::string detail) const {
+    Status s = *this;
+    s.detail_ = std::move(detail);
+    return s;
+  }
+
+  // The same failure at a place in its file ("byte 1024", "line 3").
+  Status At(std::string where) const {
+    Status s = *this;
+    s.where_ = std::move(where);
+    return s;
+  }
+
   bool ok() const { return code_ == StatusCode::kOk; }
   StatusCode code() const { return code_; }
   int sysError() const { return sysError_; }  // 0 when the system gave none
   const std::string& path() const { return path_; }
   const std::string& where() const { return where_; }
   const std::string& message() const { return message_; }
+  const std::string& detail() const { return detail_; }  // empty when none was given
 
   // Why, without the path: the message, then the system's reason.
   std::string Reason() const {
@@ -84,6 +100,7 @@ class [[nodiscard]] Status {
   std::string path_;
   std::string where_;
   std::string message_;
+  std::string detail_;
 };
 
 }  // namespace logvane

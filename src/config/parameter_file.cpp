@@ -37,9 +37,9 @@ int32_t Clamp(int32_t n, int32_t low, int32_t lowValue, int32_t high, int32_t hi
 // twice they do no harm.
 bool Accumulates(std::string_view keyword, const RunSettings& settings) {
   if (keyword == "INFILE") return settings.severalInputs;
-  static const std::string_view kKeywords[] = {
-      "EXCLUDE_ADDR", "EXCLUDE_TYPE", "EXCLUDE_EXTRA1", "EXCLUDE_EXTRA2", "ADJWIDTH",
-      "NOSHOW",       "PLOW"};
+  static const std::string_view kKeywords[] = {"EXCLUDE_ADDR",   "EXCLUDE_TYPE", "EXCLUDE_EXTRA1",
+                                               "EXCLUDE_EXTRA2", "ADJWIDTH",     "NOSHOW",
+                                               "PLOW",           "MERGE"};
   for (std::string_view k : kKeywords) {
     if (k == keyword) return true;
   }
@@ -488,6 +488,11 @@ const Keyword kKeywords[] = {
          &S::timeField, kExtraFieldWidth, "Time field: "),
     Text("GEOIP", G::kNames, "=Y|N|path", "nations by address from a country database",
          &S::geoipDatabase, kFileNameWidth, "GeoIP database: "),
+    Text("STATEFILE", G::kOutput, "=path", "write the tally state; - for standard output",
+         &S::stateFile, kFileNameWidth, "State file: "),
+    Text("SOURCE", G::kInput, "=name", "the logs' source tag (default: the host name)",
+         &S::sourceTag, kSourceTagWidth, "Source: "),
+    Special("MERGE", G::kInput, "=path", "merge a state first; - for standard input"),
     Special("TITLE", G::kReport, "=text", "the report's title (first 80 characters)"),
     Special("SELECT", G::kInput, "=text", "count only requests that contain the text"),
     Special("LOOKUP", G::kNames, "=Y|X|N", "N: no names; X: names from the cache file only"),
@@ -562,7 +567,12 @@ Reader::Outcome Reader::ApplyKeyword(const Keyword& k, const Value& value) {
 
 // The keywords whose values each take their own handling.
 Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) {
-  if (name == "TITLE") {
+  if (name == "MERGE") {
+    // Every MERGE line adds one state, in the order given.
+    if (!FitsOrRefuse("MERGE", value.text, kFileNameWidth)) return Outcome::kEndRun;
+    s_.mergeStates.emplace_back(value.text);
+    Echo("Merge state: ", value.text);
+  } else if (name == "TITLE") {
     CheckCut("TITLE", value.text, kTitleWidth);
     s_.reportTitle = std::string(value.text.substr(0, kTitleWidth));
     Echo("Title set to: ", s_.reportTitle);

@@ -93,11 +93,25 @@ struct RunSettings {
   DateRange dateRange;
   std::string fromText;
   std::string untilText;
+  // State files: where the run writes its tally state ("-" for standard
+  // output; empty for none), the states it merges before its logs, in
+  // order ("-" reads a stream of them from standard input), and the source
+  // tag its logs are recorded under (empty: the host name).
+  std::string stateFile;
+  std::vector<std::string> mergeStates;
+  std::string sourceTag;
 };
 
 // Whether FROM or UNTIL narrows the records counted.
 inline bool DateRangeOn(const RunSettings& s) {
   return s.dateRange.from.set || s.dateRange.until.set;
+}
+
+inline constexpr size_t kSourceTagWidth = 100;
+
+// A run with state files reads each log on its own and merges it.
+inline bool UsesStateFiles(const RunSettings& s) {
+  return !s.stateFile.empty() || !s.mergeStates.empty();
 }
 
 inline constexpr int32_t kMostReadingThreads = 256;

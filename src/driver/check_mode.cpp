@@ -1,7 +1,5 @@
 #include "driver/check_mode.h"
 
-#include <cerrno>
-
 #include "driver/run_state.h"
 #include "config/parameter_file.h"
 #include "driver/preflight.h"
@@ -10,7 +8,6 @@
 #include "intake/log_format.h"
 #include "intake/log_source.h"
 #include "names/name_phases.h"
-#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -95,7 +92,7 @@ void PrintSettings(const RunSettings& s, Console& console) {
 
 // The logs and the report: can the run open and create them? Each log is
 // opened (a rotated set's every file) and closed again.
-void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
+void CheckFiles(Env& env, const RunSettings& s, Diagnostics& diagnostics) {
   std::vector<std::string> logs = s.severalInputs ? s.inputFiles : std::vector<std::string>();
   if (!s.severalInputs && !s.inputFile.empty()) logs.push_back(s.inputFile);
   bool logOnInput = false;
@@ -105,8 +102,8 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
   for (const std::string& log : logs) {
     std::string base;
     std::vector<std::string> files{log};
-    if (IsRotatedSetName(log, &base)) {
-      Status found = RotatedSet(base, &files);
+    if (IsRotatedSetName(env, log, &base)) {
+      Status found = RotatedSet(env, base, &files);
       if (!found.ok()) {
         diagnostics.Reason("cannot open input file " + Quoted(log) + ": " + found.Reason());
         continue;
@@ -117,11 +114,11 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
         logOnInput = true;
         continue;
       }
-      int fd = OpenFileForReading(file);
-      if (fd < 0) {
-        diagnostics.Reason("cannot open input file " + Quoted(file) + ": " + SystemReason(errno));
-      } else {
-        CloseFile(fd);
+      std::unique_ptr<SequentialFile> opened;
+      Status status = env.OpenForReading(file, &opened);
+      if (!status.ok()) {
+        diagnostics.Reason("cannot open input file " + Quoted(file) + ": " +
+                           SystemReason(status.sysError()));
       }
     }
   }
@@ -133,7 +130,7 @@ void CheckFiles(const RunSettings& s, Diagnostics& diagnostics) {
   if (s.outputFile.empty()) {
     diagnostics.Report(Severity::kNote, "", "OUTFILE is not set: a run asks for the report's name");
   }
-  WarnBeforeReading(s, diagnostics);
+  WarnBeforeReading(env, s, diagnostics);
 }
 
 // The log format and the extra fields, compiled as the run compiles them.
@@ -151,7 +148,7 @@ int RunCheck(const CommandLine& command, RunEnvironment& env) {
   Console& console = env.console;
   Diagnostics diagnostics(env.diagnostics);
   RunStatePtr state = NewRunState();
-  std::optional<std::string> file = ParameterFileOf(command);
+  std::optional<std::string> file = ParameterFileOf(env.machine, command);
   if (file && (file->empty() || file->size() > kParameterFileWidth)) {
     diagnostics.Report(Severity::kError, "",
                        "the parameter file's name must have 1 to " +
@@ -162,7 +159,7 @@ int RunCheck(const CommandLine& command, RunEnvironment& env) {
   if (ReadSettings(command, file, env, *state, true)) return kCheckFailed;
   const RunSettings& settings = state->settings;
   CheckFormat(settings, diagnostics);
-  CheckFiles(settings, diagnostics);
+  CheckFiles(env.machine, settings, diagnostics);
   PrintSettings(settings, console);
   return diagnostics.worst() == Severity::kNote ? 0 : kCheckFailed;
 }

@@ -61,6 +61,12 @@ const std::vector<OptionSpec>& Options() {
        "the classic report or the modern page (STYLE)"},
       {"output", 'o', A::kKeyword, "OUTFILE", "", "FILE", false, G::kOutput,
        "the report; - for standard output (OUTFILE)"},
+      {"state", 0, A::kKeyword, "STATEFILE", "", "FILE", false, G::kOutput,
+       "write the tally state; - for stdout (STATEFILE)"},
+      {"merge", 0, A::kKeyword, "MERGE", "", "FILE", true, G::kInput,
+       "merge a state first; - for stdin (MERGE)"},
+      {"dump-state", 0, A::kDumpState, "", "", "FILE", false, G::kRun,
+       "write a state file as JSON and end"},
       {"params", 'p', A::kParams, "", "", "FILE", false, G::kRun,
        "the parameter file (default: lvparam.dat if any)"},
       {"set", 's', A::kSet, "", "", "KEYWORD=VALUE", true, G::kRun,
@@ -111,6 +117,10 @@ Status ParseCommandLine(const std::vector<std::string>& args, CommandLine* out) 
       case A::kCheck: out->check = true; break;
       case A::kHelp: out->help = true; break;
       case A::kVersion: out->version = true; break;
+      case A::kDumpState:
+        if (value.empty()) return Refuse("option " + std::string(shown) + " needs a file name");
+        out->dumpState = value;
+        break;
     }
     return Status::Ok();
   };

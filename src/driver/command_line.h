@@ -25,6 +25,7 @@ enum class OptionAction {
   kCheck,
   kHelp,
   kVersion,
+  kDumpState,
 };
 
 struct OptionSpec {
@@ -50,6 +51,8 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool quiet = false;
+  // --dump-state FILE: the state file to write as JSON (and nothing else).
+  std::optional<std::string> dumpState;
   // The parameter file: the one bare argument without options (or
   // lvparam.dat), or --params with them.
   std::optional<std::string> parameterFile;

@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  logvane::Platform platform = logvane::SystemPlatform();
+  logvane::SystemEnv machine;
   logvane::Console console(STDOUT_FILENO);
   logvane::ByteInput input(STDIN_FILENO);
   logvane::Console errors(STDERR_FILENO);
-  logvane::RunEnvironment env{console, input, platform, logvane::kNameCacheFile};
+  logvane::RunEnvironment env{console, input, machine, logvane::kNameCacheFile};
   env.diagnostics = &errors;
   // OUTFILE=- may give standard output to the report unless it is a terminal.
   env.standardOutputTakesReport = !logvane::StandardOutputIsTerminal();

@@ -5,11 +5,11 @@
 
 namespace logvane {
 
-void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics) {
+void WarnBeforeReading(Env& env, const RunSettings& settings, Diagnostics& diagnostics) {
   // Standard output (OUTFILE=-) is there already.
   Status probe = settings.outputFile.empty() || IsStandardOutputName(settings.outputFile)
                      ? Status::Ok()
-                     : ProbeReportTarget(settings.outputFile);
+                     : ProbeReportTarget(env, settings.outputFile);
   if (!probe.ok()) {
     diagnostics.Report(Severity::kWarning, "",
                        "the report " + Quoted(settings.outputFile) + " will not be writable (" +

@@ -7,12 +7,13 @@
 
 #include "config/run_settings.h"
 #include "platform/diagnostics.h"
+#include "platform/env.h"
 
 namespace logvane {
 
 // The warnings of a run whose input and output names are known: a report
 // that cannot be created, and bar images at the file system's root.
-void WarnBeforeReading(const RunSettings& settings, Diagnostics& diagnostics);
+void WarnBeforeReading(Env& env, const RunSettings& settings, Diagnostics& diagnostics);
 
 }  // namespace logvane
 

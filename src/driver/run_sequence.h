@@ -7,22 +7,22 @@
 #include <vector>
 
 #include "config/run_settings.h"
-#include "names/geoip_database.h"
-#include "names/user_addresses.h"
 #include "platform/byte_input.h"
 #include "platform/console.h"
-#include "platform/platform.h"
-#include "tally/tally_tables.h"
+#include "platform/env.h"
 
 namespace logvane {
 
 // Exit status of a run that ended early on a failure.
 inline constexpr int kEarlyEndStatus = 1;
+// Exit status of a run that wrote its report and the cache, but could not
+// read the log to its end (a read error, damaged compressed data).
+inline constexpr int kLogCutShortStatus = 3;
 
 struct RunEnvironment {
   Console& console;
-  ByteInput& input;  // standard input: the prompts' answers
-  const Platform& platform;
+  ByteInput& input;           // standard input: the prompts' answers
+  Env& machine;               // files, clock, host, resolver and threads
   std::string cacheFile;      // the name cache's path
   size_t readBlockLines = 0;  // lines per block of a threaded reading phase;
                               // 0 for the default, small in tests
@@ -41,19 +41,6 @@ struct RunEnvironment {
 
 // The report name that means standard output.
 inline bool IsStandardOutputName(const std::string& path) { return path == "-"; }
-
-// A country database and the addresses of users whose keys became names.
-struct NationsByAddress {
-  const GeoDatabase& database;
-  const UserAddresses& addresses;
-};
-
-// Derives the totals that the report reads from whole tables: the weekday
-// averages and the nation tally, each when its section is written. With
-// `byAddress` the nations go by address; a database that breaks midway
-// gives way to the top-level domains: then false, with `failure` saying why.
-bool DeriveReportTotals(const RunSettings& settings, Tallies& tallies,
-                        const NationsByAddress* byAddress = nullptr, GeoFailure* failure = nullptr);
 
 // Runs the whole sequence; `args` are the command-line arguments after the
 // program name. Gives the process's exit status.

@@ -8,7 +8,6 @@
 namespace logvane {
 namespace {
 
-using testing::FakePlatform;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -17,7 +16,7 @@ struct RunResult {
   int status = -1;
 };
 
-RunResult RunWith(const Platform& platform, const std::vector<std::string>& args,
+RunResult RunWith(Env& platform, const std::vector<std::string>& args,
                   const std::string& input = "") {
   RunResult run;
   Console console(&run.console);
@@ -29,14 +28,14 @@ RunResult RunWith(const Platform& platform, const std::vector<std::string>& args
 }
 
 TEST(RunSequenceSteps, SocketAndHostFailuresEndTheRunAtOnce) {
-  Platform noSockets = FakePlatform();
+  FaultEnv noSockets;
   noSockets.startSockets = [] { return false; };
   RunResult a = RunWith(noSockets, {"p.dat"});
   EXPECT_EQ(a.console, "[Quorvel Logvane (v" + std::string(kVersion) +
                            ")]\n*ERROR* Could not windows socket.");
   EXPECT_NE(a.status, 0);
 
-  Platform noHost = FakePlatform();
+  FaultEnv noHost;
   noHost.hostName = [] { return std::optional<std::string>(); };
   RunResult b = RunWith(noHost, {"p.dat"});
   EXPECT_EQ(b.console,
@@ -45,7 +44,7 @@ TEST(RunSequenceSteps, SocketAndHostFailuresEndTheRunAtOnce) {
 }
 
 TEST(RunSequenceSteps, HostNameIsCutTo49) {
-  Platform longHost = FakePlatform();
+  FaultEnv longHost;
   longHost.hostName = [] { return std::optional<std::string>(std::string(60, 'h')); };
   RunResult r = RunWith(longHost, {""});
   EXPECT_EQ(r.console, "[Quorvel Logvane (v" + std::string(kVersion) + ")]\n (running on host: " +
@@ -56,7 +55,7 @@ TEST(RunSequenceSteps, HostNameIsCutTo49) {
 TEST(RunSequenceSteps, PlowLowersThePriorityWhenItsLineIsRead) {
   TempDir dir;
   WriteFile(dir.File("p.dat"), "PLOW\nINFILE=" + dir.File("missing.log") + "\nLOOKUP=N\n");
-  Platform platform = FakePlatform();
+  FaultEnv platform;
   int calls = 0;
   platform.lowerPriority = [&calls] { ++calls; };
   RunResult r = RunWith(platform, {dir.File("p.dat")});
@@ -69,7 +68,7 @@ TEST(RunSequenceSteps, SocketsShutDownOnlyAfterAFullRun) {
   WriteFile(dir.File("in.log"), "");
   WriteFile(dir.File("p.dat"),
             "LOOKUP=N\nINFILE=" + dir.File("in.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
-  Platform platform = FakePlatform();
+  FaultEnv platform;
   int stops = 0;
   platform.stopSockets = [&stops] { ++stops; };
   RunResult full = RunWith(platform, {dir.File("p.dat")});
@@ -91,22 +90,23 @@ namespace logvane {
 namespace {
 
 TEST(RunSequenceSteps, HelpAndVersionEndWithStatusZero) {
-  RunResult help = RunWith(FakePlatform(), {"--help", "p.dat"});
+  FaultEnv machine;
+  RunResult help = RunWith(machine, {"--help", "p.dat"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(
       help.console.starts_with("usage: logvane [OPTION]... [LOG]...\n"
                                "       logvane [PARAMETER-FILE]\n"));
-  EXPECT_EQ(RunWith(FakePlatform(), {"-h"}).console, help.console);
-  RunResult version = RunWith(FakePlatform(), {"--version"});
+  EXPECT_EQ(RunWith(machine, {"-h"}).console, help.console);
+  RunResult version = RunWith(machine, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.console, "Quorvel Logvane v" + std::string(kVersion) + "\n");
   // An argument that begins with "-" is an option now: one that is not
   // known ends the run before anything is read.
-  RunResult other = RunWith(FakePlatform(), {"-help"});
+  RunResult other = RunWith(machine, {"-help"});
   EXPECT_EQ(other.status, 2);
   EXPECT_EQ(other.console, "");
   // Anything else names the parameter file, as before.
-  RunResult file = RunWith(FakePlatform(), {"help"});
+  RunResult file = RunWith(machine, {"help"});
   EXPECT_NE(file.console.find("PARAMETER file: help\n"), std::string::npos);
 }
 

@@ -1,12 +1,10 @@
 #include "driver/run_settings_sources.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
+#include <functional>
 
 #include "common/ascii_text.h"
 #include "config/parameter_file.h"
-#include "platform/file_io.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -101,12 +99,12 @@ std::string AccessLogHint(const std::string& name, const std::string& content) {
          ShellWord(ReportNameFor(name)) + " " + ShellWord(name);
 }
 
-std::optional<std::string> ParameterFileOf(const CommandLine& command) {
+std::optional<std::string> ParameterFileOf(Env& env, const CommandLine& command) {
   if (command.parameterFile) return command.parameterFile;
   if (!command.withOptions) return std::string(kDefaultParameterFile);
   // With options the default file is read only when it is there.
-  struct stat info {};
-  if (::stat(kDefaultParameterFile, &info) == 0) return std::string(kDefaultParameterFile);
+  FileInfo info;
+  if (env.Stat(kDefaultParameterFile, &info).ok()) return std::string(kDefaultParameterFile);
   return std::nullopt;
 }
 
@@ -115,6 +113,10 @@ std::optional<int> ReadSettings(const CommandLine& command, const std::optional<
   Console& console = env.console;
   RunSettings& settings = state.settings;
   Diagnostics diagnostics(env.diagnostics);
+  // PLOW changes nothing while checking.
+  Env& machine = env.machine;
+  std::function<void()> lowerPriority;
+  if (!checking) lowerPriority = [&machine] { machine.LowerPriority(); };
   // Without options a named file is announced, lvparam.dat is not, as
   // always; with options a file read is always named, since it was maybe
   // not asked for.
@@ -132,11 +134,11 @@ std::optional<int> ReadSettings(const CommandLine& command, const std::optional<
       console.Write("\n\n");
     }
     std::string text;
-    if (!ReadWholeFile(*file, &text)) {
-      int error = errno;
+    Status read = ReadWholeFile(env.machine, *file, &text);
+    if (!read.ok()) {
       if (!checking) console.Write("*ERROR* Could not open parameters file.");
       diagnostics.Reason("cannot open parameter file " + Quoted(*file) + ": " +
-                         SystemReason(error));
+                         SystemReason(read.sysError()));
       return kEarlyEndStatus;
     }
     if (checking) {
@@ -146,9 +148,8 @@ std::optional<int> ReadSettings(const CommandLine& command, const std::optional<
     } else {
       console.Write("...... parameters file opened.\n");
     }
-    // PLOW changes nothing while checking.
-    if (!ReadParameterFile(text, settings, state.labels, console,
-                           checking ? nullptr : env.platform.lowerPriority, &diagnostics, *file)) {
+    if (!ReadParameterFile(text, settings, state.labels, console, lowerPriority, &diagnostics,
+                           *file)) {
       return kEarlyEndStatus;
     }
     if (!checking) console.Write("...... parameters file closed.\n\n");
@@ -160,8 +161,7 @@ std::optional<int> ReadSettings(const CommandLine& command, const std::optional<
   if (command.lines.empty()) return std::nullopt;
   std::string lines;
   for (const std::string& line : command.lines) lines += line + "\n";
-  if (!ReadParameterFile(lines, settings, state.labels, console,
-                         checking ? nullptr : env.platform.lowerPriority, &diagnostics,
+  if (!ReadParameterFile(lines, settings, state.labels, console, lowerPriority, &diagnostics,
                          "command line")) {
     return kEarlyEndStatus;
   }

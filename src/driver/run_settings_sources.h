@@ -15,9 +15,9 @@
 namespace logvane {
 
 // The file a run reads its settings from, if any: with options, --params
-// or lvparam.dat when the working directory holds one; without, the one
+// or lvparam.dat when the working directory (of `env`) holds one; without, the one
 // argument or lvparam.dat.
-std::optional<std::string> ParameterFileOf(const CommandLine& command);
+std::optional<std::string> ParameterFileOf(Env& env, const CommandLine& command);
 
 // Reads the parameter file `file` (when given) and the command line's
 // settings into `state`. `checking` prints --check's heading instead of a

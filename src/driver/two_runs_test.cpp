@@ -11,7 +11,6 @@ namespace logvane {
 namespace {
 
 using testing::FakeAnswer;
-using testing::FakePlatform;
 using testing::ReadFile;
 using testing::ResolverLog;
 using testing::TempDir;
@@ -36,7 +35,7 @@ TEST(TwoRuns, CacheGrowsByTheNamesFound) {
                                    "\nOUTFILE=" + dir.File("out.html") + "\nDEBUG=Y\nTIMEOUT=5\n");
 
   auto resolverLog = std::make_shared<ResolverLog>();
-  Platform platform = FakePlatform();
+  FaultEnv platform;
   platform.resolver = testing::ScriptedResolver({{"127.0.0.2", FakeAnswer{"loop.example.de"}},
                                                  {"::1", FakeAnswer{"six.example.jp"}},
                                                  {"198.51.100.9", FakeAnswer{"doc.example.com"}}},

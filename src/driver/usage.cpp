@@ -82,6 +82,8 @@ std::string UsageText() {
       "     a warning or an error\n"
       "  2  the command line cannot be used: nothing was read or written\n"
       "  3  the log could not be read to its end\n"
+      "  4  with state files: an input or state was refused as counted already\n"
+      "     (3 when a log could not be read to its end as well)\n"
       "\n"
       "The manual page logvane(1) and the README describe every keyword and label.\n";
   return out;

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -302,7 +301,7 @@ void Pipeline::Stop() {
 }  // namespace
 
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines,
+                         LineRouter& router, Env& env, int32_t workers, size_t blockLines,
                          ProgressTick* progress) {
   if (workers < 0) workers = 0;
   if (blockLines == 0) blockLines = workers == 0 ? kSequentialBlockLines : kDefaultBlockLines;
@@ -315,20 +314,16 @@ ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const Lo
   // and routes it here.
   if (pipeline.ReadFirst()) return pipeline.RouteAlone(router, preparer);
   std::thread readerThread;
-  try {
-    readerThread = std::thread([&pipeline] { pipeline.ReadRest(); });
-  } catch (const std::system_error&) {
+  if (!env.StartThread([&pipeline] { pipeline.ReadRest(); }, &readerThread).ok()) {
     return pipeline.RouteAlone(router, preparer);
   }
   // A worker that cannot be started is not needed: the router prepares
   // the blocks that nobody has claimed.
   std::vector<std::thread> workerThreads;
   for (int32_t i = 0; i < workers; ++i) {
-    try {
-      workerThreads.emplace_back([&pipeline] { pipeline.PrepareBlocks(); });
-    } catch (const std::system_error&) {
-      break;
-    }
+    std::thread worker;
+    if (!env.StartThread([&pipeline] { pipeline.PrepareBlocks(); }, &worker).ok()) break;
+    workerThreads.push_back(std::move(worker));
   }
   ReadStatus status = pipeline.RouteAll(router, preparer);
   pipeline.Stop();

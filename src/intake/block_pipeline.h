@@ -34,6 +34,7 @@
 #include "intake/line_router.h"
 #include "intake/log_format.h"
 #include "intake/log_reader.h"
+#include "platform/env.h"
 #include "platform/progress_line.h"
 
 namespace logvane {
@@ -60,12 +61,14 @@ inline constexpr size_t DecodeBytes(size_t blockLines, size_t pieceWidth) {
 
 // Routes every piece of `reader` through `router`, lines parsed by the
 // marker parser, or by `format` when one is configured, and prepared by
-// `workers` threads (at least 1). Returns how reading ended (end of file or
-// read error). A log that fits in one block, or a machine that will not
-// start a thread, is read and routed on the calling thread alone.
+// `workers` threads (none: the calling thread prepares each block before it
+// routes it), started through `env`. Returns how reading ended (end of file
+// or read error). A log that fits in one block, or a machine that will not
+// start the reading thread, is read and routed on the calling thread alone;
+// a worker that will not start leaves its share to the others.
 // `progress`, when given, is told of each block routed.
 ReadStatus RouteInBlocks(LogLineReader& reader, const LineRules& rules, const LogFormat& format,
-                         LineRouter& router, int32_t workers, size_t blockLines,
+                         LineRouter& router, Env& env, int32_t workers, size_t blockLines,
                          ProgressTick* progress = nullptr);
 
 }  // namespace logvane

@@ -13,7 +13,8 @@ namespace logvane {
 // Looks at the first bytes of `raw`: gzip data gives a source of its
 // decompressed bytes (several members one after another, as gzip writes
 // them when files are concatenated), anything else gives the bytes as they
-// are. A damaged or cut compressed stream ends in a read error.
+// are. A damaged or cut compressed stream ends in a read error (kCorrupt),
+// after every byte inflated before the damage.
 // Compressed data goes through ISA-L's inflate when the build found it,
 // else through zlib's.
 std::unique_ptr<LogSource> DecompressIfGzip(std::unique_ptr<LogSource> raw);

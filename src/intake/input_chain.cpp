@@ -1,10 +1,9 @@
 #include "intake/input_chain.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <new>
+
+#include <xxhash.h>
 
 #include "common/ascii_text.h"
 #include "intake/gzip_source.h"
@@ -17,13 +16,13 @@ class InputChain::Counted : public LogSource {
  public:
   Counted(std::unique_ptr<LogSource> raw, InputRecord& record, std::atomic<uint64_t>& total)
       : raw_(std::move(raw)), record_(record), total_(total) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    ssize_t n = raw_->Read(buffer, size);
-    if (n > 0) {
-      record_.bytesRead += static_cast<uint64_t>(n);
-      total_.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    Status s = raw_->Read(buffer, size, got);
+    if (*got > 0) {
+      record_.bytesRead += *got;
+      total_.fetch_add(*got, std::memory_order_relaxed);
     }
-    return n;
+    return s;
   }
 
  private:
@@ -32,22 +31,69 @@ class InputChain::Counted : public LogSource {
   std::atomic<uint64_t>& total_;
 };
 
-ssize_t InputChain::Read(char* buffer, size_t size) {
+// An input's bytes after decompression, hashed as they pass on the
+// reading thread; the digest goes to the record at the input's end.
+class InputChain::Fingerprinted : public LogSource {
+ public:
+  Fingerprinted(std::unique_ptr<LogSource> inner, InputRecord& record)
+      : inner_(std::move(inner)), record_(record), state_(XXH3_createState()) {
+    if (state_ == nullptr) throw std::bad_alloc();
+    XXH3_128bits_reset(state_);
+  }
+  ~Fingerprinted() override { XXH3_freeState(state_); }
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    Status s = inner_->Read(buffer, size, got);
+    if (*got > 0) {
+      XXH3_128bits_update(state_, buffer, *got);
+      record_.contentBytes += *got;
+    } else if (s.ok()) {
+      // The end: only a whole input has a fingerprint.
+      XXH128_hash_t digest = XXH3_128bits_digest(state_);
+      record_.fingerprint = Fingerprint{digest.high64, digest.low64};
+    }
+    return s;
+  }
+
+ private:
+  std::unique_ptr<LogSource> inner_;
+  InputRecord& record_;
+  XXH3_state_t* state_;
+};
+
+void InputChain::FingerprintInputs() {
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    sources_[i] = std::make_unique<Fingerprinted>(std::move(sources_[i]), records_[i]);
+  }
+}
+
+bool InputChain::NextInput() {
+  paused_ = false;
+  return next_ < sources_.size();
+}
+
+Status InputChain::Read(char* buffer, size_t size, size_t* got) {
+  *got = 0;
+  if (paused_) return Status::Ok();
   while (next_ < sources_.size()) {
     InputRecord& record = records_[next_];
     if (!begun_) {
       begun_ = true;
       if (observer_ != nullptr) observer_->InputBegins(record);
     }
-    ssize_t n = sources_[next_]->Read(buffer, size);
-    if (n != 0) return n;  // bytes, or a read error that ends the log
+    Status s = sources_[next_]->Read(buffer, size, got);
+    // Bytes, or a read error that ends the log (after the bytes before it).
+    if (!s.ok() || *got != 0) return s;
     record.finished = true;
     if (observer_ != nullptr) observer_->InputEnds(record);
     sources_[next_].reset();  // closes it
     ++next_;
     begun_ = false;
+    if (oneAtATime_) {
+      paused_ = true;
+      return Status::Ok();
+    }
   }
-  return 0;
+  return Status::Ok();
 }
 
 const InputRecord& InputChain::current() const {
@@ -63,7 +109,7 @@ uint64_t InputChain::totalBytes() const {
   return total;
 }
 
-Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
+Status OpenInputChain(Env& env, const std::vector<std::string>& names, ByteInput& input,
                       std::unique_ptr<InputChain>* out, std::string* failed) {
   auto chain = std::make_unique<InputChain>();
   // The records stay where they are: the counted sources point at them.
@@ -75,16 +121,15 @@ Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
     if (IsStandardInputName(names[i])) {
       raw = LogFromInput(input);
     } else {
-      errno = 0;
-      raw = OpenLogFile(names[i]);
-      if (!raw) {
+      Status opened = OpenLogFile(env, names[i], &raw);
+      if (!opened.ok()) {
         if (failed != nullptr) *failed = names[i];
-        return Status::FromErrno(errno, names[i]);
+        return opened;
       }
-      struct stat info {};
-      if (::stat(names[i].c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      FileInfo info;
+      if (env.Stat(names[i], &info).ok() && info.kind == FileKind::kRegular) {
         record.sized = true;
-        record.size = static_cast<uint64_t>(info.st_size);
+        record.size = info.size;
       }
     }
     chain->sources_.push_back(DecompressIfGzip(
@@ -94,11 +139,11 @@ Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
   return Status::Ok();
 }
 
-bool IsRotatedSetName(const std::string& name, std::string* base) {
+bool IsRotatedSetName(Env& env, const std::string& name, std::string* base) {
   if (name.size() < 2 || name.back() != '*') return false;
   // A file that is really named so is read as it is.
-  struct stat info {};
-  if (::stat(name.c_str(), &info) == 0) return false;
+  FileInfo info;
+  if (env.Stat(name, &info).ok()) return false;
   *base = name.substr(0, name.size() - 1);
   return true;
 }
@@ -125,19 +170,20 @@ struct Rotated {
 
 }  // namespace
 
-Status RotatedSet(const std::string& base, std::vector<std::string>* files) {
+Status RotatedSet(Env& env, const std::string& base, std::vector<std::string>* files) {
   files->clear();
   size_t slash = base.rfind('/');
   std::string directory = slash == std::string::npos ? "." : base.substr(0, slash + 1);
   std::string stem = slash == std::string::npos ? base : base.substr(slash + 1);
   std::string prefix = slash == std::string::npos ? "" : directory;
   if (stem.empty()) return Status::Invalid(base + "*", "", "a rotated set needs a file name");
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) return Status::FromErrno(errno, directory);
+  std::vector<std::string> children;
+  Status listed = env.GetChildren(directory, &children);
+  if (!listed.ok()) return listed;
   std::vector<Rotated> found;
   bool live = false;
-  while (const dirent* entry = ::readdir(dir)) {
-    std::string_view name = entry->d_name;
+  for (const std::string& child : children) {
+    std::string_view name = child;
     if (name == stem) {
       live = true;
       continue;
@@ -160,7 +206,6 @@ Status RotatedSet(const std::string& base, std::vector<std::string>* files) {
     }
     found.push_back(std::move(r));
   }
-  ::closedir(dir);
   // Oldest first: high numbers before low ones, early dates before late.
   std::sort(found.begin(), found.end(), [](const Rotated& a, const Rotated& b) {
     if (a.dated != b.dated) return !a.dated;

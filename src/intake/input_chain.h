@@ -15,8 +15,17 @@
 #include "common/status.h"
 #include "intake/log_source.h"
 #include "platform/byte_input.h"
+#include "platform/env.h"
 
 namespace logvane {
+
+// XXH3-128 of an input's bytes as the reader gets them (after
+// decompression, so that a log and its .gz copy are the same input).
+struct Fingerprint {
+  uint64_t high = 0;
+  uint64_t low = 0;
+  bool operator==(const Fingerprint&) const = default;
+};
 
 // One input as the chain knows it.
 struct InputRecord {
@@ -25,6 +34,10 @@ struct InputRecord {
   bool sized = false;      // a regular file, whose size is known
   uint64_t bytesRead = 0;  // taken from it so far (compressed bytes for gzip)
   bool finished = false;   // read to its end
+  // With FingerprintInputs: the bytes handed on (after decompression) and,
+  // once the input is finished, their fingerprint.
+  uint64_t contentBytes = 0;
+  Fingerprint fingerprint;
 };
 
 // Told where one input ends and the next begins, on the thread that reads.
@@ -38,7 +51,7 @@ class InputObserver {
 class InputChain : public LogSource {
  public:
   // Reads `inputs` in order; standard input, if named, through `input`.
-  ssize_t Read(char* buffer, size_t size) override;
+  Status Read(char* buffer, size_t size, size_t* got) override;
 
   const std::vector<InputRecord>& inputs() const { return records_; }
   // The input being read (the one that failed, after a read error).
@@ -50,10 +63,22 @@ class InputChain : public LogSource {
 
   void SetObserver(InputObserver* observer) { observer_ = observer; }
 
+  // Before anything is read: every input's bytes are fingerprinted as they
+  // are handed on.
+  void FingerprintInputs();
+  // Before anything is read: Read gives the end (0) at the end of each
+  // input, and goes on to the next only once NextInput is called.
+  void ReadOneAtATime() { oneAtATime_ = true; }
+  // Moves on to the next input after the end of one; false when none is
+  // left. The input about to be read is then inputs()[position()].
+  bool NextInput();
+  size_t position() const { return next_; }
+
  private:
-  friend Status OpenInputChain(const std::vector<std::string>&, ByteInput&,
+  friend Status OpenInputChain(Env&, const std::vector<std::string>&, ByteInput&,
                                std::unique_ptr<InputChain>*, std::string*);
   class Counted;
+  class Fingerprinted;
 
   std::vector<InputRecord> records_;
   std::vector<std::unique_ptr<LogSource>> sources_;  // each decompressed when gzip
@@ -61,12 +86,14 @@ class InputChain : public LogSource {
   bool begun_ = false;
   std::atomic<uint64_t> bytesRead_{0};
   InputObserver* observer_ = nullptr;
+  bool oneAtATime_ = false;
+  bool paused_ = false;  // an input ended; NextInput not called yet
 };
 
-// Opens every input named, in order, before any is read. "-" is standard
-// input (`input`). The first that cannot be opened gives its Status (its
-// name as the path); `failed` then holds the name.
-Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
+// Opens every input named, in order, through `env` before any is read.
+// "-" is standard input (`input`). The first that cannot be opened gives
+// its Status (its name as the path); `failed` then holds the name.
+Status OpenInputChain(Env& env, const std::vector<std::string>& names, ByteInput& input,
                       std::unique_ptr<InputChain>* chain, std::string* failed = nullptr);
 
 // The files of the logrotate set of `base`, oldest first: BASE.N.gz and
@@ -74,11 +101,11 @@ Status OpenInputChain(const std::vector<std::string>& names, ByteInput& input,
 // wins over a .gz of the same number, which logrotate is still writing),
 // then dateext's BASE-YYYYMMDD and BASE-YYYYMMDD.gz by date, then BASE
 // itself. A set with no file at all is refused.
-Status RotatedSet(const std::string& base, std::vector<std::string>* files);
+Status RotatedSet(Env& env, const std::string& base, std::vector<std::string>* files);
 
 // Whether a log name asks for a rotated set (INFILE=BASE*, --rotated):
 // then `base` is the name without its star.
-bool IsRotatedSetName(const std::string& name, std::string* base);
+bool IsRotatedSetName(Env& env, const std::string& name, std::string* base);
 
 }  // namespace logvane
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fault_env.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -14,9 +15,11 @@ std::string ReadAll(LogSource& source) {
   std::string all;
   char buffer[7];  // small reads cross every border between inputs
   for (;;) {
-    ssize_t n = source.Read(buffer, sizeof(buffer));
-    if (n <= 0) return n < 0 ? all + "<error>" : all;
-    all.append(buffer, static_cast<size_t>(n));
+    size_t n = 0;
+    Status s = source.Read(buffer, sizeof(buffer), &n);
+    all.append(buffer, n);
+    if (!s.ok()) return all + "<error>";
+    if (n == 0) return all;
   }
 }
 
@@ -30,6 +33,7 @@ struct Borders : InputObserver {
 
 TEST(InputChain, InputsAreReadAsTheirConcatenation) {
   TempDir dir;
+  FaultEnv env;
   const std::string a = "line a1\nline a2\n", b = "line b1\nno end", c = " after\n";
   const std::string bz = testing::GzipText(b);
   WriteFile(dir.File("a"), a);
@@ -38,7 +42,8 @@ TEST(InputChain, InputsAreReadAsTheirConcatenation) {
   ByteInput input(std::string("from standard input\n"));
   std::unique_ptr<InputChain> chain;
   ASSERT_TRUE(
-      OpenInputChain({dir.File("a"), dir.File("b.gz"), "-", dir.File("c")}, input, &chain).ok());
+      OpenInputChain(env, {dir.File("a"), dir.File("b.gz"), "-", dir.File("c")}, input, &chain)
+          .ok());
   Borders borders;
   chain->SetObserver(&borders);
   EXPECT_EQ(chain->totalBytes(), 0u);  // standard input has no size
@@ -53,33 +58,36 @@ TEST(InputChain, InputsAreReadAsTheirConcatenation) {
   for (const InputRecord& r : chain->inputs()) EXPECT_TRUE(r.finished) << r.name;
 
   std::unique_ptr<InputChain> files;
-  ASSERT_TRUE(OpenInputChain({dir.File("a"), dir.File("b.gz")}, input, &files).ok());
+  ASSERT_TRUE(OpenInputChain(env, {dir.File("a"), dir.File("b.gz")}, input, &files).ok());
   EXPECT_EQ(files->totalBytes(), a.size() + bz.size());
 }
 
 TEST(InputChain, EveryInputIsOpenedBeforeAnyIsRead) {
   TempDir dir;
+  FaultEnv env;
   WriteFile(dir.File("a"), "x\n");
   ByteInput input{std::string()};
   std::unique_ptr<InputChain> chain;
   std::string failed;
-  Status s = OpenInputChain({dir.File("a"), dir.File("gone"), dir.path()}, input, &chain, &failed);
+  Status s =
+      OpenInputChain(env, {dir.File("a"), dir.File("gone"), dir.path()}, input, &chain, &failed);
   EXPECT_EQ(s.code(), StatusCode::kNotFound);
   EXPECT_EQ(failed, dir.File("gone"));
   EXPECT_EQ(chain, nullptr);
-  s = OpenInputChain({dir.File("a"), dir.path()}, input, &chain, &failed);
+  s = OpenInputChain(env, {dir.File("a"), dir.path()}, input, &chain, &failed);
   EXPECT_EQ(s.sysError(), EISDIR);
   EXPECT_EQ(failed, dir.path());
 }
 
 TEST(InputChain, DamagedGzipEndsInAReadErrorOfThatInput) {
   TempDir dir;
+  FaultEnv env;
   std::string gz = testing::GzipText(std::string(5000, 'x'));
   WriteFile(dir.File("cut.gz"), gz.substr(0, gz.size() / 2));
   WriteFile(dir.File("after"), "never\n");
   ByteInput input{std::string()};
   std::unique_ptr<InputChain> chain;
-  ASSERT_TRUE(OpenInputChain({dir.File("cut.gz"), dir.File("after")}, input, &chain).ok());
+  ASSERT_TRUE(OpenInputChain(env, {dir.File("cut.gz"), dir.File("after")}, input, &chain).ok());
   EXPECT_TRUE(ReadAll(*chain).ends_with("<error>"));
   EXPECT_EQ(chain->current().name, dir.File("cut.gz"));
 }
@@ -105,11 +113,12 @@ TEST(RotatedSet, OldestFirstWithGapsAndDates) {
         "access.log"}},
       {{"access.log"}, {"access.log"}},
   };
+  FaultEnv env;
   for (const Case& c : cases) {
     TempDir dir;
     for (const std::string& f : c.files) WriteFile(dir.File(f), "x\n");
     std::vector<std::string> got;
-    ASSERT_TRUE(RotatedSet(dir.File("access.log"), &got).ok()) << c.files[0];
+    ASSERT_TRUE(RotatedSet(env, dir.File("access.log"), &got).ok()) << c.files[0];
     std::vector<std::string> want;
     for (const std::string& f : c.want) want.push_back(dir.File(f));
     EXPECT_EQ(got, want) << c.files[0];
@@ -117,16 +126,19 @@ TEST(RotatedSet, OldestFirstWithGapsAndDates) {
   TempDir empty;
   WriteFile(empty.File("other.log"), "");
   std::vector<std::string> none;
-  Status s = RotatedSet(empty.File("access.log"), &none);
+  Status s = RotatedSet(env, empty.File("access.log"), &none);
   EXPECT_EQ(s.message(), "no file is access.log, access.log.N[.gz] or access.log-YYYYMMDD[.gz]");
-  EXPECT_EQ(RotatedSet(empty.File("nodir/access.log"), &none).code(), StatusCode::kNotFound);
+  EXPECT_EQ(RotatedSet(env, empty.File("nodir/access.log"), &none).code(), StatusCode::kNotFound);
+  FaultEnv unlisted;
+  unlisted.FailOn(EnvCall::kList, empty.path(), EACCES);
+  EXPECT_EQ(RotatedSet(unlisted, empty.File("other.log"), &none).sysError(), EACCES);
 
   std::string base;
-  EXPECT_TRUE(IsRotatedSetName(empty.File("access.log*"), &base));
+  EXPECT_TRUE(IsRotatedSetName(env, empty.File("access.log*"), &base));
   EXPECT_EQ(base, empty.File("access.log"));
-  EXPECT_FALSE(IsRotatedSetName(empty.File("access.log"), &base));
+  EXPECT_FALSE(IsRotatedSetName(env, empty.File("access.log"), &base));
   WriteFile(empty.File("really*"), "");
-  EXPECT_FALSE(IsRotatedSetName(empty.File("really*"), &base));  // a file of that name
+  EXPECT_FALSE(IsRotatedSetName(env, empty.File("really*"), &base));  // a file of that name
 }
 
 }  // namespace

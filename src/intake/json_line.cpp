@@ -110,30 +110,23 @@ int TimeTakenRank(std::string_view key) {
 }
 
 // Puts the value of a member with `role` where it belongs.
+// The first of a JSON log's client keys wins, and the bytes and the
+// extras' fallbacks are settled once every member is read.
 void Take(FieldRole role, std::string_view text, LineFields& f, Collected& c) {
   switch (role) {
-    case FieldRole::kOther: break;
     case FieldRole::kClient:
       if (f.client.data() == nullptr) f.client = text;
-      break;
-    case FieldRole::kAuthUser: f.authUser = text; break;
-    case FieldRole::kRequest: f.request = text; break;
-    case FieldRole::kMethod: f.method = text; break;
-    case FieldRole::kUri: f.uri = text; break;
-    case FieldRole::kPath: c.path = text; break;
-    case FieldRole::kProtocol: f.protocol = text; break;
-    case FieldRole::kStatus: f.status = text; break;
-    case FieldRole::kBodyBytes: c.bodyBytes = text; break;
-    case FieldRole::kBytes: c.bytes = text; break;
-    case FieldRole::kReferer: c.referer = text; break;
-    case FieldRole::kUserAgent: c.agent = text; break;
-    default:
-      if (IsTimeRole(role) && c.times < 4) {
-        c.timeRole[c.times] = role;
-        c.timeText[c.times++] = text;
-      }
-      break;
+      return;
+    case FieldRole::kPath: c.path = text; return;
+    case FieldRole::kBodyBytes: c.bodyBytes = text; return;
+    case FieldRole::kBytes: c.bytes = text; return;
+    case FieldRole::kReferer: c.referer = text; return;
+    case FieldRole::kUserAgent: c.agent = text; return;
+    default: break;
   }
+  if (PutField(role, text, f) || !IsTimeRole(role) || c.times == 4) return;
+  c.timeRole[c.times] = role;
+  c.timeText[c.times++] = text;
 }
 
 // The fields that only a preferred key or a fallback settles, once every

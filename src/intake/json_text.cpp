@@ -84,6 +84,59 @@ size_t EndOfRun(std::string_view in, size_t i) {
   return i;
 }
 
+// The character of a one-letter escape (\n and the like), or 0.
+char SimpleEscape(char e) {
+  switch (e) {
+    case '"': return '"';
+    case '\\': return '\\';
+    case '/': return '/';
+    case 'b': return '\b';
+    case 'f': return '\f';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    default: return 0;
+  }
+}
+
+// Decodes the escape at in[i] (its backslash) into `o`; gives the bytes it
+// took, or 0 when it is no escape we know.
+size_t DecodeEscape(std::string_view in, size_t i, Out& o) {
+  char e = in[i + 1];
+  if (char simple = SimpleEscape(e)) {
+    o.Put(simple);
+    return 2;
+  }
+  if (e == 'x') {
+    int32_t byte = Hex(in, i + 2, 2);
+    if (byte < 0) return 0;
+    o.Put(static_cast<char>(byte));
+    return 4;
+  }
+  if (e != 'u') return 0;
+  int32_t unit = Hex(in, i + 2, 4);
+  if (unit < 0) return 0;
+  size_t taken = 6;
+  uint32_t cp = static_cast<uint32_t>(unit);
+  if (cp >= 0xD800 && cp < 0xDC00) {
+    // A high surrogate makes a code point only with a low one after it.
+    size_t next = i + 6;
+    int32_t low = (next + 1 < in.size() && in[next] == '\\' && in[next + 1] == 'u')
+                      ? Hex(in, next + 2, 4)
+                      : -1;
+    if (low >= 0xDC00 && low < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
+      taken += 6;
+    } else {
+      cp = 0xFFFD;
+    }
+  } else if (cp >= 0xDC00 && cp < 0xE000) {
+    cp = 0xFFFD;
+  }
+  o.PutCodePoint(cp);
+  return taken;
+}
+
 }  // namespace
 
 DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity) {
@@ -97,61 +150,13 @@ DecodedText DecodeJsonText(std::string_view in, char* out, size_t capacity) {
     if (i >= in.size()) break;
     if (o.full()) return {o.size(), i, false};
     if (in[i] == '"') return {o.size(), i, true};
-    // A backslash.
-    if (i + 1 >= in.size()) {
+    // A backslash: an escape, or kept as written.
+    size_t taken = i + 1 < in.size() ? DecodeEscape(in, i, o) : 0;
+    if (taken == 0) {
       o.Put('\\');
-      ++i;
-      break;
+      taken = 1;
     }
-    char e = in[i + 1];
-    char simple = 0;
-    switch (e) {
-      case '"': simple = '"'; break;
-      case '\\': simple = '\\'; break;
-      case '/': simple = '/'; break;
-      case 'b': simple = '\b'; break;
-      case 'f': simple = '\f'; break;
-      case 'n': simple = '\n'; break;
-      case 'r': simple = '\r'; break;
-      case 't': simple = '\t'; break;
-      default: break;
-    }
-    if (simple != 0) {
-      o.Put(simple);
-      i += 2;
-      continue;
-    }
-    if (e == 'x') {
-      int32_t byte = Hex(in, i + 2, 2);
-      if (byte >= 0) {
-        o.Put(static_cast<char>(byte));
-        i += 4;
-        continue;
-      }
-    } else if (e == 'u') {
-      int32_t unit = Hex(in, i + 2, 4);
-      if (unit >= 0) {
-        i += 6;
-        uint32_t cp = static_cast<uint32_t>(unit);
-        if (cp >= 0xD800 && cp < 0xDC00) {
-          int32_t low =
-              (i + 1 < in.size() && in[i] == '\\' && in[i + 1] == 'u') ? Hex(in, i + 2, 4) : -1;
-          if (low >= 0xDC00 && low < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
-            i += 6;
-          } else {
-            cp = 0xFFFD;
-          }
-        } else if (cp >= 0xDC00 && cp < 0xE000) {
-          cp = 0xFFFD;
-        }
-        o.PutCodePoint(cp);
-        continue;
-      }
-    }
-    // Not an escape we know: kept as written.
-    o.Put('\\');
-    ++i;
+    i += taken;
   }
   return {o.size(), i, false};
 }

@@ -47,6 +47,21 @@ LineFault PageFromRequest(std::string_view request, const LineFormat& o, LogReco
 
 }  // namespace
 
+bool PutField(FieldRole role, std::string_view text, LineFields& f) {
+  switch (role) {
+    case FieldRole::kClient: f.client = text; return true;
+    case FieldRole::kIdent: f.ident = text; return true;
+    case FieldRole::kAuthUser: f.authUser = text; return true;
+    case FieldRole::kRequest: f.request = text; return true;
+    case FieldRole::kMethod: f.method = text; return true;
+    case FieldRole::kUri: f.uri = text; return true;
+    case FieldRole::kProtocol: f.protocol = text; return true;
+    case FieldRole::kStatus: f.status = text; return true;
+    case FieldRole::kBytes: f.bytes = text; return true;
+    default: return false;
+  }
+}
+
 bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time) {
   switch (role) {
     case FieldRole::kTimeLocal: return TimeFromLocal(text, time);

@@ -37,6 +37,11 @@ inline void ClearLineFields(LineFields& f) {
   f.hasTime = false;
 }
 
+// Puts `text` in the field that `role` fills, the last of a role winning;
+// false for a role that fills none of them (a time, or a meaning only
+// JSON keys have).
+bool PutField(FieldRole role, std::string_view text, LineFields& fields);
+
 // The day and hour of a time field of `role`; false when it reads as none.
 bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time);
 

@@ -84,27 +84,38 @@ std::string_view MilestoneText(int64_t count) {
   }
 }
 
-bool BeginsWithAnyFolded(std::string_view text, const std::vector<std::string>& prefixes) {
+// The lists are usually empty: the test of that is made where the line is
+// planned, and the walk only when there is something to walk.
+[[gnu::noinline]] bool BeginsWithAnyOf(std::string_view text,
+                                       const std::vector<std::string>& prefixes) {
   for (const std::string& prefix : prefixes) {
     if (StartsWithFolded(text, prefix)) return true;
   }
   return false;
 }
 
-bool ContainsAny(std::string_view text, const std::vector<std::string>& parts) {
+[[gnu::noinline]] bool ContainsAnyOf(std::string_view text, const std::vector<std::string>& parts) {
   for (const std::string& part : parts) {
     if (text.find(part) != std::string_view::npos) return true;
   }
   return false;
 }
 
+inline bool BeginsWithAnyFolded(std::string_view text, const std::vector<std::string>& prefixes) {
+  return !prefixes.empty() && BeginsWithAnyOf(text, prefixes);
+}
+
+inline bool ContainsAny(std::string_view text, const std::vector<std::string>& parts) {
+  return !parts.empty() && ContainsAnyOf(text, parts);
+}
+
 // The hour key: the line's hour moved by the offset, corrected once by 24.
 // The sum is formed in 64 bits so that no offset can overflow it; an offset
 // beyond a day leaves a sum outside 0 to 23, which the hour table cuts to
 // two characters.
-std::string_view ShiftedHourKey(std::string_view hourText, int32_t offset, char* buffer,
+std::string_view ShiftedHourKey(int64_t recordHour, int32_t offset, char* buffer,
                                 size_t bufferSize) {
-  int64_t hour = LeadingInteger(hourText) + offset;
+  int64_t hour = recordHour + offset;
   if (hour < 0) {
     hour += 24;
   } else if (hour >= 24) {
@@ -157,7 +168,8 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
                   false,
                   false,
                   TimeTaken::kNoField,
-                  false};
+                  false,
+                  0};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
@@ -190,8 +202,10 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
     plan.fault = r.hourFault;
     return;
   }
+  const int64_t recordHour = LeadingInteger(r.hourText);
+  plan.hour = static_cast<uint8_t>(recordHour < 0 ? 0 : recordHour > 99 ? 99 : recordHour);
   std::string_view hour =
-      ShiftedHourKey(r.hourText, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
+      ShiftedHourKey(recordHour, s.hourOffset, p.hourBuffer, sizeof(p.hourBuffer));
   Add(p, Feed::kHour, HashKey(hour, kHourKeyWidth));
   if (r.pageFault != LineFault::kNone) {
     plan.fault = r.pageFault;
@@ -329,6 +343,10 @@ void LineRouter::CountUser(PreparedLine& p) {
   constexpr size_t kUser = static_cast<size_t>(Feed::kUser);
   const LogRecord& r = p.record;
   UserTable& users = tallies_.users;
+  if (!counters_.hasFirstUser) {
+    counters_.hasFirstUser = true;
+    counters_.firstUser.assign(r.userName);
+  }
   int64_t slot = CountKey(users, p.key[kUser], p.slot[kUser], r.byteCount);
   if (slot == kTableFull) {
     console_.Line(kFullMessages[kUser]);
@@ -389,24 +407,23 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   if ((bytes < 0 || bytes > kExactBytes) && p.plan.feeds != 0 && counters_.oddByteCounts++ == 0) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
-  if (p.plan.timeTaken == TimeTaken::kNoField) {
-    ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-      if (CountKey(table, p.key[f], p.slot[f], bytes) == kTableFull) {
-        console_.Line(kFullMessages[f]);
-      }
-    });
-  } else {
-    // The same, keeping the hour's and the page's slots for the time.
-    int64_t hourSlot = kTableFull;
-    int64_t pageSlot = kTableFull;
-    ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-      int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes);
-      if (slot == kTableFull) console_.Line(kFullMessages[f]);
-      if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
-      if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
-    });
-    CountTimeTaken(p, hourSlot, pageSlot);
+  int64_t dateSlot = kTableFull;
+  int64_t hourSlot = kTableFull;
+  int64_t pageSlot = kTableFull;
+  ForFeeds(others, tallies_, [&](auto& table, size_t f) {
+    int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes);
+    if (slot == kTableFull) console_.Line(kFullMessages[f]);
+    if (f == static_cast<size_t>(Feed::kDate)) dateSlot = slot;
+    if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
+    if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
+  });
+  // The span of the records' own days and hours, which a state keeps.
+  if (dateSlot != kTableFull && p.Feeds(Feed::kHour)) {
+    int64_t time = int64_t{tallies_.dates.slots[dateSlot].dateNumber} * 100 + p.plan.hour;
+    if (counters_.firstTime == 0 || time < counters_.firstTime) counters_.firstTime = time;
+    if (time > counters_.lastTime) counters_.lastTime = time;
   }
+  if (p.plan.timeTaken != TimeTaken::kNoField) CountTimeTaken(p, hourSlot, pageSlot);
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;

@@ -66,6 +66,7 @@ struct LinePlan {
   // (PreparedLine::micros); kNoField when the format has no such field.
   TimeTaken timeTaken;
   bool inRange;  // its clock was read and FROM/UNTIL keep it
+  uint8_t hour;  // the record's own hour (0 to 99), where it has one
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that

@@ -1,6 +1,5 @@
 #include "intake/log_reader.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace logvane {
@@ -27,17 +26,18 @@ bool LogLineReader::Refill(bool mayMove) {
     end_ -= begin_;
     begin_ = 0;
   }
-  ssize_t n = source_.Read(buffer_.get() + end_, capacity_ - end_);
-  if (n < 0) {
+  size_t n = 0;
+  Status s = source_.Read(buffer_.get() + end_, capacity_ - end_, &n);
+  if (!s.ok()) {
     failed_ = true;
-    error_ = errno;
+    error_ = s.sysError();
     return false;
   }
   if (n == 0) {
     atEnd_ = true;
     return false;
   }
-  end_ += static_cast<size_t>(n);
+  end_ += n;
   return true;
 }
 

@@ -1,10 +1,7 @@
 #include "intake/log_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -12,22 +9,24 @@ namespace {
 
 class FileSource : public LogSource {
  public:
-  explicit FileSource(int fd) : fd_(fd) {}
-  ~FileSource() override { CloseFile(fd_); }
-  ssize_t Read(char* buffer, size_t size) override { return ReadSome(fd_, buffer, size); }
+  explicit FileSource(std::unique_ptr<SequentialFile> file) : file_(std::move(file)) {}
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    return file_->Read(buffer, size, got);
+  }
 
  private:
-  int fd_;
+  std::unique_ptr<SequentialFile> file_;
 };
 
 class TextSource : public LogSource {
  public:
   explicit TextSource(std::string text) : text_(std::move(text)) {}
-  ssize_t Read(char* buffer, size_t size) override {
+  Status Read(char* buffer, size_t size, size_t* got) override {
     size_t n = std::min(size, text_.size() - position_);
     std::memcpy(buffer, text_.data() + position_, n);
     position_ += n;
-    return static_cast<ssize_t>(n);
+    *got = n;
+    return Status::Ok();
   }
 
  private:
@@ -38,7 +37,9 @@ class TextSource : public LogSource {
 class InputSource : public LogSource {
  public:
   explicit InputSource(ByteInput& input) : input_(input) {}
-  ssize_t Read(char* buffer, size_t size) override { return input_.Read(buffer, size); }
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    return input_.Read(buffer, size, got);
+  }
 
  private:
   ByteInput& input_;
@@ -50,11 +51,12 @@ std::unique_ptr<LogSource> LogFromInput(ByteInput& input) {
   return std::make_unique<InputSource>(input);
 }
 
-std::unique_ptr<LogSource> OpenLogFile(const std::string& path) {
-  if (path.empty()) return nullptr;
-  int fd = OpenFileForReading(path);
-  if (fd < 0) return nullptr;
-  return std::make_unique<FileSource>(fd);
+Status OpenLogFile(Env& env, const std::string& path, std::unique_ptr<LogSource>* log) {
+  if (path.empty()) return Status::Invalid(path, {}, "no file name was given");
+  std::unique_ptr<SequentialFile> file;
+  Status s = env.OpenForReading(path, &file);
+  if (s.ok()) *log = std::make_unique<FileSource>(std::move(file));
+  return s;
 }
 
 std::unique_ptr<LogSource> LogFromText(std::string text) {

@@ -8,21 +8,24 @@
 #include <string>
 #include <sys/types.h>
 
+#include "common/status.h"
 #include "platform/byte_input.h"
+#include "platform/env.h"
 
 namespace logvane {
 
 class LogSource {
  public:
   virtual ~LogSource() = default;
-  // Up to `size` bytes into `buffer`: the count read, 0 at the end of the
-  // log, -1 on a read error.
-  virtual ssize_t Read(char* buffer, size_t size) = 0;
+  // Up to `size` bytes into `buffer`, their count in `*got`: 0 at the end
+  // of the log. A failure says why: the file's own error (with its errno),
+  // or kCorrupt for damaged compressed data, which has none.
+  virtual Status Read(char* buffer, size_t size, size_t* got) = 0;
 };
 
-// Opens the named file for reading in byte mode; none when it cannot be
+// Opens the named file for reading in byte mode; fails when it cannot be
 // opened or is not a file that can be read as a log (a directory).
-std::unique_ptr<LogSource> OpenLogFile(const std::string& path);
+Status OpenLogFile(Env& env, const std::string& path, std::unique_ptr<LogSource>* log);
 
 // The log on standard input (INFILE=-), taking first whatever a prompt
 // has already read ahead of it.

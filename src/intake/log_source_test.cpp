@@ -1,6 +1,8 @@
 #include "intake/log_source.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,7 +17,6 @@
 namespace logvane {
 namespace {
 
-using testing::FakePlatform;
 using testing::kFakeTime;
 using testing::TempDir;
 using testing::WriteFile;
@@ -35,12 +36,12 @@ class ChangedAfterFirstRead : public LogSource {
   ChangedAfterFirstRead(std::unique_ptr<LogSource> file, size_t firstRead,
                         std::function<void()> change)
       : file_(std::move(file)), firstRead_(firstRead), change_(std::move(change)) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (!change_) return file_->Read(buffer, size);
-    ssize_t n = file_->Read(buffer, std::min(size, firstRead_));
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    if (!change_) return file_->Read(buffer, size, got);
+    Status s = file_->Read(buffer, std::min(size, firstRead_), got);
     change_();
     change_ = nullptr;
-    return n;
+    return s;
   }
 
  private:
@@ -51,11 +52,15 @@ class ChangedAfterFirstRead : public LogSource {
 
 TEST(LogSourceTest, ADirectoryOrMissingFileIsNoLog) {
   TempDir dir;
-  EXPECT_EQ(OpenLogFile(dir.path()), nullptr);
-  EXPECT_EQ(OpenLogFile(dir.File("missing.log")), nullptr);
-  EXPECT_EQ(OpenLogFile(""), nullptr);
+  SystemEnv env;
+  std::unique_ptr<LogSource> log;
+  EXPECT_EQ(OpenLogFile(env, dir.path(), &log).sysError(), EISDIR);
+  EXPECT_EQ(OpenLogFile(env, dir.File("missing.log"), &log).code(), StatusCode::kNotFound);
+  EXPECT_FALSE(OpenLogFile(env, "", &log).ok());
+  EXPECT_EQ(log, nullptr);
   WriteFile(dir.File("a.log"), "x");
-  EXPECT_NE(OpenLogFile(dir.File("a.log")), nullptr);
+  EXPECT_TRUE(OpenLogFile(env, dir.File("a.log"), &log).ok());
+  EXPECT_NE(log, nullptr);
 }
 
 // A log of 1,000 lines changed while it is read: reading ends normally
@@ -93,14 +98,16 @@ TEST(LogSourceTest, FileChangedWhileItIsRead) {
     TempDir dir;
     const std::string path = dir.File("access.log");
     WriteFile(path, log);
-    std::unique_ptr<LogSource> file = OpenLogFile(path);
-    ASSERT_NE(file, nullptr);
+    SystemEnv env;
+    std::unique_ptr<LogSource> file;
+    ASSERT_TRUE(OpenLogFile(env, path, &file).ok());
     ChangedAfterFirstRead source(std::move(file), 50 * line.size(), [&] { c.change(path); });
     LogLineReader reader(source, kLinePieceWidth, 4 * kLinePieceWidth);
     std::unique_ptr<testing::ReadingState> state = testing::NewReadingState();
     std::string console;
     Console out(&console);
-    ReadRecords(state->settings, state->tallies, state->counters, reader, out, FakePlatform());
+    FaultEnv machine;
+    ReadRecords(state->settings, state->tallies, state->counters, reader, out, machine);
     std::string expected = " - reading records...\n\nstarted: ";
     expected.append(kFakeTime).append("\n");
     if (c.processed >= 1000) expected.append("1000 records\n");

@@ -9,20 +9,20 @@
 namespace logvane {
 
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                 LogLineReader& reader, Console& console, const Platform& platform,
-                 const ReadingPlan& plan) {
-  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, platform, plan);
+                 LogLineReader& reader, Console& console, Env& env, const ReadingPlan& plan) {
+  ReadRecords(settings, LogFormat(), tallies, counters, reader, console, env, plan);
 }
 
-void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan) {
+void WriteReadingStart(Console& console, Env& env) {
   console.Write(" - reading records...\n\n");
   console.Write("started: ");
-  console.Write(platform.localTimeText());
+  console.Write(env.LocalTimeText());
   console.Write("\n");
-  ClearTallies(tallies);
+}
 
+void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+              RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+              const ReadingPlan& plan) {
   // Diagnostics may come once per line: hand them on in large pieces, in
   // order, rather than one write per line.
   bool lineFlush = console.lineFlush();
@@ -30,8 +30,8 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   LineRouter router(tallies, counters, console);
   const LineRules rules(settings, logFormat.timeTaken.any);
   ProgressTick progress = plan.progress;
-  ReadStatus status =
-      RouteInBlocks(reader, rules, logFormat, router, plan.threads - 1, plan.blockLines, &progress);
+  ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, env, plan.threads - 1,
+                                    plan.blockLines, &progress);
   if (rules.timesOn) SumResponseTimes(tallies.times, tallies.hours.used);
 
   if (reader.width() == kLinePieceWidth) {
@@ -40,12 +40,27 @@ void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallie
   }
   counters.readError = status == ReadStatus::kReadError;
   if (counters.readError) counters.readErrno = reader.error();
+  console.SetLineFlush(lineFlush);
+}
+
+void WriteReadingEnd(const RunCounters& counters, Console& console) {
+  bool lineFlush = console.lineFlush();
+  console.SetLineFlush(false);
   console.Line(counters.readError ? "Error reading file..." : "End of file...");
   console.Write("completed reading... processed: ");
   console.WriteNumber(counters.processedCount);
   console.Write(" records.\n");
   console.SetLineFlush(lineFlush);
   console.Flush();
+}
+
+void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+                 const ReadingPlan& plan) {
+  WriteReadingStart(console, env);
+  ClearTallies(tallies);
+  RouteLog(settings, logFormat, tallies, counters, reader, console, env, plan);
+  WriteReadingEnd(counters, console);
 }
 
 }  // namespace logvane

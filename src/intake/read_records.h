@@ -7,7 +7,7 @@
 #include "intake/log_format.h"
 #include "intake/log_reader.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "platform/progress_line.h"
 #include "tally/run_counters.h"
 #include "tally/tally_tables.h"
@@ -32,14 +32,23 @@ struct ReadingPlan {
 // Writes the start lines, empties the tallies, reads the log to its end (or
 // a read error) and writes the end lines.
 void ReadRecords(const RunSettings& settings, Tallies& tallies, RunCounters& counters,
-                 LogLineReader& reader, Console& console, const Platform& platform,
-                 const ReadingPlan& plan = {});
+                 LogLineReader& reader, Console& console, Env& env, const ReadingPlan& plan = {});
 
 // The same for a log in `logFormat` (kMarkers reads as above), by the same
 // plan.
 void ReadRecords(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
-                 RunCounters& counters, LogLineReader& reader, Console& console,
-                 const Platform& platform, const ReadingPlan& plan = {});
+                 RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+                 const ReadingPlan& plan = {});
+
+// The phase in its parts, for a run that reads its logs one at a time into
+// a tally of their own (state files): the start lines; one log routed into
+// `tallies` as they stand (not emptied first), with its long lines and how
+// reading ended in `counters`; and the end lines for `counters`.
+void WriteReadingStart(Console& console, Env& env);
+void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& tallies,
+              RunCounters& counters, LogLineReader& reader, Console& console, Env& env,
+              const ReadingPlan& plan);
+void WriteReadingEnd(const RunCounters& counters, Console& console);
 
 }  // namespace logvane
 

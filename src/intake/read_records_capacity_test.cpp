@@ -15,7 +15,6 @@
 namespace logvane {
 namespace {
 
-using testing::FakePlatform;
 using testing::kFakeTime;
 
 struct Line {
@@ -142,7 +141,8 @@ TEST(ReadRecordsCapacityTest, EveryTableFullThroughTheReadingPhase) {
     Console console(&captured);
     std::unique_ptr<LogSource> source = LogFromText(log);
     LogLineReader reader(*source);
-    ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
+    FaultEnv machine;
+    ReadRecords(state->settings, state->tallies, state->counters, reader, console, machine);
 
     const size_t lines = c.capacity + 5;
     std::string message = std::string(c.message) + "\n";
@@ -197,7 +197,8 @@ TEST(ReadRecordsCapacityTest, UsersBeyondTheFullTable) {
   Console console(&captured);
   std::unique_ptr<LogSource> source = LogFromText(log);
   LogLineReader reader(*source);
-  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
+  FaultEnv machine;
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, machine);
 
   const UserTable& users = state->tallies.users;
   EXPECT_EQ(users.used, kUserCapacity);

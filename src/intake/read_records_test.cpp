@@ -13,7 +13,6 @@
 namespace logvane {
 namespace {
 
-using testing::FakePlatform;
 using testing::kFakeTime;
 
 struct Entry {
@@ -42,12 +41,13 @@ struct Outcome {
 class FailingSource : public LogSource {
  public:
   explicit FailingSource(std::string text) : text_(std::move(text)) {}
-  ssize_t Read(char* buffer, size_t size) override {
-    if (done_) return -1;
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    *got = 0;
+    if (done_) return Status::FromErrno(EIO, "log");
     done_ = true;
-    size_t n = std::min(size, text_.size());
-    std::memcpy(buffer, text_.data(), n);
-    return static_cast<ssize_t>(n);
+    *got = std::min(size, text_.size());
+    std::memcpy(buffer, text_.data(), *got);
+    return Status::Ok();
   }
 
  private:
@@ -66,8 +66,9 @@ Outcome ReadLog(const std::string& log,
   std::unique_ptr<LogSource> source =
       failAtEnd ? std::make_unique<FailingSource>(log) : LogFromText(log);
   LogLineReader reader(*source);
+  FaultEnv machine;
   ReadRecords(out.state->settings, out.state->tallies, out.state->counters, reader, console,
-              FakePlatform());
+              machine);
   out.lineFlushAfter = console.lineFlush();
   out.console = capture;  // what the phase handed on itself
   return out;
@@ -531,7 +532,8 @@ TEST(ReadRecordsTest, StartEmptiesTheTallies) {
   CountText(state->tallies.users, "old", 1);
   auto source = LogFromText("");
   LogLineReader reader(*source);
-  ReadRecords(state->settings, state->tallies, state->counters, reader, console, FakePlatform());
+  FaultEnv machine;
+  ReadRecords(state->settings, state->tallies, state->counters, reader, console, machine);
   EXPECT_EQ(state->tallies.pages.used, 0u);
   EXPECT_EQ(state->tallies.pages.slots[0].hits, 0);
   EXPECT_EQ(state->tallies.users.used, 0u);

@@ -46,29 +46,14 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
     pos = end;
     if (static_cast<int>(i) == format.extraItem[0]) f.extra[0] = text;
     if (static_cast<int>(i) == format.extraItem[1]) f.extra[1] = text;
-    switch (item.field.role) {
-      case FieldRole::kOther: break;
-      case FieldRole::kClient: f.client = text; break;
-      case FieldRole::kIdent: f.ident = text; break;
-      case FieldRole::kAuthUser: f.authUser = text; break;
-      case FieldRole::kRequest: f.request = text; break;
-      case FieldRole::kMethod: f.method = text; break;
-      case FieldRole::kUri: f.uri = text; break;
-      case FieldRole::kProtocol: f.protocol = text; break;
-      case FieldRole::kStatus: f.status = text; break;
-      case FieldRole::kBytes: f.bytes = text; break;
-      case FieldRole::kTimeTaken:
-        f.timeTaken = text;
-        f.timeTakenForm = format.timeTaken.form;
-        break;
-      default:
-        // The first time field that reads gives the day and hour.
-        if (!f.hasTime) {
-          f.hasTime = ReadTimeField(item.field.role, text, &f.time);
-          f.timeRole = item.field.role;
-          f.timeText = text;
-        }
-        break;
+    if (item.field.role == FieldRole::kTimeTaken) {
+      f.timeTaken = text;
+      f.timeTakenForm = format.timeTaken.form;
+    } else if (!PutField(item.field.role, text, f) && !f.hasTime) {
+      // The first time field that reads gives the day and hour.
+      f.hasTime = ReadTimeField(item.field.role, text, &f.time);
+      f.timeRole = item.field.role;
+      f.timeText = text;
     }
   }
   return f.hasTime;

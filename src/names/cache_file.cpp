@@ -1,13 +1,12 @@
 #include "names/cache_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
 
-#include "platform/file_io.h"
+#include "platform/file_replacement.h"
 #include "platform/resolver.h"
 
 namespace logvane {
@@ -28,7 +27,7 @@ constexpr size_t kIPv4AddressWidth = 15;
 // newline taken as part of the line end. A read error ends the input.
 class CacheFileReader {
  public:
-  CacheFileReader(int fd, const FileCalls& calls) : fd_(fd), calls_(calls) {}
+  explicit CacheFileReader(SequentialFile& file) : file_(file) {}
 
   // Adds to `piece` the characters of the current line up to `limit`
   // characters, the line end counted but not stored. Gives the number of
@@ -55,6 +54,9 @@ class CacheFileReader {
     return taken;
   }
 
+  // The read error that ended the file early, if one did.
+  const Status& failure() const { return failure_; }
+
  private:
   // The byte `ahead` places after the next one, or -1 past the end.
   int Peek(size_t ahead) {
@@ -71,17 +73,23 @@ class CacheFileReader {
       size_ -= next_;
       next_ = 0;
     }
-    ssize_t n = ReadSome(fd_, buffer_ + size_, sizeof(buffer_) - size_, calls_);
-    if (n <= 0) {
+    size_t n = 0;
+    Status s = file_.Read(buffer_ + size_, sizeof(buffer_) - size_, &n);
+    if (!s.ok()) {
+      failure_ = Status::FromErrno(s.sysError(), s.path()).At("byte " + std::to_string(read_));
+    }
+    if (!s.ok() || n == 0) {
       ended_ = true;
       return false;
     }
-    size_ += static_cast<size_t>(n);
+    size_ += n;
+    read_ += n;
     return true;
   }
 
-  int fd_;
-  const FileCalls& calls_;
+  SequentialFile& file_;
+  Status failure_;
+  uint64_t read_ = 0;  // bytes read so far
   char buffer_[1 << 16];
   size_t size_ = 0;
   size_t next_ = 0;
@@ -130,12 +138,12 @@ std::optional<CacheRecord> ParseCacheLine(std::string_view line) {
 bool BreaksRecord(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
 // Writes every record worth saving into a new file beside `target` and
-// moves it into place; the errno value of the failure (and no trace of the
-// new file), or 0.
-int ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& console,
-                     const FileCalls& calls) {
-  std::unique_ptr<FileReplacement> file = FileReplacement::Begin(path, calls);
-  if (!file) return errno != 0 ? errno : EIO;
+// moves it into place; on a failure no trace of the new file stays.
+Status ReplaceCacheFile(Env& env, const NameCache& cache, const std::string& path,
+                        Console& console) {
+  std::unique_ptr<FileReplacement> file;
+  Status s = FileReplacement::Begin(env, path, &file);
+  if (!s.ok()) return s;
   console.Line("...... new cache file created - writing records.");
 
   std::string chunk;
@@ -148,28 +156,29 @@ int ReplaceCacheFile(const NameCache& cache, const std::string& path, Console& c
     chunk.append(entry.name.view());
     chunk.push_back('\n');
     if (chunk.size() >= (1 << 16) - 128) {
-      if (!file->Write(chunk)) return file->error();
+      s = file->Write(chunk);
+      if (!s.ok()) return s;
       chunk.clear();
     }
   }
-  if (file->Write(chunk) && file->Commit()) return 0;
-  return file->error() != 0 ? file->error() : EIO;
+  s = file->Write(chunk);
+  return s.ok() ? file->Commit() : s;
 }
 
 }  // namespace
 
-int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
-                  const FileCalls& calls) {
+Status LoadNameCache(Env& env, NameCache& cache, const std::string& path, Console& console) {
   ClearNameCache(cache);
-  int fd = OpenFileForReading(path);
-  if (fd < 0) {
-    int error = errno;
+  std::unique_ptr<SequentialFile> file;
+  Status s = env.OpenForReading(path, &file);
+  if (!s.ok()) {
     console.Line("*NOTE* No previous IP names file found.");
-    return error;
+    return s;
   }
   console.Line("...... IP names file opened - loading.");
+  Status readFailure;
   {
-    auto reader = std::make_unique<CacheFileReader>(fd, calls);
+    auto reader = std::make_unique<CacheFileReader>(*file);
     std::string piece;
     for (;;) {
       piece.clear();
@@ -191,8 +200,9 @@ int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
       entry.address.assign(record->address);
       entry.name.assign(record->name);
     }
+    readFailure = reader->failure();
   }
-  CloseFile(fd);
+  file.reset();
   cache.usedCount = cache.loadedCount;
   console.Write("...... IP name file closed.  ");
   console.WriteNumber(static_cast<int64_t>(cache.loadedCount));
@@ -200,7 +210,7 @@ int LoadNameCache(NameCache& cache, const std::string& path, Console& console,
   console.Line("sorting cache...");
   console.Flush();
   SortLoadedPart(cache);
-  return 0;
+  return readFailure;
 }
 
 bool WorthSaving(const NameCacheEntry& entry) {
@@ -218,11 +228,10 @@ bool WorthSaving(const NameCacheEntry& entry) {
   return true;
 }
 
-int SaveNameCache(const NameCache& cache, const std::string& path, Console& console,
-                  const FileCalls& calls) {
-  int error = ReplaceCacheFile(cache, path, console, calls);
-  if (error != 0) console.Line("*WARNING* cannot create cache file.");
-  return error;
+Status SaveNameCache(Env& env, const NameCache& cache, const std::string& path, Console& console) {
+  Status s = ReplaceCacheFile(env, cache, path, console);
+  if (!s.ok()) console.Line("*WARNING* cannot create cache file.");
+  return s;
 }
 
 }  // namespace logvane

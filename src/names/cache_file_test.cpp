@@ -1,7 +1,6 @@
 #include "names/cache_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault_env.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -32,6 +32,16 @@ std::unique_ptr<NameCache> NewCache() {
   auto cache = std::make_unique<NameCache>();
   ClearNameCache(*cache);
   return cache;
+}
+
+// On the real machine's files; what they say is on the console.
+void Load(NameCache& cache, const std::string& path, Console& out) {
+  SystemEnv env;
+  (void)LoadNameCache(env, cache, path, out);
+}
+void Save(const NameCache& cache, const std::string& path, Console& out) {
+  SystemEnv env;
+  (void)SaveNameCache(env, cache, path, out);
 }
 
 std::vector<Record> LoadedRecords(const NameCache& cache) {
@@ -87,7 +97,7 @@ TEST(LoadNameCache, ChecksEachLine) {
     auto cache = NewCache();
     std::string console;
     Console out(&console);
-    LoadNameCache(*cache, dir.File("lvipname.dat"), out);
+    Load(*cache, dir.File("lvipname.dat"), out);
     EXPECT_EQ(LoadedRecords(*cache), c.loaded) << c.content;
     EXPECT_EQ(cache->usedCount, c.loaded.size());
     EXPECT_EQ(console,
@@ -108,7 +118,7 @@ TEST(LoadNameCache, SortsByAddressText) {
   auto cache = NewCache();
   std::string console;
   Console out(&console);
-  LoadNameCache(*cache, dir.File("lvipname.dat"), out);
+  Load(*cache, dir.File("lvipname.dat"), out);
   std::vector<Record> expected = {{"10.0.0.9", "ten.example"},
                                   {"192.0.2.1", "doc.example"},
                                   {"2001:db8::1", "six.example"},
@@ -126,7 +136,7 @@ TEST(LoadNameCache, MissingFileIsNotedAndLeavesTheCacheEmpty) {
     cache->loadedCount = cache->usedCount = 3;  // cleared by the load
     std::string console;
     Console out(&console);
-    LoadNameCache(*cache, dir.File("lvipname.dat"), out);
+    Load(*cache, dir.File("lvipname.dat"), out);
     EXPECT_EQ(console, "*NOTE* No previous IP names file found.\n");
     EXPECT_EQ(cache->loadedCount, 0u);
     EXPECT_EQ(cache->usedCount, 0u);
@@ -152,7 +162,7 @@ TEST(LoadNameCache, HoldsAtMost64000Records) {
     auto cache = NewCache();
     std::string console;
     Console out(&console);
-    LoadNameCache(*cache, dir.File("lvipname.dat"), out);
+    Load(*cache, dir.File("lvipname.dat"), out);
     EXPECT_EQ(cache->loadedCount, kNameCacheCapacity);
     EXPECT_EQ(cache->usedCount, kNameCacheCapacity);
     EXPECT_EQ(console.find("*ERROR* more than 64000 IP names in file\n") != std::string::npos,
@@ -197,14 +207,14 @@ TEST(SaveNameCache, WritesLoadedAndFoundNamesOnly) {
   auto cache = CacheWithRunEntries();
   std::string console;
   Console out(&console);
-  SaveNameCache(*cache, dir.File("lvipname.dat"), out);
+  Save(*cache, dir.File("lvipname.dat"), out);
   EXPECT_EQ(console, "...... new cache file created - writing records.\n");
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kSavedRecords);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
 
   // What is written loads back whole.
   auto again = NewCache();
-  LoadNameCache(*again, dir.File("lvipname.dat"), out);
+  Load(*again, dir.File("lvipname.dat"), out);
   EXPECT_EQ(again->loadedCount, 4u);
   EXPECT_EQ(FindCachedName(*again, "2001:db8::7"), "comma,in.name");
 }
@@ -214,13 +224,13 @@ TEST(SaveNameCache, CreatesAMissingFileAndFollowsALink) {
   auto cache = CacheWithRunEntries();
   std::string console;
   Console out(&console);
-  SaveNameCache(*cache, dir.File("lvipname.dat"), out);
+  Save(*cache, dir.File("lvipname.dat"), out);
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), kSavedRecords);
 
   std::filesystem::rename(dir.File("lvipname.dat"), dir.File("real.dat"));
   std::filesystem::create_symlink("real.dat", dir.File("lvipname.dat"));
   for (size_t i = 3; i < cache->usedCount; ++i) cache->entries[i].address.clear();
-  SaveNameCache(*cache, dir.File("lvipname.dat"), out);
+  Save(*cache, dir.File("lvipname.dat"), out);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("lvipname.dat")));
   EXPECT_EQ(ReadFile(dir.File("real.dat")),
             "10.0.0.9,ten.example\n9.0.0.1,nine.example\n192.0.2.1,found.example\n");
@@ -236,18 +246,12 @@ TEST(SaveNameCache, KeepsTheOldFileWhenWritingFails) {
                          "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1),
                          "host" + std::to_string(i) + ".example");
   }
-  // A file size limit makes the writes fail part way, as a full disk would.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  // The device fills up part way.
+  FaultEnv env(dir.path());
+  env.FailOn(EnvCall::kWrite, "lvipname.dat", ENOSPC, 4096);
   std::string console;
   Console out(&console);
-  SaveNameCache(*cache, dir.File("lvipname.dat"), out);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(SaveNameCache(env, *cache, "lvipname.dat", out).sysError(), ENOSPC);
 
   EXPECT_EQ(console,
             "...... new cache file created - writing records.\n"
@@ -256,26 +260,24 @@ TEST(SaveNameCache, KeepsTheOldFileWhenWritingFails) {
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
 }
 
-int FailingRename(const char*, const char*) {
-  errno = EXDEV;
-  return -1;
-}
-
-TEST(SaveNameCache, KeepsTheOldFileWhenTheRenameFails) {
-  TempDir dir;
-  const std::string old = "10.0.0.9,ten.example\n";
-  WriteFile(dir.File("lvipname.dat"), old);
-  auto cache = CacheWithRunEntries();
-  FileCalls calls = SystemFileCalls();
-  calls.rename = FailingRename;
-  std::string console;
-  Console out(&console);
-  SaveNameCache(*cache, dir.File("lvipname.dat"), out, calls);
-  EXPECT_EQ(console,
-            "...... new cache file created - writing records.\n"
-            "*WARNING* cannot create cache file.\n");
-  EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), old);
-  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
+TEST(SaveNameCache, KeepsTheOldFileWhenTheRenameOrTheSyncFails) {
+  for (EnvCall call : {EnvCall::kRename, EnvCall::kSync}) {
+    TempDir dir;
+    const std::string old = "10.0.0.9,ten.example\n";
+    WriteFile(dir.File("lvipname.dat"), old);
+    auto cache = CacheWithRunEntries();
+    FaultEnv env(dir.path());
+    env.FailOn(call, "lvipname.dat", call == EnvCall::kRename ? EXDEV : EIO);
+    std::string console;
+    Console out(&console);
+    EXPECT_EQ(SaveNameCache(env, *cache, "lvipname.dat", out).sysError(),
+              call == EnvCall::kRename ? EXDEV : EIO);
+    EXPECT_EQ(console,
+              "...... new cache file created - writing records.\n"
+              "*WARNING* cannot create cache file.\n");
+    EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), old);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
+  }
 }
 
 TEST(SaveNameCache, WarnsWhenNoFileCanBeCreated) {
@@ -283,50 +285,8 @@ TEST(SaveNameCache, WarnsWhenNoFileCanBeCreated) {
   auto cache = CacheWithRunEntries();
   std::string console;
   Console out(&console);
-  SaveNameCache(*cache, dir.File("missing/lvipname.dat"), out);
+  Save(*cache, dir.File("missing/lvipname.dat"), out);
   EXPECT_EQ(console, "*WARNING* cannot create cache file.\n");
-}
-
-// Saves `cache` as a user who may not write `directory`: the current user
-// if that is so, else (for root) a child process running as nobody. Gives
-// the console text, or none when no such user can be had.
-std::optional<std::string> SaveWithoutWriteAccess(const NameCache& cache,
-                                                  const std::string& directory,
-                                                  const std::string& path) {
-  if (::access(directory.c_str(), W_OK) != 0) {
-    std::string console;
-    Console out(&console);
-    SaveNameCache(cache, path, out);
-    return console;
-  }
-  if (::geteuid() != 0) return std::nullopt;
-  int fds[2];
-  if (::pipe(fds) != 0) return std::nullopt;
-  pid_t child = ::fork();
-  if (child == 0) {
-    ::close(fds[0]);
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    if (::access(directory.c_str(), W_OK) == 0) ::_exit(3);
-    std::string console;
-    {
-      Console out(&console);
-      SaveNameCache(cache, path, out);
-    }
-    ssize_t written = ::write(fds[1], console.data(), console.size());
-    ::_exit(written == static_cast<ssize_t>(console.size()) ? 0 : 4);
-  }
-  ::close(fds[1]);
-  std::string console;
-  char chunk[256];
-  ssize_t n;
-  while ((n = ::read(fds[0], chunk, sizeof(chunk))) > 0) {
-    console.append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return console;
 }
 
 TEST(SaveNameCache, KeepsTheOldFileInAnUnwritableDirectory) {
@@ -334,16 +294,34 @@ TEST(SaveNameCache, KeepsTheOldFileInAnUnwritableDirectory) {
   const std::string old = "10.0.0.9,ten.example\n";
   WriteFile(dir.File("lvipname.dat"), old);
   // The old file itself may be written; only a new file beside it may not.
-  ASSERT_EQ(::chmod(dir.File("lvipname.dat").c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+  FaultEnv env(dir.path());
+  env.FailOn(EnvCall::kCreate, "lvipname.dat.", EACCES);
   auto cache = CacheWithRunEntries();
-  std::optional<std::string> console =
-      SaveWithoutWriteAccess(*cache, dir.path(), dir.File("lvipname.dat"));
-  ::chmod(dir.path().c_str(), 0755);
-  ASSERT_TRUE(console.has_value()) << "no user without write access to the directory";
-  EXPECT_EQ(*console, "*WARNING* cannot create cache file.\n");
+  std::string console;
+  Console out(&console);
+  EXPECT_EQ(SaveNameCache(env, *cache, "lvipname.dat", out).sysError(), EACCES);
+  EXPECT_EQ(console, "*WARNING* cannot create cache file.\n");
   EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), old);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"lvipname.dat"});
+}
+
+// A read error partway keeps the records before it and fails the load
+// with the place.
+TEST(LoadNameCache, AReadErrorKeepsTheRecordsBeforeIt) {
+  TempDir dir;
+  WriteFile(dir.File("lvipname.dat"), "10.0.0.9,ten.example\n9.0.0.1,nine.example\n");
+  FaultEnv env(dir.path());
+  env.FailOn(EnvCall::kRead, "lvipname.dat", EIO, 21);
+  auto cache = NewCache();
+  std::string console;
+  Console out(&console);
+  Status s = LoadNameCache(env, *cache, "lvipname.dat", out);
+  EXPECT_EQ(s.sysError(), EIO);
+  EXPECT_EQ(s.where(), "byte 21");
+  EXPECT_EQ(LoadedRecords(*cache), (std::vector<Record>{{"10.0.0.9", "ten.example"}}));
+  EXPECT_EQ(console,
+            "...... IP names file opened - loading.\n"
+            "...... IP name file closed.  1 records loaded.\n\nsorting cache...\n");
 }
 
 // A cache of `count` found names, all different from those of `seed`s
@@ -366,9 +344,9 @@ TEST(SaveNameCache, AKillDuringTheSaveLeavesAWholeFile) {
   auto second = FoundNames(20000, 2);
   std::string discard;
   Console quiet(&discard);
-  SaveNameCache(*first, file, quiet);
+  Save(*first, file, quiet);
   const std::string firstContent = ReadFile(file);
-  SaveNameCache(*second, file, quiet);
+  Save(*second, file, quiet);
   const std::string secondContent = ReadFile(file);
   ASSERT_GT(firstContent.size(), 400000u);
 
@@ -377,7 +355,7 @@ TEST(SaveNameCache, AKillDuringTheSaveLeavesAWholeFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Saves over and over until it is killed.
-      for (int i = 0;; ++i) SaveNameCache(i % 2 == 0 ? *first : *second, file, quiet);
+      for (int i = 0;; ++i) Save(i % 2 == 0 ? *first : *second, file, quiet);
     }
     ::usleep(static_cast<useconds_t>(3000 + round * 1700));
     ::kill(child, SIGKILL);

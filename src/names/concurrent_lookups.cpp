@@ -21,71 +21,77 @@ struct PlannedText {
   std::optional<std::string> answer;
 };
 
-}  // namespace
-
-void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, LookupContext& context) {
-  const Platform& platform = context.platform;
-  const size_t limit = threads < 1 ? 1 : static_cast<size_t>(threads);
+// One round of lookups over the texts: planned once, then settled in
+// order while at most `limit` lookups run at a time.
+class LookupRound {
+ public:
+  LookupRound(std::vector<std::string>& texts, int32_t threads, LookupContext& context)
+      : texts_(texts),
+        context_(context),
+        limit_(threads < 1 ? 1 : static_cast<size_t>(threads)),
+        planned_(texts.size()) {}
 
   // Every lookup, failed or not, adds one cache entry, so whether a text
   // still finds room is known before any lookup starts.
-  std::vector<PlannedText> planned(texts.size());
-  std::vector<size_t> lookups;
-  size_t used = context.cache.usedCount;
-  for (size_t i = 0; i < texts.size(); ++i) {
-    planned[i].plan =
-        PlanAddress(context.cache, context.settings, texts[i], used, &planned[i].cachedName);
-    if (planned[i].plan == AddressPlan::kLookUp) {
-      lookups.push_back(i);
-      ++used;
+  void Plan() {
+    size_t used = context_.cache.usedCount;
+    for (size_t i = 0; i < texts_.size(); ++i) {
+      planned_[i].plan =
+          PlanAddress(context_.cache, context_.settings, texts_[i], used, &planned_[i].cachedName);
+      if (planned_[i].plan == AddressPlan::kLookUp) {
+        lookups_.push_back(i);
+        ++used;
+      }
     }
   }
 
-  size_t settled = 0;     // texts before this one are done
-  size_t nextLookup = 0;  // index into `lookups` of the next to start
-  std::vector<size_t> running;
-  for (;;) {
-    while (settled < texts.size()) {
-      PlannedText& item = planned[settled];
-      std::string& text = texts[settled];
+  // Hands on, in order, every text whose answer is in; true once all are.
+  bool Settle() {
+    for (; settled_ < texts_.size(); ++settled_) {
+      PlannedText& item = planned_[settled_];
+      std::string& text = texts_[settled_];
       if (item.plan != AddressPlan::kLookUp) {
-        ApplyWithoutLookup(item.plan, item.cachedName, text, context);
-        ++settled;
+        ApplyWithoutLookup(item.plan, item.cachedName, text, context_);
         continue;
       }
       if (!item.announced) {
-        AnnounceLookup(text, context);
+        AnnounceLookup(text, context_);
         item.announced = true;
       }
-      if (item.stage != Stage::kEnded) break;
-      FinishLookup(item.answer, text, context);
+      if (item.stage != Stage::kEnded) return false;
+      FinishLookup(item.answer, text, context_);
       item.answer.reset();
-      ++settled;
     }
-    if (settled == texts.size()) break;
+    return true;
+  }
 
-    while (running.size() < limit && nextLookup < lookups.size()) {
-      size_t i = lookups[nextLookup++];
-      PlannedText& item = planned[i];
-      if (Resolvable(texts[i])) item.job = StartLookup(texts[i], platform.resolver);
+  // Starts lookups while fewer than the limit run; false when none runs.
+  bool StartMore() {
+    while (running_.size() < limit_ && nextLookup_ < lookups_.size()) {
+      size_t i = lookups_[nextLookup_++];
+      PlannedText& item = planned_[i];
+      if (Resolvable(texts_[i])) item.job = StartLookup(texts_[i], context_.env);
       if (!item.job) {
         item.stage = Stage::kEnded;  // never sent, or no thread: failed
         continue;
       }
-      item.start = platform.nowSeconds();
+      item.start = context_.env.NowSeconds();
       item.stage = Stage::kRunning;
-      running.push_back(i);
+      running_.push_back(i);
     }
-    if (running.empty()) continue;  // only settled texts to hand on
+    return !running_.empty();
+  }
 
+  // Waits one poll interval and ends the lookups answered or timed out.
+  void Poll() {
     WaitPollInterval();
-    int64_t now = platform.nowSeconds();
+    int64_t now = context_.env.NowSeconds();
     size_t kept = 0;
-    for (size_t i : running) {
-      PlannedText& item = planned[i];
-      LookupState state = PollLookup(*item.job, item.start, now, context.settings.lookupTimeout);
+    for (size_t i : running_) {
+      PlannedText& item = planned_[i];
+      LookupState state = PollLookup(*item.job, item.start, now, context_.settings.lookupTimeout);
       if (state == LookupState::kRunning) {
-        running[kept++] = i;
+        running_[kept++] = i;
         continue;
       }
       if (state == LookupState::kAnswered) item.answer = std::move(item.job->name);
@@ -94,7 +100,27 @@ void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, Looku
       item.job.reset();
       item.stage = Stage::kEnded;
     }
-    running.resize(kept);
+    running_.resize(kept);
+  }
+
+ private:
+  std::vector<std::string>& texts_;
+  LookupContext& context_;
+  const size_t limit_;
+  std::vector<PlannedText> planned_;
+  std::vector<size_t> lookups_;
+  std::vector<size_t> running_;
+  size_t settled_ = 0;     // texts before this one are done
+  size_t nextLookup_ = 0;  // index into `lookups_` of the next to start
+};
+
+}  // namespace
+
+void ResolveConcurrently(std::vector<std::string>& texts, int32_t threads, LookupContext& context) {
+  LookupRound round(texts, threads, context);
+  round.Plan();
+  while (!round.Settle()) {
+    if (round.StartMore()) round.Poll();
   }
 }
 

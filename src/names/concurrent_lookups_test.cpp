@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <random>
@@ -37,8 +39,11 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
+int64_t WallSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
 Outcome RunScenario(const Scenario& scenario, int32_t threads, int32_t timeout,
-                    std::function<int64_t()> clock, std::shared_ptr<ResolverLog> log = nullptr) {
+                    std::function<int64_t()> clock, std::shared_ptr<ResolverLog> log = nullptr,
+                    bool threadsRefused = false) {
   auto state = testing::NewLookupState();
   NameCache& cache = state->cache;
   ClearNameCache(cache);
@@ -60,9 +65,10 @@ Outcome RunScenario(const Scenario& scenario, int32_t threads, int32_t timeout,
   Outcome outcome;
   auto gate = std::make_shared<Gate>();
   if (!log) log = std::make_shared<ResolverLog>();
-  Platform platform = testing::FakePlatform();
+  FaultEnv platform;
   platform.resolver = ScriptedResolver(scenario.answers, log, gate);
   platform.nowSeconds = std::move(clock);
+  if (threadsRefused) platform.FailOn(EnvCall::kThread, "", EAGAIN);
   Console console(&outcome.console);
   LookupContext context{cache, state->settings, console, platform};
   outcome.texts = scenario.texts;
@@ -126,11 +132,11 @@ TEST(ResolveConcurrently, DecidesAFullCacheAsSequentialLookupsDo) {
   Scenario scenario = RandomScenario(7, 60);
   for (auto& [text, answer] : scenario.answers) answer.blocks = false;
   scenario.usedBeyondLoaded = kNameCacheCapacity - 12 - scenario.cached.size();
-  Outcome sequential = RunScenario(scenario, 1, 20, SystemNowSeconds);
+  Outcome sequential = RunScenario(scenario, 1, 20, WallSeconds);
   ASSERT_NE(sequential.console.find("*ERROR* Too many IP addrs - ask for free upgrade.\n"),
             std::string::npos);
   EXPECT_EQ(sequential.entries.size(), kNameCacheCapacity);
-  Outcome concurrent = RunScenario(scenario, 16, 20, SystemNowSeconds);
+  Outcome concurrent = RunScenario(scenario, 16, 20, WallSeconds);
   EXPECT_EQ(concurrent, sequential);
 }
 
@@ -143,13 +149,31 @@ TEST(ResolveConcurrently, RunsUpToTheGivenNumberOfLookupsAtOnce) {
   }
   for (int32_t threads : {1, 4}) {
     auto log = std::make_shared<ResolverLog>();
-    Outcome outcome = RunScenario(scenario, threads, 20, SystemNowSeconds, log);
+    Outcome outcome = RunScenario(scenario, threads, 20, WallSeconds, log);
     EXPECT_EQ(outcome.texts[23], "24.example");
     EXPECT_LE(log->maxInFlight(), threads);
     if (threads > 1) {
       EXPECT_GE(log->maxInFlight(), 2);
     }
     EXPECT_EQ(log->calls().size(), 24u);
+  }
+}
+
+// A machine that starts no thread fails every lookup, one at a time or
+// several, as a resolver that knows no name would: the run goes on.
+TEST(ResolveConcurrently, LookupsWithoutAThreadFail) {
+  Scenario scenario;
+  scenario.texts = {"203.0.113.1", "cached.example", "203.0.113.2"};
+  scenario.answers["203.0.113.1"] = {"one.example"};
+  scenario.answers["203.0.113.2"] = {"two.example"};
+  Scenario unknown = scenario;
+  unknown.answers.clear();
+  for (int32_t threads : {1, 4}) {
+    auto log = std::make_shared<ResolverLog>();
+    Outcome refused = RunScenario(scenario, threads, 20, WallSeconds, log, true);
+    EXPECT_TRUE(log->calls().empty());
+    EXPECT_EQ(refused, RunScenario(unknown, threads, 20, WallSeconds));
+    EXPECT_EQ(refused.texts, scenario.texts);
   }
 }
 

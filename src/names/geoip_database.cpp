@@ -1,11 +1,9 @@
 #include "names/geoip_database.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "common/ascii_text.h"
 #include "names/country_names.h"
-#include "platform/file_io.h"
 
 namespace logvane {
 
@@ -15,58 +13,55 @@ namespace {
 // with NUL bytes) from range text (which has none).
 constexpr size_t kSniffWidth = 4096;
 
-bool Fail(GeoFailure& failure, const std::string& path, std::string_view reason,
-          std::string_view detail) {
-  failure.reason = path + ": " + std::string(reason);
-  failure.detail = path + ": " + std::string(detail);
-  return false;
+Status Fail(const std::string& path, std::string_view reason, std::string_view detail) {
+  return Status::Invalid(path, {}, std::string(reason)).WithDetail(std::string(detail));
 }
 
-bool SystemFailure(GeoFailure& failure, const std::string& path, std::string_view reason) {
-  int error = errno;
-  return Fail(failure, path, reason, error != 0 ? std::strerror(error) : "not a file");
+Status SystemFailure(const Status& s, const std::string& path, std::string_view reason) {
+  return Status::FromErrno(s.sysError(), path, std::string(reason));
 }
 
-// The first bytes of the file, or false when it cannot be opened or read.
-bool ReadStart(const std::string& path, std::string& start, GeoFailure& failure) {
-  errno = 0;
-  int fd = OpenFileForReading(path);
-  if (fd < 0) return SystemFailure(failure, path, "cannot be opened");
+// The first bytes of the file.
+Status ReadStart(Env& env, const std::string& path, std::string& start) {
+  std::unique_ptr<SequentialFile> file;
+  Status s = env.OpenForReading(path, &file);
+  if (!s.ok()) return SystemFailure(s, path, "cannot be opened");
   start.resize(kSniffWidth);
-  ssize_t n = 0;
   size_t got = 0;
-  while (got < start.size() && (n = ReadSome(fd, start.data() + got, start.size() - got)) > 0) {
-    got += static_cast<size_t>(n);
+  while (got < start.size()) {
+    size_t n = 0;
+    s = file->Read(start.data() + got, start.size() - got, &n);
+    if (!s.ok()) return SystemFailure(s, path, "cannot be read");
+    if (n == 0) break;
+    got += n;
   }
-  bool ok = n >= 0 || got == start.size();
-  if (!ok) SystemFailure(failure, path, "cannot be read");
-  CloseFile(fd);
   start.resize(got);
-  return ok;
+  return Status::Ok();
 }
 
-bool LoadFile(const std::string& path, GeoDatabase& database, GeoFailure& failure) {
+Status LoadFile(Env& env, const std::string& path, GeoDatabase& database) {
   std::string bytes;
-  if (!ReadStart(path, bytes, failure)) return false;
-  if (bytes.empty()) return Fail(failure, path, "empty file", "the file has no bytes");
+  Status s = ReadStart(env, path, bytes);
+  if (!s.ok()) return s;
+  if (bytes.empty()) return Fail(path, "empty file", "the file has no bytes");
   if (bytes.find('\0') != std::string::npos) {
     if (!database.files.empty()) {
-      return Fail(failure, path, "an MMDB file cannot be combined with others",
+      return Fail(path, "an MMDB file cannot be combined with others",
                   "binary data after another database file");
     }
     std::string reason;
     std::string detail;
-    if (!OpenMmdb(path, database.mmdb, reason, detail)) return Fail(failure, path, reason, detail);
+    if (!OpenMmdb(path, database.mmdb, reason, detail)) return Fail(path, reason, detail);
     database.isMmdb = true;
-    return true;
+    return Status::Ok();
   }
-  errno = 0;
-  if (!ReadWholeFile(path, &bytes)) return SystemFailure(failure, path, "cannot be read");
+  s = ReadWholeFile(env, path, &bytes);
+  if (!s.ok()) return SystemFailure(s, path, "cannot be read");
   GeoipRangesError error;
   if (!AddGeoipRanges(bytes, database.ranges, error)) {
-    return Fail(failure, path, error.reason, error.reason + ": " + error.detail);
+    return Fail(path, error.reason, error.reason + ": " + error.detail);
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
@@ -75,7 +70,15 @@ bool GeoipWanted(std::string_view setting) {
   return !setting.empty() && !EqualsFolded(setting, "N");
 }
 
-bool LoadGeoDatabase(std::string_view setting, GeoDatabase& database, GeoFailure& failure) {
+std::string GeoReason(const Status& failure) { return failure.path() + ": " + failure.message(); }
+
+std::string GeoDetail(const Status& failure) {
+  if (!failure.detail().empty()) return failure.path() + ": " + failure.detail();
+  return failure.path() + ": " +
+         (failure.sysError() != 0 ? std::strerror(failure.sysError()) : "not a file");
+}
+
+Status LoadGeoDatabase(Env& env, std::string_view setting, GeoDatabase& database) {
   std::vector<std::string> paths;
   if (EqualsFolded(setting, "Y")) {
     paths = {kDefaultGeoipV4, kDefaultGeoipV6};
@@ -83,33 +86,33 @@ bool LoadGeoDatabase(std::string_view setting, GeoDatabase& database, GeoFailure
     paths = {std::string(setting)};
   }
   for (const std::string& path : paths) {
-    if (!LoadFile(path, database, failure)) return false;
+    Status s = LoadFile(env, path, database);
+    if (!s.ok()) return s;
     database.files.push_back(path);
   }
-  return true;
+  return Status::Ok();
 }
 
-bool NationOfAddress(const GeoDatabase& database, const IpAddress& address,
-                     std::string_view& nation, GeoFailure& failure) {
+Status NationOfAddress(const GeoDatabase& database, const IpAddress& address,
+                       std::string_view& nation) {
   if (IsLocalNetwork(address)) {
     nation = kLocalNetworkNation;
-    return true;
+    return Status::Ok();
   }
   if (!database.isMmdb) {
     nation = NationOfCountryCode(FindCountry(database.ranges, address));
-    return true;
+    return Status::Ok();
   }
   char code[2];
   std::string detail;
   switch (FindMmdbCountry(database.mmdb, address, code, detail)) {
-    case MmdbOutcome::kFound: nation = NationOfCountryCode(std::string_view(code, 2)); return true;
-    case MmdbOutcome::kNotFound: nation = kUnknownNation; return true;
+    case MmdbOutcome::kFound:
+      nation = NationOfCountryCode(std::string_view(code, 2));
+      return Status::Ok();
+    case MmdbOutcome::kNotFound: nation = kUnknownNation; return Status::Ok();
     case MmdbOutcome::kBroken: break;
   }
-  const std::string& path = database.files.front();
-  failure.reason = path + ": MMDB data is broken";
-  failure.detail = path + ": " + detail;
-  return false;
+  return Status::Corrupt(database.files.front(), {}, "MMDB data is broken").WithDetail(detail);
 }
 
 std::string GeoAttribution(const GeoDatabase& database) {

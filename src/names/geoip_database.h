@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/status.h"
 #include "names/geoip_ranges.h"
 #include "names/ip_address.h"
 #include "names/mmdb_database.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -26,24 +28,28 @@ struct GeoDatabase {
   MmdbDatabase mmdb;   // or the MMDB file
 };
 
-struct GeoFailure {
-  std::string reason;  // one line for the console
-  std::string detail;  // more for standard error
-};
+// A database that cannot be used fails with a Status whose path is the
+// file, whose message is one line for the console and whose detail (or
+// system error) says more on standard error.
+
+// "PATH: REASON", the console's line.
+std::string GeoReason(const Status& failure);
+// "PATH: DETAIL", standard error's.
+std::string GeoDetail(const Status& failure);
 
 // Whether a GEOIP value asks for a database at all: not empty, not "N".
 bool GeoipWanted(std::string_view setting);
 
 // Loads what a GEOIP value names: "Y" (either case) the default tor files,
-// anything else one file's path. False, with `failure`, when the database
-// cannot be used: missing, unreadable, empty, truncated or corrupt.
-bool LoadGeoDatabase(std::string_view setting, GeoDatabase& database, GeoFailure& failure);
+// anything else one file's path. Fails when the database cannot be used:
+// missing, unreadable, empty, truncated or corrupt.
+Status LoadGeoDatabase(Env& env, std::string_view setting, GeoDatabase& database);
 
 // The nation of a numeric address: "(local network)" for private, loopback
 // and link-local ones, the database's country by name, else "(unknown)".
-// False, with `failure`, when the database turns out broken on the way.
-bool NationOfAddress(const GeoDatabase& database, const IpAddress& address,
-                     std::string_view& nation, GeoFailure& failure);
+// Fails when the database turns out broken on the way.
+Status NationOfAddress(const GeoDatabase& database, const IpAddress& address,
+                       std::string_view& nation);
 
 // What the report says about the database: the files, and what their
 // headers or metadata state of maker, date and licence.

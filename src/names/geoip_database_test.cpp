@@ -20,15 +20,15 @@ const std::string kTestData = std::string(LOGVANE_SOURCE_DIR) + "/src/names/test
 
 std::string NationIn(const GeoDatabase& database, const char* address) {
   std::string_view nation;
-  GeoFailure failure;
-  EXPECT_TRUE(NationOfAddress(database, *ParseIpAddress(address), nation, failure)) << address;
+  EXPECT_TRUE(NationOfAddress(database, *ParseIpAddress(address), nation).ok()) << address;
   return std::string(nation);
 }
 
 TEST(GeoDatabase, MmdbCountriesWithTheirFallbacks) {
   GeoDatabase db;
-  GeoFailure failure;
-  ASSERT_TRUE(LoadGeoDatabase(kTestData + "country.mmdb", db, failure)) << failure.detail;
+  SystemEnv env;
+  Status loaded = LoadGeoDatabase(env, kTestData + "country.mmdb", db);
+  ASSERT_TRUE(loaded.ok()) << GeoDetail(loaded);
   EXPECT_TRUE(db.isMmdb);
   const std::pair<const char*, const char*> cases[] = {
       {"81.2.69.160", "Great Britain (UK)"},
@@ -51,7 +51,8 @@ TEST(GeoDatabase, MmdbCountriesWithTheirFallbacks) {
                                     "Logvane test countries, CC BY 4.0)");
 
   GeoDatabase v4;
-  ASSERT_TRUE(LoadGeoDatabase(kTestData + "country-v4.mmdb", v4, failure)) << failure.detail;
+  loaded = LoadGeoDatabase(env, kTestData + "country-v4.mmdb", v4);
+  ASSERT_TRUE(loaded.ok()) << GeoDetail(loaded);
   EXPECT_EQ(NationIn(v4, "81.2.69.1"), "Great Britain (UK)");
   EXPECT_EQ(NationIn(v4, "2001:200::1"), "(unknown)");  // IPv6 in an IPv4 tree
 }
@@ -63,8 +64,9 @@ TEST(GeoDatabase, TorTextFromAPathWithItsHeaderInTheAttribution) {
             "# License: CC BY-SA 4.0\n16777216,16777471,AU\n"
             "2001:200::,2001:200:ffff:ffff:ffff:ffff:ffff:ffff,JP\n");
   GeoDatabase db;
-  GeoFailure failure;
-  ASSERT_TRUE(LoadGeoDatabase(dir.File("geoip"), db, failure)) << failure.detail;
+  SystemEnv env;
+  Status loaded = LoadGeoDatabase(env, dir.File("geoip"), db);
+  ASSERT_TRUE(loaded.ok()) << GeoDetail(loaded);
   EXPECT_FALSE(db.isMmdb);
   EXPECT_EQ(NationIn(db, "1.0.0.9"), "Australia");
   EXPECT_EQ(NationIn(db, "2001:200::9"), "Japan");
@@ -99,10 +101,11 @@ TEST(GeoDatabase, UnusableFilesAreRefusedWithAReason) {
   };
   for (const auto& [path, reason] : cases) {
     GeoDatabase db;
-    GeoFailure failure;
-    EXPECT_FALSE(LoadGeoDatabase(path, db, failure)) << path;
-    EXPECT_EQ(failure.reason, reason);
-    EXPECT_FALSE(failure.detail.empty()) << path;
+    SystemEnv env;
+    Status failure = LoadGeoDatabase(env, path, db);
+    EXPECT_FALSE(failure.ok()) << path;
+    EXPECT_EQ(GeoReason(failure), reason);
+    EXPECT_NE(GeoDetail(failure), path + ": ") << path;
   }
 }
 
@@ -112,8 +115,9 @@ TEST(GeoDatabase, DefaultTorFilesLoadAndEveryCodeHasAName) {
   struct stat info;
   if (::stat(kDefaultGeoipV4, &info) != 0) GTEST_SKIP() << "tor-geoipdb is not installed";
   GeoDatabase db;
-  GeoFailure failure;
-  ASSERT_TRUE(LoadGeoDatabase("y", db, failure)) << failure.detail;
+  SystemEnv env;
+  Status loaded = LoadGeoDatabase(env, "y", db);
+  ASSERT_TRUE(loaded.ok()) << GeoDetail(loaded);
   EXPECT_GT(db.ranges.v4From.size(), 100000u);
   EXPECT_GT(db.ranges.v6From.size(), 100000u);
   std::map<std::string, int> ranges;

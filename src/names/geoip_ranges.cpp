@@ -55,19 +55,42 @@ void NoteHeader(std::string_view comment, std::string_view key, std::string& fie
   field = Shown(Trimmed(comment.substr(key.size())));
 }
 
+// Adds the range of one line (FROM,TO,CC, blanks trimmed); the reason it
+// cannot be used, or nothing.
+std::string_view AddRange(std::string_view body, GeoipRanges& ranges) {
+  size_t comma1 = body.find(',');
+  size_t comma2 = comma1 == std::string_view::npos ? comma1 : body.find(',', comma1 + 1);
+  if (comma2 == std::string_view::npos) return "not a range (FROM,TO,CC)";
+  std::optional<IpAddress> from = ParseBound(Trimmed(body.substr(0, comma1)));
+  std::optional<IpAddress> to = ParseBound(Trimmed(body.substr(comma1 + 1, comma2 - comma1 - 1)));
+  std::optional<CountryCode> code = ParseCode(Trimmed(body.substr(comma2 + 1)));
+  if (!from || !to) return "bad address";
+  if (!code) return "bad country code";
+  if (from->isV4 != to->isV4) return "bounds of different address families";
+  if (to->value < from->value) return "range ends before it starts";
+  if (from->isV4) {
+    if (!ranges.v4To.empty() && from->v4() <= ranges.v4To.back()) {
+      return "ranges overlap or are out of order";
+    }
+    ranges.v4From.push_back(from->v4());
+    ranges.v4To.push_back(to->v4());
+    ranges.v4Code.push_back(*code);
+  } else {
+    if (!ranges.v6To.empty() && from->value <= ranges.v6To.back()) {
+      return "ranges overlap or are out of order";
+    }
+    ranges.v6From.push_back(from->value);
+    ranges.v6To.push_back(to->value);
+    ranges.v6Code.push_back(*code);
+  }
+  return {};
+}
+
 }  // namespace
 
 bool AddGeoipRanges(std::string_view text, GeoipRanges& ranges, GeoipRangesError& error) {
   size_t added = 0;
   size_t lineNumber = 0;
-  auto fail = [&](std::string_view reason, std::string_view line) {
-    error.line = lineNumber;
-    error.reason = std::string(reason) + " at line " + std::to_string(lineNumber);
-    error.detail.assign(1, '"');
-    error.detail.append(Shown(line));
-    error.detail.push_back('"');
-    return false;
-  };
   while (!text.empty()) {
     ++lineNumber;
     const char* end = static_cast<const char*>(std::memchr(text.data(), '\n', text.size()));
@@ -84,30 +107,14 @@ bool AddGeoipRanges(std::string_view text, GeoipRanges& ranges, GeoipRangesError
       NoteHeader(body, "Licence:", ranges.licence);
       continue;
     }
-    size_t comma1 = body.find(',');
-    size_t comma2 = comma1 == std::string_view::npos ? comma1 : body.find(',', comma1 + 1);
-    if (comma2 == std::string_view::npos) return fail("not a range (FROM,TO,CC)", line);
-    std::optional<IpAddress> from = ParseBound(Trimmed(body.substr(0, comma1)));
-    std::optional<IpAddress> to = ParseBound(Trimmed(body.substr(comma1 + 1, comma2 - comma1 - 1)));
-    std::optional<CountryCode> code = ParseCode(Trimmed(body.substr(comma2 + 1)));
-    if (!from || !to) return fail("bad address", line);
-    if (!code) return fail("bad country code", line);
-    if (from->isV4 != to->isV4) return fail("bounds of different address families", line);
-    if (to->value < from->value) return fail("range ends before it starts", line);
-    if (from->isV4) {
-      if (!ranges.v4To.empty() && from->v4() <= ranges.v4To.back()) {
-        return fail("ranges overlap or are out of order", line);
-      }
-      ranges.v4From.push_back(from->v4());
-      ranges.v4To.push_back(to->v4());
-      ranges.v4Code.push_back(*code);
-    } else {
-      if (!ranges.v6To.empty() && from->value <= ranges.v6To.back()) {
-        return fail("ranges overlap or are out of order", line);
-      }
-      ranges.v6From.push_back(from->value);
-      ranges.v6To.push_back(to->value);
-      ranges.v6Code.push_back(*code);
+    std::string_view reason = AddRange(body, ranges);
+    if (!reason.empty()) {
+      error.line = lineNumber;
+      error.reason = std::string(reason) + " at line " + std::to_string(lineNumber);
+      error.detail.assign(1, '"');
+      error.detail.append(Shown(line));
+      error.detail.push_back('"');
+      return false;
     }
     ++added;
   }

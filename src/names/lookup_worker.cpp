@@ -1,30 +1,29 @@
 #include "names/lookup_worker.h"
 
 #include <chrono>
-#include <system_error>
 #include <thread>
 
 namespace logvane {
 
-std::shared_ptr<LookupJob> StartLookup(const std::string& address,
-                                       const ReverseResolver& resolver) {
+std::shared_ptr<LookupJob> StartLookup(const std::string& address, Env& env) {
   auto job = std::make_shared<LookupJob>();
   job->address = address;
-  try {
-    std::thread([job, resolver] {
-      std::optional<std::string> name;
-      try {
-        name = resolver(job->address);
-      } catch (...) {
-        // A resolver that throws found no name.
-        name.reset();
-      }
-      job->name = std::move(name);
-      job->done.store(true, std::memory_order_release);
-    }).detach();
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
+  std::thread worker;
+  Status s = env.StartThread(
+      [job, resolver = env.Resolver()] {
+        std::optional<std::string> name;
+        try {
+          name = resolver(job->address);
+        } catch (...) {
+          // A resolver that throws found no name.
+          name.reset();
+        }
+        job->name = std::move(name);
+        job->done.store(true, std::memory_order_release);
+      },
+      &worker);
+  if (!s.ok()) return nullptr;
+  worker.detach();
   return job;
 }
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/resolver.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -24,10 +24,11 @@ struct LookupJob {
   std::atomic<bool> done{false};
 };
 
-// Starts a worker that asks `resolver` for the name of `address`. None when
-// no thread could be started. The worker holds its own references to the
-// job and the resolver, so neither needs to outlive the caller's interest.
-std::shared_ptr<LookupJob> StartLookup(const std::string& address, const ReverseResolver& resolver);
+// Starts a worker, through `env`, that asks the Env's resolver for the name
+// of `address`. None when no thread could be started. The worker holds its
+// own references to the job and the resolver, so neither needs to outlive
+// the caller's interest, nor the Env.
+std::shared_ptr<LookupJob> StartLookup(const std::string& address, Env& env);
 
 // The main thread's view of a lookup at one poll.
 enum class LookupState { kRunning, kAnswered, kTimedOut };

@@ -335,8 +335,8 @@ void TallyNations(const UserTable& users, NationTally& nations) {
   adder.Sort();
 }
 
-bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
-                           const GeoDatabase& database, NationTally& nations, GeoFailure& failure) {
+Status TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
+                             const GeoDatabase& database, NationTally& nations) {
   ClearNations(nations);
   NationAdder adder(nations);
   ReadAddressCursor cursor(addresses);
@@ -344,14 +344,15 @@ bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresse
     const UserEntry& user = users.slots[slot];
     std::string_view nation;
     if (std::optional<IpAddress> address = cursor.AddressOf(slot, user.key.view())) {
-      if (!NationOfAddress(database, *address, nation, failure)) return false;
+      Status s = NationOfAddress(database, *address, nation);
+      if (!s.ok()) return s;
     } else {
       nation = ClassifyNation(user.key.view());
     }
     adder.Add(nation, user.hits);
   }
   adder.Sort();
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace logvane

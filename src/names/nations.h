@@ -40,10 +40,10 @@ void TallyNations(const UserTable& users, NationTally& nations);
 // The same, but a user that was a numeric address when the log was read
 // (`addresses` knows those whose keys became names) gets the nation of that
 // address in `database`; the other users keep the top-level-domain rule.
-// False, with `failure`, when the database turned out broken midway; the
-// tally is then incomplete.
-bool TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
-                           const GeoDatabase& database, NationTally& nations, GeoFailure& failure);
+// Fails when the database turned out broken midway; the tally is then
+// incomplete.
+Status TallyNationsByAddress(const UserTable& users, const UserAddresses& addresses,
+                             const GeoDatabase& database, NationTally& nations);
 
 }  // namespace logvane
 

@@ -17,13 +17,12 @@ void ReplaceText(std::string& text, std::string_view by) {
 // One lookup on a worker, polled until it answers or times out.
 std::optional<std::string> LookUp(const std::string& text, LookupContext& context) {
   if (!Resolvable(text)) return std::nullopt;
-  std::shared_ptr<LookupJob> job = StartLookup(text, context.platform.resolver);
+  std::shared_ptr<LookupJob> job = StartLookup(text, context.env);
   if (!job) return std::nullopt;
-  int64_t start = context.platform.nowSeconds();
+  int64_t start = context.env.NowSeconds();
   for (;;) {
     WaitPollInterval();
-    switch (
-        PollLookup(*job, start, context.platform.nowSeconds(), context.settings.lookupTimeout)) {
+    switch (PollLookup(*job, start, context.env.NowSeconds(), context.settings.lookupTimeout)) {
       case LookupState::kAnswered: return job->name;
       case LookupState::kTimedOut: return std::nullopt;
       case LookupState::kRunning: break;

@@ -13,7 +13,7 @@
 #include "config/run_settings.h"
 #include "names/name_cache.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 
 namespace logvane {
 
@@ -25,7 +25,7 @@ struct LookupContext {
   NameCache& cache;
   const RunSettings& settings;
   Console& console;
-  const Platform& platform;
+  Env& env;
 };
 
 // What becomes of an address before any lookup starts.

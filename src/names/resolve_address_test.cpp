@@ -33,7 +33,6 @@ class ResolveAddressTest : public ::testing::Test {
   void SetUp() override {
     state_ = testing::NewLookupState();
     ClearNameCache(state_->cache);
-    platform_ = testing::FakePlatform();
     Answer({});
   }
   // Workers still waiting for the gate may go now.
@@ -71,7 +70,7 @@ class ResolveAddressTest : public ::testing::Test {
   std::unique_ptr<testing::LookupState> state_;
   std::string output_;
   Console console_{&output_};
-  Platform platform_;
+  FaultEnv platform_;
   std::shared_ptr<ResolverLog> log_ = std::make_shared<ResolverLog>();
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
 };
@@ -118,7 +117,7 @@ TEST_F(ResolveAddressTest, CacheOnlyModeStartsNoLookupAndAddsNothing) {
   testing::TempDir dir;
   settings().lookupMode = 'x';
   settings().debugMode = 'Y';
-  LoadNameCache(state_->cache, dir.File("lvipname.dat"), console_);
+  (void)LoadNameCache(platform_, state_->cache, dir.File("lvipname.dat"), console_);
   Answer({{"192.0.2.1", {"one.example"}}});
   output_.clear();
   EXPECT_EQ(Resolve("192.0.2.1"), "192.0.2.1");
@@ -127,7 +126,7 @@ TEST_F(ResolveAddressTest, CacheOnlyModeStartsNoLookupAndAddsNothing) {
   EXPECT_TRUE(log_->calls().empty());
   EXPECT_EQ(state_->cache.usedCount, 0u);
 
-  SaveNameCache(state_->cache, dir.File("lvipname.dat"), console_);
+  ASSERT_TRUE(SaveNameCache(platform_, state_->cache, dir.File("lvipname.dat"), console_).ok());
   EXPECT_EQ(output_, "...... new cache file created - writing records.\n");
   EXPECT_EQ(testing::ReadFile(dir.File("lvipname.dat")), "");
 

@@ -13,7 +13,7 @@ void ResolveAll(std::vector<std::string>& texts, LookupContext& context) {
 }
 
 void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
-                        UserAddresses& addresses, Console& console, const Platform& platform) {
+                        UserAddresses& addresses, Console& console, Env& env) {
   std::vector<size_t> slots;
   std::vector<std::string> texts;
   for (size_t slot = 0; slot < kUserCapacity && users.slots[slot].hits > 0; ++slot) {
@@ -22,7 +22,7 @@ void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache
     slots.push_back(slot);
     texts.emplace_back(key);
   }
-  LookupContext context{cache, settings, console, platform};
+  LookupContext context{cache, settings, console, env};
   ResolveAll(texts, context);
   addresses.translated.clear();
   for (size_t i = 0; i < slots.size(); ++i) {

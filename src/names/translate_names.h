@@ -11,7 +11,7 @@
 #include "names/resolve_address.h"
 #include "names/user_addresses.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "tally/tally_tables.h"
 
 namespace logvane {
@@ -20,7 +20,7 @@ namespace logvane {
 // each key that ends in a digit, in table order. Each address replaced by a
 // name goes to `addresses`.
 void TranslateUserNames(const RunSettings& settings, UserTable& users, NameCache& cache,
-                        UserAddresses& addresses, Console& console, const Platform& platform);
+                        UserAddresses& addresses, Console& console, Env& env);
 
 // Resolves `texts` in order: one lookup at a time when DNSTHREADS is 1,
 // else several at once with the same outcome.

@@ -39,7 +39,7 @@ TEST(TranslateUserNames, TranslatesNumericKeysInTableOrderUpToTheFirstEmptySlot)
   }
   state->tallies.users.slots[5].hits = 0;  // the walk ends here
   auto log = std::make_shared<ResolverLog>();
-  Platform platform = testing::FakePlatform();
+  FaultEnv platform;
   platform.resolver =
       ScriptedResolver({{"192.0.2.1", {"one.example"}}, {"192.0.2.3", {"three.example"}}}, log,
                        std::make_shared<Gate>());
@@ -73,15 +73,15 @@ RunResult RunNamePhases(const std::string& cacheFile, const std::vector<std::str
   auto state = testing::NewLookupState();
   state->settings.dnsThreads = dnsThreads;
   Console console(&result.console);
-  LoadNameCache(state->cache, cacheFile, console);
+  FaultEnv platform;
+  (void)LoadNameCache(platform, state->cache, cacheFile, console);
   ClearTallies(state->tallies);
   for (const std::string& user : users) CountText(state->tallies.users, user, 100);
   auto log = std::make_shared<ResolverLog>();
-  Platform platform = testing::FakePlatform();
   platform.resolver = ScriptedResolver(std::move(answers), log, std::make_shared<Gate>());
   TranslateUserNames(state->settings, state->tallies.users, state->cache, state->addresses, console,
                      platform);
-  SaveNameCache(state->cache, cacheFile, console);
+  (void)SaveNameCache(platform, state->cache, cacheFile, console);
   result.keys = UserKeys(*state);
   result.lookups = log->calls();
   // Several lookups at once may reach the resolver in any order.

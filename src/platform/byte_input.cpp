@@ -6,25 +6,42 @@
 #include <unistd.h>
 
 #include "common/ascii_text.h"
-#include "platform/file_io.h"
 
 namespace logvane {
+
+namespace {
+
+// Up to `size` bytes, their count in `*got`; a read that a signal
+// interrupted is made again.
+Status ReadSome(int fd, char* buffer, size_t size, size_t* got) {
+  *got = 0;
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0) {
+      *got = static_cast<size_t>(n);
+      return Status::Ok();
+    }
+    if (errno != EINTR) return Status::FromErrno(errno, "standard input");
+  }
+}
+
+}  // namespace
 
 ByteInput::ByteInput(int fd) : fd_(fd) {}
 
 ByteInput::ByteInput(std::string content) : buffer_(std::move(content)) {}
 
 bool ByteInput::Fill() {
-  if (fd_ < 0 || failed_) return false;
+  if (fd_ < 0 || !failure_.ok()) return false;
   // Read a little at a time: at a prompt the rest of standard input may be
   // the log, and nothing beyond the current line should be needed.
   char chunk[512];
-  ssize_t n = ReadSome(fd_, chunk, sizeof(chunk));
-  if (n < 0) failed_ = true;
-  if (n <= 0) return false;
+  size_t n = 0;
+  failure_ = ReadSome(fd_, chunk, sizeof(chunk), &n);
+  if (n == 0) return false;
   buffer_.erase(0, position_);
   position_ = 0;
-  buffer_.append(chunk, static_cast<size_t>(n));
+  buffer_.append(chunk, n);
   return true;
 }
 
@@ -53,15 +70,18 @@ void ByteInput::SkipLineEnd() {
   if (buffer_[position_] == '\n') ++position_;
 }
 
-ssize_t ByteInput::Read(char* out, size_t size) {
+Status ByteInput::Read(char* out, size_t size, size_t* got) {
+  *got = 0;
   if (position_ < buffer_.size()) {
-    size_t n = std::min(size, buffer_.size() - position_);
-    std::memcpy(out, buffer_.data() + position_, n);
-    position_ += n;
-    return static_cast<ssize_t>(n);
+    *got = std::min(size, buffer_.size() - position_);
+    std::memcpy(out, buffer_.data() + position_, *got);
+    position_ += *got;
+    return Status::Ok();
   }
-  if (fd_ < 0) return 0;
-  return ReadSome(fd_, out, size);
+  if (fd_ < 0) return Status::Ok();
+  // A prompt that met a read error leaves it for the log to meet.
+  if (!failure_.ok()) return failure_;
+  return ReadSome(fd_, out, size, got);
 }
 
 }  // namespace logvane

@@ -8,6 +8,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "common/status.h"
+
 namespace logvane {
 
 class ByteInput {
@@ -23,8 +25,8 @@ class ByteInput {
   // Drops one line end ("\n" or "\r\n") when it comes next.
   void SkipLineEnd();
 
-  // Up to `size` bytes: 0 at the end, -1 on a read error.
-  ssize_t Read(char* buffer, size_t size);
+  // Up to `size` bytes, their count in `*got`: 0 at the end.
+  Status Read(char* buffer, size_t size, size_t* got);
 
  private:
   bool Fill();  // false at the end or on an error
@@ -32,7 +34,7 @@ class ByteInput {
   int fd_ = -1;
   std::string buffer_;
   size_t position_ = 0;
-  bool failed_ = false;
+  Status failure_;  // a read error ends the input
 };
 
 }  // namespace logvane

@@ -31,7 +31,7 @@ TEST(ByteInput, BytesAfterAWordReachTheNextReader) {
   EXPECT_EQ(word, "-");
   std::string rest;
   char chunk[4];
-  for (ssize_t n; (n = in.Read(chunk, sizeof(chunk))) > 0;) rest.append(chunk, n);
+  for (size_t n; in.Read(chunk, sizeof(chunk), &n).ok() && n > 0;) rest.append(chunk, n);
   EXPECT_EQ(rest, "\nline one\nline two\n");
   ::close(fds[0]);
 }
@@ -59,7 +59,7 @@ TEST(ByteInput, SkipLineEndDropsOnlyALineEnd) {
     in.SkipLineEnd();
     std::string rest;
     char chunk[8];
-    for (ssize_t n; (n = in.Read(chunk, sizeof(chunk))) > 0;) rest.append(chunk, n);
+    for (size_t n; in.Read(chunk, sizeof(chunk), &n).ok() && n > 0;) rest.append(chunk, n);
     EXPECT_EQ(rest, c.rest) << c.text;
   }
 }

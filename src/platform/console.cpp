@@ -4,12 +4,20 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "platform/file_io.h"
-
 namespace logvane {
 
 namespace {
 constexpr size_t kPendingLimit = 1 << 16;
+}
+
+bool WriteAllTo(int fd, std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
 }
 
 Console::Console(int fd) : fd_(fd) { pending_.reserve(kPendingLimit); }
@@ -101,7 +109,7 @@ void Console::Deliver(std::string_view text) {
   // A console that cannot be written (closed pipe, full disk) must not stop
   // the run: the report and the cache still matter.
   if (share_ != nullptr) share_->Clear();
-  (void)WriteAll(fd_, text);
+  (void)WriteAllTo(fd_, text);
   if (share_ != nullptr) share_->Restore();
 }
 

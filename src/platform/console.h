@@ -8,6 +8,11 @@
 
 namespace logvane {
 
+// All of `text` to the descriptor `fd`, a write that a signal interrupted
+// made again; false when the descriptor takes no more. The console and the
+// progress line write through it; files go through the Env.
+bool WriteAllTo(int fd, std::string_view text);
+
 // A line that stands on the terminal a console writes to (the progress
 // line): put aside before the console writes there, and back after.
 class TerminalShare {

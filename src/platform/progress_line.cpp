@@ -7,8 +7,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/file_io.h"
-
 namespace logvane {
 
 namespace {
@@ -126,14 +124,14 @@ void ProgressLine::Update(uint64_t lines) {
 void ProgressLine::Draw() {
   // Back to the line's start, the text, and the rest of the line erased.
   std::string out = "\r" + text_ + "\x1b[K";
-  (void)WriteAll(fd_, out);
+  (void)WriteAllTo(fd_, out);
   shown_ = true;
   ++draws_;
 }
 
 void ProgressLine::Clear() {
   if (!shown_) return;
-  (void)WriteAll(fd_, "\r\x1b[K");
+  (void)WriteAllTo(fd_, "\r\x1b[K");
   shown_ = false;
 }
 

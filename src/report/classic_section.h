@@ -5,7 +5,7 @@
 #define LOGVANE_REPORT_CLASSIC_SECTION_H_
 
 #include "config/run_settings.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "report/report_input.h"
 #include "report/report_outline.h"
 #include "report/report_writer.h"
@@ -23,7 +23,7 @@ void WriteClassicSection(const ReportInput& state, const ReportSection& section,
 
 // The head, the title and the summary above the navigation line
 // (write_report.cpp).
-void WriteClassicHead(const ReportInput& state, ReportWriter& out, const Platform& platform);
+void WriteClassicHead(const ReportInput& state, ReportWriter& out, Env& env);
 
 }  // namespace logvane
 

@@ -18,7 +18,7 @@ TEST(HtmlTextTest, EscapesMarkupQuotesAndNul) {
     WriteEscaped(out, "<p\0>\"&'"s);
     WriteEscaped(out, "plain");
     WriteEscaped(out, "");
-    out.Close();
+    (void)out.Close();
   }
   EXPECT_EQ(written, "&lt;p&#xFFFD;&gt;&quot;&amp;&#39;plain");
 }
@@ -56,7 +56,7 @@ TEST(HtmlTextTest, KeyLinkFallsBackToTextForScriptAddresses) {
     ReportWriter out(&written);
     WriteKeyLink(out, "/a\"b<c>");
     WriteKeyLink(out, " JAVASCRIPT:alert(\"x\")");
-    out.Close();
+    (void)out.Close();
   }
   EXPECT_EQ(written,
             "<a href=\"/a&quot;b&lt;c&gt;\">/a&quot;b&lt;c&gt;</a>"
@@ -81,14 +81,14 @@ TEST(HtmlTextTest, BreakableKeysWrapAfterSeparatorsOnlyInTheirText) {
     std::string written;
     ReportWriter out(&written);
     WriteKeyText(out, c.key, c.form);
-    out.Close();
+    (void)out.Close();
     EXPECT_EQ(written, c.written) << c.key;
   }
   // The address of a link stays whole.
   std::string link;
   ReportWriter out(&link);
   WriteKeyLink(out, "/a.b", KeyText::kBreakable);
-  out.Close();
+  (void)out.Close();
   EXPECT_EQ(link, "<a href=\"/a.b\">/<wbr>a.<wbr>b</a>");
 }
 

@@ -24,7 +24,7 @@ void WriteFigure(ReportWriter& out, std::string_view label, std::string_view val
   out.Write("</dd></div>");
 }
 
-void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteHeader(const ReportInput& state, ReportWriter& out, Env& env) {
   const ReportLabels& labels = state.labels;
   // The days of the classic summary; the K bytes of all days, as in the
   // total under Activity by Date.
@@ -43,7 +43,7 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
   out.Write("</dl>\n<p class=when>");
   out.Write(labels[kReportProduced]);
   out.Write(": ");
-  std::string produced = platform.localTimeText();
+  std::string produced = env.LocalTimeText();
   if (!produced.empty() && produced.back() == '\n') produced.pop_back();
   WriteEscaped(out, produced);
   out.Write("</p>\n</header>\n");
@@ -51,7 +51,7 @@ void WriteHeader(const ReportInput& state, ReportWriter& out, const Platform& pl
 
 }  // namespace
 
-void WriteModernHead(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteModernHead(const ReportInput& state, ReportWriter& out, Env& env) {
   out.Write("<!DOCTYPE html>\n<html lang=en><head>\n<meta charset=\"utf-8\">\n");
   out.Write("<meta name=viewport content=\"width=device-width,initial-scale=1\">\n");
   out.Write("<meta http-equiv=Content-Security-Policy content=\"");
@@ -67,11 +67,11 @@ void WriteModernHead(const ReportInput& state, ReportWriter& out, const Platform
   out.Write(":root{--gw:");
   out.WriteInt(state.settings.graphWidth > 0 ? state.settings.graphWidth : 400);
   out.Write("}\n</style>\n</head><body>\n");
-  WriteHeader(state, out, platform);
+  WriteHeader(state, out, env);
 }
 
-void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
-  WriteDocument(state, out, platform, ReportStyle::kModern);
+void WriteModernReport(const ReportInput& state, ReportWriter& out, Env& env) {
+  WriteDocument(state, out, env, ReportStyle::kModern);
 }
 
 }  // namespace logvane

@@ -6,7 +6,7 @@
 #define LOGVANE_REPORT_MODERN_REPORT_H_
 
 #include "report/report_input.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "report/report_writer.h"
 
 namespace logvane {
@@ -15,7 +15,7 @@ namespace logvane {
 // navigation, a card for every section that is on, the parameters, the
 // capacity note and the footer, from tallies whose weekday averages and
 // nations are derived.
-void WriteModernReport(const ReportInput& state, ReportWriter& out, const Platform& platform);
+void WriteModernReport(const ReportInput& state, ReportWriter& out, Env& env);
 
 }  // namespace logvane
 

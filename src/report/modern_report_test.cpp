@@ -22,7 +22,7 @@ using testing::SetDate;
 using testing::SetHour;
 
 std::string Page(ReportInput& state) {
-  Platform platform = testing::FakePlatform();
+  FaultEnv platform;
   return Render(state, [&](const ReportInput& in, ReportWriter& out) {
     WriteModernReport(in, out, platform);
   });
@@ -158,7 +158,7 @@ TEST(ModernReport, FullTablesTakeAtMostHalfAsManyBytesAgainAsTheClassicReport) {
     SetDate(t.dates, i, key, 100 + static_cast<int64_t>(i), 5e6);
   }
   for (int h = 0; h < 24; ++h) SetHour(t.hours, static_cast<size_t>(h) + 1, h, 1000);
-  Platform platform = testing::FakePlatform();
+  FaultEnv platform;
   const std::string classic = Render(
       *state, [&](const ReportInput& in, ReportWriter& out) { WriteReport(in, out, platform); });
   const std::string modern = Page(*state);

@@ -3,7 +3,7 @@
 #ifndef LOGVANE_REPORT_MODERN_SECTIONS_H_
 #define LOGVANE_REPORT_MODERN_SECTIONS_H_
 
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "report/report_input.h"
 #include "report/report_outline.h"
 #include "report/report_writer.h"
@@ -16,7 +16,7 @@ void WriteModernSection(const ReportInput& state, const ReportSection& section, 
 
 // The head with the stylesheet and the header with the summary figures
 // (modern_report.cpp).
-void WriteModernHead(const ReportInput& state, ReportWriter& out, const Platform& platform);
+void WriteModernHead(const ReportInput& state, ReportWriter& out, Env& env);
 
 }  // namespace logvane
 

@@ -134,7 +134,7 @@ void WriteParameterBlock(const ReportInput& state, ReportWriter& out,
 // parameters block (unless NOSHOW); the capacity note when the user table
 // ran full; the footer.
 struct DocumentLayout {
-  void (*head)(const ReportInput&, ReportWriter&, const Platform&);
+  void (*head)(const ReportInput&, ReportWriter&, Env&);
   std::string_view navigationOpen;
   std::string_view linkOpen;
   std::string_view linkClose;
@@ -189,10 +189,9 @@ constexpr DocumentLayout kModernLayout{
 
 }  // namespace
 
-void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& platform,
-                   ReportStyle style) {
+void WriteDocument(const ReportInput& state, ReportWriter& out, Env& env, ReportStyle style) {
   const DocumentLayout& layout = style == ReportStyle::kModern ? kModernLayout : kClassicLayout;
-  layout.head(state, out, platform);
+  layout.head(state, out, env);
   out.Write(layout.navigationOpen);
   for (const ReportSection& section : kReportSections) {
     if (!section.on(state)) continue;

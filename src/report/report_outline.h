@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "report/report_input.h"
 #include "report/report_writer.h"
 #include "report/section_rows.h"
@@ -57,8 +57,7 @@ std::string CapacityNote();
 // side by side): the head and summary, the navigation, every section that
 // is on, the parameters block unless NOSHOW, the capacity note when the user
 // table ran full, the footer.
-void WriteDocument(const ReportInput& state, ReportWriter& out, const Platform& platform,
-                   ReportStyle style);
+void WriteDocument(const ReportInput& state, ReportWriter& out, Env& env, ReportStyle style);
 
 }  // namespace logvane
 

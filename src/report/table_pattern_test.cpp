@@ -53,7 +53,7 @@ TEST(TablePatternTest, CellsAndFormats) {
     WriteKBytes(out, 2500);  // 2.5 K bytes
     out.Write("|");
     WriteKBytes(out, 700);
-    out.Close();
+    (void)out.Close();
   }
   EXPECT_EQ(written,
             "<hr><h3>H<b></h3>\n"

@@ -37,7 +37,7 @@ class TopNationsTest : public ::testing::Test {
     ReportWriter out(&report);
     testing::DeriveTotals(state_->tallies);
     WriteClassicTables(NationRows(*state_), state_->settings, out);
-    out.Close();
+    (void)out.Close();
     return report;
   }
 

@@ -18,7 +18,7 @@ std::string Cell(std::string_view linkTemplate, std::string_view key) {
   std::string text;
   ReportWriter out(&text);
   WriteUserCell(out, linkTemplate, key);
-  out.Close();
+  (void)out.Close();
   return text;
 }
 

@@ -8,12 +8,12 @@ namespace logvane {
 
 namespace {
 
-void WriteSummary(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteSummary(const ReportInput& state, ReportWriter& out, Env& env) {
   const ReportLabels& labels = state.labels;
   out.Write("<font size=1><br>");
   out.Write(labels[kReportProduced]);
   out.Write(": ");
-  out.Write(platform.localTimeText());
+  out.Write(env.LocalTimeText());
   out.Write("\n");
 
   const LogDays days = FirstAndLastDay(state.tallies.dates);
@@ -36,7 +36,7 @@ void WriteSummary(const ReportInput& state, ReportWriter& out, const Platform& p
 
 }  // namespace
 
-void WriteClassicHead(const ReportInput& state, ReportWriter& out, const Platform& platform) {
+void WriteClassicHead(const ReportInput& state, ReportWriter& out, Env& env) {
   const std::string& title = state.settings.reportTitle;
   out.Write("<html><head>\n");
   out.Write("<title>");
@@ -47,11 +47,11 @@ void WriteClassicHead(const ReportInput& state, ReportWriter& out, const Platfor
   out.Write("<center>\n<h2>");
   out.Write(title);
   out.Write("</h2>\n");
-  WriteSummary(state, out, platform);
+  WriteSummary(state, out, env);
 }
 
-void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform) {
-  WriteDocument(state, out, platform, ReportStyle::kClassic);
+void WriteReport(const ReportInput& state, ReportWriter& out, Env& env) {
+  WriteDocument(state, out, env, ReportStyle::kClassic);
 }
 
 }  // namespace logvane

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "report/report_input.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "report/report_writer.h"
 
 namespace logvane {
@@ -16,7 +16,7 @@ inline constexpr std::string_view kMakerSiteAddress = "https://www.quorvel.com/l
 // Writes the head, the summary, the navigation line, every section that is
 // on, the parameters block, the capacity note and the footer. Fills the
 // weekday and nation tallies on the way.
-void WriteReport(const ReportInput& state, ReportWriter& out, const Platform& platform);
+void WriteReport(const ReportInput& state, ReportWriter& out, Env& env);
 
 }  // namespace logvane
 

@@ -17,7 +17,6 @@ namespace {
 using testing::AddKey;
 using testing::AddUser;
 using testing::Classic;
-using testing::FakePlatform;
 using testing::ReadFile;
 using testing::Render;
 using testing::ReportState;
@@ -25,7 +24,7 @@ using testing::SetDate;
 using testing::SetHour;
 
 std::string Report(ReportInput& state) {
-  Platform platform = FakePlatform();
+  FaultEnv platform;
   return Render(state,
                 [&](const ReportInput& s, ReportWriter& out) { WriteReport(s, out, platform); });
 }

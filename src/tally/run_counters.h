@@ -32,7 +32,16 @@ struct RunCounters {
   int64_t processedCount = 0;           // "Total Records(Hits) Processed"
   int64_t pagesRequested = 0;           // records whose user differs from the previous
   FixedText<kKeyWidth> previousUser{};  // user of the last record that had one
-  bool hasExtra1 = false;               // some record reached the extra(1) tally
+  // The user of the first record that had one, one byte wider than a key so
+  // that a name longer than a key stays longer than any previous user: what
+  // a merge needs to carry the previous-user rule across a border.
+  bool hasFirstUser = false;
+  FixedText<kKeyWidth + 1> firstUser{};
+  // The earliest and latest day and hour of a counted record, as
+  // yyyymmddhh; 0 while none had one.
+  int64_t firstTime = 0;
+  int64_t lastTime = 0;
+  bool hasExtra1 = false;  // some record reached the extra(1) tally
   bool hasExtra2 = false;
   bool readError = false;  // reading ended on an error, not at the end
   int readErrno = 0;       // its errno value, 0 when it had none

@@ -258,6 +258,24 @@ int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t 
   return slot;
 }
 
+// Adds an entry's counts from another tally of the same settings (a state
+// merged, a log read on its own) under `key`, already cut to the table's
+// key width: found or newly taken as CountKey would, so first-seen order
+// goes on where the table stands. A new key that finds the table full adds
+// its hits to `dropped`. Gives the slot, or kTableFull.
+template <typename Table>
+int64_t AddCounts(Table& table, const HashedKey& key, int64_t hits, double byteSum) {
+  int64_t slot = FindOrAddKey(table, key);
+  if (slot == kTableFull) {
+    table.dropped += hits - 1;  // FindOrAddKey counted one
+    return slot;
+  }
+  auto& entry = table.slots[slot];
+  entry.hits += hits;
+  if constexpr (requires { entry.byteSum; }) entry.byteSum += byteSum;
+  return slot;
+}
+
 // CountKey for a text not hashed yet (cut to the table's key width), at
 // no known slot.
 template <typename Table>

@@ -17,16 +17,16 @@ class ChunkedSource : public LogSource {
  public:
   ChunkedSource(std::string text, size_t chunk, bool failAtEnd = false)
       : text_(std::move(text)), chunk_(chunk), failAtEnd_(failAtEnd) {}
-  ssize_t Read(char* buffer, size_t size) override {
+  Status Read(char* buffer, size_t size, size_t* got) override {
+    *got = 0;
     if (position_ == text_.size()) {
-      if (!failAtEnd_) return 0;
-      errno = EIO;
-      return -1;
+      return failAtEnd_ ? Status::FromErrno(EIO, "chunked") : Status::Ok();
     }
     size_t n = std::min({size, chunk_, text_.size() - position_});
     std::memcpy(buffer, text_.data() + position_, n);
     position_ += n;
-    return static_cast<ssize_t>(n);
+    *got = n;
+    return Status::Ok();
   }
 
  private:

@@ -76,7 +76,7 @@ std::string Render(ReportInput& state, Writer&& write) {
   std::string text;
   ReportWriter out(&text);
   write(std::as_const(state), out);
-  out.Close();
+  (void)out.Close();
   return text;
 }
 

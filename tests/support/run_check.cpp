@@ -1,11 +1,8 @@
 #include "support/run_check.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
+
+#include "driver/run_sequence.h"
 
 namespace logvane::testing {
 
@@ -22,54 +19,17 @@ void MaskAfter(std::string& console, const char* marker, size_t at) {
 
 }  // namespace
 
-std::optional<ProgramResult> RunProgramUnprivileged(const std::string& directory,
-                                                    const std::vector<std::string>& args) {
-  if (::geteuid() != 0) return RunProgram(directory, args);
-  std::vector<std::string> argvStore{LOGVANE_BINARY};
-  argvStore.insert(argvStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argvStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int out[2];
-  int err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return std::nullopt;
-  pid_t child = ::fork();
-  if (child < 0) return std::nullopt;
-  if (child == 0) {
-    int none = ::open("/dev/null", O_RDONLY);
-    if (none < 0 || ::dup2(none, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
-      ::_exit(125);
-    }
-    ::close(out[0]);
-    ::close(out[1]);
-    ::close(err[0]);
-    ::close(err[1]);
-    constexpr uid_t kNobody = 65534;
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ||
-        ::chdir(directory.c_str()) != 0) {
-      ::_exit(126);
-    }
-    ::execv(LOGVANE_BINARY, argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ::close(err[1]);
+ProgramResult RunInProcess(FaultEnv& machine, const std::vector<std::string>& args,
+                           const std::string& input) {
   ProgramResult result;
-  char chunk[1 << 14];
-  // Diagnostics are a few lines, far less than a pipe holds: standard
-  // error can wait until standard output ends.
-  for (ssize_t n; (n = ::read(out[0], chunk, sizeof(chunk))) > 0;) {
-    result.output.append(chunk, static_cast<size_t>(n));
+  {
+    Console console(&result.output);
+    Console errors(&result.errors);
+    ByteInput in(input);
+    RunEnvironment env{console, in, machine, "lvipname.dat"};
+    env.diagnostics = &errors;
+    result.status = RunLogvane(args, env);
   }
-  for (ssize_t n; (n = ::read(err[0], chunk, sizeof(chunk))) > 0;) {
-    result.errors.append(chunk, static_cast<size_t>(n));
-  }
-  ::close(out[0]);
-  ::close(err[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) >= 125) return std::nullopt;
-  result.status = WEXITSTATUS(status);
   return result;
 }
 

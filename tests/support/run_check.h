@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault_env.h"
 #include "support/test_support.h"
 
 namespace logvane::testing {
@@ -28,12 +29,12 @@ LogRun RunOnLog(const TempDir& dir, const std::string& log, char lookup = 'N',
 // translation line and the cache save line are in it too.
 std::string NormalEnd(const std::string& diagnostics, long long processed, bool lookups);
 
-// Runs the built program in `directory` as a user without any rights of
-// its own (nobody, when the tests run as root; else the current user), with
-// standard input empty.
-// None when no such user can be had.
-std::optional<ProgramResult> RunProgramUnprivileged(const std::string& directory,
-                                                    const std::vector<std::string>& args);
+// A whole run in this process on `machine`, whose root stands for the
+// working directory (the cache file is its "lvipname.dat"), with `input` on
+// standard input: the console, standard error and the exit status, as
+// RunProgram gives them for the built program.
+ProgramResult RunInProcess(FaultEnv& machine, const std::vector<std::string>& args,
+                           const std::string& input = "");
 
 // Empty when `errors` is what diagnostics may be: at most `maxLines`
 // lines, each beginning "logvane: ", none with a control byte or a byte

@@ -64,18 +64,6 @@ std::vector<std::string> FilesIn(const std::string& directory) {
   return names;
 }
 
-Platform FakePlatform() {
-  Platform p;
-  p.startSockets = [] { return true; };
-  p.stopSockets = [] {};
-  p.hostName = [] { return std::optional<std::string>("testhost"); };
-  p.lowerPriority = [] {};
-  p.localTimeText = [] { return std::string(kFakeTime); };
-  p.nowSeconds = [] { return SystemNowSeconds(); };
-  p.resolver = [](const std::string&) { return std::optional<std::string>(); };
-  return p;
-}
-
 namespace {
 
 // Reads a descriptor to its end on a thread of its own, so a child that

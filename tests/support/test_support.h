@@ -1,12 +1,13 @@
-// Shared helpers for tests: temporary directories, files, a platform with
-// fixed answers, and running the built program.
+// Shared helpers for tests: temporary directories, files, and running the
+// built program. The machine with fixed answers is FaultEnv
+// (platform/fault_env.h).
 #ifndef LOGVANE_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define LOGVANE_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/fault_env.h"
 
 namespace logvane::testing {
 
@@ -32,11 +33,7 @@ bool FileExists(const std::string& path);
 std::vector<std::string> FilesIn(const std::string& directory);
 
 // The time text every fake clock gives.
-inline constexpr const char* kFakeTime = "Thu Oct  8 13:55:36 1998\n";
-
-// Sockets start, the host is "testhost", the clock is fixed, PLOW does
-// nothing and the resolver knows no name.
-Platform FakePlatform();
+inline constexpr const char* kFakeTime = kFixedTimeText;
 
 struct ProgramResult {
   std::string output;  // everything written to standard output

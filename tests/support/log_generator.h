@@ -3,6 +3,7 @@
 // quoted fields), for benchmarks. The same line count, seed and shape give
 // the same log: the generator draws from its own random source and uses no
 // library distribution, whose results differ between implementations.
+// Benchmarks and tests share it.
 //
 // What it models, loosely after real sites: clients, pages, directories and
 // referrers drawn with Zipf-like skew; visits in which a client asks for a
@@ -10,8 +11,8 @@
 // than by night over a span of days; a mix of response codes; byte counts
 // that depend on the kind of file; some IPv6 clients, some clients by host
 // name, some authenticated users; a few query strings and POSTs.
-#ifndef LOGVANE_BENCH_LOG_GENERATOR_H_
-#define LOGVANE_BENCH_LOG_GENERATOR_H_
+#ifndef LOGVANE_TESTS_SUPPORT_LOG_GENERATOR_H_
+#define LOGVANE_TESTS_SUPPORT_LOG_GENERATOR_H_
 
 #include <algorithm>
 #include <cmath>
@@ -571,4 +572,4 @@ class LogGenerator {
 
 }  // namespace logvane::bench
 
-#endif  // LOGVANE_BENCH_LOG_GENERATOR_H_
+#endif  // LOGVANE_TESTS_SUPPORT_LOG_GENERATOR_H_

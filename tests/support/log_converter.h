@@ -4,8 +4,8 @@
 // directives, an nginx format string with ISO 8601 times, and nginx-style
 // JSON lines. Each layout comes with the LOGFORMAT value that reads it.
 // Lines that are not plain combined lines are copied unchanged.
-#ifndef LOGVANE_BENCH_LOG_CONVERTER_H_
-#define LOGVANE_BENCH_LOG_CONVERTER_H_
+#ifndef LOGVANE_TESTS_SUPPORT_LOG_CONVERTER_H_
+#define LOGVANE_TESTS_SUPPORT_LOG_CONVERTER_H_
 
 #include <cstdint>
 #include <string>
@@ -207,4 +207,4 @@ inline std::string ConvertLog(std::string_view log, Layout layout) {
 
 }  // namespace logvane::bench
 
-#endif  // LOGVANE_BENCH_LOG_CONVERTER_H_
+#endif  // LOGVANE_TESTS_SUPPORT_LOG_CONVERTER_H_

@@ -1,0 +1,62 @@
+// A run's tally state to and from the sections of a state file: every
+// table in first-seen order, the counters, the tallying settings and the
+// provenance. Adding a section is one more kind in state_format.h, one
+// writer and one reader here (see doc/state-format.md).
+#ifndef LOGVANE_STATE_STATE_CODEC_H_
+#define LOGVANE_STATE_STATE_CODEC_H_
+
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "state/provenance.h"
+#include "state/state_format.h"
+#include "state/state_settings.h"
+#include "tally/run_counters.h"
+#include "tally/tally_tables.h"
+
+namespace logvane {
+
+// What a state holds beside the tallies and counters.
+struct StateFacts {
+  std::vector<TallyingSetting> settings;
+  std::vector<InputOrigin> inputs;
+  uint16_t minorVersion = kStateMinorVersion;
+  size_t skippedSections = 0;  // later optional sections this program passed over
+};
+
+// Empties tallies and counters wholly (ranFull marks and response codes
+// too), for a tally that takes one log or one state after another.
+void ResetTally(Tallies& tallies, RunCounters& counters);
+
+// The whole state, header to END section. The tables must be in
+// first-seen order (before the sorting phase).
+std::string EncodeState(const Tallies& tallies, const RunCounters& counters,
+                        const StateFacts& facts);
+
+// The next state of `stream` into `tallies`, `counters` (reset first) and
+// `facts`; `atEnd` (and Ok) when the stream ended cleanly before one. A
+// state that is cut, damaged, of another format or byte order, or that
+// holds what no run could have written, gives its fault with the byte
+// offset.
+Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters, StateFacts* facts,
+                   bool* atEnd);
+
+// Calls fn(table, index) for each keyed table, in feed order (the order of
+// their sections), with the table's name for the operator.
+template <typename T, typename Fn>
+void ForEachTable(T& tallies, Fn&& fn) {
+  fn(tallies.users, 0, "user");
+  fn(tallies.dates, 1, "date");
+  fn(tallies.hours, 2, "hour");
+  fn(tallies.pages, 3, "page");
+  fn(tallies.directories, 4, "directory");
+  fn(tallies.notFound, 5, "not-found page");
+  fn(tallies.extra1, 6, "Extra 1");
+  fn(tallies.extra2, 7, "Extra 2");
+}
+inline constexpr uint32_t kTableSectionCount = 8;
+
+}  // namespace logvane
+
+#endif  // LOGVANE_STATE_STATE_CODEC_H_

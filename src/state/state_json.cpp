@@ -1,0 +1,200 @@
+#include "state/state_json.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+#include "intake/log_parser.h"
+
+namespace logvane {
+
+namespace {
+
+// The length of the valid UTF-8 sequence at `p` (at most `n` bytes), or 0.
+size_t Utf8Length(const unsigned char* p, size_t n) {
+  unsigned char c = p[0];
+  size_t len = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
+  if (c >= 0xf5 || len == 0 || len > n) return 0;
+  for (size_t i = 1; i < len; ++i) {
+    if ((p[i] & 0xc0) != 0x80) return 0;
+  }
+  // No overlong forms, no surrogates, nothing past U+10FFFF.
+  if (c == 0xe0 && p[1] < 0xa0) return 0;
+  if (c == 0xed && p[1] >= 0xa0) return 0;
+  if (c == 0xf0 && p[1] < 0x90) return 0;
+  if (c == 0xf4 && p[1] >= 0x90) return 0;
+  return len;
+}
+
+std::string Number(double v) {
+  if (!std::isfinite(v)) return "null";
+  char text[40];
+  std::snprintf(text, sizeof(text), "%.17g", v);
+  return text;
+}
+
+std::string Time(int64_t t) { return t == 0 ? "null" : JsonString(TimeText(t)); }
+
+std::string Bool(bool v) { return v ? "true" : "false"; }
+
+// The rejection kinds by their parser fault, as the JSON names them.
+constexpr const char* kFaultNames[kLineFaultCount] = {
+    "",         "noBracket", "badFormat", "noHour",  "noPage", "pageTooFar",
+    "badPageA", "badPageB",  "badPageD",  "noMatch", "tooLong"};
+
+class Object {
+ public:
+  explicit Object(std::string* out) : out_(out) { out_->push_back('{'); }
+  void Field(std::string_view name, const std::string& json) {
+    if (!first_) out_->push_back(',');
+    first_ = false;
+    out_->append(JsonString(name)).append(":").append(json);
+  }
+  void Int(std::string_view name, int64_t v) { Field(name, std::to_string(v)); }
+  void Close() { out_->push_back('}'); }
+
+ private:
+  std::string* out_;
+  bool first_ = true;
+};
+
+template <typename Table>
+std::string TableJson(const Table& table) {
+  std::string out;
+  Object o(&out);
+  o.Int("capacity", static_cast<int64_t>(Table::kCapacity));
+  o.Field("ranFull", Bool(table.ranFull));
+  o.Int("dropped", table.dropped);
+  std::string entries = "[";
+  for (size_t i = 0; i < table.used; ++i) {
+    const auto& e = table.slots[i];
+    if (i != 0) entries += ",";
+    Object entry(&entries);
+    entry.Field("key", JsonString(e.key.view()));
+    entry.Int("hits", e.hits);
+    if constexpr (requires { e.byteSum; }) entry.Field("bytes", Number(e.byteSum));
+    if constexpr (requires { e.isRobot; }) entry.Field("robot", Bool(e.isRobot != 0));
+    entry.Close();
+  }
+  entries += "]";
+  o.Field("entries", entries);
+  o.Close();
+  return out;
+}
+
+std::string CountersJson(const Tallies& tallies, const RunCounters& c) {
+  std::string out;
+  Object o(&out);
+  o.Int("processed", c.processedCount);
+  o.Int("pagesRequested", c.pagesRequested);
+  o.Field("firstUser", c.hasFirstUser ? JsonString(c.firstUser.view()) : "null");
+  o.Field("lastUser", c.hasFirstUser ? JsonString(c.previousUser.view()) : "null");
+  o.Field("hasExtra1", Bool(c.hasExtra1));
+  o.Field("hasExtra2", Bool(c.hasExtra2));
+  o.Int("lines", c.rejected.records);
+  std::string rejected = "{";
+  bool first = true;
+  for (size_t k = 1; k < kLineFaultKinds; ++k) {
+    if (c.rejected.count[k] == 0) continue;
+    if (!first) rejected += ",";
+    first = false;
+    rejected += JsonString(kFaultNames[k]) + ":";
+    Object kind(&rejected);
+    kind.Int("count", c.rejected.count[k]);
+    kind.Int("firstLine", c.rejected.firstLine[k]);
+    kind.Close();
+  }
+  rejected += "}";
+  o.Field("rejected", rejected);
+  o.Int("longLines", c.longLines);
+  o.Int("oddByteCounts", c.oddByteCounts);
+  o.Int("unmatchedLines", c.unmatchedLines);
+  o.Field("firstTime", Time(c.firstTime));
+  o.Field("lastTime", Time(c.lastTime));
+  std::string codes;
+  Object cs(&codes);
+  for (size_t i = 0; i < kResponseCounterCount; ++i) {
+    int32_t code = CodeOfCounter(i);
+    cs.Int(code == 0 ? "other" : std::to_string(code), tallies.codes.counts[i]);
+  }
+  cs.Close();
+  o.Field("codes", codes);
+  o.Close();
+  return out;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char c = p[i];
+    char escape[8];
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x20 || c == 0x7f) {
+      std::snprintf(escape, sizeof(escape), "\\u%04x", c);
+      out += escape;
+    } else if (c >= 0x80) {
+      size_t len = Utf8Length(p + i, n - i);
+      if (len == 0) {
+        std::snprintf(escape, sizeof(escape), "\\u%04x", c);
+        out += escape;
+      } else {
+        out.append(text.substr(i, len));
+        i += len;
+        continue;
+      }
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+    ++i;
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string StateJson(const Tallies& tallies, const RunCounters& counters,
+                      const StateFacts& facts) {
+  std::string out;
+  Object o(&out);
+  o.Field("format", JsonString(std::to_string(kStateMajorVersion) + "." +
+                               std::to_string(facts.minorVersion)));
+  std::string settings;
+  Object s(&settings);
+  for (const TallyingSetting& t : facts.settings) s.Field(t.keyword, JsonString(t.value));
+  s.Close();
+  o.Field("settings", settings);
+  std::string inputs = "[";
+  for (size_t i = 0; i < facts.inputs.size(); ++i) {
+    const InputOrigin& in = facts.inputs[i];
+    if (i != 0) inputs += ",";
+    Object entry(&inputs);
+    entry.Field("name", JsonString(in.name));
+    entry.Field("bytes", std::to_string(in.bytes));
+    entry.Field("fingerprint", JsonString(FingerprintText(in.fingerprint)));
+    entry.Field("firstTime", Time(in.firstTime));
+    entry.Field("lastTime", Time(in.lastTime));
+    entry.Field("source", JsonString(in.source));
+    entry.Close();
+  }
+  inputs += "]";
+  o.Field("inputs", inputs);
+  o.Field("counters", CountersJson(tallies, counters));
+  std::string tables;
+  Object t(&tables);
+  const char* names[] = {"users",       "dates",    "hours",   "pages",
+                         "directories", "notFound", "extra_1", "extra_2"};
+  ForEachTable(tallies, [&](const auto& table, uint32_t index, const char*) {
+    t.Field(names[index], TableJson(table));
+  });
+  t.Close();
+  o.Field("tables", tables);
+  o.Close();
+  return out;
+}
+
+}  // namespace logvane

@@ -1,0 +1,94 @@
+#include "state/state_settings.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "common/ascii_text.h"
+
+namespace logvane {
+
+namespace {
+
+// A list whose order does not matter (every entry is tested), sorted and
+// without repeats, one entry a line.
+std::string ListValue(std::vector<std::string> entries, bool fold) {
+  if (fold) {
+    for (std::string& e : entries) LowercaseInPlace(e);
+  }
+  std::sort(entries.begin(), entries.end());
+  entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+  std::string value;
+  for (const std::string& e : entries) value += (value.empty() ? "" : "\n") + e;
+  return value;
+}
+
+std::string Switch(bool on) { return on ? "ON" : ""; }
+
+// Every keyword that changes what is counted, with its canonical value
+// (empty at the default). A later tallying keyword is one more entry.
+struct Entry {
+  const char* keyword;
+  std::function<std::string(const RunSettings&)> value;
+};
+
+const std::vector<Entry>& Table() {
+  static const std::vector<Entry> table = {
+      {"SELECT", [](const RunSettings& s) { return s.selectOn ? "=" + s.selectText : ""; }},
+      {"EXCLUDE_ADDR", [](const RunSettings& s) { return ListValue(s.excludedAddresses, true); }},
+      {"EXCLUDE_TYPE", [](const RunSettings& s) { return ListValue(s.excludedTypes, false); }},
+      {"EXCLUDE_EXTRA1", [](const RunSettings& s) { return ListValue(s.excludedExtra1, false); }},
+      {"EXCLUDE_EXTRA2", [](const RunSettings& s) { return ListValue(s.excludedExtra2, false); }},
+      {"PAGES=FULL", [](const RunSettings& s) { return Switch(s.fullPageDetails); }},
+      {"PROXY=ON", [](const RunSettings& s) { return Switch(s.proxyMode); }},
+      {"USER=FIELD2", [](const RunSettings& s) { return Switch(s.userFromField2); }},
+      {"HOFFSET",
+       [](const RunSettings& s) { return s.hourOffset == 0 ? "" : std::to_string(s.hourOffset); }},
+      {"ROBOTS",
+       [](const RunSettings& s) {
+         return std::string(EqualsFolded(s.robotsMode, "RPT") ? "RPT" : "");
+       }},
+      {"LOGFORMAT", [](const RunSettings& s) { return s.logFormat; }},
+      {"EXTRA1", [](const RunSettings& s) { return s.extra1Field; }},
+      {"EXTRA2", [](const RunSettings& s) { return s.extra2Field; }},
+  };
+  return table;
+}
+
+const std::string* ValueOf(const std::vector<TallyingSetting>& list, const std::string& keyword) {
+  for (const TallyingSetting& s : list) {
+    if (s.keyword == keyword) return &s.value;
+  }
+  return nullptr;
+}
+
+std::string Shown(const std::string* value) { return value ? *value : "(not set)"; }
+
+}  // namespace
+
+std::vector<TallyingSetting> TallyingSettingsOf(const RunSettings& settings) {
+  std::vector<TallyingSetting> list;
+  for (const Entry& e : Table()) {
+    std::string value = e.value(settings);
+    if (!value.empty()) list.push_back({e.keyword, std::move(value)});
+  }
+  return list;
+}
+
+std::optional<SettingDifference> CompareSettings(const std::vector<TallyingSetting>& run,
+                                                 const std::vector<TallyingSetting>& state) {
+  for (const Entry& e : Table()) {
+    const std::string* a = ValueOf(run, e.keyword);
+    const std::string* b = ValueOf(state, e.keyword);
+    if ((a == nullptr) != (b == nullptr) || (a != nullptr && *a != *b)) {
+      return SettingDifference{e.keyword, Shown(a), Shown(b)};
+    }
+  }
+  for (const TallyingSetting& s : state) {
+    bool known = std::any_of(Table().begin(), Table().end(),
+                             [&](const Entry& e) { return s.keyword == e.keyword; });
+    if (!known) return SettingDifference{s.keyword, "(unknown to this Logvane)", s.value};
+  }
+  return std::nullopt;
+}
+
+}  // namespace logvane

@@ -1,0 +1,477 @@
+// State files end to end, in-process: a log cut anywhere between lines
+// into pieces, each written as a state and merged in order, gives the
+// report of one run over the whole log byte for byte (the "Report
+// Produced" time aside); inputs counted twice, states counted by other
+// rules and bad state files are refused.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "driver/run_sequence.h"
+#include "intake/log_source.h"
+#include "state/state_codec.h"
+#include "support/test_support.h"
+
+namespace logvane {
+namespace testing {
+struct ScratchForTest {
+  Tallies tallies;
+  RunCounters counters;
+};
+}  // namespace testing
+namespace {
+
+using testing::GzipText;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct StateRunResult {
+  int status = -1;
+  std::string console;
+  std::string errors;
+  std::string report;  // "Report Produced" masked; empty when none
+};
+
+std::string Masked(std::string report) {
+  return std::regex_replace(report, std::regex("Report Produced[^\n]*"), "Report Produced");
+}
+
+// One run in `dir` of the parameter lines `params` (LOOKUP=N is added),
+// reading `input` on standard input.
+StateRunResult RunParams(const TempDir& dir, const std::string& params,
+                         const std::string& input = "", size_t blockLines = 0) {
+  WriteFile(dir.File("p.dat"), "LOOKUP=N\n" + params);
+  std::remove(dir.File("out.html").c_str());
+  StateRunResult run;
+  Console console(&run.console);
+  Console errors(&run.errors);
+  ByteInput in(input);
+  FaultEnv machine;
+  RunEnvironment env{console, in, machine, dir.File("lvipname.dat")};
+  env.diagnostics = &errors;
+  env.readBlockLines = blockLines;
+  run.status = RunLogvane({dir.File("p.dat")}, env);
+  console.Flush();
+  errors.Flush();
+  if (testing::FileExists(dir.File("out.html")))
+    run.report = Masked(ReadFile(dir.File("out.html")));
+  return run;
+}
+
+std::string Line(const std::string& client, const std::string& user, const std::string& day,
+                 int hour, const std::string& page, int code, const std::string& extra = "") {
+  char h[8];
+  std::snprintf(h, sizeof(h), "%02d", hour);
+  return client + " - " + user + " [" + day + "/Nov/2026:" + h + ":15:00 +0100] \"GET " + page +
+         " HTTP/1.1\" " + std::to_string(code) + " " + std::to_string(100 + hour * 7) +
+         " \"http://ref.example/" + extra + "\" \"Agent " + extra + "\"\n";
+}
+
+// A log with every border kind: runs of one user, users that are prefixes
+// of each other (in either case), lines without a client, every failure
+// kind, robots, 404s and extras.
+std::vector<std::string> BorderLog() {
+  std::vector<std::string> lines;
+  const char* clients[] = {"10.0.0.1",     "10.0.0.12",    "10.0.0.1",   "10.0.0.1", "10.0.0.12",
+                           "Host.Example", "host.example", "10.0.0.123", "10.0.0.12"};
+  for (int i = 0; i < 90; ++i) {
+    std::string day = std::to_string(10 + i / 30);
+    std::string client = clients[i % 9];
+    std::string user = i % 4 == 0 ? "alice" : i % 4 == 1 ? "Alice" : "-";
+    std::string page =
+        i % 11 == 0 ? "/robots.txt" : "/p" + std::to_string(i % 13) + "?q=" + std::to_string(i % 3);
+    lines.push_back(
+        Line(client, user, day, i % 24, page, i % 7 == 0 ? 404 : 200, std::to_string(i % 5)));
+    switch (i % 15) {
+      case 3: lines.push_back("no bracket here\n"); break;
+      case 5:
+        lines.push_back("10.0.0.9 - - [xx/Nov/2026:01:00:00] \"GET / HTTP/1.1\" 200 1\n");
+        break;
+      case 7: lines.push_back("10.0.0.1 - - [12/Nov/2026 \"GET / HTTP/1.1\" 200 1\n"); break;
+      case 9: lines.push_back("10.0.0.12 - - [12/Nov/2026:03:00:00 +0100] 200 1\n"); break;
+      case 11:
+        lines.push_back(" - - [12/Nov/2026:04:00:00 +0100] \"GET /x HTTP/1.1\" 200 5\n");
+        break;
+      case 13: lines.push_back("\n"); break;
+      default: break;
+    }
+  }
+  return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines, size_t from, size_t to) {
+  std::string text;
+  for (size_t i = from; i < to && i < lines.size(); ++i) text += lines[i];
+  return text;
+}
+
+// Cut points: the borders between pieces, as line numbers.
+std::vector<std::vector<size_t>> CutSets(size_t n) {
+  std::vector<std::vector<size_t>> sets;
+  for (size_t first = 0; first <= 12; ++first) sets.push_back({first, first + 1, first + 2});
+  sets.push_back({0});                        // an empty first piece
+  sets.push_back({n});                        // an empty last piece
+  sets.push_back({5, 5, 40});                 // an empty middle piece
+  sets.push_back({n / 3, n / 2, 2 * n / 3});  // larger pieces
+  std::vector<size_t> single;
+  for (size_t i = 1; i < 20; ++i) single.push_back(i);  // one-line pieces
+  sets.push_back(single);
+  return sets;
+}
+
+struct Rules {
+  const char* name;
+  std::string params;
+  size_t blockLines = 0;
+};
+
+class PieceEquivalence : public ::testing::TestWithParam<Rules> {};
+
+TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
+  const Rules& rules = GetParam();
+  TempDir dir;
+  const std::vector<std::string> lines = BorderLog();
+  WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
+  StateRunResult whole = RunParams(
+      dir,
+      rules.params + "INFILE=" + dir.File("all.log") + "\nOUTFILE=" + dir.File("out.html") + "\n",
+      "", rules.blockLines);
+  ASSERT_EQ(whole.status, 0) << whole.console;
+  ASSERT_FALSE(whole.report.empty());
+  for (const std::vector<size_t>& cuts : CutSets(lines.size())) {
+    std::string merges;
+    size_t from = 0;
+    for (size_t k = 0; k <= cuts.size(); ++k) {
+      size_t to = k < cuts.size() ? cuts[k] : lines.size();
+      std::string piece = dir.File("piece" + std::to_string(k));
+      WriteFile(piece + ".log", Join(lines, from, to));
+      StateRunResult written =
+          RunParams(dir, rules.params + "INFILE=" + piece + ".log\nSTATEFILE=" + piece + ".state\n",
+                    "", rules.blockLines);
+      ASSERT_EQ(written.status, 0) << written.console << written.errors;
+      EXPECT_TRUE(written.report.empty());
+      merges += "MERGE=" + piece + ".state\n";
+      from = to;
+    }
+    std::string where = ::testing::PrintToString(cuts);
+    StateRunResult merged =
+        RunParams(dir, rules.params + merges + "OUTFILE=" + dir.File("out.html") + "\n");
+    ASSERT_EQ(merged.status, 0) << where << merged.console << merged.errors;
+    EXPECT_EQ(merged.report, whole.report) << "cut at " << where;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PieceEquivalence,
+    ::testing::Values(Rules{"Plain", ""}, Rules{"UserField2", "USER=FIELD2\n"},
+                      Rules{"Proxy", "PROXY=ON\n"}, Rules{"Select", "SELECT=/p1\n"},
+                      Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
+                      Rules{"Format", "LOGFORMAT=COMBINED\n"},
+                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3}),
+    [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
+
+// The last piece read on top of the others' merged states: the incremental
+// month.
+TEST(StateFiles, LogReadOnTopOfMergedStatesIsTheOneRun) {
+  TempDir dir;
+  const std::vector<std::string> lines = BorderLog();
+  WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
+  WriteFile(dir.File("a.log"), Join(lines, 0, 50));
+  WriteFile(dir.File("b.log"), Join(lines, 50, lines.size()));
+  StateRunResult whole =
+      RunParams(dir, "INFILE=" + dir.File("all.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  ASSERT_EQ(
+      RunParams(dir, "INFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("m.state") + "\n")
+          .status,
+      0);
+  StateRunResult month = RunParams(
+      dir, "MERGE=" + dir.File("m.state") + "\nINFILE=" + dir.File("b.log") +
+               "\nSTATEFILE=" + dir.File("m.state") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  ASSERT_EQ(month.status, 0) << month.errors;
+  EXPECT_EQ(month.report, whole.report);
+  // The month's state holds both logs: adding b.log again is refused.
+  StateRunResult again =
+      RunParams(dir, "MERGE=" + dir.File("m.state") + "\nINFILE=" + dir.File("b.log") +
+                         "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(again.status, 4);
+  EXPECT_EQ(again.report, whole.report);
+}
+
+// Tables that run full only once merged drop exactly what one run drops;
+// a piece whose own table ran full is named on standard error.
+TEST(StateFiles, TablesThatFillInTheMergeDropWhatOneRunDrops) {
+  TempDir dir;
+  std::vector<std::string> lines;
+  for (int d = 0; d < 600; ++d) {
+    std::string day = std::to_string(1 + d % 28);
+    std::string year = std::to_string(2000 + d / 28);
+    lines.push_back("10.0.0." + std::to_string(d % 7) + " - - [" + day + "/Jan/" + year +
+                    ":10:00:00 +0000] \"GET /d" + std::to_string(d) + " HTTP/1.1\" 200 9\n");
+  }
+  WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
+  StateRunResult whole =
+      RunParams(dir, "INFILE=" + dir.File("all.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  std::string merges;
+  for (int k = 0; k < 3; ++k) {
+    std::string piece = dir.File("p" + std::to_string(k));
+    WriteFile(piece + ".log", Join(lines, k * 200, k * 200 + 200));
+    ASSERT_EQ(RunParams(dir, "INFILE=" + piece + ".log\nSTATEFILE=" + piece + ".state\n").status,
+              0);
+    merges += "MERGE=" + piece + ".state\n";
+  }
+  StateRunResult merged = RunParams(dir, merges + "OUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(merged.report, whole.report);
+  EXPECT_NE(merged.errors.find("the run's date table is full: 100 keys with 100 hits were dropped"),
+            std::string::npos)
+      << merged.errors;
+
+  // One piece of 600 days ran full on its own: the merge names it.
+  ASSERT_EQ(
+      RunParams(dir, "INFILE=" + dir.File("all.log") + "\nSTATEFILE=" + dir.File("f.state") + "\n")
+          .status,
+      0);
+  StateRunResult full =
+      RunParams(dir, "MERGE=" + dir.File("f.state") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_NE(full.errors.find(dir.File("f.state") +
+                             ": its date table ran full when it was read: 100 hits"),
+            std::string::npos)
+      << full.errors;
+}
+
+TEST(StateFiles, InputsCountedAlreadyAreRefusedAndTheRunGoesOn) {
+  TempDir dir;
+  const std::vector<std::string> lines = BorderLog();
+  const std::string log = Join(lines, 0, lines.size());
+  WriteFile(dir.File("a.log"), log);
+  WriteFile(dir.File("copy.log.gz"), GzipText(log));
+  WriteFile(dir.File("empty.log"), "");
+  WriteFile(dir.File("empty2.log"), "");
+  StateRunResult once =
+      RunParams(dir, "INFILE=" + dir.File("a.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  ASSERT_EQ(
+      RunParams(dir, "INFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("a.state") + "\n")
+          .status,
+      0);
+  WriteFile(dir.File("opts"), "");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {"a log and its compressed copy", {dir.File("a.log"), dir.File("copy.log.gz")}, 4},
+      {"a log given twice", {dir.File("a.log"), dir.File("a.log")}, 4},
+      {"a state and its log", {"--merge=" + dir.File("a.state"), dir.File("a.log")}, 4},
+      {"a state given twice",
+       {"--merge=" + dir.File("a.state"), "--merge=" + dir.File("a.state")},
+       4},
+      {"empty inputs are never counted twice",
+       {dir.File("a.log"), dir.File("empty.log"), dir.File("empty2.log")},
+       0},
+  };
+  for (const Case& c : cases) {
+    StateRunResult run;
+    Console console(&run.console);
+    Console errors(&run.errors);
+    ByteInput in(std::string{});
+    FaultEnv machine;
+    RunEnvironment env{console, in, machine, dir.File("lvipname.dat")};
+    env.diagnostics = &errors;
+    std::vector<std::string> args = c.args;
+    args.push_back("--output=" + dir.File("out.html"));
+    args.push_back("--state=" + dir.File("run.state"));
+    run.status = RunLogvane(args, env);
+    errors.Flush();
+    EXPECT_EQ(run.status, c.status) << c.name << run.errors;
+    EXPECT_EQ(Masked(ReadFile(dir.File("out.html"))), once.report) << c.name;
+    if (c.status == 4) {
+      EXPECT_NE(run.errors.find("is counted already as"), std::string::npos)
+          << c.name << run.errors;
+    }
+  }
+}
+
+TEST(StateFiles, StatesCountedByOtherRulesAreRefused) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 30));
+  ASSERT_EQ(RunParams(dir, "EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=Host\nINFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  // Order and case of the address exclusions do not change what is counted.
+  StateRunResult same =
+      RunParams(dir, "EXCLUDE_ADDR=host\nEXCLUDE_ADDR=10.0.0.9\nTITLE=Other\nMAXUSERS=50\nMERGE=" +
+                         dir.File("a.state") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(same.status, 0) << same.errors;
+  struct Case {
+    std::string params;
+    std::string said;
+  } cases[] = {
+      {"EXCLUDE_ADDR=10.0.0.9\n",
+       "EXCLUDE_ADDR=10.0.0.9,host, this run with EXCLUDE_ADDR=10.0.0.9"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nHOFFSET=2\n",
+       "HOFFSET not set, this run with HOFFSET=2"},
+      {"EXCLUDE_ADDR=10.0.0.9\nEXCLUDE_ADDR=host\nUSER=FIELD2\n",
+       "USER=FIELD2 not set, this run with USER=FIELD2"},
+  };
+  for (const Case& c : cases) {
+    StateRunResult run = RunParams(dir, c.params + "MERGE=" + dir.File("a.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") +
+                                            "\nSTATEFILE=" + dir.File("b.state") + "\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << run.errors;
+    EXPECT_TRUE(run.report.empty());
+    EXPECT_FALSE(testing::FileExists(dir.File("b.state")));
+  }
+}
+
+TEST(StateFiles, BadStateFilesEndTheRunBeforeAnythingIsWritten) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 40));
+  ASSERT_EQ(
+      RunParams(dir, "INFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("a.state") + "\n")
+          .status,
+      0);
+  const std::string good = ReadFile(dir.File("a.state"));
+  std::string flipped = good;
+  flipped[200] = static_cast<char>(flipped[200] ^ 0x40);
+  std::string newer = good;
+  newer[8] = 2;
+  std::string bigEndian = good;
+  std::swap(bigEndian[12], bigEndian[15]);
+  std::swap(bigEndian[13], bigEndian[14]);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string said;
+  } cases[] = {
+      {"cut in the header", good.substr(0, 10), "byte 10: the state is cut short in its header"},
+      {"cut in a section", good.substr(0, 300),
+       "byte 300: the state is cut short inside a section"},
+      {"cut before its END", good.substr(0, good.size() - 24),
+       "the state is cut short (no END section)"},
+      {"a damaged byte", flipped, "does not match its checksum"},
+      {"a newer format", newer, "byte 8: state format 2.0 was made by a newer Logvane"},
+      {"the other byte order", bigEndian, "byte 12: written in the other byte order"},
+      {"not a state", "hello\n", "byte 0: not a Logvane state file"},
+      {"empty", "", "byte 0: holds no state"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir.File("bad.state"), c.bytes);
+    WriteFile(dir.File("keep.state"), "old");
+    StateRunResult run =
+        RunParams(dir, "MERGE=" + dir.File("bad.state") + "\nOUTFILE=" + dir.File("out.html") +
+                           "\nSTATEFILE=" + dir.File("keep.state") + "\n");
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.errors.find("logvane: " + dir.File("bad.state") + ": byte "), std::string::npos)
+        << c.name << ": " << run.errors;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << c.name << ": " << run.errors;
+    EXPECT_NE(run.console.find("*ERROR* Could not read state file."), std::string::npos) << c.name;
+    EXPECT_TRUE(run.report.empty()) << c.name;
+    EXPECT_EQ(ReadFile(dir.File("keep.state")), "old") << c.name;
+  }
+  StateRunResult missing = RunParams(
+      dir, "MERGE=" + dir.File("none.state") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.errors.find(dir.File("none.state") + ": byte 0: cannot open: No such file"),
+            std::string::npos)
+      << missing.errors;
+}
+
+TEST(StateFiles, OverlappingInputsOfOneSourceAreNamed) {
+  TempDir dir;
+  const std::vector<std::string> lines = BorderLog();
+  WriteFile(dir.File("a.log"), Join(lines, 0, 60));
+  WriteFile(dir.File("b.log"), Join(lines, 30, 90));  // the same days again, other bytes
+  WriteFile(dir.File("c.log"), Join(lines, 60, 90));
+  StateRunResult overlap =
+      RunParams(dir, "INFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("s") + "\n");
+  ASSERT_EQ(overlap.status, 0);
+  StateRunResult run = RunParams(dir, "MERGE=" + dir.File("s") + "\nINFILE=" + dir.File("b.log") +
+                                          "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.errors.find("overlaps"), std::string::npos) << run.errors;
+  // Another source is another server: no warning.
+  StateRunResult other =
+      RunParams(dir, "SOURCE=web2\nMERGE=" + dir.File("s") + "\nINFILE=" + dir.File("b.log") +
+                         "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_EQ(other.errors.find("overlaps"), std::string::npos) << other.errors;
+}
+
+TEST(StateFiles, StateOnlyRunsAskForNothingAndLeaveTheCacheAlone) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(BorderLog(), 0, 20));
+  WriteFile(dir.File("lvipname.dat"), "10.0.0.1,one.example\n");
+  WriteFile(dir.File("q.dat"),
+            "LOOKUP=Y\nINFILE=" + dir.File("a.log") + "\nSTATEFILE=" + dir.File("a.state") + "\n");
+  std::string text;
+  Console console(&text);
+  ByteInput in(std::string{});
+  FaultEnv machine;
+  RunEnvironment env{console, in, machine, dir.File("lvipname.dat")};
+  EXPECT_EQ(RunLogvane({dir.File("q.dat")}, env), 0);
+  console.Flush();
+  EXPECT_EQ(text.find("Enter the output filename"), std::string::npos) << text;
+  EXPECT_EQ(text.find("IP name"), std::string::npos) << text;
+  EXPECT_NE(text.find("State file: " + dir.File("a.state")), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("lvipname.dat")), "10.0.0.1,one.example\n");
+}
+
+// kill -9 at any moment of a run leaves the old state or the new one, whole.
+TEST(StateFiles, AKilledRunLeavesTheOldStateOrTheNewOne) {
+  TempDir dir;
+  std::string log;
+  for (int i = 0; i < 40000; ++i) {
+    log += Line("10.1." + std::to_string(i % 250) + "." + std::to_string(i % 7), "-",
+                std::to_string(10 + i / 20000), (i / 1000) % 24, "/k" + std::to_string(i), 200);
+  }
+  WriteFile(dir.File("big.log"), log);
+  WriteFile(dir.File("small.log"), Join(BorderLog(), 0, 10));
+  ASSERT_EQ(RunParams(dir, "INFILE=" + dir.File("small.log") +
+                               "\nSTATEFILE=" + dir.File("s.state") + "\n")
+                .status,
+            0);
+  const std::string old = ReadFile(dir.File("s.state"));
+  auto whole = [&](const std::string& path) {
+    SystemEnv machine;
+    std::unique_ptr<LogSource> source;
+    if (!OpenLogFile(machine, path, &source).ok()) return false;
+    StateStream stream(*source, path);
+    auto tally = std::make_unique<testing::ScratchForTest>();
+    StateFacts facts;
+    bool atEnd = false;
+    return DecodeState(stream, tally->tallies, tally->counters, &facts, &atEnd).ok() && !atEnd;
+  };
+  int newSeen = 0;
+  for (int delay = 0; delay < 400; delay += 25) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(LOGVANE_BINARY, "logvane", "--quiet", ("--state=" + dir.File("s.state")).c_str(),
+            dir.File("big.log").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string now = ReadFile(dir.File("s.state"));
+    EXPECT_TRUE(now == old || whole(dir.File("s.state"))) << "after " << delay << " ms";
+    if (now != old) ++newSeen;
+    WriteFile(dir.File("s.state"), old);
+  }
+  std::printf("runs killed after their state was replaced: %d of 16\n", newSeen);
+}
+
+}  // namespace
+}  // namespace logvane
