@@ -131,14 +131,31 @@ struct Rules {
   const char* name;
   std::string params;
   size_t blockLines = 0;
+  bool timed = false;  // each line ends in its time taken, read by %D
 };
+
+// The log with a time taken after each line's fields: spread over four
+// decades, with a "-" now and then.
+std::vector<std::string> TimedLog() {
+  std::vector<std::string> lines = BorderLog();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string& line = lines[i];
+    if (line.size() < 2) continue;
+    const uint64_t micros = (i * 7919 % 97 + 1) * (i % 4 == 0 ? 1 : i % 4 == 1 ? 100 : 10000);
+    line.insert(line.size() - 1, i % 17 == 0 ? " -" : " " + std::to_string(micros));
+  }
+  return lines;
+}
+
+constexpr char kTimedFormat[] =
+    "LOGFORMAT=%h %l %u %t \"%r\" %>s %b \"%{Referer}i\" \"%{User-agent}i\" %D\n";
 
 class PieceEquivalence : public ::testing::TestWithParam<Rules> {};
 
 TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
   const Rules& rules = GetParam();
   TempDir dir;
-  const std::vector<std::string> lines = BorderLog();
+  const std::vector<std::string> lines = rules.timed ? TimedLog() : BorderLog();
   WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
   StateRunResult whole = RunParams(
       dir,
@@ -146,6 +163,15 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
       "", rules.blockLines);
   ASSERT_EQ(whole.status, 0) << whole.console;
   ASSERT_FALSE(whole.report.empty());
+  if (rules.timed) {
+    ASSERT_NE(whole.report.find("Slowest Pages"), std::string::npos);
+    ASSERT_NE(whole.report.find("Requests Without a Time"), std::string::npos);
+  }
+  // What FROM/UNTIL skipped and kept, as standard error says it.
+  auto rangeNote = [](const std::string& errors) {
+    size_t at = errors.find(" skipped ");
+    return at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
+  };
   for (const std::vector<size_t>& cuts : CutSets(lines.size())) {
     std::string merges;
     size_t from = 0;
@@ -166,6 +192,7 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
         RunParams(dir, rules.params + merges + "OUTFILE=" + dir.File("out.html") + "\n");
     ASSERT_EQ(merged.status, 0) << where << merged.console << merged.errors;
     EXPECT_EQ(merged.report, whole.report) << "cut at " << where;
+    EXPECT_EQ(rangeNote(merged.errors), rangeNote(whole.errors)) << "cut at " << where;
   }
 }
 
@@ -175,7 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Rules{"Proxy", "PROXY=ON\n"}, Rules{"Select", "SELECT=/p1\n"},
                       Rules{"Robots", "ROBOTS=RPT\nPAGES=FULL\nEXCLUDE_TYPE=.txt\n"},
                       Rules{"Format", "LOGFORMAT=COMBINED\n"},
-                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3}),
+                      Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
+                      Rules{"Times", std::string(kTimedFormat) + "MINHITS=1\n", 0, true},
+                      Rules{"TimesInRange",
+                            std::string(kTimedFormat) +
+                                "FROM=2026-11-10T06:00\nUNTIL=2026-11-12\nSTYLE=MODERN\nMINHITS=2\n",
+                            0, true}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental

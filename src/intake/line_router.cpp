@@ -379,16 +379,6 @@ inline void LineRouter::CountTimeTaken(const PreparedLine& p, int64_t hourSlot, 
   if (pageSlot >= 0) AddPageLatency(PageSketches(times)[pageSlot], p.micros);
 }
 
-namespace {
-
-// A clock as an instant, for ordering records of different zones.
-int64_t InstantOf(const RecordTime& t) {
-  return CivilSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second) -
-         int64_t{t.offsetMinutes} * 60;
-}
-
-}  // namespace
-
 void LineRouter::NoteKeptTime(const RecordTime& clock) {
   const int64_t at = InstantOf(clock);
   if (counters_.keptClocks++ == 0) {

@@ -37,6 +37,12 @@ enum SectionKind : uint32_t {
   kCountersSection = 3,
   // One per keyed table, in the reading phase's feed order.
   kFirstTableSection = 16,
+  // The records FROM/UNTIL skipped and the span of those kept; the response
+  // times by hour slot (the log's are their sum) and by page slot. Each is
+  // written only when it holds something; 35 is kept for the times.
+  kDateRangeSection = 32,
+  kHourTimesSection = 33,
+  kPageTimesSection = 34,
 };
 
 // Builds the payload of one section.

@@ -6,8 +6,10 @@ namespace logvane {
 
 namespace {
 
-template <typename Table>
-void MergeTable(const Table& from, Table& into, TableDrops& drops) {
+// Calls slotMoved(from's slot, into's slot) for each key that found a place.
+template <typename Table, typename Fn = void (*)(size_t, int64_t)>
+void MergeTable(
+    const Table& from, Table& into, TableDrops& drops, Fn&& slotMoved = [](size_t, int64_t) {}) {
   using Key = decltype(from.slots[0].key);
   for (size_t i = 0; i < from.used; ++i) {
     const auto& e = from.slots[i];
@@ -19,6 +21,7 @@ void MergeTable(const Table& from, Table& into, TableDrops& drops) {
       drops.hits += e.hits;
       continue;
     }
+    slotMoved(i, slot);
     if constexpr (requires { e.isRobot; }) {
       if (e.isRobot != 0) into.slots[slot].isRobot = 1;
     }
@@ -76,6 +79,41 @@ void MergeCounters(const RunCounters& from, RunCounters& into) {
   into.lastTime = std::max(into.lastTime, from.lastTime);
 }
 
+// FROM/UNTIL's counts add up; the earliest and latest kept stay the first
+// records of those instants, as in one run.
+void MergeDateRange(const RunCounters& from, RunCounters& into) {
+  into.outOfRange += from.outOfRange;
+  if (from.keptClocks == 0) return;
+  if (into.keptClocks == 0 || InstantOf(from.earliestKept) < InstantOf(into.earliestKept)) {
+    into.earliestKept = from.earliestKept;
+  }
+  if (into.keptClocks == 0 || InstantOf(from.latestKept) > InstantOf(into.latestKept)) {
+    into.latestKept = from.latestKept;
+  }
+  into.keptClocks += from.keptClocks;
+}
+
+bool Timed(const LatencySketch& s) { return s.count != 0; }
+bool Timed(const PageLatencySketch& s) { return s.count != 0; }
+
+// The hours' and the pages' times go with their keys: a key that found the
+// run's table full takes its times with it, as its lines would in one run.
+void MergeHoursAndPages(const Tallies& from, Tallies& into, MergeDrops* drops) {
+  const ResponseTimes& ft = from.times;
+  ResponseTimes& it = into.times;
+  MergeTable(from.hours, into.hours, drops->tables[2], [&](size_t f, int64_t slot) {
+    if (f < kTimedHourSlots && Timed(ft.hours[f])) MergeLatency(it.hours[slot], ft.hours[f]);
+  });
+  MergeTable(from.pages, into.pages, drops->tables[3], [&](size_t f, int64_t slot) {
+    if (ft.pages && f < kTimedPageSlots && Timed(ft.pages[f])) {
+      MergePageLatency(PageSketches(it)[slot], ft.pages[f]);
+    }
+  });
+  if (ft.noValue > 0 && it.noValue == 0) it.firstNoValue = ft.firstNoValue;
+  it.noValue += ft.noValue;
+  if (Timed(ft.overall)) SumResponseTimes(it, into.hours.used);
+}
+
 }  // namespace
 
 void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
@@ -83,14 +121,14 @@ void MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& i
   *drops = MergeDrops{};
   MergeTable(from.users, into.users, drops->tables[0]);
   MergeTable(from.dates, into.dates, drops->tables[1]);
-  MergeTable(from.hours, into.hours, drops->tables[2]);
-  MergeTable(from.pages, into.pages, drops->tables[3]);
+  MergeHoursAndPages(from, into, drops);
   MergeTable(from.directories, into.directories, drops->tables[4]);
   MergeTable(from.notFound, into.notFound, drops->tables[5]);
   MergeTable(from.extra1, into.extra1, drops->tables[6]);
   MergeTable(from.extra2, into.extra2, drops->tables[7]);
   for (size_t i = 0; i < kResponseCounterCount; ++i) into.codes.counts[i] += from.codes.counts[i];
   MergeCounters(fromCounters, intoCounters);
+  MergeDateRange(fromCounters, intoCounters);
 }
 
 }  // namespace logvane
