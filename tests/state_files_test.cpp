@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <regex>
 #include <thread>
 
 #include "driver/run_sequence.h"
 #include "intake/log_source.h"
 #include "state/state_codec.h"
+#include "state/state_format.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -204,10 +206,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Rules{"Format", "LOGFORMAT=COMBINED\n"},
                       Rules{"Threads", "THREADS=3\nHOFFSET=-2\n", 3},
                       Rules{"Times", std::string(kTimedFormat) + "MINHITS=1\n", 0, true},
-                      Rules{"TimesInRange",
-                            std::string(kTimedFormat) +
-                                "FROM=2026-11-10T06:00\nUNTIL=2026-11-12\nSTYLE=MODERN\nMINHITS=2\n",
-                            0, true}),
+                      Rules{
+                          "TimesInRange",
+                          std::string(kTimedFormat) +
+                              "FROM=2026-11-10T06:00\nUNTIL=2026-11-12\nSTYLE=MODERN\nMINHITS=2\n",
+                          0, true}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental
@@ -276,6 +279,38 @@ TEST(StateFiles, TablesThatFillInTheMergeDropWhatOneRunDrops) {
                              ": its date table ran full when it was read: 100 hits"),
             std::string::npos)
       << full.errors;
+}
+
+// A page new to a full page table brings no times, as in one run: the
+// slowest pages of the second piece, past the table's end, stay unranked.
+TEST(StateFiles, PagesThatFindTheTableFullDropTheirTimes) {
+  TempDir dir;
+  std::string first;
+  std::string second;
+  for (int i = 0; i < 50010; ++i) {
+    const bool late = i >= 49995;
+    (late ? second : first) += "10.0.0.1 - - [10/Nov/2026:10:00:00 +0000] \"GET /d" +
+                               std::to_string(i) + " HTTP/1.1\" 200 9 \"-\" \"-\" " +
+                               (late ? std::to_string(900000 + i) : "5") + "\n";
+  }
+  WriteFile(dir.File("all.log"), first + second);
+  WriteFile(dir.File("a.log"), first);
+  WriteFile(dir.File("b.log"), second);
+  const std::string params = std::string(kTimedFormat) + "MINHITS=1\nMAXSLOW=12\n";
+  StateRunResult whole = RunParams(
+      dir, params + "INFILE=" + dir.File("all.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  for (const char* piece : {"a", "b"}) {
+    ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File(std::string(piece) + ".log") +
+                                 "\nSTATEFILE=" + dir.File(std::string(piece) + ".state") + "\n")
+                  .status,
+              0);
+  }
+  StateRunResult merged =
+      RunParams(dir, params + "MERGE=" + dir.File("a.state") + "\nMERGE=" + dir.File("b.state") +
+                         "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_NE(whole.report.find("/d49999<"), std::string::npos);
+  EXPECT_EQ(whole.report.find("/d50000<"), std::string::npos);
+  EXPECT_EQ(merged.report, whole.report);
 }
 
 TEST(StateFiles, InputsCountedAlreadyAreRefusedAndTheRunGoesOn) {
@@ -415,6 +450,159 @@ TEST(StateFiles, BadStateFilesEndTheRunBeforeAnythingIsWritten) {
   EXPECT_NE(missing.errors.find(dir.File("none.state") + ": byte 0: cannot open: No such file"),
             std::string::npos)
       << missing.errors;
+}
+
+// A state's sections, to be damaged one at a time and framed again.
+struct StateSection {
+  uint32_t kind;
+  uint32_t flags;
+  std::string payload;
+};
+
+uint64_t Little(const std::string& bytes, size_t at, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < width; ++i) v |= uint64_t{static_cast<uint8_t>(bytes[at + i])} << 8 * i;
+  return v;
+}
+
+void PutLittle(std::string& bytes, size_t at, size_t width, uint64_t v) {
+  for (size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<char>(v >> 8 * i);
+}
+
+std::vector<StateSection> SectionsOf(const std::string& state) {
+  std::vector<StateSection> sections;
+  for (size_t at = kStateHeaderSize; at + kSectionHeaderSize <= state.size();) {
+    const size_t length = Little(state, at + 8, 8);
+    sections.push_back({static_cast<uint32_t>(Little(state, at, 4)),
+                        static_cast<uint32_t>(Little(state, at + 4, 4)),
+                        state.substr(at + kSectionHeaderSize, length)});
+    at += kSectionHeaderSize + length + 8;
+  }
+  sections.pop_back();  // END
+  return sections;
+}
+
+std::string Framed(const std::vector<StateSection>& sections) {
+  std::string out;
+  AppendStateHeader(&out);
+  for (const StateSection& s : sections) AppendSection(&out, s.kind, s.flags, s.payload);
+  AppendEndSection(&out);
+  return out;
+}
+
+StateSection& SectionOf(std::vector<StateSection>& sections, uint32_t kind) {
+  for (StateSection& s : sections) {
+    if (s.kind == kind) return s;
+  }
+  ADD_FAILURE() << "no section " << kind;
+  return sections.front();
+}
+
+const std::string kRangeParams = std::string(kTimedFormat) + "FROM=2026-11-10T06:00\n";
+
+// Each section of the times and the range refuses what no run writes.
+TEST(StateFiles, DamagedTimesAndRangeSectionsAreRefusedWithTheReason) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
+  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::vector<StateSection> good = SectionsOf(ReadFile(dir.File("a.state")));
+  using Damage = std::function<void(std::vector<StateSection>&)>;
+  auto poke = [](uint32_t kind, size_t at, size_t width, uint64_t v) -> Damage {
+    return
+        [=](std::vector<StateSection>& s) { PutLittle(SectionOf(s, kind).payload, at, width, v); };
+  };
+  struct Case {
+    const char* name;
+    Damage damage;
+    std::string said;
+  } cases[] = {
+      {"negative skipped count", poke(kDateRangeSection, 0, 8, uint64_t(-3)),
+       "a negative count (-3)"},
+      {"a kept time in month 13", poke(kDateRangeSection, 20, 4, 13),
+       "a kept record's time that no log gives"},
+      {"an hour slot not in use", poke(kHourTimesSection, 24, 8, 99),
+       "times for slot 99, not a slot in use"},
+      {"an hour timed more often than hit", poke(kHourTimesSection, 32, 8, 1000),
+       "timed 1000 times, with"},
+      {"an hour sketch's count not its buckets'",
+       [](std::vector<StateSection>& s) {
+         std::string& p = SectionOf(s, kHourTimesSection).payload;
+         PutLittle(p, 80, 8, Little(p, 80, 8) + 1);
+       },
+       "a response-time sketch that no set of times gives"},
+      {"a bucket past the last", poke(kHourTimesSection, 72, 4, 5000),
+       "bucket 5000 out of order or out of range"},
+      {"more hours than the table holds", poke(kHourTimesSection, 16, 8, 26),
+       "a count of 26, more than the 25 there can be"},
+      {"a page slot twice",
+       [](std::vector<StateSection>& s) {
+         std::string& p = SectionOf(s, kPageTimesSection).payload;
+         const size_t second = 52 + 8 * Little(p, 44, 8);
+         PutLittle(p, second, 8, Little(p, 8, 8));
+       },
+       "not a slot in use after the one before"},
+      {"a page window not where its values put it", poke(kPageTimesSection, 40, 4, 7),
+       "a response-time sketch that no set of times gives"},
+      {"bytes after the last page",
+       [](std::vector<StateSection>& s) { SectionOf(s, kPageTimesSection).payload += "x"; },
+       "1 bytes after the section's last value"},
+      {"the times without their skip flag",
+       [](std::vector<StateSection>& s) { SectionOf(s, kHourTimesSection).flags = 0; },
+       "section 33 is out of place"},
+      {"pages before hours",
+       [](std::vector<StateSection>& s) { std::swap(s[s.size() - 1], s[s.size() - 2]); },
+       "section 33 is out of place"},
+  };
+  for (const Case& c : cases) {
+    std::vector<StateSection> sections = good;
+    c.damage(sections);
+    WriteFile(dir.File("bad.state"), Framed(sections));
+    StateRunResult run = RunParams(dir, kRangeParams + "MERGE=" + dir.File("bad.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << c.name << ": " << run.errors;
+    EXPECT_TRUE(run.report.empty()) << c.name;
+  }
+  // The sections framed again as they were still merge.
+  WriteFile(dir.File("same.state"), Framed(good));
+  EXPECT_EQ(RunParams(dir, kRangeParams + "MERGE=" + dir.File("same.state") +
+                               "\nOUTFILE=" + dir.File("out.html") + "\n")
+                .status,
+            0);
+}
+
+// FROM, UNTIL and TIMEFIELD change what is counted; the times' report
+// keywords do not.
+TEST(StateFiles, RangesAndTheTimeFieldMustBeTheMergingRunsOwn) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
+  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::string format = kTimedFormat;
+  struct Case {
+    std::string params;
+    int status;
+    std::string said;
+  } cases[] = {
+      {kRangeParams + "NO_TIMES\nMINHITS=3\nMAXSLOW=5\n", 0, ""},
+      {format + "FROM=2026-11-10T06:00:00\n", 0, ""},
+      {format, 1, "counted with FROM=2026-11-10T06:00:00, this run with FROM not set"},
+      {format + "FROM=2026-11-10\n", 1, "this run with FROM=2026-11-10T00:00:00"},
+      {format + "FROM=2026-11-10T06:00Z\n", 1, "this run with FROM=2026-11-10T06:00:00Z"},
+      {kRangeParams + "UNTIL=2026-11-12\n", 1, "this run with UNTIL=2026-11-13T00:00:00"},
+      {kRangeParams + "TIMEFIELD=%D\n", 1, "TIMEFIELD not set, this run with TIMEFIELD=%D"},
+  };
+  for (const Case& c : cases) {
+    StateRunResult run = RunParams(dir, c.params + "MERGE=" + dir.File("a.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, c.status) << c.params << run.errors;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << run.errors;
+  }
 }
 
 TEST(StateFiles, OverlappingInputsOfOneSourceAreNamed) {
