@@ -71,30 +71,32 @@ struct Directive {
   std::string error;
 };
 
-Directive ApacheDirective(std::string_view text, size_t p) {
-  Directive d;
-  size_t i = p;
-  // Conditions and the original/final markers: %400,501{...}i, %>s, %!200i.
-  while (i < text.size() && (text[i] == '<' || text[i] == '>' || text[i] == '!' || text[i] == ',' ||
-                             IsDigit(text[i]))) {
-    ++i;
+// %t and %{...}t: the request's time in one of its forms, or a field of
+// its own (msec_frac and the like).
+void TimeDirective(std::string_view argument, Directive& d) {
+  FieldName& f = d.field;
+  std::string_view form = argument;
+  if (form.starts_with("begin:")) form.remove_prefix(6);
+  if (form.starts_with("end:")) form.remove_prefix(4);
+  if (argument.empty()) {
+    f.role = FieldRole::kTimeLocal;
+    d.isTime = true;
+  } else if (form == "sec") {
+    f.role = FieldRole::kTimeSec;
+  } else if (form == "msec") {
+    f.role = FieldRole::kTimeMsec;
+  } else if (form == "usec") {
+    f.role = FieldRole::kTimeUsec;
+  } else if (!form.empty() && form.find('%') != std::string_view::npos) {
+    // A strftime layout: read as whichever known form it produces.
+    f.role = FieldRole::kTimeAny;
+  } else {
+    f.name = "time_" + std::string(form);
   }
-  std::string_view argument;
-  if (i < text.size() && text[i] == '{') {
-    size_t close = text.find('}', i);
-    if (close == std::string_view::npos) {
-      d.error = "a %{ without its }";
-      return d;
-    }
-    argument = text.substr(i + 1, close - i - 1);
-    i = close + 1;
-  }
-  if (i >= text.size()) {
-    d.error = "a % at the end";
-    return d;
-  }
-  char letter = text[i];
-  d.length = i + 1 - p;
+}
+
+// The field a directive's letter (with its {argument}) logs.
+void LetterField(char letter, std::string_view argument, Directive& d) {
   FieldName& f = d.field;
   switch (letter) {
     case '%': d.isPercent = true; break;
@@ -126,29 +128,35 @@ Directive ApacheDirective(std::string_view text, size_t p) {
     case 'C': f.name = "cookie_" + VariableSpelling(argument); break;
     case 'e': f.name = "env_" + VariableSpelling(argument); break;
     case 'n': f.name = "note_" + VariableSpelling(argument); break;
-    case 't': {
-      std::string_view form = argument;
-      if (form.starts_with("begin:")) form.remove_prefix(6);
-      if (form.starts_with("end:")) form.remove_prefix(4);
-      if (argument.empty()) {
-        f.role = FieldRole::kTimeLocal;
-        d.isTime = true;
-      } else if (form == "sec") {
-        f.role = FieldRole::kTimeSec;
-      } else if (form == "msec") {
-        f.role = FieldRole::kTimeMsec;
-      } else if (form == "usec") {
-        f.role = FieldRole::kTimeUsec;
-      } else if (!form.empty() && form.find('%') != std::string_view::npos) {
-        // A strftime layout: read as whichever known form it produces.
-        f.role = FieldRole::kTimeAny;
-      } else {
-        f.name = "time_" + std::string(form);  // msec_frac and the like
-      }
-      break;
-    }
+    case 't': TimeDirective(argument, d); break;
     default: f.name = std::string("apache_") + letter; break;
   }
+}
+
+Directive ApacheDirective(std::string_view text, size_t p) {
+  Directive d;
+  size_t i = p;
+  // Conditions and the original/final markers: %400,501{...}i, %>s, %!200i.
+  while (i < text.size() && (text[i] == '<' || text[i] == '>' || text[i] == '!' || text[i] == ',' ||
+                             IsDigit(text[i]))) {
+    ++i;
+  }
+  std::string_view argument;
+  if (i < text.size() && text[i] == '{') {
+    size_t close = text.find('}', i);
+    if (close == std::string_view::npos) {
+      d.error = "a %{ without its }";
+      return d;
+    }
+    argument = text.substr(i + 1, close - i - 1);
+    i = close + 1;
+  }
+  if (i >= text.size()) {
+    d.error = "a % at the end";
+    return d;
+  }
+  d.length = i + 1 - p;
+  LetterField(text[i], argument, d);
   return d;
 }
 

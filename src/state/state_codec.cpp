@@ -14,6 +14,7 @@ constexpr size_t kSettingWidth = 1 << 16;
 constexpr size_t kUnmatchedWidth = 1 << 17;
 constexpr uint64_t kMostInputs = uint64_t{1} << 24;
 constexpr uint64_t kMostSettings = 1000;
+constexpr const char* kEmptySection = "an empty section, which no run writes";
 
 template <typename Entry>
 void WriteEntry(PayloadWriter& w, const Entry& e) {
@@ -272,6 +273,7 @@ void ReadDateRange(PayloadReader& r, RunCounters& c) {
   c.keptClocks = Counted(r);
   ReadClock(r, c.earliestKept, c.keptClocks > 0);
   ReadClock(r, c.latestKept, c.keptClocks > 0);
+  if (r.ok() && !HoldsDateRange(c)) r.Fail(kEmptySection);
   if (r.ok() && c.keptClocks > 0 && InstantOf(c.latestKept) < InstantOf(c.earliestKept)) {
     r.Fail("the latest kept record's time is before the earliest's");
   }
@@ -356,7 +358,11 @@ void CheckPageSketch(PayloadReader& r, const PageLatencySketch& s) {
 void ReadHourTimes(PayloadReader& r, Tallies& t) {
   t.times.noValue = Counted(r);
   t.times.firstNoValue = Counted(r);
+  if (r.ok() && t.times.noValue == 0 && t.times.firstNoValue != 0) {
+    r.Fail("a first untimed line, but no untimed record");
+  }
   uint64_t timed = r.Count(6 * 8, kTimedHourSlots);
+  if (r.ok() && timed == 0 && t.times.noValue == 0) r.Fail(kEmptySection);
   int64_t after = -1;
   for (uint64_t i = 0; i < timed && r.ok(); ++i) {
     uint64_t slot = r.U64();
@@ -375,6 +381,7 @@ void ReadHourTimes(PayloadReader& r, Tallies& t) {
 
 void ReadPageTimes(PayloadReader& r, Tallies& t) {
   uint64_t timed = r.Count(5 * 8 + 4, std::min(t.pages.used, kTimedPageSlots));
+  if (r.ok() && timed == 0) r.Fail(kEmptySection);
   int64_t after = -1;
   for (uint64_t i = 0; i < timed && r.ok(); ++i) {
     uint64_t slot = r.U64();
