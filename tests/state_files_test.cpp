@@ -500,25 +500,21 @@ StateSection& SectionOf(std::vector<StateSection>& sections, uint32_t kind) {
 
 const std::string kRangeParams = std::string(kTimedFormat) + "FROM=2026-11-10T06:00\n";
 
-// Each section of the times and the range refuses what no run writes.
-TEST(StateFiles, DamagedTimesAndRangeSectionsAreRefusedWithTheReason) {
-  TempDir dir;
-  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
-  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
-                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
-                .status,
-            0);
-  const std::vector<StateSection> good = SectionsOf(ReadFile(dir.File("a.state")));
-  using Damage = std::function<void(std::vector<StateSection>&)>;
+using Damage = std::function<void(std::vector<StateSection>&)>;
+
+struct DamageCase {
+  const char* name;
+  Damage damage;
+  std::string said;
+};
+
+// Damage to each section of the times and the range, and what is said.
+std::vector<DamageCase> TimesDamages() {
   auto poke = [](uint32_t kind, size_t at, size_t width, uint64_t v) -> Damage {
     return
         [=](std::vector<StateSection>& s) { PutLittle(SectionOf(s, kind).payload, at, width, v); };
   };
-  struct Case {
-    const char* name;
-    Damage damage;
-    std::string said;
-  } cases[] = {
+  return {
       {"negative skipped count", poke(kDateRangeSection, 0, 8, uint64_t(-3)),
        "a negative count (-3)"},
       {"a kept time in month 13", poke(kDateRangeSection, 20, 4, 13),
@@ -556,7 +552,18 @@ TEST(StateFiles, DamagedTimesAndRangeSectionsAreRefusedWithTheReason) {
        [](std::vector<StateSection>& s) { std::swap(s[s.size() - 1], s[s.size() - 2]); },
        "section 33 is out of place"},
   };
-  for (const Case& c : cases) {
+}
+
+// Each section of the times and the range refuses what no run writes.
+TEST(StateFiles, DamagedTimesAndRangeSectionsAreRefusedWithTheReason) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
+  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::vector<StateSection> good = SectionsOf(ReadFile(dir.File("a.state")));
+  for (const DamageCase& c : TimesDamages()) {
     std::vector<StateSection> sections = good;
     c.damage(sections);
     WriteFile(dir.File("bad.state"), Framed(sections));

@@ -157,6 +157,29 @@ LineRules::LineRules(const RunSettings& s, bool times)
 // exclusion, the day, the hour, the page and its exclusion, the directory,
 // the response code and the extras. Each fault ends the chain where it
 // stands; what the line reached before stays planned.
+namespace {
+
+// The range and the time taken: false when FROM/UNTIL skip the record.
+// The range comes before every other rule; a record whose clock cannot be
+// read is not placed, and goes on to them.
+bool PlanRangeAndTime(const LineRules& rules, PreparedLine& p) {
+  const LogRecord& r = p.record;
+  if (rules.rangeOn && r.hasClock) {
+    if (!InDateRange(rules.settings.dateRange, r.clock)) {
+      p.plan.end = LineEnd::kOutOfRange;
+      return false;
+    }
+    p.plan.inRange = true;
+  }
+  if (rules.timesOn) {
+    p.plan.timeTaken = r.timeTaken;
+    p.micros = r.timeTakenMicros;
+  }
+  return true;
+}
+
+}  // namespace
+
 void PlanLine(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
@@ -175,20 +198,7 @@ void PlanLine(const LineRules& rules, PreparedLine& p) {
     plan.fault = r.bracketFault;
     return;
   }
-  // The range comes before every other rule; a record whose clock cannot
-  // be read is not placed, and goes on to them.
-  if (rules.rangeOn && r.hasClock) {
-    if (!InDateRange(s.dateRange, r.clock)) {
-      plan.end = LineEnd::kOutOfRange;
-      return;
-    }
-    plan.inRange = true;
-  }
-  if (rules.timesOn) {
-    plan.timeTaken = r.timeTaken;
-    p.micros = r.timeTakenMicros;
-  }
-  if (!r.selected) return;
+  if (!PlanRangeAndTime(rules, p) || !r.selected) return;
   if (r.hasClientAddress) {
     if (BeginsWithAnyFolded(r.clientAddress, s.excludedAddresses)) {
       plan.end = LineEnd::kDropped;
