@@ -1,6 +1,7 @@
 // Any bytes as a format string and a log: the first line is the LOGFORMAT
 // value (an Apache or nginx format string, or a preset), the first byte
-// after it chooses the settings and whether an extra is chosen, the rest is
+// after it chooses the settings, whether an extra and a time field are
+// chosen and whether the clock is read (FROM and UNTIL), the rest is
 // the log. Compiling may refuse the format; a compiled one must read every
 // line into a record within its widths.
 #include <cstddef>
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kExtras[] = {"", "%v", "$remote_addr", "%{Referer}i"};
   LogFormat format;
   std::string error;
-  if (!CompileLogFormat(value, kExtras[control & 3], "", &format, &error)) return 0;
+  const char* timeField = control & 128 ? "$request_time:ms" : "";
+  if (!CompileLogFormat(value, kExtras[control & 3], "", &format, &error, timeField)) return 0;
   if (format.kind == FormatKind::kMarkers) return 0;
   LineFormat options;
   options.userFromField2 = control & 4;
@@ -30,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.fullPageDetails = control & 16;
   options.selectOn = control & 32;
   options.selectText = "a";
+  options.readClock = control & 64;
   fuzzing::RunFormat(format, log, options);
   return 0;
 }

@@ -51,6 +51,13 @@ inline void CheckRecord(const LogRecord& r) {
   }
   Check(r.extra1.size() <= kExtraWidth && Within(r.extra1, r), "extra 1");
   Check(r.extra2.size() <= kExtraWidth && Within(r.extra2, r), "extra 2");
+  if (r.hasClock) {
+    const RecordTime& t = r.clock;
+    Check(t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour >= 0 &&
+              t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60 &&
+              t.offsetMinutes > -24 * 60 && t.offsetMinutes < 24 * 60,
+          "a clock within its ranges");
+  }
 }
 
 // Parses each line of `log` by `format`, then reads the whole log, on one
@@ -90,6 +97,16 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
     state->settings.userFromField2 = options.userFromField2;
     state->settings.proxyMode = options.proxyMode;
     state->settings.fullPageDetails = options.fullPageDetails;
+    // The clock is read for a range that keeps about half of a day.
+    state->settings.dateRange = DateRange{};
+    if (options.readClock) {
+      Check(ParseDateBound("2000-10-10T06:00Z", BoundKind::kFrom, &state->settings.dateRange.from)
+                .ok(),
+            "a bound");
+      Check(ParseDateBound("2000-10-10T18:00", BoundKind::kUntil, &state->settings.dateRange.until)
+                .ok(),
+            "a bound");
+    }
     ReadingPlan plan;
     if (threaded) {
       plan.threads = 2 + static_cast<int32_t>(log.size() % 3);
@@ -100,7 +117,9 @@ inline void RunFormat(const LogFormat& format, std::string_view log, const LineF
   }
   const RunState& state = *states[0];
   Check(state.counters.unmatchedLines <= state.counters.processedCount, "unmatched counted");
-  Check(state.counters.processedCount <= static_cast<int64_t>(lines), "processed at most read");
+  Check(state.counters.processedCount + state.counters.outOfRange <= static_cast<int64_t>(lines),
+        "processed at most read");
+  Check(state.tallies.times.overall.count <= static_cast<uint64_t>(lines), "times at most read");
   Check(consoles[1] == consoles[0], "threaded reading writes the same console");
   Check(fuzzing::SameReading(state, *states[1]) &&
             states[1]->counters.unmatchedLines == state.counters.unmatchedLines &&

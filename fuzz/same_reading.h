@@ -21,6 +21,21 @@ inline bool SameSlots(const Entry* a, const Entry* b, size_t used, Extra extra) 
   return true;
 }
 
+// The response times of the whole log, the hours and the pages in use.
+inline bool SameTimes(const RunState& x, const RunState& y) {
+  const ResponseTimes& a = x.tallies.times;
+  const ResponseTimes& b = y.tallies.times;
+  if (!(a.overall == b.overall) || a.noValue != b.noValue) return false;
+  for (size_t h = 0; h < x.tallies.hours.used; ++h) {
+    if (!(a.hours[h] == b.hours[h])) return false;
+  }
+  if ((a.pages == nullptr) != (b.pages == nullptr)) return false;
+  for (size_t p = 0; a.pages != nullptr && p < x.tallies.pages.used; ++p) {
+    if (!(a.pages[p] == b.pages[p])) return false;
+  }
+  return true;
+}
+
 inline bool SameReading(const RunState& x, const RunState& y) {
   const Tallies& a = x.tallies;
   const Tallies& b = y.tallies;
@@ -51,7 +66,9 @@ inline bool SameReading(const RunState& x, const RunState& y) {
          x.counters.previousUser.view() == y.counters.previousUser.view() &&
          x.counters.hasExtra1 == y.counters.hasExtra1 &&
          x.counters.hasExtra2 == y.counters.hasExtra2 &&
-         x.counters.readError == y.counters.readError;
+         x.counters.readError == y.counters.readError && SameTimes(x, y) &&
+         x.counters.outOfRange == y.counters.outOfRange &&
+         x.counters.keptClocks == y.counters.keptClocks;
 }
 
 }  // namespace logvane::fuzzing

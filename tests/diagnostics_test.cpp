@@ -36,8 +36,8 @@ TEST(Diagnostics, ParameterLinesGetAtMostOneWarningEach) {
       {"PAGE=FULL", "warning: unknown keyword 'PAGE': line ignored; did you mean PAGES=FULL?"},
       {"COLOUR=red", "warning: unknown keyword 'COLOUR': line ignored"},
       {"text1 =Hello",
-       "warning: unknown keyword 'text1': line ignored (label keys are text1 to text69, with "
-       "\"=\" right after the number)"},
+       "warning: unknown keyword 'text1': line ignored (label keys are text1 to text69, text70 to "
+       "text84 and text85 to text97, with \"=\" right after the number)"},
       {"TITLE My Stats", "warning: TITLE needs \"=\" and a value: line ignored"},
       {"LOOKUP=off", "warning: LOOKUP value 'off' is not Y, N or X: " + lookupsOn},
       {"LOOKUP=0", "warning: LOOKUP value '0' is not Y, N or X: " + lookupsOn},

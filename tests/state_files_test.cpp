@@ -23,6 +23,7 @@
 #include "intake/log_source.h"
 #include "state/state_codec.h"
 #include "support/log_generator.h"
+#include "state/state_format.h"
 #include "support/test_support.h"
 
 namespace logvane {
@@ -153,7 +154,24 @@ struct Rules {
   const char* name;
   std::string params;
   size_t blockLines = 0;
+  bool timed = false;  // each line ends in its time taken, read by %D
 };
+
+// The log with a time taken after each line's fields: spread over four
+// decades, with a "-" now and then.
+std::vector<std::string> TimedLog() {
+  std::vector<std::string> lines = BorderLog();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string& line = lines[i];
+    if (line.size() < 2) continue;
+    const uint64_t micros = (i * 7919 % 97 + 1) * (i % 4 == 0 ? 1 : i % 4 == 1 ? 100 : 10000);
+    line.insert(line.size() - 1, i % 17 == 0 ? " -" : " " + std::to_string(micros));
+  }
+  return lines;
+}
+
+constexpr char kTimedFormat[] =
+    "LOGFORMAT=%h %l %u %t \"%r\" %>s %b \"%{Referer}i\" \"%{User-agent}i\" %D\n";
 
 class PieceEquivalence : public ::testing::TestWithParam<Rules> {};
 
@@ -175,7 +193,7 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
   TempDir dir;
   WriteFile(dir.File("regexes.yaml"), kSmallRegexes);
   rules.params = InDir(rules.params, dir);
-  const std::vector<std::string> lines = BorderLog();
+  const std::vector<std::string> lines = rules.timed ? TimedLog() : BorderLog();
   WriteFile(dir.File("all.log"), Join(lines, 0, lines.size()));
   StateRunResult whole = RunParams(
       dir,
@@ -188,6 +206,15 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
       EXPECT_NE(whole.report.find(shown), std::string::npos) << shown;
     }
   }
+  if (rules.timed) {
+    ASSERT_NE(whole.report.find("Slowest Pages"), std::string::npos);
+    ASSERT_NE(whole.report.find("Requests Without a Time"), std::string::npos);
+  }
+  // What FROM/UNTIL skipped and kept, as standard error says it.
+  auto rangeNote = [](const std::string& errors) {
+    size_t at = errors.find(" skipped ");
+    return at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
+  };
   for (const std::vector<size_t>& cuts : CutSets(lines.size())) {
     std::string merges;
     size_t from = 0;
@@ -208,6 +235,7 @@ TEST_P(PieceEquivalence, MergedPiecesGiveTheReportOfOneRun) {
         RunParams(dir, rules.params + merges + "OUTFILE=" + dir.File("out.html") + "\n");
     ASSERT_EQ(merged.status, 0) << where << merged.console << merged.errors;
     EXPECT_EQ(merged.report, whole.report) << "cut at " << where;
+    EXPECT_EQ(rangeNote(merged.errors), rangeNote(whole.errors)) << "cut at " << where;
   }
 }
 
@@ -224,7 +252,15 @@ INSTANTIATE_TEST_SUITE_P(
               3},
         Rules{"SummaryDistinct", "TABLES=SUMMARY\nDISTINCT=ON\n"},
         Rules{"ModernSummaryDistinct", "STYLE=MODERN\nTABLES=SUMMARY\nDISTINCT=ON\n"},
-        Rules{"AgentsSummaryDistinct", "AGENTS={dir}/regexes.yaml\nTABLES=SUMMARY\nDISTINCT=ON\n"}),
+        Rules{"AgentsSummaryDistinct", "AGENTS={dir}/regexes.yaml\nTABLES=SUMMARY\nDISTINCT=ON\n"},
+        Rules{"Times", std::string(kTimedFormat) + "MINHITS=1\n", 0, true},
+        Rules{"TimesInRange",
+              std::string(kTimedFormat) +
+                  "FROM=2026-11-10T06:00\nUNTIL=2026-11-12\nSTYLE=MODERN\nDISTINCT=ON\nMINHITS=2\n",
+              0, true},
+        Rules{"TimesSummaryDistinct",
+              std::string(kTimedFormat) + "TABLES=SUMMARY\nDISTINCT=ON\nSTYLE=MODERN\nMINHITS=1\n",
+              0, true}),
     [](const ::testing::TestParamInfo<Rules>& info) { return info.param.name; });
 
 // The last piece read on top of the others' merged states: the incremental
@@ -293,6 +329,38 @@ TEST(StateFiles, TablesThatFillInTheMergeDropWhatOneRunDrops) {
                              ": its date table ran full when it was read: 100 hits"),
             std::string::npos)
       << full.errors;
+}
+
+// A page new to a full page table brings no times, as in one run: the
+// slowest pages of the second piece, past the table's end, stay unranked.
+TEST(StateFiles, PagesThatFindTheTableFullDropTheirTimes) {
+  TempDir dir;
+  std::string first;
+  std::string second;
+  for (int i = 0; i < 50010; ++i) {
+    const bool late = i >= 49995;
+    (late ? second : first) += "10.0.0.1 - - [10/Nov/2026:10:00:00 +0000] \"GET /d" +
+                               std::to_string(i) + " HTTP/1.1\" 200 9 \"-\" \"-\" " +
+                               (late ? std::to_string(900000 + i) : "5") + "\n";
+  }
+  WriteFile(dir.File("all.log"), first + second);
+  WriteFile(dir.File("a.log"), first);
+  WriteFile(dir.File("b.log"), second);
+  const std::string params = std::string(kTimedFormat) + "MINHITS=1\nMAXSLOW=12\n";
+  StateRunResult whole = RunParams(
+      dir, params + "INFILE=" + dir.File("all.log") + "\nOUTFILE=" + dir.File("out.html") + "\n");
+  for (const char* piece : {"a", "b"}) {
+    ASSERT_EQ(RunParams(dir, params + "INFILE=" + dir.File(std::string(piece) + ".log") +
+                                 "\nSTATEFILE=" + dir.File(std::string(piece) + ".state") + "\n")
+                  .status,
+              0);
+  }
+  StateRunResult merged =
+      RunParams(dir, params + "MERGE=" + dir.File("a.state") + "\nMERGE=" + dir.File("b.state") +
+                         "\nOUTFILE=" + dir.File("out.html") + "\n");
+  EXPECT_NE(whole.report.find("/d49999<"), std::string::npos);
+  EXPECT_EQ(whole.report.find("/d50000<"), std::string::npos);
+  EXPECT_EQ(merged.report, whole.report);
 }
 
 TEST(StateFiles, InputsCountedAlreadyAreRefusedAndTheRunGoesOn) {
@@ -485,35 +553,40 @@ TEST(StateFiles, StatesCountedByOtherAgentRulesAreRefused) {
   }
 }
 
-// The state's sections, after its header, as [kind, flags, payload].
-struct RawSection {
+// A state's sections, to be damaged one at a time and framed again.
+struct StateSection {
   uint32_t kind;
   uint32_t flags;
   std::string payload;
 };
 
-std::vector<RawSection> SectionsOf(const std::string& state) {
-  auto word = [&](size_t at, size_t n) {
-    uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i)
-      v |= uint64_t{static_cast<unsigned char>(state[at + i])} << (8 * i);
-    return v;
-  };
-  std::vector<RawSection> sections;
-  for (size_t at = kStateHeaderSize; at < state.size();) {
-    const uint64_t length = word(at + 8, 8);
-    RawSection s{static_cast<uint32_t>(word(at, 4)), static_cast<uint32_t>(word(at + 4, 4)),
-                 state.substr(at + kSectionHeaderSize, length)};
+uint64_t Little(const std::string& bytes, size_t at, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < width; ++i) v |= uint64_t{static_cast<uint8_t>(bytes[at + i])} << 8 * i;
+  return v;
+}
+
+void PutLittle(std::string& bytes, size_t at, size_t width, uint64_t v) {
+  for (size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<char>(v >> 8 * i);
+}
+
+std::vector<StateSection> SectionsOf(const std::string& state) {
+  std::vector<StateSection> sections;
+  for (size_t at = kStateHeaderSize; at + kSectionHeaderSize <= state.size();) {
+    const size_t length = Little(state, at + 8, 8);
+    sections.push_back({static_cast<uint32_t>(Little(state, at, 4)),
+                        static_cast<uint32_t>(Little(state, at + 4, 4)),
+                        state.substr(at + kSectionHeaderSize, length)});
     at += kSectionHeaderSize + length + 8;
-    if (s.kind != kEndSection) sections.push_back(std::move(s));
   }
+  sections.pop_back();  // END
   return sections;
 }
 
-std::string StateOf(const std::vector<RawSection>& sections) {
+std::string Framed(const std::vector<StateSection>& sections) {
   std::string out;
   AppendStateHeader(&out);
-  for (const RawSection& s : sections) AppendSection(&out, s.kind, s.flags, s.payload);
+  for (const StateSection& s : sections) AppendSection(&out, s.kind, s.flags, s.payload);
   AppendEndSection(&out);
   return out;
 }
@@ -560,10 +633,10 @@ TEST(StateFiles, DamagedUserAgentSectionsAreRefused) {
                   .status,
               0);
   }
-  const std::vector<RawSection> good = SectionsOf(ReadFile(dir.File("agents.state")));
-  const std::vector<RawSection> plain = SectionsOf(ReadFile(dir.File("plain.state")));
+  const std::vector<StateSection> good = SectionsOf(ReadFile(dir.File("agents.state")));
+  const std::vector<StateSection> plain = SectionsOf(ReadFile(dir.File("plain.state")));
   ASSERT_EQ(good.size(), plain.size() + 4);
-  ASSERT_EQ(DecodeFault(dir, StateOf(good)), "");
+  ASSERT_EQ(DecodeFault(dir, Framed(good)), "");
   auto classes = [](int64_t firstHits, bool trailing) {
     PayloadWriter w;
     for (int c = 0; c < 7; ++c) {
@@ -625,28 +698,150 @@ TEST(StateFiles, DamagedUserAgentSectionsAreRefused) {
        "an entry with 0 hits"},
   };
   for (const Case& c : cases) {
-    std::vector<RawSection> bad = good;
-    for (RawSection& s : bad) {
+    std::vector<StateSection> bad = good;
+    for (StateSection& s : bad) {
       if (s.kind == c.kind) s.payload = c.payload;
     }
-    EXPECT_NE(DecodeFault(dir, StateOf(bad)).find(c.said), std::string::npos)
-        << c.name << ": " << DecodeFault(dir, StateOf(bad));
+    EXPECT_NE(DecodeFault(dir, Framed(bad)).find(c.said), std::string::npos)
+        << c.name << ": " << DecodeFault(dir, Framed(bad));
   }
   // The sections belong to a state counted with AGENTS, flagged skippable,
   // all four.
-  std::vector<RawSection> stray = plain;
+  std::vector<StateSection> stray = plain;
   stray.push_back(good[good.size() - 4]);
-  std::vector<RawSection> unflagged = good;
+  std::vector<StateSection> unflagged = good;
   unflagged.back().flags = 0;
-  std::vector<RawSection> shortOne(good.begin(), good.end() - 1);
-  const std::pair<std::vector<RawSection>, std::string> structural[] = {
+  std::vector<StateSection> shortOne(good.begin(), good.end() - 1);
+  const std::pair<std::vector<StateSection>, std::string> structural[] = {
       {stray, "section 28 holds user-agent tallies, but the state was counted without AGENTS"},
       {unflagged, "section 31 is out of place"},
       {shortOne, "the state ends without its section 31"},
   };
   for (const auto& [sections, said] : structural) {
-    EXPECT_NE(DecodeFault(dir, StateOf(sections)).find(said), std::string::npos)
-        << said << ": " << DecodeFault(dir, StateOf(sections));
+    EXPECT_NE(DecodeFault(dir, Framed(sections)).find(said), std::string::npos)
+        << said << ": " << DecodeFault(dir, Framed(sections));
+  }
+}
+
+StateSection& SectionOf(std::vector<StateSection>& sections, uint32_t kind) {
+  for (StateSection& s : sections) {
+    if (s.kind == kind) return s;
+  }
+  ADD_FAILURE() << "no section " << kind;
+  return sections.front();
+}
+
+const std::string kRangeParams = std::string(kTimedFormat) + "FROM=2026-11-10T06:00\n";
+
+using Damage = std::function<void(std::vector<StateSection>&)>;
+
+struct DamageCase {
+  const char* name;
+  Damage damage;
+  std::string said;
+};
+
+// Damage to each section of the times and the range, and what is said.
+std::vector<DamageCase> TimesDamages() {
+  auto poke = [](uint32_t kind, size_t at, size_t width, uint64_t v) -> Damage {
+    return
+        [=](std::vector<StateSection>& s) { PutLittle(SectionOf(s, kind).payload, at, width, v); };
+  };
+  return {
+      {"negative skipped count", poke(kDateRangeSection, 0, 8, uint64_t(-3)),
+       "a negative count (-3)"},
+      {"a kept time in month 13", poke(kDateRangeSection, 20, 4, 13),
+       "a kept record's time that no log gives"},
+      {"an hour slot not in use", poke(kHourTimesSection, 24, 8, 99),
+       "times for slot 99, not a slot in use"},
+      {"an hour timed more often than hit", poke(kHourTimesSection, 32, 8, 1000),
+       "timed 1000 times, with"},
+      {"an hour sketch's count not its buckets'",
+       [](std::vector<StateSection>& s) {
+         std::string& p = SectionOf(s, kHourTimesSection).payload;
+         PutLittle(p, 80, 8, Little(p, 80, 8) + 1);
+       },
+       "a response-time sketch that no set of times gives"},
+      {"a bucket past the last", poke(kHourTimesSection, 72, 4, 5000),
+       "bucket 5000 out of order or out of range"},
+      {"more hours than the table holds", poke(kHourTimesSection, 16, 8, 26),
+       "a count of 26, more than the 25 there can be"},
+      {"a page slot twice",
+       [](std::vector<StateSection>& s) {
+         std::string& p = SectionOf(s, kPageTimesSection).payload;
+         const size_t second = 52 + 8 * Little(p, 44, 8);
+         PutLittle(p, second, 8, Little(p, 8, 8));
+       },
+       "not a slot in use after the one before"},
+      {"a page window not where its values put it", poke(kPageTimesSection, 40, 4, 7),
+       "a response-time sketch that no set of times gives"},
+      {"bytes after the last page",
+       [](std::vector<StateSection>& s) { SectionOf(s, kPageTimesSection).payload += "x"; },
+       "1 bytes after the section's last value"},
+      {"the times without their skip flag",
+       [](std::vector<StateSection>& s) { SectionOf(s, kHourTimesSection).flags = 0; },
+       "section 33 is out of place"},
+      {"pages before hours",
+       [](std::vector<StateSection>& s) { std::swap(s[s.size() - 1], s[s.size() - 2]); },
+       "section 33 is out of place"},
+  };
+}
+
+// Each section of the times and the range refuses what no run writes.
+TEST(StateFiles, DamagedTimesAndRangeSectionsAreRefusedWithTheReason) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
+  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::vector<StateSection> good = SectionsOf(ReadFile(dir.File("a.state")));
+  for (const DamageCase& c : TimesDamages()) {
+    std::vector<StateSection> sections = good;
+    c.damage(sections);
+    WriteFile(dir.File("bad.state"), Framed(sections));
+    StateRunResult run = RunParams(dir, kRangeParams + "MERGE=" + dir.File("bad.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << c.name << ": " << run.errors;
+    EXPECT_TRUE(run.report.empty()) << c.name;
+  }
+  // The sections framed again as they were still merge.
+  WriteFile(dir.File("same.state"), Framed(good));
+  EXPECT_EQ(RunParams(dir, kRangeParams + "MERGE=" + dir.File("same.state") +
+                               "\nOUTFILE=" + dir.File("out.html") + "\n")
+                .status,
+            0);
+}
+
+// FROM, UNTIL and TIMEFIELD change what is counted; the times' report
+// keywords do not.
+TEST(StateFiles, RangesAndTheTimeFieldMustBeTheMergingRunsOwn) {
+  TempDir dir;
+  WriteFile(dir.File("a.log"), Join(TimedLog(), 0, 60));
+  ASSERT_EQ(RunParams(dir, kRangeParams + "INFILE=" + dir.File("a.log") +
+                               "\nSTATEFILE=" + dir.File("a.state") + "\n")
+                .status,
+            0);
+  const std::string format = kTimedFormat;
+  struct Case {
+    std::string params;
+    int status;
+    std::string said;
+  } cases[] = {
+      {kRangeParams + "NO_TIMES\nMINHITS=3\nMAXSLOW=5\n", 0, ""},
+      {format + "FROM=2026-11-10T06:00:00\n", 0, ""},
+      {format, 1, "counted with FROM=2026-11-10T06:00:00, this run with FROM not set"},
+      {format + "FROM=2026-11-10\n", 1, "this run with FROM=2026-11-10T00:00:00"},
+      {format + "FROM=2026-11-10T06:00Z\n", 1, "this run with FROM=2026-11-10T06:00:00Z"},
+      {kRangeParams + "UNTIL=2026-11-12\n", 1, "this run with UNTIL=2026-11-13T00:00:00"},
+      {kRangeParams + "TIMEFIELD=%D\n", 1, "TIMEFIELD not set, this run with TIMEFIELD=%D"},
+  };
+  for (const Case& c : cases) {
+    StateRunResult run = RunParams(dir, c.params + "MERGE=" + dir.File("a.state") +
+                                            "\nOUTFILE=" + dir.File("out.html") + "\n");
+    EXPECT_EQ(run.status, c.status) << c.params << run.errors;
+    EXPECT_NE(run.errors.find(c.said), std::string::npos) << run.errors;
   }
 }
 

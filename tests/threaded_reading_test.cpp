@@ -366,6 +366,27 @@ TEST(ThreadedReading, UserAgents) {
   ExpectSameAsSequential({"agents, json", json, "LOGFORMAT=JSON\nAGENTS=Y\nEXTRA2=remote_addr\n"});
 }
 
+// Response times (the hours', the pages' and the slowest pages) and the
+// date range's skipped records are counted in log order, whatever the
+// threads: the generated log runs from 3 November 2026 for four weeks.
+TEST(ThreadedReading, ResponseTimesAndDateRanges) {
+  const std::string source = bench::LogGenerator::Generate(1500, 9) + MixedLog(300, 2);
+  for (const auto& layout : bench::kLayouts) {
+    if (layout.layout != bench::Layout::kNginxString && layout.layout != bench::Layout::kJson) {
+      continue;
+    }
+    ExpectSameAsSequential({std::string(layout.name) + ", times and a range",
+                            bench::ConvertLog(source, layout.layout),
+                            "LOGFORMAT=" + std::string(layout.logFormat) +
+                                "\nFROM=2026-11-10T06:00+01:00\nUNTIL=2026-11-20\nMINHITS=2\n"
+                                "HOFFSET=3\n"});
+  }
+  ExpectSameAsSequential(
+      {"combined, a range", source, "FROM=2026-11-08\nUNTIL=2026-11-15T12:00\nSELECT=get\n"});
+  ExpectSameAsSequential(
+      {"mixed, a range", MixedLog(600, 6), "FROM=1998-10-05\nUNTIL=1998-10-20\n"});
+}
+
 // A damaged compressed stream ends reading with a read error after the
 // lines before the damage, threads or not.
 TEST(ThreadedReading, ReadErrorAfterSomeBlocks) {

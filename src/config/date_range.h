@@ -44,6 +44,7 @@ struct RecordTime {
   int32_t minute;
   int32_t second;
   int32_t offsetMinutes;
+  bool operator==(const RecordTime&) const = default;
 };
 
 enum class BoundKind { kFrom, kUntil };
@@ -74,6 +75,13 @@ inline int64_t CivilDays(int64_t year, int64_t month, int64_t day) {
 inline int64_t CivilSeconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
                             int64_t second) {
   return CivilDays(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+// A record's clock as an instant (UTC seconds), for ordering records of
+// different zones.
+inline int64_t InstantOf(const RecordTime& t) {
+  return CivilSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second) -
+         int64_t{t.offsetMinutes} * 60;
 }
 
 // The calendar time of such seconds, with an offset of 0: for messages

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/ascii_text.h"
+#include "config/date_range.h"
 #include "config/keyword_hints.h"
 #include "config/keywords.h"
 
@@ -48,7 +49,7 @@ bool Accumulates(std::string_view keyword, const RunSettings& settings) {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The key of a label line: "text1" to "text9" stand right before their "=",
-// "text10" and up are six characters whatever follows.
+// "text10" to "text99" are six characters whatever follows.
 std::string_view LabelKey(std::string_view line) {
   return line.substr(0, line.size() > 5 && line[5] == '=' ? 5 : 6);
 }
@@ -120,6 +121,17 @@ class Reader {
   void CheckLookup(std::string_view value);
   void CheckDebug(std::string_view value);
   void CheckHourOffset(int32_t offset);
+  // A value that cannot be used at all: the run ends, as for a name too long.
+  bool Refuse(std::string_view keyword, std::string_view value, const Status& why) {
+    Flag(kRankEndsRun, Severity::kError,
+         std::string(keyword) + "=" + Visible(value) + ": " + why.Reason() + ": the run ends here");
+    console_.Write("*ERROR* ");
+    console_.Write(keyword);
+    console_.Write(" value cannot be used: ");
+    console_.Write(why.Reason());
+    console_.Write("\n");
+    return false;
+  }
 
  public:
   // A NUL byte at `column` of the line ended it early: the rest is unread.
@@ -140,6 +152,7 @@ class Reader {
   };
   Outcome ApplyKeyword(const Keyword& keyword, const Value& value);
   Outcome ApplySpecial(std::string_view name, const Value& value);
+  Outcome ApplyDateBound(std::string_view name, const Value& value);
 
   void Echo(std::string_view prefix, std::string_view value, std::string_view suffix = "") {
     echoed_ = true;
@@ -305,8 +318,9 @@ void Reader::EndLine(const Line& line) {
     if (!word.empty()) {
       std::string message = "unknown keyword " + Shown(word) + ": line ignored";
       if (StartsWithFolded(word, "text") && word.size() > 4) {
-        message += " (label keys are text1 to text" + std::to_string(kLabelCount) +
-                   ", with \"=\" right after the number)";
+        message +=
+            " (label keys are text1 to text69, text70 to text84 and text85 to text97, with \"=\" "
+            "right after the number)";
       } else {
         std::string_view nearest = NearestKeyword(word, tried_);
         if (!nearest.empty()) message += "; did you mean " + std::string(nearest) + "?";
@@ -438,6 +452,8 @@ const Keyword kKeywords[] = {
            true, "Tables: SUMMARY"),
     Switch("DISTINCT=ON", G::kReport, "distinct clients, visitors in classic too",
            &S::distinctInClassic, true, "Distinct counts: ON"),
+    Switch("NO_TIMES", G::kReport, "drop the Response Times section", &S::showTimes, false,
+           "RESPONSE TIMES report dropped.."),
     {.info = {"PLOW", G::kRun, "", "run at idle priority"},
      .kind = Kind::kPlow,
      .echo = "run at a lower priority.."},
@@ -464,6 +480,10 @@ const Keyword kKeywords[] = {
            1000, 999, "MAX SYSTEMS: "),
     Number("MAXCRAWLERS", G::kTables, "rows of the crawler and AI page tables (1 to 999)",
            &S::maxCrawlers, 0, 30, 1000, 999, "MAX CRAWLERS: "),
+    Number("MAXSLOW", G::kTables, "rows of Slowest Pages (1 to 999)", &S::maxSlow, 0, 20, 1000, 999,
+           "MAX SLOWEST PAGES: "),
+    Number("MINHITS", G::kTables, "timed hits a page needs among the Slowest Pages",
+           &S::minSlowHits, 0, 1, 1000000000, 1000000000, "MIN HITS OF SLOWEST PAGES: "),
     Text("INFILE", G::kInput, "=path", "a log; - for standard input; BASE* a rotated set",
          &S::inputFile, kFileNameWidth, "Input file: "),
     Text("OUTFILE", G::kOutput, "=path", "the report; - for standard output", &S::outputFile,
@@ -480,6 +500,8 @@ const Keyword kKeywords[] = {
          &S::extra1Field, kExtraFieldWidth, "Extra 1 field: "),
     Text("EXTRA2", G::kFormats, "=field", "the field that feeds the Extra 2 section",
          &S::extra2Field, kExtraFieldWidth, "Extra 2 field: "),
+    Text("TIMEFIELD", G::kFormats, "=field[:unit]", "the time-taken field (unit s, ms, us, ns)",
+         &S::timeField, kExtraFieldWidth, "Time field: "),
     Text("GEOIP", G::kNames, "=Y|N|path", "nations by address from a country database",
          &S::geoipDatabase, kFileNameWidth, "GeoIP database: "),
     Text("AGENTS", G::kInput, "=Y|N|path", "browsers, systems, crawlers from user agents",
@@ -502,6 +524,8 @@ const Keyword kKeywords[] = {
     Special("STYLE", G::kReport, "=CLASSIC|MODERN", "the classic report or the modern page"),
     Special("THREADS", G::kRun, "=N", "threads of the reading phase; 0: every core"),
     Special("DNSTHREADS", G::kNames, "=N", "reverse lookups run at once (1 to 64)"),
+    Special("FROM", G::kInput, "=date|time", "count from then (YYYY-MM-DD[THH:MM[:SS]][zone])"),
+    Special("UNTIL", G::kInput, "=date|time", "count until then (a date: to its end)"),
     List("EXCLUDE_ADDR", G::kInput, "skip clients whose address begins so (up to 99)",
          &S::excludedAddresses, kExclusionWidth, "excluding address: [",
          "*ERROR* too many exclusion addresses", false),
@@ -627,7 +651,22 @@ Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) 
     if (n > 64) n = 64;
     s_.dnsThreads = n;
     EchoNumber("DNS threads: ", n);
+  } else if (name == "FROM" || name == "UNTIL") {
+    return ApplyDateBound(name, value);
   }
+  return Outcome::kDone;
+}
+
+Reader::Outcome Reader::ApplyDateBound(std::string_view name, const Value& value) {
+  const bool from = name == "FROM";
+  Echo(from ? "From: " : "Until: ", value.text);
+  DateRange range = s_.dateRange;
+  DateBound& bound = from ? range.from : range.until;
+  Status read = ParseDateBound(value.text, from ? BoundKind::kFrom : BoundKind::kUntil, &bound);
+  if (read.ok()) read = CheckDateRange(range);
+  if (!read.ok()) return Refuse(name, value.text, read) ? Outcome::kDone : Outcome::kEndRun;
+  s_.dateRange = range;
+  (from ? s_.fromText : s_.untilText) = std::string(value.text);
   return Outcome::kDone;
 }
 bool Reader::Apply(const Line& line) {

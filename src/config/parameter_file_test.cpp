@@ -362,5 +362,29 @@ TEST(ParameterFile, LongLinesAreReadInPiecesOf1999) {
   EXPECT_EQ(tail.console, "Title set to: " + std::string(80, 'z') + "\n");
 }
 
+TEST(ParameterFile, DateRangeAndResponseTimeKeywords) {
+  Outcome o = Read(
+      "FROM=2025-03-01\nUNTIL=2025-03-31T12:00+02:00\nTIMEFIELD=duration_ms:ms\nNO_TIMES\n"
+      "MAXSLOW=0\nMINHITS=-5\n");
+  EXPECT_TRUE(o.goesOn);
+  EXPECT_EQ(o.console,
+            "From: 2025-03-01\nUntil: 2025-03-31T12:00+02:00\nTime field: duration_ms:ms\n"
+            "RESPONSE TIMES report dropped..\nMAX SLOWEST PAGES: 20\n"
+            "MIN HITS OF SLOWEST PAGES: 1\n");
+  EXPECT_TRUE(o.settings.dateRange.from.set && !o.settings.dateRange.from.absolute);
+  EXPECT_TRUE(o.settings.dateRange.until.absolute);
+  EXPECT_EQ(o.settings.fromText, "2025-03-01");
+  EXPECT_EQ(o.settings.timeField, "duration_ms:ms");
+  EXPECT_FALSE(o.settings.showTimes);
+  EXPECT_EQ(o.settings.maxSlow, 20);
+  EXPECT_EQ(o.settings.minSlowHits, 1);
+  // A value that is no date, or a range that keeps nothing, ends the run.
+  for (const char* bad : {"FROM=March\n", "UNTIL=2025-03-01\nFROM=2025-03-02\n"}) {
+    Outcome refused = Read(bad);
+    EXPECT_FALSE(refused.goesOn) << bad;
+    EXPECT_NE(refused.console.find("*ERROR* "), std::string::npos) << refused.console;
+  }
+}
+
 }  // namespace
 }  // namespace logvane

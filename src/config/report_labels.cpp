@@ -1,5 +1,7 @@
 #include "config/report_labels.h"
 
+#include <iterator>
+
 #include "common/ascii_text.h"
 
 namespace logvane {
@@ -99,6 +101,24 @@ constexpr std::string_view kAgentDefaults[] = {
 };
 static_assert(std::size(kAgentDefaults) == kTotalCrawlers - kBrowsers + 1);
 
+// The Response Times section's labels, text85 to text97.
+constexpr std::string_view kTimesDefaults[] = {
+    "Response Times",
+    "Timed Requests",
+    "Median (p50)",
+    "p90",
+    "p95",
+    "p99",
+    "Longest",
+    "Mean",
+    "All Hours",
+    "Slowest Pages",
+    "Requests Without a Time",
+    "Timed Hits a Ranked Page Needs",
+    "Median and p95 by Hour",
+};
+static_assert(std::size(kTimesDefaults) == kTimesChart - kResponseTimes + 1);
+
 }  // namespace
 
 ReportLabels::ReportLabels() {
@@ -108,6 +128,7 @@ ReportLabels::ReportLabels() {
 std::string_view DefaultLabel(int key) {
   if (key >= 1 && key <= kLabelCount) return kDefaults[key];
   if (key >= kBrowsers && key <= kTotalCrawlers) return kAgentDefaults[key - kBrowsers];
+  if (key >= kResponseTimes && key <= kTimesChart) return kTimesDefaults[key - kResponseTimes];
   return {};
 }
 

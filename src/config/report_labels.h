@@ -1,7 +1,8 @@
 // The replaceable texts of the report: captions, column headings, weekday
 // names, status descriptions and the notes of summary tables. The classic
 // report's are text1 to text63; the texts added since have two-digit keys
-// of their own above them.
+// of their own above them (the Response Times section 85 to 97), and keys
+// not in use are no keys.
 #ifndef LOGVANE_CONFIG_REPORT_LABELS_H_
 #define LOGVANE_CONFIG_REPORT_LABELS_H_
 
@@ -112,8 +113,23 @@ enum Label : int {
   kRankGuaranteed,
   kDistinctClients,
   kVisitors,
+  // The Response Times section.
+  kResponseTimes = 85,
+  kTimedRequests,
+  kMedianTime,
+  kP90Time,
+  kP95Time,
+  kP99Time,
+  kLongestTime,
+  kMeanTime,
+  kAllHours,
+  kSlowestPages,
+  kUntimedRequests,
+  kSlowPageHits,
+  kTimesChart,
 };
 static_assert(kVisitors == kLabelCount);
+static_assert(kTimesChart == 97);
 
 // The user-agent sections' labels (AGENTS=Y).
 enum AgentLabel : int {

@@ -33,7 +33,9 @@ TEST(ReportLabels, KeyForms) {
       {"text69=Visits", 69, "Visits"},
       {"text70=Navigateurs", 70, "Navigateurs"},  // the user-agent sections' keys
       {"TEXT84=x", 84, "x"},
-      {"text85=x", 0, ""},
+      {"text85=Latency", 85, "Latency"},
+      {"text97=Chart", 97, "Chart"},
+      {"text98=x", 0, ""},
       {"text05=x", 0, ""},
       {"text0=x", 0, ""},
       {"text105=x", 10, "x"},

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/date_range.h"
+
 namespace logvane {
 
 // Widths of the settings' text fields.
@@ -100,6 +102,17 @@ struct RunSettings {
   int32_t maxBrowsers = 20;
   int32_t maxSystems = 20;
   int32_t maxCrawlers = 30;
+  // The field that logs the time taken (TIMEFIELD; empty: the format's own),
+  // and the Response Times section: its switch, the hits a page needs to be
+  // ranked among the slowest, and how many rows of them.
+  std::string timeField;
+  bool showTimes = true;
+  int32_t minSlowHits = 10;
+  int32_t maxSlow = 20;
+  // FROM and UNTIL: the records counted, and the values as written.
+  DateRange dateRange;
+  std::string fromText;
+  std::string untilText;
   // State files: where the run writes its tally state ("-" for standard
   // output; empty for none), the states it merges before its logs, in
   // order ("-" reads a stream of them from standard input), and the source
@@ -108,6 +121,11 @@ struct RunSettings {
   std::vector<std::string> mergeStates;
   std::string sourceTag;
 };
+
+// Whether FROM or UNTIL narrows the records counted.
+inline bool DateRangeOn(const RunSettings& s) {
+  return s.dateRange.from.set || s.dateRange.until.set;
+}
 
 inline constexpr size_t kSourceTagWidth = 100;
 

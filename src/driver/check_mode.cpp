@@ -148,7 +148,7 @@ void CheckFiles(Env& env, const RunSettings& s, Diagnostics& diagnostics) {
 void CheckFormat(const RunSettings& s, Diagnostics& diagnostics) {
   LogFormat format;
   std::string reason;
-  if (!CompileLogFormat(s.logFormat, s.extra1Field, s.extra2Field, &format, &reason)) {
+  if (!CompileLogFormat(s.logFormat, s.extra1Field, s.extra2Field, &format, &reason, s.timeField)) {
     diagnostics.Report(Severity::kError, "", "the log format cannot be used: " + reason);
   }
 }

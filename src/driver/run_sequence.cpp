@@ -267,7 +267,7 @@ void LoadCountryDatabase(RunEnvironment& env, RunState& state) {
 StepEnd CompileFormat(RunEnvironment& env, const RunSettings& settings, LogFormat* format) {
   std::string reason;
   if (CompileLogFormat(settings.logFormat, settings.extra1Field, settings.extra2Field, format,
-                       &reason)) {
+                       &reason, settings.timeField)) {
     return kGoOn;
   }
   env.console.Write("*ERROR* The log format cannot be used: ");
@@ -348,6 +348,10 @@ void SummarizeTallies(RunEnvironment& env, const RunState& state, const InputCha
   }
   SummarizeReading(counters, state.tallies, log != nullptr ? LogName(*log) : "merged states",
                    diagnostics);
+  if (DateRangeOn(state.settings)) {
+    SummarizeDateRange(state.settings, counters, log != nullptr ? LogName(*log) : "merged states",
+                       diagnostics);
+  }
 }
 
 void PrepareReport(RunEnvironment& env, RunState& state);

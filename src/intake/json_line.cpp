@@ -94,7 +94,20 @@ struct Collected {
   std::string_view timeText[4];
   FieldRole timeRole[4];
   int times = 0;
+  // The time taken of the most preferred key seen (0 best), and its form.
+  std::string_view timeTaken;
+  TimeTakenForm timeTakenForm;
+  int timeTakenRank = 99;
 };
+
+// How much a key that logs the time taken is preferred: the request's own
+// time first, an upstream's last, TIMEFIELD's key above all.
+int TimeTakenRank(std::string_view key) {
+  if (key == "request_time") return 1;
+  if (key == "response_time") return 2;
+  if (key == "duration") return 3;
+  return 4;  // upstream_response_time
+}
 
 // Puts the value of a member with `role` where it belongs.
 // The first of a JSON log's client keys wins, and the bytes and the
@@ -128,7 +141,11 @@ bool Settle(const LogFormat& format, const Collected& c, LineFields& f) {
   }
   for (int i = 0; i < c.times && !f.hasTime; ++i) {
     f.hasTime = ReadTimeField(c.timeRole[i], c.timeText[i], &f.time);
+    f.timeRole = c.timeRole[i];
+    f.timeText = c.timeText[i];
   }
+  f.timeTaken = c.timeTaken;
+  f.timeTakenForm = c.timeTakenForm;
   return f.hasTime && (f.request.data() != nullptr || f.uri.data() != nullptr);
 }
 
@@ -198,13 +215,27 @@ bool JsonLineParser::Parse(const LogFormat& format, std::string_view line, LineF
     bool extra[2];
     for (int e = 0; e < 2; ++e) extra[e] = !format.extraKey[e].empty() && key == format.extraKey[e];
     FieldRole role = KeyOf(key);
-    if (role == FieldRole::kOther && !extra[0] && !extra[1]) continue;
+    // Under TIMEFIELD only its key gives the time taken.
+    const std::string& timeKey = format.timeTaken.key;
+    bool timed = timeKey.empty() ? role == FieldRole::kTimeTaken : key == timeKey;
+    if (role == FieldRole::kTimeTaken && !timed) role = FieldRole::kOther;
+    if (role == FieldRole::kOther && !extra[0] && !extra[1] && !timed) continue;
     size_t room = std::min(ReadWhole(role) ? capacity : 128, capacity - *used);
     std::string_view text =
         state_->ValueOf(field.value().raw_json_token(), line, store + *used, room, used);
     if (text.data() == nullptr) continue;
     for (int e = 0; e < 2; ++e) {
       if (extra[e]) f.extra[e] = text;
+    }
+    if (timed) {
+      int rank = timeKey.empty() ? TimeTakenRank(key) : 0;
+      if (rank < collected.timeTakenRank) {
+        collected.timeTakenRank = rank;
+        collected.timeTaken = text;
+        collected.timeTakenForm = timeKey.empty() ? TimeTakenFormOf(key).value_or(TimeTakenForm{})
+                                                  : format.timeTaken.form;
+      }
+      if (role == FieldRole::kTimeTaken) continue;
     }
     Take(role, text, f, collected);
   }

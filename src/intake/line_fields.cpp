@@ -74,9 +74,29 @@ bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time) {
   }
 }
 
+bool ReadClockField(FieldRole role, std::string_view text, RecordTime* clock) {
+  switch (role) {
+    case FieldRole::kTimeLocal: return ClockFromLocal(text, clock);
+    case FieldRole::kTimeIso: return ClockFromIso8601(text, clock);
+    case FieldRole::kTimeSec: return ClockFromEpoch(text, 1, clock);
+    case FieldRole::kTimeMsec: return ClockFromEpoch(text, 1000, clock);
+    case FieldRole::kTimeUsec: return ClockFromEpoch(text, 1000000, clock);
+    case FieldRole::kTimeAny: return ClockFromAny(text, clock);
+    default: return false;
+  }
+}
+
 size_t FillRecordFromFields(const LineFields& f, const LineFormat& o, char* store, size_t storeUsed,
                             LogRecord& r) {
   r.byteCount = LeadingInteger(f.bytes, false);
+  // What is read of every record, before SELECT may end it.
+  r.timeTaken = TimeTaken::kNoField;
+  if (f.timeTaken.data() != nullptr) {
+    r.timeTaken = ParseTimeTaken(f.timeTaken, f.timeTakenForm, &r.timeTakenMicros)
+                      ? TimeTaken::kValue
+                      : TimeTaken::kNoValue;
+  }
+  if (o.readClock) r.hasClock = ReadClockField(f.timeRole, f.timeText, &r.clock);
   std::string_view request = RequestOf(f, store, storeUsed);
   size_t composed = f.request.data() == nullptr ? request.size() : 0;
   if (o.selectOn) {

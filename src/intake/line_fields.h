@@ -19,9 +19,14 @@ struct LineFields {
   std::string_view request, method, uri, protocol;
   std::string_view status, bytes;
   std::string_view extra[2];
-  std::string_view agent;  // the user agent, whichever field the extras show
+  std::string_view agent;      // the user agent, whichever field the extras show
+  std::string_view timeTaken;  // the text of the time-taken field
+  TimeTakenForm timeTakenForm;
   bool hasTime;
   DayAndHour time;
+  // The field that gave the day and hour, for its full clock (FROM, UNTIL).
+  FieldRole timeRole;
+  std::string_view timeText;
 };
 
 inline void ClearLineFields(LineFields& f) {
@@ -30,6 +35,7 @@ inline void ClearLineFields(LineFields& f) {
   f.status = f.bytes = {};
   f.extra[0] = f.extra[1] = {};
   f.agent = {};
+  f.timeTaken = {};
   f.hasTime = false;
 }
 
@@ -40,6 +46,9 @@ bool PutField(FieldRole role, std::string_view text, LineFields& fields);
 
 // The day and hour of a time field of `role`; false when it reads as none.
 bool ReadTimeField(FieldRole role, std::string_view text, DayAndHour* time);
+
+// The full clock of the same field (FROM and UNTIL); false when it has none.
+bool ReadClockField(FieldRole role, std::string_view text, RecordTime* clock);
 
 // Fills `record` (already begun on the line) from `fields` as far as
 // ParseLogLine would get on the same request: the SELECT test, then every

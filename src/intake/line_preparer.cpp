@@ -11,6 +11,7 @@ size_t LinePreparer::Prepare(const LinePiece& piece, char* store, PreparedLine& 
   size_t used = 0;
   if (!parser_) {
     ParseLogLine(piece.text, rules_.format, p.record);
+    if (rules_.format.readClock) ReadBracketClock(p.record);
   } else if (piece.full) {
     BeginRecord(p.record, piece.text);
     p.record.bracketFault = LineFault::kTooLong;

@@ -145,16 +145,19 @@ void Add(PreparedLine& p, Feed f, const HashedKey& key) {
 
 }  // namespace
 
-LineRules::LineRules(const RunSettings& s, PendingAgentRules pending)
+LineRules::LineRules(const RunSettings& s, PendingAgentRules pending, bool times)
     : settings(s),
       robotsOn(EqualsFolded(s.robotsMode, "RPT")),
       agents(std::move(pending)),
-      distinct(ShowsDistinct(s)) {
+      distinct(ShowsDistinct(s)),
+      timesOn(times),
+      rangeOn(DateRangeOn(s)) {
   format.selectOn = s.selectOn;
   format.selectText = s.selectText;
   format.userFromField2 = s.userFromField2;
   format.proxyMode = s.proxyMode;
   format.fullPageDetails = s.fullPageDetails;
+  format.readClock = rangeOn;
 }
 
 // The one chain of a line: the bracket, SELECT, the client and its
@@ -163,18 +166,45 @@ LineRules::LineRules(const RunSettings& s, PendingAgentRules pending)
 // stands; what the line reached before stays planned.
 namespace {
 
+// The range and the time taken: false when FROM/UNTIL skip the record.
+// The range comes before every other rule; a record whose clock cannot be
+// read is not placed, and goes on to them.
+bool PlanRangeAndTime(const LineRules& rules, PreparedLine& p) {
+  const LogRecord& r = p.record;
+  if (rules.rangeOn && r.hasClock) {
+    if (!InDateRange(rules.settings.dateRange, r.clock)) {
+      p.plan.end = LineEnd::kOutOfRange;
+      return false;
+    }
+    p.plan.inRange = true;
+  }
+  if (rules.timesOn) {
+    p.plan.timeTaken = r.timeTaken;
+    p.micros = r.timeTakenMicros;
+  }
+  return true;
+}
+
 void PlanChain(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
   LinePlan& plan = p.plan;
-  plan = LinePlan{
-      0, LineEnd::kCountedEarly, LineFault::kNone, UserTurn::kCompare, false, false, false, 0};
+  plan = LinePlan{0,
+                  LineEnd::kCountedEarly,
+                  LineFault::kNone,
+                  UserTurn::kCompare,
+                  false,
+                  false,
+                  false,
+                  TimeTaken::kNoField,
+                  false,
+                  0};
   std::fill(std::begin(p.slot), std::end(p.slot), -1);
   if (r.bracketFault != LineFault::kNone) {
     plan.fault = r.bracketFault;
     return;
   }
-  if (!r.selected) return;
+  if (!PlanRangeAndTime(rules, p) || !r.selected) return;
   if (r.hasClientAddress) {
     if (BeginsWithAnyFolded(r.clientAddress, s.excludedAddresses)) {
       plan.end = LineEnd::kDropped;
@@ -358,6 +388,13 @@ void LineRouter::PrefetchEntries(const PreparedLine& p) const {
       PrefetchEntry(table, p.key[f]);
     }
   });
+  // A page's response times, where its slot is known: their first line
+  // says where in them the time goes.
+  constexpr size_t kPage = static_cast<size_t>(Feed::kPage);
+  const PageLatencySketch* pages = tallies_.times.pages.get();
+  if (p.plan.timeTaken == TimeTaken::kValue && pages != nullptr && p.slot[kPage] >= 0) {
+    __builtin_prefetch(&pages[p.slot[kPage]], 1);
+  }
 }
 
 void LineRouter::KeepPreviousUser() {
@@ -417,6 +454,28 @@ void LineRouter::CountUser(PreparedLine& p) {
   userPending_ = true;
 }
 
+inline void LineRouter::CountTimeTaken(const PreparedLine& p, int64_t hourSlot, int64_t pageSlot) {
+  // A time counts where its line reached the hour, as its hits do.
+  if (hourSlot < 0) return;
+  ResponseTimes& times = tallies_.times;
+  if (p.plan.timeTaken == TimeTaken::kNoValue) {
+    if (times.noValue++ == 0) times.firstNoValue = counters_.rejected.lineNumber;
+    return;
+  }
+  AddLatency(times.hours[hourSlot], p.micros);  // the log's is their sum
+  if (pageSlot >= 0) AddPageLatency(PageSketches(times)[pageSlot], p.micros);
+}
+
+void LineRouter::NoteKeptTime(const RecordTime& clock) {
+  const int64_t at = InstantOf(clock);
+  if (counters_.keptClocks++ == 0) {
+    counters_.earliestKept = counters_.latestKept = clock;
+    return;
+  }
+  if (at < InstantOf(counters_.earliestKept)) counters_.earliestKept = clock;
+  if (at > InstantOf(counters_.latestKept)) counters_.latestKept = clock;
+}
+
 void LineRouter::CountFeeds(PreparedLine& p) {
   const uint16_t others = p.plan.feeds & ~FeedBit(Feed::kUser);
   const int64_t bytes = p.record.byteCount;
@@ -426,13 +485,22 @@ void LineRouter::CountFeeds(PreparedLine& p) {
     counters_.firstOddByteCount = counters_.rejected.lineNumber;
   }
   int64_t daySlot = kTableFull;
+  int64_t hourSlot = kTableFull;
+  int64_t pageSlot = kTableFull;
   ForFeeds(others, tallies_, [&](auto& table, size_t f) {
     using Table = std::remove_reference_t<decltype(table)>;
     if ((toClose_ & (1u << f)) != 0 && table.used == Table::kCapacity) CloseForEviction(table, f);
-    int64_t slot =
-        CountKey(table, p.key[f], p.slot[f], bytes, [&](size_t) { NoteEviction(table, f); });
+    int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes, [&](size_t replaced) {
+      NoteEviction(table, f);
+      // The page that takes the slot starts a response-time sketch of its own.
+      if (f == static_cast<size_t>(Feed::kPage) && tallies_.times.pages) {
+        tallies_.times.pages[replaced] = PageLatencySketch{};
+      }
+    });
     if (slot == kTableFull) console_.Line(kFullMessages[f]);
     if (f == static_cast<size_t>(Feed::kDate)) daySlot = slot;
+    if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
+    if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
   });
   // Distinct counts go with the day, for lines of a client.
   DistinctTallies* distinct = tallies_.distinct.get();
@@ -445,6 +513,7 @@ void LineRouter::CountFeeds(PreparedLine& p) {
     if (counters_.firstTime == 0 || time < counters_.firstTime) counters_.firstTime = time;
     if (time > counters_.lastTime) counters_.lastTime = time;
   }
+  if (p.plan.timeTaken != TimeTaken::kNoField) CountTimeTaken(p, hourSlot, pageSlot);
   if (p.plan.countsCode) CountResponseCode(tallies_.codes, p.record.statusCode);
   if (p.Feeds(Feed::kExtra1)) counters_.hasExtra1 = true;
   if (p.Feeds(Feed::kExtra2)) counters_.hasExtra2 = true;
@@ -458,6 +527,11 @@ void LineRouter::Route(PreparedLine& p) {
   NoteLine();
   const LinePlan& plan = p.plan;
   if (plan.end == LineEnd::kDropped) return;
+  if (plan.end == LineEnd::kOutOfRange) {
+    ++counters_.outOfRange;
+    return;
+  }
+  if (plan.inRange) NoteKeptTime(p.record.clock);
   if (p.Feeds(Feed::kUser)) CountUser(p);
   CountFeeds(p);
   if (plan.fault != LineFault::kNone) Reject(plan.fault, p.record.line);

@@ -52,6 +52,7 @@ enum class LineEnd : uint8_t {
   kDropped,       // an excluded client: nothing at all
   kStopped,       // no hour or no page: what came before stays tallied
   kCounted,       // every step: counted, and the milestones are tested
+  kOutOfRange,    // before FROM or from UNTIL on: skipped before any rule
 };
 
 // Whether a line's user continues the previous user's page request, where
@@ -68,7 +69,11 @@ struct LinePlan {
   bool robotsPage;   // marks its user as a robot (ROBOTS=RPT, /robots...)
   bool countsCode;   // its response code goes to the code counters
   bool countsAgent;  // its classified user agent is counted (AGENTS)
-  uint8_t hour;      // the record's own hour (0 to 99), where it has one
+  // The time taken, added where the hour and the page are counted
+  // (PreparedLine::micros); kNoField when the format has no such field.
+  TimeTaken timeTaken;
+  bool inRange;  // its clock was read and FROM/UNTIL keep it
+  uint8_t hour;  // the record's own hour (0 to 99), where it has one
 };
 
 // One line with its plan, its keys hashed, and the slots of those keys that
@@ -85,6 +90,7 @@ struct PreparedLine {
   // of the client with its user agent (a visitor); set with the user feed.
   uint64_t clientHash;
   uint64_t visitorHash;
+  uint64_t micros;  // the time taken, when plan.timeTaken is kValue
   LogRecord record;
   char hourBuffer[24];
   // The classification of record.userAgent (AGENTS), or nullptr: a cached
@@ -107,12 +113,16 @@ struct PreparedLine {
 using PendingAgentRules = std::shared_future<const AgentRules*>;
 
 struct LineRules {
-  explicit LineRules(const RunSettings& settings, PendingAgentRules agents = {});
+  // `timesOn`: the log's format has a time-taken field.
+  explicit LineRules(const RunSettings& settings, PendingAgentRules agents = {},
+                     bool timesOn = false);
   const RunSettings& settings;
   LineFormat format;
   bool robotsOn;
   PendingAgentRules agents;  // not valid: agents are not classified
   bool distinct;             // the report shows distinct counts: hash the clients
+  bool timesOn;
+  bool rangeOn;  // FROM or UNTIL is set
 };
 
 // Keeps reading threads out of a table's index for the moment its counting
@@ -170,6 +180,10 @@ class LineRouter {
   void NoteEviction(Table& table, size_t feed);
   void CountUser(PreparedLine& p);
   void CountFeeds(PreparedLine& p);
+  // Inline: it runs for every timed line, beside the feeds.
+  [[gnu::always_inline]] inline void CountTimeTaken(const PreparedLine& p, int64_t hourSlot,
+                                                    int64_t pageSlot);
+  void NoteKeptTime(const RecordTime& clock);
   void Reject(LineFault fault, std::string_view line);
 
   Tallies& tallies_;

@@ -34,6 +34,12 @@ constexpr NamedField kNamedFields[] = {
     {"protocol", FieldRole::kOther, FieldRole::kProtocol},
     {"referer", FieldRole::kOther, FieldRole::kReferer},
     {"user_agent", FieldRole::kOther, FieldRole::kUserAgent},
+    // The time taken, in seconds, under the keys JSON logs give it (nginx's
+    // variables in a format string are chosen by name, TimeTakenFieldOf).
+    {"request_time", FieldRole::kOther, FieldRole::kTimeTaken},
+    {"response_time", FieldRole::kOther, FieldRole::kTimeTaken},
+    {"duration", FieldRole::kOther, FieldRole::kTimeTaken},
+    {"upstream_response_time", FieldRole::kOther, FieldRole::kTimeTaken},
 };
 
 bool IsVariableChar(char c) {
@@ -65,6 +71,68 @@ struct Directive {
   std::string error;
 };
 
+// %t and %{...}t: the request's time in one of its forms, or a field of
+// its own (msec_frac and the like).
+void TimeDirective(std::string_view argument, Directive& d) {
+  FieldName& f = d.field;
+  std::string_view form = argument;
+  if (form.starts_with("begin:")) form.remove_prefix(6);
+  if (form.starts_with("end:")) form.remove_prefix(4);
+  if (argument.empty()) {
+    f.role = FieldRole::kTimeLocal;
+    d.isTime = true;
+  } else if (form == "sec") {
+    f.role = FieldRole::kTimeSec;
+  } else if (form == "msec") {
+    f.role = FieldRole::kTimeMsec;
+  } else if (form == "usec") {
+    f.role = FieldRole::kTimeUsec;
+  } else if (!form.empty() && form.find('%') != std::string_view::npos) {
+    // A strftime layout: read as whichever known form it produces.
+    f.role = FieldRole::kTimeAny;
+  } else {
+    f.name = "time_" + std::string(form);
+  }
+}
+
+// The field a directive's letter (with its {argument}) logs.
+void LetterField(char letter, std::string_view argument, Directive& d) {
+  FieldName& f = d.field;
+  switch (letter) {
+    case '%': d.isPercent = true; break;
+    case 'a':
+    case 'h': f.role = FieldRole::kClient; break;
+    case 'l': f.role = FieldRole::kIdent; break;
+    case 'u': f.role = FieldRole::kAuthUser; break;
+    case 'r': f.role = FieldRole::kRequest; break;
+    case 'm': f.role = FieldRole::kMethod; break;
+    case 'U': f.role = FieldRole::kUri; break;
+    case 'H': f.role = FieldRole::kProtocol; break;
+    case 's': f.role = FieldRole::kStatus; break;
+    case 'b':
+    case 'B':
+    case 'O': f.role = FieldRole::kBytes; break;
+    case 'v':
+    case 'V': f.name = "server_name"; break;
+    case 'p': f.name = "server_port"; break;
+    case 'D': f.name = "request_time_us"; break;
+    // %{UNIT}T: the unit is part of the name, so the time is read in it.
+    case 'T':
+      f.name = argument == "ms"   ? "request_time_ms"
+               : argument == "us" ? "request_time_us"
+                                  : "request_time";
+      break;
+    case 'q': f.name = "query_string"; break;
+    case 'i': f.name = "http_" + VariableSpelling(argument); break;
+    case 'o': f.name = "sent_http_" + VariableSpelling(argument); break;
+    case 'C': f.name = "cookie_" + VariableSpelling(argument); break;
+    case 'e': f.name = "env_" + VariableSpelling(argument); break;
+    case 'n': f.name = "note_" + VariableSpelling(argument); break;
+    case 't': TimeDirective(argument, d); break;
+    default: f.name = std::string("apache_") + letter; break;
+  }
+}
+
 Directive ApacheDirective(std::string_view text, size_t p) {
   Directive d;
   size_t i = p;
@@ -87,57 +155,8 @@ Directive ApacheDirective(std::string_view text, size_t p) {
     d.error = "a % at the end";
     return d;
   }
-  char letter = text[i];
   d.length = i + 1 - p;
-  FieldName& f = d.field;
-  switch (letter) {
-    case '%': d.isPercent = true; break;
-    case 'a':
-    case 'h': f.role = FieldRole::kClient; break;
-    case 'l': f.role = FieldRole::kIdent; break;
-    case 'u': f.role = FieldRole::kAuthUser; break;
-    case 'r': f.role = FieldRole::kRequest; break;
-    case 'm': f.role = FieldRole::kMethod; break;
-    case 'U': f.role = FieldRole::kUri; break;
-    case 'H': f.role = FieldRole::kProtocol; break;
-    case 's': f.role = FieldRole::kStatus; break;
-    case 'b':
-    case 'B':
-    case 'O': f.role = FieldRole::kBytes; break;
-    case 'v':
-    case 'V': f.name = "server_name"; break;
-    case 'p': f.name = "server_port"; break;
-    case 'D': f.name = "request_time_us"; break;
-    case 'T': f.name = "request_time"; break;
-    case 'q': f.name = "query_string"; break;
-    case 'i': f.name = "http_" + VariableSpelling(argument); break;
-    case 'o': f.name = "sent_http_" + VariableSpelling(argument); break;
-    case 'C': f.name = "cookie_" + VariableSpelling(argument); break;
-    case 'e': f.name = "env_" + VariableSpelling(argument); break;
-    case 'n': f.name = "note_" + VariableSpelling(argument); break;
-    case 't': {
-      std::string_view form = argument;
-      if (form.starts_with("begin:")) form.remove_prefix(6);
-      if (form.starts_with("end:")) form.remove_prefix(4);
-      if (argument.empty()) {
-        f.role = FieldRole::kTimeLocal;
-        d.isTime = true;
-      } else if (form == "sec") {
-        f.role = FieldRole::kTimeSec;
-      } else if (form == "msec") {
-        f.role = FieldRole::kTimeMsec;
-      } else if (form == "usec") {
-        f.role = FieldRole::kTimeUsec;
-      } else if (!form.empty() && form.find('%') != std::string_view::npos) {
-        // A strftime layout: read as whichever known form it produces.
-        f.role = FieldRole::kTimeAny;
-      } else {
-        f.name = "time_" + std::string(form);  // msec_frac and the like
-      }
-      break;
-    }
-    default: f.name = std::string("apache_") + letter; break;
-  }
+  LetterField(text[i], argument, d);
   return d;
 }
 
@@ -321,6 +340,72 @@ bool ChooseExtra(LogFormat* format, int which, std::string_view chosen, std::str
   return false;
 }
 
+// The name a text format gives the field TIMEFIELD names: as a directive or
+// variable, or as a bare name.
+FieldName NamedTimeField(std::string_view field) {
+  FieldName name;
+  if (!ParseFieldName(field, &name)) name.name = Lowercased(field);
+  return name;
+}
+
+// The field whose value is the time taken: the one TIMEFIELD names, or the
+// format's own (the request's time before an upstream's).
+bool ChooseTimeTaken(LogFormat* format, std::string_view timeField, std::string* error) {
+  TimeTakenSource& source = format->timeTaken;
+  TimeFieldChoice choice;
+  if (!timeField.empty()) {
+    Status read = ParseTimeFieldSetting(timeField, &choice);
+    if (!read.ok()) {
+      *error = "TIMEFIELD=" + std::string(timeField) + ": " + read.Reason();
+      return false;
+    }
+  }
+  if (format->kind == FormatKind::kJson) {
+    source.any = true;
+    if (timeField.empty()) return true;
+    std::string_view key = choice.field;
+    if (key.starts_with('$')) {
+      key.remove_prefix(1);
+      if (key.starts_with('{') && key.ends_with('}')) key = key.substr(1, key.size() - 2);
+    }
+    source.key = key.starts_with('%') ? NamedTimeField(key).name : std::string(key);
+    source.form = choice.form;
+    if (!source.key.empty()) return true;
+    *error = "TIMEFIELD names no JSON key: " + std::string(timeField);
+    return false;
+  }
+  int chosen = -1;
+  int rank = 3;  // of the field chosen: 0 the one named, 1 a request's time, 2 an upstream's
+  const FieldName wanted = timeField.empty() ? FieldName{} : NamedTimeField(choice.field);
+  for (size_t i = 0; i < format->items.size(); ++i) {
+    const FormatItem& item = format->items[i];
+    if (!item.literal.empty()) continue;
+    int r = 3;
+    if (!timeField.empty()) {
+      if (item.field == wanted) r = 0;
+    } else if (item.field.role == FieldRole::kOther) {
+      const std::string& name = item.field.name;
+      if (name.starts_with("request_time") && TimeTakenFormOf(name)) r = 1;
+      if (name == "upstream_response_time") r = 2;
+    }
+    if (r < rank) {
+      rank = r;
+      chosen = static_cast<int>(i);
+    }
+  }
+  if (chosen < 0) {
+    if (timeField.empty()) return true;
+    *error =
+        "TIMEFIELD names " + std::string(choice.field) + ", which the log format does not hold";
+    return false;
+  }
+  FieldName& field = format->items[static_cast<size_t>(chosen)].field;
+  source.any = true;
+  source.form = timeField.empty() ? TimeTakenFormOf(field.name).value() : choice.form;
+  field.role = FieldRole::kTimeTaken;  // the extras are chosen by index already
+  return true;
+}
+
 }  // namespace
 
 std::span<const NamedField> NamedFields() { return kNamedFields; }
@@ -360,10 +445,10 @@ bool ParseFieldName(std::string_view text, FieldName* name) {
 }
 
 bool CompileLogFormat(std::string_view value, std::string_view extra1, std::string_view extra2,
-                      LogFormat* format, std::string* error) {
+                      LogFormat* format, std::string* error, std::string_view timeField) {
   *format = LogFormat();
   format->text = std::string(value);
-  bool chosen = !extra1.empty() || !extra2.empty();
+  bool chosen = !extra1.empty() || !extra2.empty() || !timeField.empty();
   std::string_view layout = value;
   if (value.empty() || EqualsFolded(value, "COMBINED")) {
     if (!chosen) return true;
@@ -380,7 +465,8 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1, std::stri
 #endif
     format->kind = FormatKind::kJson;
     if (ChooseExtra(format, 0, extra1, "http_referer", error) &&
-        ChooseExtra(format, 1, extra2, "http_user_agent", error)) {
+        ChooseExtra(format, 1, extra2, "http_user_agent", error) &&
+        ChooseTimeTaken(format, timeField, error)) {
       return true;
     }
     *format = LogFormat();
@@ -400,7 +486,8 @@ bool CompileLogFormat(std::string_view value, std::string_view extra1, std::stri
     ok = CompileNginx(layout, format, error);
   }
   ok = ok && Finish(format, error) && ChooseExtra(format, 0, extra1, "%{Referer}i", error) &&
-       ChooseExtra(format, 1, extra2, "%{User-Agent}i", error);
+       ChooseExtra(format, 1, extra2, "%{User-Agent}i", error) &&
+       ChooseTimeTaken(format, timeField, error);
   if (ok) {
     // The user agent is classified whichever field the Extra 2 section shows.
     const FieldName agent{FieldRole::kOther, "http_user_agent"};

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "intake/time_taken.h"
+
 namespace logvane {
 
 // What a field of the line means for the record.
@@ -39,6 +41,10 @@ enum class FieldRole : uint8_t {
   kBodyBytes,
   kReferer,
   kUserAgent,
+  // The time taken to serve (%D, %T, $request_time, a TIMEFIELD): the one
+  // field of a format, or the JSON keys, whose value feeds the response
+  // times.
+  kTimeTaken,
 };
 
 // Whether `role` is a time, and whether it gives the request.
@@ -64,6 +70,17 @@ struct FormatItem {
 
 enum class FormatKind { kMarkers, kText, kJson };
 
+// Where a format's lines say how long the server took. A text format has at
+// most one such field, its item marked kTimeTaken; a JSON line may carry
+// any of the known keys (request_time, response_time, duration and
+// upstream_response_time, preferred in that order) or, under TIMEFIELD,
+// only the key named.
+struct TimeTakenSource {
+  bool any = false;  // lines of this format may carry a time taken
+  TimeTakenForm form;
+  std::string key;  // kJson under TIMEFIELD: the one key read
+};
+
 struct LogFormat {
   FormatKind kind = FormatKind::kMarkers;
   std::vector<FormatItem> items;  // kText: literals and fields in line order
@@ -75,15 +92,18 @@ struct LogFormat {
   // -1 for none; JSON logs name it by its key.
   int agentItem = -1;
   std::string text;  // the value as given, for messages
+  TimeTakenSource timeTaken;
 };
 
 // Compiles the LOGFORMAT value and the EXTRA1/EXTRA2 choices (empty: the
 // referrer and the user agent). An empty value, COMBINED or COMMON is the
 // marker parser, unless an extra is chosen: then the combined (or common)
 // layout is compiled so that the choice can be honoured. False, with the
-// reason in `error`, when the text cannot be used.
+// reason in `error`, when the text cannot be used. `timeField` is the
+// TIMEFIELD value (empty: the format's own time-taken field, if any); a
+// field it names must be in the format.
 bool CompileLogFormat(std::string_view value, std::string_view extra1, std::string_view extra2,
-                      LogFormat* format, std::string* error);
+                      LogFormat* format, std::string* error, std::string_view timeField = {});
 
 // The field that an EXTRA1/EXTRA2 value names, in either notation; false
 // when it names none.

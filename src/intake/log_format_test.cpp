@@ -132,5 +132,69 @@ TEST(LogFormat, RefusesWhatCannotBeRead) {
   }
 }
 
+TEST(LogFormat, TheTimeTakenFieldAndItsUnit) {
+  using enum TimeUnit;
+  struct Case {
+    const char* value;
+    const char* timeField;
+    int item;  // marked kTimeTaken; -1 for none
+    TimeTakenForm form;
+  } cases[] = {
+      {"%h %t \"%r\" %D", "", 6, {kMicroseconds, false}},
+      {"%h %t \"%r\" %T", "", 6, {kSeconds, false}},
+      {"%h %t \"%r\" %{ms}T", "", 6, {kMilliseconds, false}},
+      {"%h %t \"%r\" %{us}T", "", 6, {kMicroseconds, false}},
+      {"%h %t \"%r\" %{s}T", "", 6, {kSeconds, false}},
+      {"$remote_addr [$time_local] \"$request\" $request_time", "", 6, {kSeconds, false}},
+      {"$remote_addr [$time_local] \"$request\" $upstream_response_time", "", 6, {kSeconds, true}},
+      // The request's time before an upstream's, wherever it stands.
+      {"$remote_addr [$time_local] \"$request\" $upstream_response_time $request_time",
+       "",
+       8,
+       {kSeconds, false}},
+      {"$remote_addr [$time_local] \"$request\" $upstream_response_time $request_time",
+       "$upstream_response_time",
+       6,
+       {kSeconds, true}},
+      {"$remote_addr [$time_local] \"$request\" $upstream_connect_time", "", -1, {}},
+      {"$remote_addr [$time_local] \"$request\" $upstream_connect_time",
+       "$upstream_connect_time",
+       6,
+       {kSeconds, true}},
+      {"%h %t \"%r\" %{X-Took}i", "%{X-Took}i:ms", 6, {kMilliseconds, false}},
+      {"%h %t \"%r\" %{X-Took}i", "http_x_took:ns", 6, {kNanoseconds, false}},
+      {"%h %t \"%r\" %b", "", -1, {}},
+  };
+  for (const Case& c : cases) {
+    LogFormat f;
+    std::string error;
+    ASSERT_TRUE(CompileLogFormat(c.value, "", "", &f, &error, c.timeField)) << c.value << error;
+    int item = -1;
+    for (size_t i = 0; i < f.items.size(); ++i) {
+      if (f.items[i].field.role == FieldRole::kTimeTaken) item = static_cast<int>(i);
+    }
+    EXPECT_EQ(item, c.item) << c.value;
+    EXPECT_EQ(f.timeTaken.any, c.item >= 0) << c.value;
+    if (c.item >= 0) {
+      EXPECT_EQ(f.timeTaken.form, c.form) << c.value;
+    }
+  }
+  // JSON lines may carry a time under any known key, or TIMEFIELD's alone.
+  LogFormat json;
+  std::string error;
+  ASSERT_TRUE(CompileLogFormat("JSON", "", "", &json, &error));
+  EXPECT_TRUE(json.timeTaken.any);
+  EXPECT_EQ(json.timeTaken.key, "");
+  ASSERT_TRUE(CompileLogFormat("JSON", "", "", &json, &error, "${took}:ms"));
+  EXPECT_EQ(json.timeTaken.key, "took");
+  EXPECT_EQ(json.timeTaken.form, (TimeTakenForm{kMilliseconds, false}));
+  // A field the format lacks, or a unit that is none, cannot be used.
+  EXPECT_FALSE(CompileLogFormat("", "", "", &json, &error, "%D"));
+  EXPECT_EQ(error, "TIMEFIELD names %D, which the log format does not hold");
+  EXPECT_FALSE(CompileLogFormat("%h %t \"%r\" %D", "", "", &json, &error, "%D:minutes"));
+  EXPECT_EQ(error, "TIMEFIELD=%D:minutes: the unit 'minutes' is none of s, ms, us and ns");
+  EXPECT_EQ(json.kind, FormatKind::kMarkers);
+}
+
 }  // namespace
 }  // namespace logvane

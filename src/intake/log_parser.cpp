@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "intake/byte_search.h"
+#include "intake/log_time.h"
 #include "intake/request_rules.h"
 
 #if defined(__SSE2__)
@@ -415,6 +416,11 @@ void FindDate(LogRecord& r) {
 }
 
 LineFault FindHour(LogRecord& r) { return FindHourWith(ScanSearch{r.line}, r); }
+
+void ReadBracketClock(LogRecord& r) {
+  r.hasClock = r.bracketFault == LineFault::kNone && r.bracket != kNoPosition &&
+               ClockFromLocal(r.line.substr(r.bracket + 1), &r.clock);
+}
 
 LineFault FindPage(LogRecord& r, bool proxyMode, bool fullPageDetails) {
   return FindPageWith(ScanSearch{r.line}, r, proxyMode, fullPageDetails);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/ascii_text.h"
+#include "config/date_range.h"
 #include "intake/request_rules.h"
 
 namespace logvane {
@@ -45,6 +46,13 @@ enum class LineFault : uint8_t {
 };
 inline constexpr size_t kLineFaultCount = 11;  // kinds, kNone included
 
+// What a line says of the time taken to serve it.
+enum class TimeTaken : uint8_t {
+  kNoField,  // its format has no such field (the marker parser's never has)
+  kValue,    // timeTakenMicros holds it
+  kNoValue,  // "-", text, a negative or too large number
+};
+
 // Text that a format-driven parser decodes (JSON escapes) or puts together
 // (a request from its method, URI and protocol) fits in this much: a line
 // read by a configured format is at most 64 KiB and a byte wide (its line
@@ -69,6 +77,10 @@ struct LogRecord {
   bool hasClientAddress;
   bool hasExtra1;
   bool hasExtra2;
+  // Set by the format-driven parsers alone; read only when the format has
+  // a time-taken field.
+  TimeTaken timeTaken;
+  uint64_t timeTakenMicros;
 
   FixedText<kRequestTextWidth> requestText;  // lowercased
   std::string_view clientAddress;
@@ -96,6 +108,12 @@ struct LogRecord {
 
   // The hour of a format-driven parser's time; BeginRecord leaves it alone.
   char hourDigits[2];
+
+  // The record's full clock, read only under FROM or UNTIL (readClock):
+  // by the format-driven parsers, and for the marker parser's lines by
+  // ReadBracketClock.
+  bool hasClock;
+  RecordTime clock;
 };
 
 // What changes how a line is read; settings of the whole run.
@@ -105,6 +123,7 @@ struct LineFormat {
   bool userFromField2 = false;
   bool proxyMode = false;
   bool fullPageDetails = false;
+  bool readClock = false;  // fill the record's clock (FROM, UNTIL)
 };
 
 // A candidate name under USER=FIELD2 (an ident or authuser field) is taken
@@ -173,6 +192,11 @@ void FindDirectory(LogRecord& record);
 
 // The response code after the URL's closing quote. Needs FindPage.
 void FindStatusCode(LogRecord& record);
+
+// The full clock of the bracket date ([dd/Mon/yyyy:hh:mm:ss zone]) into
+// the record's clock, which only FROM and UNTIL read; needs FindBracket
+// alone, so a line SELECT passed over is placed too.
+void ReadBracketClock(LogRecord& record);
 
 // The two quoted fields after the byte count. Needs FindStatusCode.
 // Records where the last one found ends.

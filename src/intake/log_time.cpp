@@ -53,7 +53,92 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(y + (*month <= 2));
 }
 
+// A zone at `p`: "Z", or a sign, two hour digits and optionally ":" and
+// two minute digits (or two minute digits right after). Nothing there is
+// an offset of 0.
+bool ZoneAt(std::string_view text, size_t p, int32_t* minutes) {
+  *minutes = 0;
+  if (p >= text.size()) return true;
+  char sign = text[p];
+  if (sign == 'Z' || sign == 'z') return true;
+  if (sign != '+' && sign != '-') return false;
+  int hours = Digits(text, p + 1, 2);
+  if (hours < 0) return false;
+  size_t m = p + 3;
+  if (m < text.size() && text[m] == ':') ++m;
+  int mins = m < text.size() ? Digits(text, m, 2) : 0;
+  if (hours > 23 || mins < 0 || mins > 59) return false;
+  *minutes = (sign == '-' ? -1 : 1) * (hours * 60 + mins);
+  return true;
+}
+
+bool ValidClock(const RecordTime& t) {
+  return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour >= 0 &&
+         t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60;
+}
+
 }  // namespace
+
+bool ClockFromLocal(std::string_view text, RecordTime* out) {
+  size_t day = text.size() > 1 && text[1] == '/' ? 1 : 2;
+  size_t m = day + 1;
+  size_t colon = m + 8;
+  if (text.size() < colon + 9 || text[day] != '/' || text[m + 3] != '/' || text[colon] != ':' ||
+      text[colon + 3] != ':' || text[colon + 6] != ':') {
+    return false;
+  }
+  RecordTime t{};
+  t.day = Digits(text, 0, day);
+  t.month = MonthNumber(text.substr(m, 3));
+  t.year = Digits(text, m + 4, 4);
+  t.hour = Digits(text, colon + 1, 2);
+  t.minute = Digits(text, colon + 4, 2);
+  t.second = Digits(text, colon + 7, 2);
+  size_t zone = colon + 9;
+  while (zone < text.size() && text[zone] == ' ') ++zone;
+  if (zone < text.size() && text[zone] == ']') zone = text.size();
+  if (t.year < 0 || !ValidClock(t) || !ZoneAt(text, zone, &t.offsetMinutes)) return false;
+  *out = t;
+  return true;
+}
+
+bool ClockFromIso8601(std::string_view text, RecordTime* out) {
+  if (text.size() < 16 || text[4] != '-' || text[7] != '-' || text[13] != ':' ||
+      (text[10] != 'T' && text[10] != 't' && text[10] != ' ')) {
+    return false;
+  }
+  RecordTime t{};
+  t.year = Digits(text, 0, 4);
+  t.month = Digits(text, 5, 2);
+  t.day = Digits(text, 8, 2);
+  t.hour = Digits(text, 11, 2);
+  t.minute = Digits(text, 14, 2);
+  size_t p = 16;
+  if (p < text.size() && text[p] == ':') {
+    t.second = Digits(text, p + 1, 2);
+    p += 3;
+    if (p < text.size() && (text[p] == '.' || text[p] == ',')) {
+      for (++p; p < text.size() && IsDigit(text[p]); ++p) {
+      }
+    }
+  }
+  if (t.year < 0 || !ValidClock(t) || !ZoneAt(text, p, &t.offsetMinutes)) return false;
+  *out = t;
+  return true;
+}
+
+bool ClockFromEpoch(std::string_view text, int64_t divisor, RecordTime* out) {
+  DayAndHour checked;
+  if (!TimeFromEpoch(text, divisor, &checked)) return false;
+  int64_t value = 0;
+  for (size_t i = 0; i < text.size() && IsDigit(text[i]); ++i) value = value * 10 + (text[i] - '0');
+  *out = CivilTimeOf(value / divisor);
+  return true;
+}
+
+bool ClockFromAny(std::string_view text, RecordTime* out) {
+  return ClockFromLocal(text, out) || ClockFromIso8601(text, out) || ClockFromEpoch(text, 1, out);
+}
 
 bool TimeFromLocal(std::string_view text, DayAndHour* out) {
   size_t day = 2;

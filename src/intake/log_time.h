@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/ascii_text.h"
+#include "config/date_range.h"
 
 namespace logvane {
 
@@ -30,6 +31,15 @@ bool TimeFromEpoch(std::string_view text, int64_t divisor, DayAndHour* out);
 // Any of the three, recognised by its shape (for JSON keys that may hold
 // either).
 bool TimeFromAny(std::string_view text, DayAndHour* out);
+
+// The full clock of the same forms, which only FROM and UNTIL need: the
+// local time with its seconds and the zone offset the text states (0 when
+// it states none, and for epoch times, which are UTC). False when a part
+// is missing or out of its range.
+bool ClockFromLocal(std::string_view text, RecordTime* out);
+bool ClockFromIso8601(std::string_view text, RecordTime* out);
+bool ClockFromEpoch(std::string_view text, int64_t divisor, RecordTime* out);
+bool ClockFromAny(std::string_view text, RecordTime* out);
 
 }  // namespace logvane
 

@@ -56,5 +56,49 @@ TEST(LogTime, EachFormOrNone) {
   }
 }
 
+// The full clock, which only FROM and UNTIL read.
+TEST(LogTime, FullClockOfEachFormOrNone) {
+  struct Case {
+    const char* form;  // L local, I ISO 8601, E epoch seconds, M msec, A any
+    const char* text;
+    const char* expected;  // y-m-d h:m:s offset
+  } cases[] = {
+      {"L", "10/Oct/2000:13:55:36 -0700", "2000-10-10 13:55:36 -420"},
+      {"L", "7/Oct/2000:03:05:06 +0130] \"GET", "2000-10-7 3:5:6 90"},
+      {"L", "10/Oct/2000:13:55:36]", "2000-10-10 13:55:36 0"},
+      {"L", "10/Oct/2000:13:55", "no"},
+      {"L", "10/Oct/2000:24:00:00 +0000", "no"},
+      {"L", "10/Oct/2000:13:55:36 x", "no"},
+      {"I", "2000-10-10T13:55:36-07:00", "2000-10-10 13:55:36 -420"},
+      {"I", "2000-10-10T13:55:36.250+0530", "2000-10-10 13:55:36 330"},
+      {"I", "2000-10-10 13:55Z", "2000-10-10 13:55:0 0"},
+      {"I", "2000-10-10T13:55:36", "2000-10-10 13:55:36 0"},
+      {"I", "2000-10-10T13:61:00Z", "no"},
+      {"I", "2000-10-10T13:55:36+24:00", "no"},
+      {"E", "971211336.9", "2000-10-10 20:55:36 0"},
+      {"M", "971211336999", "2000-10-10 20:55:36 0"},
+      {"A", "971211336", "2000-10-10 20:55:36 0"},
+      {"A", "2000-10-10T13:55:36Z", "2000-10-10 13:55:36 0"},
+      {"A", "soon", "no"},
+  };
+  for (const Case& c : cases) {
+    RecordTime t{};
+    bool ok = false;
+    switch (c.form[0]) {
+      case 'L': ok = ClockFromLocal(c.text, &t); break;
+      case 'I': ok = ClockFromIso8601(c.text, &t); break;
+      case 'E': ok = ClockFromEpoch(c.text, 1, &t); break;
+      case 'M': ok = ClockFromEpoch(c.text, 1000, &t); break;
+      default: ok = ClockFromAny(c.text, &t); break;
+    }
+    std::string shown = !ok ? "no"
+                            : std::to_string(t.year) + "-" + std::to_string(t.month) + "-" +
+                                  std::to_string(t.day) + " " + std::to_string(t.hour) + ":" +
+                                  std::to_string(t.minute) + ":" + std::to_string(t.second) + " " +
+                                  std::to_string(t.offsetMinutes);
+    EXPECT_EQ(shown, c.expected) << c.form << " " << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace logvane

@@ -34,7 +34,7 @@ void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& 
         std::make_unique<AgentCounts>(kAgentCountsEntries, kAgentCountsText, !settings.excludeBots);
   }
   LineRouter router(tallies, counters, console, agents.get());
-  const LineRules rules(settings, plan.agents);
+  const LineRules rules(settings, plan.agents, logFormat.timeTaken.any);
   ProgressTick progress = plan.progress;
   ReadStatus status = RouteInBlocks(reader, rules, logFormat, router, env, plan.threads - 1,
                                     plan.blockLines, &progress);
@@ -42,6 +42,7 @@ void RouteLog(const RunSettings& settings, const LogFormat& logFormat, Tallies& 
     agents->FoldInto(tallies.agents);
     ReportFullAgentTables(tallies.agents, console);
   }
+  if (rules.timesOn) SumResponseTimes(tallies.times, tallies.hours.used);
 
   if (reader.width() == kLinePieceWidth) {
     counters.longLines = reader.longLines();

@@ -1,5 +1,6 @@
 #include "intake/reading_summary.h"
 
+#include <cstdio>
 #include <string>
 
 #include "intake/log_parser.h"
@@ -68,6 +69,33 @@ void TableSummarized(const Table& table, std::string_view name, std::string_view
 
 }  // namespace
 
+std::string ClockText(const RecordTime& t) {
+  const int32_t offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d %c%02d:%02d", t.year, t.month,
+                t.day, t.hour, t.minute, t.second, t.offsetMinutes < 0 ? '-' : '+', offset / 60,
+                offset % 60);
+  return text;
+}
+
+void SummarizeDateRange(const RunSettings& settings, const RunCounters& counters,
+                        std::string_view logName, Diagnostics& diagnostics) {
+  if (logName.empty() || logName == "-") logName = "(standard input)";
+  std::string text;
+  if (settings.dateRange.from.set) text.append("FROM=").append(settings.fromText).append(" ");
+  if (settings.dateRange.until.set) text.append("UNTIL=").append(settings.untilText).append(" ");
+  text.append("skipped ").append(std::to_string(counters.outOfRange));
+  text.append(counters.outOfRange == 1 ? " record" : " records");
+  text.append(" outside the range, before any other rule");
+  if (counters.keptClocks > 0) {
+    text += "; the records kept run from " + ClockText(counters.earliestKept) + " to " +
+            ClockText(counters.latestKept);
+  } else {
+    text += "; no record with a time was kept";
+  }
+  diagnostics.Report(Severity::kNote, Visible(logName), text);
+}
+
 void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
                       Diagnostics& diagnostics) {
   if (logName.empty() || logName == "-") logName = "(standard input)";
@@ -111,6 +139,14 @@ void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::
                            (counters.oddByteCounts == 1 ? " record has" : " records have") +
                            " a byte count that is negative or above 2^53, so the K bytes it "
                            "adds to are not exact; the first here");
+  }
+  const ResponseTimes& times = tallies.times;
+  if (times.noValue > 0) {
+    diagnostics.Report(Severity::kNote, Where(logName, times.firstNoValue),
+                       std::to_string(times.noValue) +
+                           (times.noValue == 1 ? " record has" : " records have") +
+                           " no response time in the time-taken field (\"-\", text or a "
+                           "negative number): counted without one; the first here");
   }
   TableFull(tallies.users, "user", logName, diagnostics);
   TableFull(tallies.dates, "date", logName, diagnostics);

@@ -47,9 +47,14 @@ bool MatchTextLine(const LogFormat& format, std::string_view line, LineFields& f
     if (static_cast<int>(i) == format.extraItem[0]) f.extra[0] = text;
     if (static_cast<int>(i) == format.extraItem[1]) f.extra[1] = text;
     if (static_cast<int>(i) == format.agentItem) f.agent = text;
-    // The first time field that reads gives the day and hour.
-    if (!PutField(item.field.role, text, f) && !f.hasTime) {
+    if (item.field.role == FieldRole::kTimeTaken) {
+      f.timeTaken = text;
+      f.timeTakenForm = format.timeTaken.form;
+    } else if (!PutField(item.field.role, text, f) && !f.hasTime) {
+      // The first time field that reads gives the day and hour.
       f.hasTime = ReadTimeField(item.field.role, text, &f.time);
+      f.timeRole = item.field.role;
+      f.timeText = text;
     }
   }
   return f.hasTime;

@@ -116,7 +116,9 @@ bool UnitNamed(std::string_view name, TimeUnit* unit) {
 
 }  // namespace
 
-bool ParseTimeTaken(std::string_view text, TimeTakenForm form, uint64_t* micros) {
+namespace time_taken_detail {
+
+bool ParseAnyTimeTaken(std::string_view text, TimeTakenForm form, uint64_t* micros) {
   int exponent = UnitExponent(form.unit);
   if (!form.list) {
     text = Trimmed(text);
@@ -140,6 +142,8 @@ bool ParseTimeTaken(std::string_view text, TimeTakenForm form, uint64_t* micros)
   if (anyValue) *micros = sum;
   return anyValue;
 }
+
+}  // namespace time_taken_detail
 
 std::optional<TimeTakenForm> TimeTakenFormOf(std::string_view field) {
   using enum TimeUnit;

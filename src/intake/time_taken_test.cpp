@@ -82,6 +82,38 @@ TEST(TimeTakenTest, ReadsEveryFormInItsUnit) {
   }
 }
 
+// The inline reader of the usual forms agrees with the full one wherever
+// it answers.
+TEST(TimeTakenTest, PlainFormsReadAsTheFullReaderReadsThem) {
+  const char* texts[] = {"0",
+                         "0.123",
+                         "1.",
+                         "12345678901234",
+                         "1234567890123456789",
+                         "0.000001",
+                         "0.0000001",
+                         ".5",
+                         "1.2.3",
+                         "00012",
+                         "99999999999999.999999",
+                         "1e3",
+                         " 1",
+                         "-1",
+                         "18446744073709551615"};
+  for (TimeUnit unit : {TimeUnit::kSeconds, TimeUnit::kMilliseconds, TimeUnit::kMicroseconds,
+                        TimeUnit::kNanoseconds}) {
+    for (const char* text : texts) {
+      uint64_t plain = 0, full = 0;
+      bool fast = time_taken_detail::ParsePlainTimeTaken(text, unit, &plain);
+      bool read = time_taken_detail::ParseAnyTimeTaken(text, {unit, false}, &full);
+      if (fast) {
+        EXPECT_TRUE(read) << text;
+        EXPECT_EQ(plain, full) << text;
+      }
+    }
+  }
+}
+
 TEST(TimeTakenTest, KnowsTheFieldsThatLogIt) {
   struct Case {
     std::string_view field;

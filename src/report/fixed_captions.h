@@ -18,6 +18,8 @@ inline constexpr std::string_view kExcludedTypeCaption = "...excluded type: ";
 inline constexpr std::string_view kExcludedTypeTail = " from top page report.";
 inline constexpr std::string_view kHourOffsetCaption = "Offset for hourly activity report: ";
 inline constexpr std::string_view kGeoipCaption = "GeoIP database: ";
+// FROM and UNTIL, as "A to B", "A on" or "up to B".
+inline constexpr std::string_view kDateRangeCaption = "Records counted: ";
 inline constexpr std::string_view kReportingHostCaption = "reporting host: ";
 
 // The footer, before the maker's link.

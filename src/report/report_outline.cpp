@@ -10,7 +10,9 @@
 #include "report/modern_report.h"
 #include "report/modern_sections.h"
 #include "report/ranked_sections.h"
+#include "report/modern_times_chart.h"
 #include "report/response_codes.h"
+#include "report/response_time_section.h"
 #include "report/time_sections.h"
 #include "report/top_nations.h"
 #include "report/top_users.h"
@@ -35,6 +37,7 @@ const ReportSection kReportSections[kReportSectionCount] = {
      NationRows, nullptr},
     {"BC", kResponseCodeTitle, true, [](const ReportInput& in) { return in.settings.showCodes; },
      ResponseCodeRows, nullptr},
+    {"RT", kResponseTimes, true, HasResponseTimes, ResponseTimeRows, WriteTimesChart},
     {"TE1", kExtra1, false, [](const ReportInput& in) { return in.counters.hasExtra1; }, Extra1Rows,
      nullptr},
     {"TE2", kExtra2, false, [](const ReportInput& in) { return in.counters.hasExtra2; }, Extra2Rows,
@@ -67,6 +70,17 @@ std::vector<ParameterLine> ParameterLines(const ReportInput& state) {
   }
   if (settings.hourOffset != 0) {
     lines.push_back({kHourOffsetCaption, std::to_string(settings.hourOffset), "", false, false});
+  }
+  if (DateRangeOn(settings)) {
+    std::string range;
+    if (!settings.dateRange.until.set) {
+      range = settings.fromText + " on";
+    } else if (!settings.dateRange.from.set) {
+      range = "up to " + settings.untilText;
+    } else {
+      range = settings.fromText + " to " + settings.untilText;
+    }
+    lines.push_back({kDateRangeCaption, range, "", true, true});
   }
   if (!state.nationSource.empty()) {
     // Whose data the nations are; the database's licence asks for it.

@@ -28,7 +28,7 @@ struct ReportSection {
   void (*modernChart)(const ReportInput&, const SectionRows&, ReportWriter&);
 };
 
-inline constexpr size_t kReportSectionCount = 13;
+inline constexpr size_t kReportSectionCount = 14;
 extern const ReportSection kReportSections[kReportSectionCount];
 
 // The keys of the first and the last date with hits in table order (the

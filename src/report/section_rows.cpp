@@ -1,5 +1,6 @@
 #include "report/section_rows.h"
 
+#include "report/fixed_format.h"
 #include "report/table_pattern.h"
 
 namespace logvane {
@@ -80,8 +81,33 @@ void WriteCellText(ReportWriter& out, const SectionTable& table, const TableRow&
     case Column::kText1: WriteEscaped(out, row.texts[0]); break;
     case Column::kText2: WriteEscaped(out, row.texts[1]); break;
     case Column::kVisitors: out.WriteInt(row.visitors); break;
+    case Column::kTime50:
+    case Column::kTime90:
+    case Column::kTime95:
+    case Column::kTime99:
+    case Column::kTimeLongest:
+    case Column::kTimeMean: {
+      size_t i = static_cast<size_t>(column) - static_cast<size_t>(Column::kTime50);
+      if ((row.atMost >> i) & 1) out.Write("&le; ");
+      out.Write(FormatDuration(row.times[i]));
+      break;
+    }
     case Column::kGraph: break;  // the styles draw bars their own way
   }
+}
+
+std::string FormatDuration(double micros) {
+  if (micros <= 0) return "0 ms";
+  double millis = micros / 1000;
+  // Rounding may carry a figure into the next decade: 999.7 ms is "1.00 s".
+  if (millis < 0.9995) return FormatFixed(millis, 3) + " ms";
+  if (millis < 9.995) return FormatFixed(millis, 2) + " ms";
+  if (millis < 99.95) return FormatFixed(millis, 1) + " ms";
+  if (millis < 999.5) return FormatFixed(millis, 0) + " ms";
+  double seconds = millis / 1000;
+  if (seconds < 9.995) return FormatFixed(seconds, 2) + " s";
+  if (seconds < 99.95) return FormatFixed(seconds, 1) + " s";
+  return FormatFixed(seconds, 0) + " s";
 }
 
 }  // namespace logvane

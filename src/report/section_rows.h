@@ -31,8 +31,20 @@ enum class Column {
   kText1,        // further texts of the row from outside (a crawler's class and
   kText2,        // operator): escaped
   kVisitors,     // distinct visitors (Activity by Date, with distinct counts)
-  kGraph,        // the bar; always the last column
+  // Response times, written with their unit (TableRow::times).
+  kTime50,
+  kTime90,
+  kTime95,
+  kTime99,
+  kTimeLongest,
+  kTimeMean,
+  kGraph,  // the bar; always the last column
 };
+
+// The response-time columns, in TableRow::times order.
+inline constexpr Column kTimeColumns[] = {Column::kTime50, Column::kTime90,      Column::kTime95,
+                                          Column::kTime99, Column::kTimeLongest, Column::kTimeMean};
+inline constexpr size_t kTimeFigures = 6;
 
 // Where a table's keys come from, which decides how they are written.
 enum class KeyOrigin {
@@ -70,7 +82,16 @@ struct TableRow {
   // In a table that evicted keys: the row's hits less its overcount are at
   // least the next row's, so no key can stand between them.
   bool rankGuaranteed = false;
+  // Response times in microseconds, by kTimeColumns; a figure marked in
+  // `atMost` is only known as an upper bound (written "<= ...").
+  double times[kTimeFigures] = {};
+  uint8_t atMost = 0;  // bit i for times[i]
 };
+
+// A time in microseconds as the report writes it: three significant
+// digits in milliseconds, or in seconds from 1 s on ("0.850 ms", "12.3 ms",
+// "1.25 s").
+std::string FormatDuration(double micros);
 
 struct TotalLine {
   std::string_view label;

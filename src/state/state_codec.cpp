@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "agents/agent_class.h"
 
@@ -16,6 +17,7 @@ constexpr size_t kSettingWidth = 1 << 16;
 constexpr size_t kUnmatchedWidth = 1 << 17;
 constexpr uint64_t kMostInputs = uint64_t{1} << 24;
 constexpr uint64_t kMostSettings = 1000;
+constexpr const char* kEmptySection = "an empty section, which no run writes";
 
 template <typename Entry>
 void WriteEntry(PayloadWriter& w, const Entry& e) {
@@ -409,89 +411,242 @@ void ReadAgentSection(PayloadReader& r, uint32_t kind, AgentTallies& agents, int
   }
 }
 
-void ReadPayload(PayloadReader& r, uint32_t kind, Tallies& tallies, RunCounters& counters,
-                 StateFacts* facts) {
-  if (kind == kSettingsSection) {
-    ReadSettings(r, facts);
-  } else if (kind == kProvenanceSection) {
-    ReadProvenance(r, facts);
-  } else if (kind == kCountersSection) {
-    ReadCounters(r, tallies, counters);
-  } else if (kind == kSummarySection) {
-    ForEachRankedTable(tallies, [&](auto& table, uint32_t) {
-      if (r.ok()) ReadSummary(r, table);
-    });
-  } else if (kind == kDistinctSection) {
-    ReadDistinctTallies(r, tallies);
-  } else if (IsAgentSection(kind)) {
-    ReadAgentSection(r, kind, tallies.agents, counters.rejected.records);
-  } else {
-    ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
-      if (kind == kFirstTableSection + index) ReadTable(r, table);
-    });
+// ---- FROM/UNTIL's counters and the response times.
+
+// A record's clock as the log wrote it: seven 32-bit fields.
+void WriteClock(PayloadWriter& w, const RecordTime& t) {
+  for (int32_t v : {t.year, t.month, t.day, t.hour, t.minute, t.second, t.offsetMinutes}) {
+    w.U32(static_cast<uint32_t>(v));
   }
 }
 
-bool KnownKind(uint32_t kind) {
-  return (kind >= kSettingsSection && kind <= kCountersSection) ||
-         (kind >= kFirstTableSection && kind < kFirstTableSection + kTableSectionCount) ||
-         kind == kSummarySection || kind == kDistinctSection || IsAgentSection(kind);
+std::string DateRangePayload(const RunCounters& c) {
+  PayloadWriter w;
+  w.I64(c.outOfRange);
+  w.I64(c.keptClocks);
+  WriteClock(w, c.earliestKept);
+  WriteClock(w, c.latestKept);
+  return w.bytes();
 }
 
-// Where a section stands among the `expected` ones, of which `next` is
-// due: a fault for one out of place, twice, after a missing one, or of a
-// kind no reader may pass over; `skip` for a later kind that may be.
-Status PlaceSection(const StateStream& stream, const Section& section, uint64_t at,
-                    const std::vector<uint32_t>& expected, size_t* next, bool* skip) {
-  size_t known = 0;
-  while (known < expected.size() && expected[known] != section.kind) ++known;
-  if (known == expected.size() && !KnownKind(section.kind)) {
-    if ((section.flags & kSectionSkippable) != 0) {
-      *skip = true;
-      return Status::Ok();
+void WriteSketch(PayloadWriter& w, const LatencySketch& s) {
+  w.U64(s.count);
+  w.U64(s.sumMicros);
+  w.U64(s.minMicros);
+  w.U64(s.maxMicros);
+  uint32_t filled = 0;
+  for (uint64_t b : s.buckets) filled += b != 0 ? 1 : 0;
+  w.U64(filled);
+  for (size_t b = 0; b < kLatencyBuckets; ++b) {
+    if (s.buckets[b] == 0) continue;
+    w.U32(static_cast<uint32_t>(b));
+    w.U64(s.buckets[b]);
+  }
+}
+
+std::string HourTimesPayload(const Tallies& t) {
+  PayloadWriter w;
+  w.I64(t.times.noValue);
+  w.I64(t.times.firstNoValue);
+  const size_t hours = std::min(t.hours.used, kTimedHourSlots);
+  uint64_t timed = 0;
+  for (size_t h = 0; h < hours; ++h) timed += t.times.hours[h].count != 0 ? 1 : 0;
+  w.U64(timed);
+  for (size_t h = 0; h < hours; ++h) {
+    if (t.times.hours[h].count == 0) continue;
+    w.U64(h);
+    WriteSketch(w, t.times.hours[h]);
+  }
+  return w.bytes();
+}
+
+std::string PageTimesPayload(const Tallies& t, size_t timed) {
+  PayloadWriter w;
+  w.U64(timed);
+  for (size_t p = 0; timed != 0 && p < t.pages.used && p < kTimedPageSlots; ++p) {
+    const PageLatencySketch& s = t.times.pages[p];
+    if (s.count == 0) continue;
+    w.U64(p);
+    w.U64(s.count);
+    w.U64(s.minMicros);
+    w.U64(s.maxMicros);
+    w.U32(s.low);
+    uint32_t filled = 0;
+    for (uint32_t b : s.buckets) filled += b != 0 ? 1 : 0;
+    w.U64(filled);
+    for (size_t b = 0; b < kPageLatencyBuckets; ++b) {
+      if (s.buckets[b] == 0) continue;
+      w.U32(static_cast<uint32_t>(b));
+      w.U32(s.buckets[b]);
     }
-    return StateFault(stream.name(), at,
-                      "section " + std::to_string(section.kind) +
-                          " was made by a newer Logvane and must be understood to merge the "
-                          "state");
   }
-  if (known == expected.size() && section.kind == kSummarySection) {
-    return StateFault(stream.name(), at, "section 24 (summaries) without TABLES=SUMMARY");
-  }
-  if (known == expected.size() && section.kind == kDistinctSection) {
-    return StateFault(stream.name(), at, "section 25 (distinct counts) without DISTINCT=ON");
-  }
-  if (known == expected.size() && IsAgentSection(section.kind)) {
-    return StateFault(stream.name(), at,
-                      "section " + std::to_string(section.kind) +
-                          " holds user-agent tallies, but the state was counted without AGENTS");
-  }
-  if (known < *next || known == expected.size() || section.flags != SectionFlags(section.kind)) {
-    return StateFault(stream.name(), at,
-                      "section " + std::to_string(section.kind) + " is out of place");
-  }
-  if (known > *next) {
-    return StateFault(stream.name(), at,
-                      "the section " + std::to_string(expected[*next]) + " is missing");
-  }
-  *next = known + 1;
-  return Status::Ok();
+  return w.bytes();
 }
 
-Status EndOfState(const StateStream& stream, const Section& section,
-                  const std::vector<uint32_t>& expected, size_t next) {
-  const uint64_t headerAt = section.offset - kSectionHeaderSize;
-  if (!section.payload.empty() || section.flags != 0) {
-    return StateFault(stream.name(), headerAt, "the END section is not empty");
+// A clock that a log's time could give, or all zero when none was kept.
+void ReadClock(PayloadReader& r, RecordTime& t, bool kept) {
+  for (int32_t* v : {&t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second, &t.offsetMinutes}) {
+    *v = static_cast<int32_t>(r.U32());
   }
-  if (next < expected.size()) {
-    return StateFault(stream.name(), headerAt,
-                      "the state ends without its section " + std::to_string(expected[next]));
+  if (!r.ok()) return;
+  const bool valid = t.year >= 0 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+                     t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
+                     t.second >= 0 && t.second <= 60 && t.offsetMinutes >= -1439 &&
+                     t.offsetMinutes <= 1439;
+  if (kept && !valid) r.Fail("a kept record's time that no log gives");
+  if (!kept && !(t == RecordTime{})) r.Fail("a kept record's time, but no record kept");
+}
+
+void ReadDateRange(PayloadReader& r, RunCounters& c) {
+  c.outOfRange = Counted(r);
+  c.keptClocks = Counted(r);
+  ReadClock(r, c.earliestKept, c.keptClocks > 0);
+  ReadClock(r, c.latestKept, c.keptClocks > 0);
+  if (r.ok() && !HoldsDateRange(c)) r.Fail(kEmptySection);
+  if (r.ok() && c.keptClocks > 0 && InstantOf(c.latestKept) < InstantOf(c.earliestKept)) {
+    r.Fail("the latest kept record's time is before the earliest's");
   }
-  return Status::Ok();
+}
+
+// The slot a time belongs to: one in use, after the one before, timed at
+// most as often as it was hit.
+template <typename Table>
+size_t TimedSlot(PayloadReader& r, const Table& table, uint64_t slot, uint64_t count,
+                 int64_t* after) {
+  if (!r.ok()) return 0;
+  if (slot >= table.used || static_cast<int64_t>(slot) <= *after) {
+    r.Fail("times for slot " + std::to_string(slot) + ", not a slot in use after the one before");
+    return 0;
+  }
+  *after = static_cast<int64_t>(slot);
+  if (count == 0 || count > static_cast<uint64_t>(table.slots[slot].hits)) {
+    r.Fail("slot " + std::to_string(slot) + " timed " + std::to_string(count) + " times, with " +
+           std::to_string(table.slots[slot].hits) + " hits");
+  }
+  return static_cast<size_t>(slot);
+}
+
+// A sketch's filled buckets, in ascending order; put(b) reads one and says
+// whether it holds something.
+template <typename Fn>
+void ReadBuckets(PayloadReader& r, size_t buckets, size_t itemBytes, Fn&& put) {
+  uint64_t filled = r.Count(itemBytes, buckets);
+  int64_t last = -1;
+  for (uint64_t i = 0; i < filled && r.ok(); ++i) {
+    uint32_t b = r.U32();
+    if (r.ok() && (b >= buckets || static_cast<int64_t>(b) <= last)) {
+      r.Fail("bucket " + std::to_string(b) + " out of order or out of range");
+      return;
+    }
+    last = b;
+    if (!put(b) && r.ok()) r.Fail("bucket " + std::to_string(b) + " written empty");
+  }
+}
+
+constexpr const char* kNoSuchSketch = "a response-time sketch that no set of times gives";
+
+// The facts of a sketch of real values: its count in its buckets, its
+// minimum's bucket the first filled and its maximum's the last.
+void CheckSketch(PayloadReader& r, const LatencySketch& s) {
+  uint64_t sum = 0;
+  size_t first = kLatencyBuckets;
+  size_t last = 0;
+  for (size_t b = 0; b < kLatencyBuckets; ++b) {
+    if (s.buckets[b] == 0) continue;
+    sum = SaturatingAdd(sum, s.buckets[b]);
+    first = std::min(first, b);
+    last = b;
+  }
+  if (sum != s.count || s.minMicros > s.maxMicros || s.sumMicros < s.maxMicros ||
+      LatencyBucketOf(s.minMicros) != first || LatencyBucketOf(s.maxMicros) != last) {
+    r.Fail(kNoSuchSketch);
+  }
+}
+
+// As above for a page's: its window where its minimum and maximum put it,
+// and buckets that stop at the largest uint32_t holding no more than it.
+void CheckPageSketch(PayloadReader& r, const PageLatencySketch& s) {
+  const uint32_t lowest = PageLatencyIndexOf(s.minMicros);
+  const uint32_t highest = PageLatencyIndexOf(s.maxMicros);
+  constexpr uint32_t kSpan = kPageLatencyBuckets - 1;
+  const uint32_t low = highest > lowest + kSpan ? highest - kSpan : lowest;
+  if (s.minMicros > s.maxMicros || s.low != low) return r.Fail(kNoSuchSketch);
+  uint64_t sum = 0;
+  bool saturated = false;
+  for (size_t b = 0; b < kPageLatencyBuckets; ++b) {
+    const bool outside = b + low < lowest || b + low > highest;
+    if (s.buckets[b] != 0 && outside) return r.Fail(kNoSuchSketch);
+    sum += s.buckets[b];
+    saturated = saturated || s.buckets[b] == UINT32_MAX;
+  }
+  const bool ends =
+      s.buckets[(lowest > low ? lowest - low : 0)] != 0 && s.buckets[highest - low] != 0;
+  if (!ends || sum > s.count || (!saturated && sum != s.count)) r.Fail(kNoSuchSketch);
+}
+
+void ReadHourTimes(PayloadReader& r, Tallies& t) {
+  t.times.noValue = Counted(r);
+  t.times.firstNoValue = Counted(r);
+  if (r.ok() && t.times.noValue == 0 && t.times.firstNoValue != 0) {
+    r.Fail("a first untimed line, but no untimed record");
+  }
+  uint64_t timed = r.Count(6 * 8, kTimedHourSlots);
+  if (r.ok() && timed == 0 && t.times.noValue == 0) r.Fail(kEmptySection);
+  int64_t after = -1;
+  for (uint64_t i = 0; i < timed && r.ok(); ++i) {
+    uint64_t slot = r.U64();
+    LatencySketch s{};
+    s.count = r.U64();
+    s.sumMicros = r.U64();
+    s.minMicros = r.U64();
+    s.maxMicros = r.U64();
+    size_t h = TimedSlot(r, t.hours, slot, s.count, &after);
+    ReadBuckets(r, kLatencyBuckets, 4 + 8, [&](uint32_t b) { return (s.buckets[b] = r.U64()); });
+    if (r.ok()) CheckSketch(r, s);
+    if (r.ok()) t.times.hours[h] = s;
+  }
+  SumResponseTimes(t.times, t.hours.used);
+}
+
+void ReadPageTimes(PayloadReader& r, Tallies& t) {
+  uint64_t timed = r.Count(5 * 8 + 4, std::min(t.pages.used, kTimedPageSlots));
+  if (r.ok() && timed == 0) r.Fail(kEmptySection);
+  int64_t after = -1;
+  for (uint64_t i = 0; i < timed && r.ok(); ++i) {
+    uint64_t slot = r.U64();
+    PageLatencySketch s{};
+    s.count = r.U64();
+    s.minMicros = r.U64();
+    s.maxMicros = r.U64();
+    s.low = r.U32();
+    size_t p = TimedSlot(r, t.pages, slot, s.count, &after);
+    ReadBuckets(r, kPageLatencyBuckets, 2 * 4,
+                [&](uint32_t b) { return (s.buckets[b] = r.U32()); });
+    if (r.ok()) CheckPageSketch(r, s);
+    if (r.ok()) PageSketches(t.times)[p] = s;
+  }
 }
 
 }  // namespace
+
+bool HoldsDateRange(const RunCounters& c) { return c.outOfRange != 0 || c.keptClocks != 0; }
+
+bool HoldsHourTimes(const Tallies& t) {
+  if (t.times.noValue != 0) return true;
+  for (size_t h = 0; h < t.hours.used && h < kTimedHourSlots; ++h) {
+    if (t.times.hours[h].count != 0) return true;
+  }
+  return false;
+}
+
+size_t TimedPages(const Tallies& t) {
+  size_t timed = 0;
+  if (!t.times.pages) return 0;
+  for (size_t p = 0; p < t.pages.used && p < kTimedPageSlots; ++p) {
+    timed += t.times.pages[p].count != 0 ? 1 : 0;
+  }
+  return timed;
+}
 
 void ResetTally(Tallies& tallies, RunCounters& counters) {
   ClearTallies(tallies);
@@ -527,9 +682,137 @@ std::string EncodeState(const Tallies& tallies, const RunCounters& counters,
     AppendSection(&out, kCrawlersSection, SectionFlags(kCrawlersSection), TablePayload(a.bots));
     AppendSection(&out, kAiPagesSection, SectionFlags(kAiPagesSection), TablePayload(a.aiPages));
   }
+  // A run that skipped records by FROM/UNTIL counted something an older
+  // reader cannot honour: that section must be understood. The times only
+  // add sections of their own, which an older reader may pass over.
+  if (HoldsDateRange(counters)) {
+    AppendSection(&out, kDateRangeSection, 0, DateRangePayload(counters));
+  }
+  if (HoldsHourTimes(tallies)) {
+    AppendSection(&out, kHourTimesSection, kSectionSkippable, HourTimesPayload(tallies));
+  }
+  if (size_t timed = TimedPages(tallies); timed != 0) {
+    AppendSection(&out, kPageTimesSection, kSectionSkippable, PageTimesPayload(tallies, timed));
+  }
   AppendEndSection(&out);
   return out;
 }
+
+namespace {
+
+// A section this program knows, in the order a state holds them.
+struct KnownSection {
+  uint32_t kind;
+  uint32_t flags;
+  bool optional;  // written only when it holds something
+};
+
+// The sections of a state, once its settings are known (before: null):
+// they add those of the switches they hold and, when the agents were
+// counted, the user-agent ones.
+std::vector<KnownSection> KnownSections(const std::vector<TallyingSetting>* settings) {
+  std::vector<KnownSection> known = {
+      {kSettingsSection, 0, false}, {kProvenanceSection, 0, false}, {kCountersSection, 0, false}};
+  for (uint32_t t = 0; t < kTableSectionCount; ++t) {
+    known.push_back({kFirstTableSection + t, 0, false});
+  }
+  auto add = [&](uint32_t kind) { known.push_back({kind, SectionFlags(kind), false}); };
+  if (settings != nullptr && HasSwitch(*settings, kSummaryTablesKeyword)) add(kSummarySection);
+  if (settings != nullptr && HasSwitch(*settings, kDistinctKeyword)) add(kDistinctSection);
+  if (settings != nullptr && CountsAgents(*settings)) {
+    for (uint32_t k = kAgentClassesSection; k <= kAiPagesSection; ++k) add(k);
+  }
+  known.push_back({kDateRangeSection, 0, true});
+  known.push_back({kHourTimesSection, kSectionSkippable, true});
+  known.push_back({kPageTimesSection, kSectionSkippable, true});
+  return known;
+}
+
+// The first section before `end` (from `next` on) that a state must have.
+std::optional<uint32_t> Missing(const std::vector<KnownSection>& known, size_t next, size_t end) {
+  for (size_t i = next; i < end; ++i) {
+    if (!known[i].optional) return known[i].kind;
+  }
+  return std::nullopt;
+}
+
+void ReadPayload(PayloadReader& r, uint32_t kind, Tallies& tallies, RunCounters& counters,
+                 StateFacts* facts) {
+  switch (kind) {
+    case kSettingsSection: return ReadSettings(r, facts);
+    case kProvenanceSection: return ReadProvenance(r, facts);
+    case kCountersSection: return ReadCounters(r, tallies, counters);
+    case kSummarySection:
+      return ForEachRankedTable(tallies, [&](auto& table, uint32_t) {
+        if (r.ok()) ReadSummary(r, table);
+      });
+    case kDistinctSection: return ReadDistinctTallies(r, tallies);
+    case kDateRangeSection: return ReadDateRange(r, counters);
+    case kHourTimesSection: return ReadHourTimes(r, tallies);
+    case kPageTimesSection: return ReadPageTimes(r, tallies);
+    default:
+      if (IsAgentSection(kind))
+        return ReadAgentSection(r, kind, tallies.agents, counters.rejected.records);
+      ForEachTable(tallies, [&](auto& table, uint32_t index, const char*) {
+        if (kind == kFirstTableSection + index) ReadTable(r, table);
+      });
+  }
+}
+
+// Where a section's kind sits among the known ones (known.size() when it
+// is not one), or the fault of a section out of its place.
+Status PlaceSection(const StateStream& stream, const Section& section, uint64_t at,
+                    const std::vector<KnownSection>& known, size_t* next, size_t* index) {
+  size_t k = 0;
+  while (k < known.size() && known[k].kind != section.kind) ++k;
+  *index = k;
+  if (k == known.size()) return Status::Ok();
+  const std::string name = "section " + std::to_string(section.kind);
+  if (k < *next || section.flags != known[k].flags) {
+    return StateFault(stream.name(), at, name + " is out of place");
+  }
+  if (auto missing = Missing(known, *next, k)) {
+    return StateFault(stream.name(), at, "the section " + std::to_string(*missing) + " is missing");
+  }
+  *next = k + 1;
+  return Status::Ok();
+}
+
+// A section this state should not hold: Ok for one of a later kind that a
+// reader may pass over.
+Status UnknownSection(const StateStream& stream, const Section& section, uint64_t at) {
+  const std::string name = "section " + std::to_string(section.kind);
+  if (section.kind == kSummarySection) {
+    return StateFault(stream.name(), at, "section 24 (summaries) without TABLES=SUMMARY");
+  }
+  if (section.kind == kDistinctSection) {
+    return StateFault(stream.name(), at, "section 25 (distinct counts) without DISTINCT=ON");
+  }
+  if (IsAgentSection(section.kind)) {
+    return StateFault(stream.name(), at,
+                      name + " holds user-agent tallies, but the state was counted without AGENTS");
+  }
+  if ((section.flags & kSectionSkippable) != 0) return Status::Ok();
+  return StateFault(
+      stream.name(), at,
+      name + " was made by a newer Logvane and must be understood to merge the state");
+}
+
+// The END section: empty, after every section a state must have.
+Status EndState(const StateStream& stream, const Section& section,
+                const std::vector<KnownSection>& known, size_t next) {
+  const uint64_t headerAt = section.offset - kSectionHeaderSize;
+  if (!section.payload.empty() || section.flags != 0) {
+    return StateFault(stream.name(), headerAt, "the END section is not empty");
+  }
+  if (auto missing = Missing(known, next, known.size())) {
+    return StateFault(stream.name(), headerAt,
+                      "the state ends without its section " + std::to_string(*missing));
+  }
+  return Status::Ok();
+}
+
+}  // namespace
 
 Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters, StateFacts* facts,
                    bool* atEnd) {
@@ -537,21 +820,19 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
   if (Status s = stream.ReadHeader(atEnd); !s.ok() || *atEnd) return s;
   ResetTally(tallies, counters);
   facts->minorVersion = stream.minorVersion();
-  // The sections this program knows, each once and in this order; the
-  // settings add those of the switches they hold, and the user-agent ones
-  // when they say the agents were counted.
-  std::vector<uint32_t> expected = {kSettingsSection, kProvenanceSection, kCountersSection};
-  for (uint32_t t = 0; t < kTableSectionCount; ++t) expected.push_back(kFirstTableSection + t);
+  std::vector<KnownSection> known = KnownSections(nullptr);
   size_t next = 0;
   Section section;
   for (;;) {
     const uint64_t sectionStart = stream.offset();
     if (Status s = stream.ReadSection(&section); !s.ok()) return s;
-    if (section.kind == kEndSection) return EndOfState(stream, section, expected, next);
-    bool skip = false;
-    Status placed = PlaceSection(stream, section, sectionStart, expected, &next, &skip);
-    if (!placed.ok()) return placed;
-    if (skip) {
+    if (section.kind == kEndSection) return EndState(stream, section, known, next);
+    size_t index = 0;
+    if (Status s = PlaceSection(stream, section, sectionStart, known, &next, &index); !s.ok()) {
+      return s;
+    }
+    if (index == known.size()) {
+      if (Status s = UnknownSection(stream, section, sectionStart); !s.ok()) return s;
       ++facts->skippedSections;
       continue;
     }
@@ -560,14 +841,9 @@ Status DecodeState(StateStream& stream, Tallies& tallies, RunCounters& counters,
     r.ExpectEnd();
     if (!r.ok()) return r.status();
     if (section.kind == kSettingsSection) {
-      const bool summary = HasSwitch(facts->settings, kSummaryTablesKeyword);
-      const bool distinct = HasSwitch(facts->settings, kDistinctKeyword);
-      SetCountingModes(tallies, summary, distinct);
-      if (summary) expected.push_back(kSummarySection);
-      if (distinct) expected.push_back(kDistinctSection);
-      if (CountsAgents(facts->settings)) {
-        for (uint32_t k = kAgentClassesSection; k <= kAiPagesSection; ++k) expected.push_back(k);
-      }
+      SetCountingModes(tallies, HasSwitch(facts->settings, kSummaryTablesKeyword),
+                       HasSwitch(facts->settings, kDistinctKeyword));
+      known = KnownSections(&facts->settings);
     }
   }
 }

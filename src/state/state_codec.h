@@ -29,6 +29,12 @@ struct StateFacts {
 // too), for a tally that takes one log or one state after another.
 void ResetTally(Tallies& tallies, RunCounters& counters);
 
+// Whether a tally holds what the optional sections keep: records FROM or
+// UNTIL skipped or kept, times (or untimed records) by hour, timed pages.
+bool HoldsDateRange(const RunCounters& counters);
+bool HoldsHourTimes(const Tallies& tallies);
+size_t TimedPages(const Tallies& tallies);
+
 // The whole state, header to END section. The tables must be in
 // first-seen order (before the sorting phase).
 std::string EncodeState(const Tallies& tallies, const RunCounters& counters,

@@ -50,6 +50,12 @@ enum SectionKind : uint32_t {
   kAgentFamiliesSection = 29,
   kCrawlersSection = 30,
   kAiPagesSection = 31,
+  // The records FROM/UNTIL skipped and the span of those kept; the response
+  // times by hour slot (the log's are their sum) and by page slot. Each is
+  // written only when it holds something; 35 is kept for the times.
+  kDateRangeSection = 32,
+  kHourTimesSection = 33,
+  kPageTimesSection = 34,
 };
 
 // Builds the payload of one section.

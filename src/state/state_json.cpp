@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "agents/agent_class.h"
 #include "intake/log_parser.h"
@@ -212,6 +213,72 @@ std::string AgentsJson(const AgentTallies& agents) {
   return out;
 }
 
+std::string ClockJson(const RecordTime& t) {
+  const int32_t offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.year, t.month,
+                t.day, t.hour, t.minute, t.second, t.offsetMinutes < 0 ? '-' : '+', offset / 60,
+                offset % 60);
+  return JsonString(text);
+}
+
+std::string DateRangeJson(const RunCounters& c) {
+  std::string out;
+  Object o(&out);
+  o.Int("skipped", c.outOfRange);
+  o.Int("kept", c.keptClocks);
+  o.Field("earliestKept", c.keptClocks > 0 ? ClockJson(c.earliestKept) : "null");
+  o.Field("latestKept", c.keptClocks > 0 ? ClockJson(c.latestKept) : "null");
+  o.Close();
+  return out;
+}
+
+// A sketch's exact facts and its filled buckets by index.
+template <typename Sketch>
+std::string SketchJson(const Sketch& s, std::string_view key) {
+  std::string out;
+  Object o(&out);
+  o.Field("key", JsonString(key));
+  o.Field("count", std::to_string(s.count));
+  if constexpr (requires { s.sumMicros; }) o.Field("sumMicros", std::to_string(s.sumMicros));
+  o.Field("minMicros", std::to_string(s.minMicros));
+  o.Field("maxMicros", std::to_string(s.maxMicros));
+  if constexpr (requires { s.low; }) o.Field("low", std::to_string(s.low));
+  std::string buckets;
+  Object b(&buckets);
+  for (size_t i = 0; i < std::size(s.buckets); ++i) {
+    if (s.buckets[i] != 0) b.Field(std::to_string(i), std::to_string(s.buckets[i]));
+  }
+  b.Close();
+  o.Field("buckets", buckets);
+  o.Close();
+  return out;
+}
+
+// The filled sketches of a table's slots, as a JSON array.
+template <typename Table, typename Sketch>
+std::string SlotSketchesJson(const Table& table, const Sketch* sketches, size_t slots) {
+  std::string out = "[";
+  for (size_t i = 0; sketches != nullptr && i < table.used && i < slots; ++i) {
+    if (sketches[i].count == 0) continue;
+    if (out.size() > 1) out.push_back(',');
+    out.append(SketchJson(sketches[i], table.slots[i].key.view()));
+  }
+  out.push_back(']');
+  return out;
+}
+
+std::string TimesJson(const Tallies& t) {
+  std::string out;
+  Object o(&out);
+  o.Int("untimed", t.times.noValue);
+  o.Int("firstUntimedLine", t.times.firstNoValue);
+  o.Field("hours", SlotSketchesJson(t.hours, t.times.hours, kTimedHourSlots));
+  o.Field("pages", SlotSketchesJson(t.pages, t.times.pages.get(), kTimedPageSlots));
+  o.Close();
+  return out;
+}
+
 }  // namespace
 
 std::string JsonString(std::string_view text) {
@@ -295,6 +362,8 @@ std::string StateJson(const Tallies& tallies, const RunCounters& counters,
     o.Field("distinct", DistinctTalliesJson(tallies));
   }
   if (CountsAgents(facts.settings)) o.Field("agents", AgentsJson(tallies.agents));
+  if (HoldsDateRange(counters)) o.Field("dateRange", DateRangeJson(counters));
+  if (HoldsHourTimes(tallies) || TimedPages(tallies) != 0) o.Field("times", TimesJson(tallies));
   o.Close();
   return out;
 }

@@ -1,7 +1,9 @@
 #include "state/state_merge.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "tally/table_merge.h"
 
@@ -9,9 +11,12 @@ namespace logvane {
 
 namespace {
 
-// A piece's first lines follow the `lineOffset` lines of the run's.
-template <typename Table>
-void AddTable(const Table& from, Table& into, TableDrops& drops, int64_t lineOffset = 0) {
+// A piece's first lines follow the `lineOffset` lines of the run's; calls
+// slotMoved(from's slot, into's slot) for each key that found a place.
+template <typename Table, typename Fn = void (*)(size_t, int64_t)>
+void AddTable(
+    const Table& from, Table& into, TableDrops& drops, int64_t lineOffset = 0,
+    Fn&& slotMoved = [](size_t, int64_t) {}) {
   using Key = decltype(from.slots[0].key);
   for (size_t i = 0; i < from.used; ++i) {
     const auto& e = from.slots[i];
@@ -23,6 +28,7 @@ void AddTable(const Table& from, Table& into, TableDrops& drops, int64_t lineOff
       drops.hits += e.hits;
       continue;
     }
+    slotMoved(i, slot);
     auto& to = into.slots[slot];
     if constexpr (requires { e.isRobot; }) {
       if (e.isRobot != 0) to.isRobot = 1;
@@ -135,6 +141,71 @@ void MergeCounters(const RunCounters& from, RunCounters& into) {
   into.lastTime = std::max(into.lastTime, from.lastTime);
 }
 
+// FROM/UNTIL's counts add up; the earliest and latest kept stay the first
+// records of those instants, as in one run.
+void MergeDateRange(const RunCounters& from, RunCounters& into) {
+  into.outOfRange += from.outOfRange;
+  if (from.keptClocks == 0) return;
+  if (into.keptClocks == 0 || InstantOf(from.earliestKept) < InstantOf(into.earliestKept)) {
+    into.earliestKept = from.earliestKept;
+  }
+  if (into.keptClocks == 0 || InstantOf(from.latestKept) > InstantOf(into.latestKept)) {
+    into.latestKept = from.latestKept;
+  }
+  into.keptClocks += from.keptClocks;
+}
+
+bool Timed(const LatencySketch& s) { return s.count != 0; }
+bool Timed(const PageLatencySketch& s) { return s.count != 0; }
+
+// A summary table's merge rebuilds its slots: the pages' times are found
+// again by key, the run's and the piece's, for the pages it keeps.
+Status MergeSummaryPages(const Tallies& from, Tallies& into, TableDrops& drops) {
+  const ResponseTimes& ft = from.times;
+  ResponseTimes& it = into.times;
+  std::vector<std::pair<std::string, PageLatencySketch>> before;
+  for (size_t i = 0; it.pages && i < into.pages.used; ++i) {
+    if (Timed(it.pages[i])) before.emplace_back(into.pages.slots[i].key.view(), it.pages[i]);
+  }
+  Status merged = MergeRanked(from.pages, into.pages, drops);
+  if (!merged.ok() || (!it.pages && !ft.pages)) return merged;
+  PageLatencySketch* pages = PageSketches(it);
+  std::fill(pages, pages + kTimedPageSlots, PageLatencySketch{});
+  for (const auto& [key, sketch] : before) {
+    const int64_t slot = merge_detail::SlotOfKey(into.pages, key);
+    if (slot >= 0) MergePageLatency(pages[slot], sketch);
+  }
+  for (size_t f = 0; ft.pages && f < from.pages.used; ++f) {
+    const int64_t slot = merge_detail::SlotOfKey(into.pages, from.pages.slots[f].key.view());
+    if (slot >= 0 && Timed(ft.pages[f])) MergePageLatency(pages[slot], ft.pages[f]);
+  }
+  return merged;
+}
+
+// The hours' and the pages' times go with their keys: a key that found the
+// run's table full takes its times with it, as its lines would in one run.
+Status MergeHoursAndPages(const Tallies& from, Tallies& into, MergeDrops* drops) {
+  const ResponseTimes& ft = from.times;
+  ResponseTimes& it = into.times;
+  AddTable(from.hours, into.hours, drops->tables[2], 0, [&](size_t f, int64_t slot) {
+    if (f < kTimedHourSlots && Timed(ft.hours[f])) MergeLatency(it.hours[slot], ft.hours[f]);
+  });
+  Status merged;
+  if (into.pages.summary.on) {
+    merged = MergeSummaryPages(from, into, drops->tables[3]);
+  } else {
+    AddTable(from.pages, into.pages, drops->tables[3], 0, [&](size_t f, int64_t slot) {
+      if (ft.pages && f < kTimedPageSlots && Timed(ft.pages[f])) {
+        MergePageLatency(PageSketches(it)[slot], ft.pages[f]);
+      }
+    });
+  }
+  if (ft.noValue > 0 && it.noValue == 0) it.firstNoValue = ft.firstNoValue;
+  it.noValue += ft.noValue;
+  if (Timed(ft.overall)) SumResponseTimes(it, into.hours.used);
+  return merged;
+}
+
 }  // namespace
 
 Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies& into,
@@ -146,8 +217,7 @@ Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies&
   };
   keep(MergeRanked(from.users, into.users, drops->tables[0]));
   AddTable(from.dates, into.dates, drops->tables[1]);
-  AddTable(from.hours, into.hours, drops->tables[2]);
-  keep(MergeRanked(from.pages, into.pages, drops->tables[3]));
+  keep(MergeHoursAndPages(from, into, drops));
   keep(MergeRanked(from.directories, into.directories, drops->tables[4]));
   keep(MergeRanked(from.notFound, into.notFound, drops->tables[5]));
   keep(MergeRanked(from.extra1, into.extra1, drops->tables[6]));
@@ -157,6 +227,7 @@ Status MergeTally(const Tallies& from, const RunCounters& fromCounters, Tallies&
   // Before the counters: the run's lines so far place the piece's.
   MergeAgents(from.agents, into.agents, intoCounters.rejected.records, drops);
   MergeCounters(fromCounters, intoCounters);
+  MergeDateRange(fromCounters, intoCounters);
   return merged;
 }
 

@@ -1,6 +1,7 @@
 #include "state/state_settings.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "common/ascii_text.h"
@@ -23,6 +24,17 @@ std::string ListValue(std::vector<std::string> entries, bool fold) {
 }
 
 std::string Switch(bool on) { return on ? "ON" : ""; }
+
+// A range's end as the second it stands for: on the log's own clock, or
+// an instant ("Z"). FROM=2025-03-01 and FROM=2025-03-01T00:00 are one.
+std::string BoundValue(const DateBound& bound) {
+  if (!bound.set) return "";
+  RecordTime t = CivilTimeOf(bound.seconds);
+  char text[48];
+  std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d%s", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, bound.absolute ? "Z" : "");
+  return text;
+}
 
 // Every keyword that changes what is counted, with its canonical value
 // (empty at the default). A later tallying keyword is one more entry.
@@ -52,6 +64,9 @@ const std::vector<Entry>& Table() {
       {"EXTRA2", [](const RunSettings& s) { return s.extra2Field; }},
       {kSummaryTablesKeyword, [](const RunSettings& s) { return Switch(s.summaryTables); }},
       {kDistinctKeyword, [](const RunSettings& s) { return Switch(s.distinctInClassic); }},
+      {"TIMEFIELD", [](const RunSettings& s) { return s.timeField; }},
+      {"FROM", [](const RunSettings& s) { return BoundValue(s.dateRange.from); }},
+      {"UNTIL", [](const RunSettings& s) { return BoundValue(s.dateRange.until); }},
   };
   return table;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/ascii_text.h"
+#include "config/date_range.h"
 #include "tally/tally_tables.h"
 
 namespace logvane {
@@ -57,6 +58,13 @@ struct RunCounters {
   // and the first of them as read, for the operator.
   int64_t unmatchedLines = 0;
   std::string firstUnmatched;
+  // Under FROM or UNTIL: records skipped as outside the range (not counted
+  // as processed), and the earliest and the latest clock of those kept, as
+  // the log wrote them, ordered as instants.
+  int64_t outOfRange = 0;
+  int64_t keptClocks = 0;
+  RecordTime earliestKept{};
+  RecordTime latestKept{};
 };
 
 }  // namespace logvane

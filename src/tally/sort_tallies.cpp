@@ -71,6 +71,23 @@ void RankByHitsThenFirstLine(Entry* slots, size_t used) {
   });
 }
 
+// The pages by hits, each slot's response-time sketch (when pages were
+// timed) and overcounts (when the table evicted) moved along with it.
+void RankPages(PageTable& pages, PageLatencySketch* sketches) {
+  if (sketches == nullptr) {
+    RankByHits(pages);
+    return;
+  }
+  auto byHits = [](const KeyCountEntry& a, const KeyCountEntry& b) { return a.hits > b.hits; };
+  const std::vector<uint32_t> order = SortedOrder(pages.slots, pages.used, byHits);
+  Permute(pages.slots, order);
+  Permute(sketches, order);
+  if (SummaryEvicted(pages.summary)) {
+    Permute(pages.summary.overcount, order);
+    Permute(pages.summary.byteOvercount, order);
+  }
+}
+
 }  // namespace
 
 void SortTallies(const RunSettings& settings, const RunCounters& counters, Tallies& t,
@@ -79,12 +96,21 @@ void SortTallies(const RunSettings& settings, const RunCounters& counters, Talli
   console.Flush();
 
   if (settings.showUsers) RankByHits(t.users);
-  if (settings.showPages) RankByHits(t.pages);
+  if (settings.showPages) RankPages(t.pages, t.times.pages.get());
   if (settings.showDirs) RankByHits(t.directories);
   if (settings.showDates) SortDates(t.dates, t.distinct.get());
   if (settings.showHours) {
-    SortInUse(t.hours.slots, t.hours.used,
-              [](const HourEntry& a, const HourEntry& b) { return a.hourNumber < b.hourNumber; });
+    LatencySketch* hourTimes = t.times.overall.count != 0 ? t.times.hours : nullptr;
+    auto byHour = [](const HourEntry& a, const HourEntry& b) {
+      return a.hourNumber < b.hourNumber;
+    };
+    if (hourTimes == nullptr) {
+      SortInUse(t.hours.slots, t.hours.used, byHour);
+    } else {
+      const std::vector<uint32_t> order = SortedOrder(t.hours.slots, t.hours.used, byHour);
+      Permute(t.hours.slots, order);
+      Permute(hourTimes, order);
+    }
   }
   if (settings.showCodes) RankByHits(t.notFound);
   if (counters.hasExtra1) RankByHits(t.extra1);

@@ -151,5 +151,25 @@ TEST(SortTalliesTest, SwitchedOffTablesKeepFirstSeenOrder) {
   }
 }
 
+// Each hour's and page's response times move with their slot.
+TEST(SortTalliesTest, ResponseTimesMoveWithTheirSlots) {
+  Sorted s;
+  s.Count([](Tallies& t, std::string_view k) { CountText(t.hours, k); }, {{"9", 1}, {"3", 1}});
+  s.Count([](Tallies& t, std::string_view k) { CountText(t.pages, k); }, {{"/a", 1}, {"/b", 2}});
+  ResponseTimes& times = s.t().times;
+  AddLatency(times.overall, 1);
+  AddLatency(times.hours[0], 900);              // "9"
+  AddLatency(times.hours[1], 300);              // "3"
+  AddPageLatency(PageSketches(times)[0], 111);  // "/a"
+  AddPageLatency(PageSketches(times)[1], 222);  // "/b"
+  SortTallies(s.state->settings, s.state->counters, s.t(), s.console);
+  EXPECT_EQ(s.t().hours.slots[0].key.view(), "3");
+  EXPECT_EQ(times.hours[0].maxMicros, 300u);
+  EXPECT_EQ(times.hours[1].maxMicros, 900u);
+  EXPECT_EQ(s.t().pages.slots[0].key.view(), "/b");
+  EXPECT_EQ(times.pages[0].maxMicros, 222u);
+  EXPECT_EQ(times.pages[1].maxMicros, 111u);
+}
+
 }  // namespace
 }  // namespace logvane

@@ -44,6 +44,7 @@ int64_t ResponseCount(const ResponseCodeCounters& counters, int32_t code) {
 
 void ClearTallies(Tallies& tallies) {
   if (tallies.distinct) ClearDistinctTallies(*tallies.distinct, tallies.dates.used);
+  ClearResponseTimes(tallies.times, tallies.hours.used, tallies.pages.used);
   ClearTable(tallies.users);
   ClearTable(tallies.dates);
   ClearTable(tallies.hours);

@@ -14,6 +14,7 @@
 #include "tally/distinct_tallies.h"
 #include "tally/key_index.h"
 #include "tally/table_summary.h"
+#include "tally/response_times.h"
 
 namespace logvane {
 
@@ -192,7 +193,9 @@ struct Tallies {
   NationTally nations;
   AgentTallies agents;
   DistinctTalliesPtr distinct;  // only when a report shows distinct counts
+  ResponseTimes times;
 };
+static_assert(kTimedHourSlots == kHourCapacity && kTimedPageSlots == kPageCapacity);
 
 // Empties every table and forgets the last key of each; the response
 // counters and the tables' ranFull marks are left as they are.

@@ -158,8 +158,11 @@ inline void ConvertLine(std::string_view line, Layout layout, std::string& out) 
       out += c.referer;
       out += "\" \"";
       out += c.agent;
+      // nginx writes $request_time in seconds with milliseconds: 0.057.
       out += "\" rt=0.";
-      out += std::to_string(h % 1000);
+      out += static_cast<char>('0' + h % 1000 / 100);
+      out += static_cast<char>('0' + h % 100 / 10);
+      out += static_cast<char>('0' + h % 10);
       break;
     case Layout::kJson:
       out += "{\"time_local\":";
@@ -175,7 +178,9 @@ inline void ConvertLine(std::string_view line, Layout layout, std::string& out) 
       out += ",\"body_bytes_sent\":";
       AppendJsonText(out, c.bytes == "-" ? "0" : c.bytes);
       out += ",\"request_time\":0.";
-      out += std::to_string(h % 1000);
+      out += static_cast<char>('0' + h % 1000 / 100);
+      out += static_cast<char>('0' + h % 100 / 10);
+      out += static_cast<char>('0' + h % 10);
       out += ",\"http_referer\":";
       AppendJsonText(out, c.referer);
       out += ",\"http_user_agent\":";

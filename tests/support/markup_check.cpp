@@ -51,11 +51,11 @@ bool OwnValue(const std::string& attribute, const std::string& value) {
   static const std::set<std::string> kClasses = {"sum", "when", "card", "card par", "tw",
                                                  "k1",  "k2",   "k1 g", "k2 g",     "tot",
                                                  "top", "hc",   "note"};
-  static const std::set<std::string> kIds = {"TOP", "TU", "BD",  "BA",  "BH", "TP", "TD",
-                                             "TN",  "BC", "TE1", "TE2", "TB", "TO", "TC"};
-  static const std::set<std::string> kNames = {"TOP", "TU", "BD",       "BA",          "BH",  "TP",
-                                               "TD",  "TN", "BC",       "TE1",         "TE2", "TB",
-                                               "TO",  "TC", "viewport", "color-scheme"};
+  static const std::set<std::string> kIds = {"TOP", "TU",  "BD",  "BA", "BH", "TP", "TD", "TN",
+                                             "BC",  "TE1", "TE2", "TB", "TO", "TC", "RT"};
+  static const std::set<std::string> kNames = {"TOP", "TU", "BD", "BA",       "BH",          "TP",
+                                               "TD",  "TN", "BC", "TE1",      "TE2",         "TB",
+                                               "TO",  "TC", "RT", "viewport", "color-scheme"};
   if (attribute == "name") return kNames.count(value) > 0;
   if (attribute == "class") return kClasses.count(value) > 0;
   if (attribute == "id") return kIds.count(value) > 0;
@@ -65,6 +65,10 @@ bool OwnValue(const std::string& attribute, const std::string& value) {
   if (attribute == "aria-label") return std::regex_match(value, kNumber);
   if (attribute == "title") return std::regex_match(value, kChartColumn);
   if (attribute == "role") return value == "img";
+  if (attribute == "points")
+    return std::regex_match(value, std::regex("[0-9]+,-?[0-9]+( [0-9]+,-?[0-9]+)*|"));
+  if (attribute == "fill" || attribute == "stroke")
+    return value == "none" || value == "currentColor";
   if (attribute == "aria-hidden") return value == "true";
   if (attribute == "lang") return value == "en";
   if (attribute == "charset") return value == "utf-8";
@@ -129,6 +133,10 @@ const std::map<std::string, std::set<std::string>>& OwnElements() {
       {"li", {}},
       {"footer", {}},
       {"wbr", {}},
+      // The response times' chart.
+      {"svg", {"viewbox", "width", "aria-hidden"}},
+      {"polyline", {"points", "fill", "stroke", "stroke-width", "stroke-dasharray"}},
+      {"text", {"x", "y", "font-size", "text-anchor", "fill"}},
   };
   return kElements;
 }
