@@ -429,19 +429,30 @@ std::string DateRangePayload(const RunCounters& c) {
   return w.bytes();
 }
 
+// A sketch's filled buckets: how many, then each one's index and count,
+// the count as wide as the sketch keeps it.
+template <typename Count, size_t N>
+void WriteFilledBuckets(PayloadWriter& w, const Count (&buckets)[N]) {
+  uint64_t filled = 0;
+  for (Count b : buckets) filled += b != 0 ? 1 : 0;
+  w.U64(filled);
+  for (size_t b = 0; b < N; ++b) {
+    if (buckets[b] == 0) continue;
+    w.U32(static_cast<uint32_t>(b));
+    if constexpr (sizeof(Count) == 8) {
+      w.U64(buckets[b]);
+    } else {
+      w.U32(buckets[b]);
+    }
+  }
+}
+
 void WriteSketch(PayloadWriter& w, const LatencySketch& s) {
   w.U64(s.count);
   w.U64(s.sumMicros);
   w.U64(s.minMicros);
   w.U64(s.maxMicros);
-  uint32_t filled = 0;
-  for (uint64_t b : s.buckets) filled += b != 0 ? 1 : 0;
-  w.U64(filled);
-  for (size_t b = 0; b < kLatencyBuckets; ++b) {
-    if (s.buckets[b] == 0) continue;
-    w.U32(static_cast<uint32_t>(b));
-    w.U64(s.buckets[b]);
-  }
+  WriteFilledBuckets(w, s.buckets);
 }
 
 std::string HourTimesPayload(const Tallies& t) {
@@ -471,14 +482,7 @@ std::string PageTimesPayload(const Tallies& t, size_t timed) {
     w.U64(s.minMicros);
     w.U64(s.maxMicros);
     w.U32(s.low);
-    uint32_t filled = 0;
-    for (uint32_t b : s.buckets) filled += b != 0 ? 1 : 0;
-    w.U64(filled);
-    for (size_t b = 0; b < kPageLatencyBuckets; ++b) {
-      if (s.buckets[b] == 0) continue;
-      w.U32(static_cast<uint32_t>(b));
-      w.U32(s.buckets[b]);
-    }
+    WriteFilledBuckets(w, s.buckets);
   }
   return w.bytes();
 }
