@@ -152,6 +152,8 @@ class Reader {
   };
   Outcome ApplyKeyword(const Keyword& keyword, const Value& value);
   Outcome ApplySpecial(std::string_view name, const Value& value);
+  Outcome ApplyTextSpecial(std::string_view name, const Value& value);
+  Outcome ApplyNumberSpecial(std::string_view name, const Value& value);
   Outcome ApplyDateBound(std::string_view name, const Value& value);
 
   void Echo(std::string_view prefix, std::string_view value, std::string_view suffix = "") {
@@ -586,8 +588,16 @@ Reader::Outcome Reader::ApplyKeyword(const Keyword& k, const Value& value) {
   return Outcome::kDone;
 }
 
-// The keywords whose values each take their own handling.
+// The keywords whose values each take their own handling: a date bound, a
+// text or flag, or a number; each step passes on the names it does not know.
 Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) {
+  if (name == "FROM" || name == "UNTIL") return ApplyDateBound(name, value);
+  Outcome outcome = ApplyTextSpecial(name, value);
+  if (outcome == Outcome::kNotMine) outcome = ApplyNumberSpecial(name, value);
+  return outcome == Outcome::kNotMine ? Outcome::kDone : outcome;
+}
+
+Reader::Outcome Reader::ApplyTextSpecial(std::string_view name, const Value& value) {
   if (name == "MERGE") {
     // Every MERGE line adds one state, in the order given.
     if (!FitsOrRefuse("MERGE", value.text, kFileNameWidth)) return Outcome::kEndRun;
@@ -611,7 +621,23 @@ Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) 
     s_.debugMode = value.firstChar;
     CheckDebug(value.text);
     Echo("debug flag set to: ", std::string_view(&s_.debugMode, s_.debugMode ? 1 : 0));
-  } else if (name == "TIMEOUT") {
+  } else if (name == "STYLE") {
+    Echo("Report style: ", value.text);
+    // The value is compared like a keyword; blanks after it do not count.
+    std::string_view style = value.text.substr(0, value.text.find_last_not_of(" \t") + 1);
+    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
+  } else if (name == "EXCLUDE_BOTS") {
+    Echo("Exclude bots: ", value.text);
+    s_.excludeBots =
+        EqualsFolded(value.text.substr(0, value.text.find_last_not_of(" \t") + 1), "Y");
+  } else {
+    return Outcome::kNotMine;
+  }
+  return Outcome::kDone;
+}
+
+Reader::Outcome Reader::ApplyNumberSpecial(std::string_view name, const Value& value) {
+  if (name == "TIMEOUT") {
     int32_t n = NumberOf(value);
     if (n == 0) n = 20;
     s_.lookupTimeout = n;
@@ -630,29 +656,20 @@ Reader::Outcome Reader::ApplySpecial(std::string_view name, const Value& value) 
     if (width < INT32_MIN) width = INT32_MIN;
     s_.graphWidth = static_cast<int32_t>(width);
     EchoNumber("ADJ WIDTH: ", n);
-  } else if (name == "STYLE") {
-    Echo("Report style: ", value.text);
-    // The value is compared like a keyword; blanks after it do not count.
-    std::string_view style = value.text.substr(0, value.text.find_last_not_of(" \t") + 1);
-    s_.reportStyle = EqualsFolded(style, "MODERN") ? ReportStyle::kModern : ReportStyle::kClassic;
   } else if (name == "THREADS") {
     int32_t n = NumberOf(value);
     if (n < 0) n = 0;
     if (n > kMostReadingThreads) n = kMostReadingThreads;
     s_.readingThreads = n;
     EchoNumber("Threads: ", n);
-  } else if (name == "EXCLUDE_BOTS") {
-    Echo("Exclude bots: ", value.text);
-    s_.excludeBots =
-        EqualsFolded(value.text.substr(0, value.text.find_last_not_of(" \t") + 1), "Y");
   } else if (name == "DNSTHREADS") {
     int32_t n = NumberOf(value);
     if (n < 1) n = 1;
     if (n > 64) n = 64;
     s_.dnsThreads = n;
     EchoNumber("DNS threads: ", n);
-  } else if (name == "FROM" || name == "UNTIL") {
-    return ApplyDateBound(name, value);
+  } else {
+    return Outcome::kNotMine;
   }
   return Outcome::kDone;
 }

@@ -108,6 +108,51 @@ std::optional<std::string> ParameterFileOf(Env& env, const CommandLine& command)
   return std::nullopt;
 }
 
+namespace {
+
+// Reads the parameter file `file`, naming it on the console when it is
+// `announced`: an exit status when the run ends there.
+std::optional<int> ReadNamedParameterFile(const std::string& file, bool announced, bool checking,
+                                          RunEnvironment& env, RunState& state,
+                                          const std::function<void()>& lowerPriority,
+                                          Diagnostics& diagnostics) {
+  Console& console = env.console;
+  RunSettings& settings = state.settings;
+  // --check has tested the name already.
+  if (announced && !checking) {
+    if (std::optional<int> end = TakeParameterFileName(file, console)) return end;
+  }
+  settings.parameterFile = file;
+  if (!checking && announced) {
+    console.Write("PARAMETER file: ");
+    console.Write(file);
+    console.Write("\n\n");
+  }
+  std::string text;
+  Status read = ReadWholeFile(env.machine, file, &text);
+  if (!read.ok()) {
+    if (!checking) console.Write("*ERROR* Could not open parameters file.");
+    diagnostics.Reason("cannot open parameter file " + Quoted(file) + ": " +
+                       SystemReason(read.sysError()));
+    return kEarlyEndStatus;
+  }
+  if (checking) {
+    console.Write("Checking parameter file: ");
+    console.Write(file);
+    console.Write("\n\n");
+  } else {
+    console.Write("...... parameters file opened.\n");
+  }
+  if (!ReadParameterFile(text, settings, state.labels, console, lowerPriority, &diagnostics,
+                         file)) {
+    return kEarlyEndStatus;
+  }
+  if (!checking) console.Write("...... parameters file closed.\n\n");
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<int> ReadSettings(const CommandLine& command, const std::optional<std::string>& file,
                                 RunEnvironment& env, RunState& state, bool checking) {
   Console& console = env.console;
@@ -123,36 +168,10 @@ std::optional<int> ReadSettings(const CommandLine& command, const std::optional<
   const bool announced = command.withOptions || command.parameterFile.has_value();
   settings.severalInputs = command.withOptions;
   if (file) {
-    // --check has tested the name already.
-    if (announced && !checking) {
-      if (std::optional<int> end = TakeParameterFileName(*file, console)) return end;
+    if (std::optional<int> end = ReadNamedParameterFile(*file, announced, checking, env, state,
+                                                        lowerPriority, diagnostics)) {
+      return end;
     }
-    settings.parameterFile = *file;
-    if (!checking && announced) {
-      console.Write("PARAMETER file: ");
-      console.Write(*file);
-      console.Write("\n\n");
-    }
-    std::string text;
-    Status read = ReadWholeFile(env.machine, *file, &text);
-    if (!read.ok()) {
-      if (!checking) console.Write("*ERROR* Could not open parameters file.");
-      diagnostics.Reason("cannot open parameter file " + Quoted(*file) + ": " +
-                         SystemReason(read.sysError()));
-      return kEarlyEndStatus;
-    }
-    if (checking) {
-      console.Write("Checking parameter file: ");
-      console.Write(*file);
-      console.Write("\n\n");
-    } else {
-      console.Write("...... parameters file opened.\n");
-    }
-    if (!ReadParameterFile(text, settings, state.labels, console, lowerPriority, &diagnostics,
-                           *file)) {
-      return kEarlyEndStatus;
-    }
-    if (!checking) console.Write("...... parameters file closed.\n\n");
   } else {
     // A run from the command line alone sends no reverse lookups unless
     // asked to.

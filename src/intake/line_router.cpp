@@ -185,6 +185,26 @@ bool PlanRangeAndTime(const LineRules& rules, PreparedLine& p) {
   return true;
 }
 
+// The client: its exclusion (false when that drops the line), its user's
+// key, and the hashes that count distinct clients and visitors.
+bool PlanClient(const LineRules& rules, PreparedLine& p) {
+  const LogRecord& r = p.record;
+  if (!r.hasClientAddress) return true;
+  if (BeginsWithAnyFolded(r.clientAddress, rules.settings.excludedAddresses)) {
+    p.plan.end = LineEnd::kDropped;
+    return false;
+  }
+  Add(p, Feed::kUser, HashKey(r.userName));
+  if (rules.distinct) {
+    // A visitor is a client with one user agent (the second extra field,
+    // the user agent of a combined log).
+    p.clientHash = FoldedHash(r.clientAddress);
+    p.visitorHash =
+        CombineHashes(p.clientHash, FoldedHash(r.hasExtra2 ? r.extra2 : std::string_view()));
+  }
+  return true;
+}
+
 void PlanChain(const LineRules& rules, PreparedLine& p) {
   const RunSettings& s = rules.settings;
   const LogRecord& r = p.record;
@@ -205,20 +225,7 @@ void PlanChain(const LineRules& rules, PreparedLine& p) {
     return;
   }
   if (!PlanRangeAndTime(rules, p) || !r.selected) return;
-  if (r.hasClientAddress) {
-    if (BeginsWithAnyFolded(r.clientAddress, s.excludedAddresses)) {
-      plan.end = LineEnd::kDropped;
-      return;
-    }
-    Add(p, Feed::kUser, HashKey(r.userName));
-    if (rules.distinct) {
-      // A visitor is a client with one user agent (the second extra field,
-      // the user agent of a combined log).
-      p.clientHash = FoldedHash(r.clientAddress);
-      p.visitorHash =
-          CombineHashes(p.clientHash, FoldedHash(r.hasExtra2 ? r.extra2 : std::string_view()));
-    }
-  }
+  if (!PlanClient(rules, p)) return;
   Add(p, Feed::kDate, HashKey(r.dateText.view(), kDateKeyWidth));
   plan.end = LineEnd::kStopped;
   if (r.hourFault != LineFault::kNone) {

@@ -67,6 +67,82 @@ void TableSummarized(const Table& table, std::string_view name, std::string_view
           " too high, and every key with more than " + bound + " hits is in it");
 }
 
+// How many records were rejected, for what, and a sample when most were.
+void RejectedNotes(const RejectedLines& rejected, std::string_view logName,
+                   Diagnostics& diagnostics) {
+  int64_t total = 0;
+  // Lines that do not fit a LOGFORMAT layout have a note of their own.
+  const size_t noMatch = static_cast<size_t>(LineFault::kNoMatch);
+  for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
+    if (kind != noMatch) total += rejected.count[kind];
+  }
+  if (total > 0) {
+    diagnostics.Report(Severity::kWarning, Visible(logName),
+                       std::to_string(total) + " of " + std::to_string(rejected.records) +
+                           " records were rejected");
+    for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
+      if (rejected.count[kind] == 0 || kind == noMatch) continue;
+      diagnostics.Report(Severity::kNote, Where(logName, rejected.firstLine[kind]),
+                         std::to_string(rejected.count[kind]) + " " +
+                             std::string(FaultText(static_cast<LineFault>(kind))) +
+                             ", the first here");
+    }
+    if (total * 2 > rejected.records) {
+      std::string_view sample = rejected.sample.view();
+      if (sample.ends_with('\n')) sample.remove_suffix(1);
+      if (sample.ends_with('\r')) sample.remove_suffix(1);
+      diagnostics.Report(Severity::kWarning, Where(logName, rejected.sampleLine),
+                         "more than half of the records were rejected: the log does not look "
+                         "like common or combined log format; the first rejected line is " +
+                             Quoted(sample, 160));
+    }
+  }
+}
+
+// Records that were read with something missing or out of bounds.
+void OddRecordNotes(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
+                    Diagnostics& diagnostics) {
+  if (counters.longLines > 0) {
+    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstLongLine),
+                       std::to_string(counters.longLines) +
+                           (counters.longLines == 1 ? " line was" : " lines were") +
+                           " longer than 1997 bytes: only their first 1997 bytes were read");
+  }
+  if (counters.oddByteCounts > 0) {
+    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstOddByteCount),
+                       std::to_string(counters.oddByteCounts) +
+                           (counters.oddByteCounts == 1 ? " record has" : " records have") +
+                           " a byte count that is negative or above 2^53, so the K bytes it "
+                           "adds to are not exact; the first here");
+  }
+  const ResponseTimes& times = tallies.times;
+  if (times.noValue > 0) {
+    diagnostics.Report(Severity::kNote, Where(logName, times.firstNoValue),
+                       std::to_string(times.noValue) +
+                           (times.noValue == 1 ? " record has" : " records have") +
+                           " no response time in the time-taken field (\"-\", text or a "
+                           "negative number): counted without one; the first here");
+  }
+}
+
+// Tables that ran full, then those that went on as summaries.
+void TableNotes(const Tallies& tallies, std::string_view logName, Diagnostics& diagnostics) {
+  TableFull(tallies.users, "user", logName, diagnostics);
+  TableFull(tallies.dates, "date", logName, diagnostics);
+  TableFull(tallies.hours, "hour", logName, diagnostics);
+  TableFull(tallies.pages, "page", logName, diagnostics);
+  TableFull(tallies.directories, "directory", logName, diagnostics);
+  TableFull(tallies.notFound, "not-found page", logName, diagnostics);
+  TableFull(tallies.extra1, "Extra 1", logName, diagnostics);
+  TableFull(tallies.extra2, "Extra 2", logName, diagnostics);
+  TableSummarized(tallies.users, "user", logName, diagnostics);
+  TableSummarized(tallies.pages, "page", logName, diagnostics);
+  TableSummarized(tallies.directories, "directory", logName, diagnostics);
+  TableSummarized(tallies.notFound, "not-found page", logName, diagnostics);
+  TableSummarized(tallies.extra1, "Extra 1", logName, diagnostics);
+  TableSummarized(tallies.extra2, "Extra 2", logName, diagnostics);
+}
+
 }  // namespace
 
 std::string ClockText(const RecordTime& t) {
@@ -99,69 +175,9 @@ void SummarizeDateRange(const RunSettings& settings, const RunCounters& counters
 void SummarizeReading(const RunCounters& counters, const Tallies& tallies, std::string_view logName,
                       Diagnostics& diagnostics) {
   if (logName.empty() || logName == "-") logName = "(standard input)";
-  const RejectedLines& rejected = counters.rejected;
-  int64_t total = 0;
-  // Lines that do not fit a LOGFORMAT layout have a note of their own.
-  const size_t noMatch = static_cast<size_t>(LineFault::kNoMatch);
-  for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
-    if (kind != noMatch) total += rejected.count[kind];
-  }
-  if (total > 0) {
-    diagnostics.Report(Severity::kWarning, Visible(logName),
-                       std::to_string(total) + " of " + std::to_string(rejected.records) +
-                           " records were rejected");
-    for (size_t kind = 1; kind < kLineFaultKinds; ++kind) {
-      if (rejected.count[kind] == 0 || kind == noMatch) continue;
-      diagnostics.Report(Severity::kNote, Where(logName, rejected.firstLine[kind]),
-                         std::to_string(rejected.count[kind]) + " " +
-                             std::string(FaultText(static_cast<LineFault>(kind))) +
-                             ", the first here");
-    }
-    if (total * 2 > rejected.records) {
-      std::string_view sample = rejected.sample.view();
-      if (sample.ends_with('\n')) sample.remove_suffix(1);
-      if (sample.ends_with('\r')) sample.remove_suffix(1);
-      diagnostics.Report(Severity::kWarning, Where(logName, rejected.sampleLine),
-                         "more than half of the records were rejected: the log does not look "
-                         "like common or combined log format; the first rejected line is " +
-                             Quoted(sample, 160));
-    }
-  }
-  if (counters.longLines > 0) {
-    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstLongLine),
-                       std::to_string(counters.longLines) +
-                           (counters.longLines == 1 ? " line was" : " lines were") +
-                           " longer than 1997 bytes: only their first 1997 bytes were read");
-  }
-  if (counters.oddByteCounts > 0) {
-    diagnostics.Report(Severity::kWarning, Where(logName, counters.firstOddByteCount),
-                       std::to_string(counters.oddByteCounts) +
-                           (counters.oddByteCounts == 1 ? " record has" : " records have") +
-                           " a byte count that is negative or above 2^53, so the K bytes it "
-                           "adds to are not exact; the first here");
-  }
-  const ResponseTimes& times = tallies.times;
-  if (times.noValue > 0) {
-    diagnostics.Report(Severity::kNote, Where(logName, times.firstNoValue),
-                       std::to_string(times.noValue) +
-                           (times.noValue == 1 ? " record has" : " records have") +
-                           " no response time in the time-taken field (\"-\", text or a "
-                           "negative number): counted without one; the first here");
-  }
-  TableFull(tallies.users, "user", logName, diagnostics);
-  TableFull(tallies.dates, "date", logName, diagnostics);
-  TableFull(tallies.hours, "hour", logName, diagnostics);
-  TableFull(tallies.pages, "page", logName, diagnostics);
-  TableFull(tallies.directories, "directory", logName, diagnostics);
-  TableFull(tallies.notFound, "not-found page", logName, diagnostics);
-  TableFull(tallies.extra1, "Extra 1", logName, diagnostics);
-  TableFull(tallies.extra2, "Extra 2", logName, diagnostics);
-  TableSummarized(tallies.users, "user", logName, diagnostics);
-  TableSummarized(tallies.pages, "page", logName, diagnostics);
-  TableSummarized(tallies.directories, "directory", logName, diagnostics);
-  TableSummarized(tallies.notFound, "not-found page", logName, diagnostics);
-  TableSummarized(tallies.extra1, "Extra 1", logName, diagnostics);
-  TableSummarized(tallies.extra2, "Extra 2", logName, diagnostics);
+  RejectedNotes(counters.rejected, logName, diagnostics);
+  OddRecordNotes(counters, tallies, logName, diagnostics);
+  TableNotes(tallies, logName, diagnostics);
 }
 
 }  // namespace logvane

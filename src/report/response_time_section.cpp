@@ -53,14 +53,13 @@ std::vector<size_t> SlowestPages(const PageTable& pages, const PageLatencySketch
   return slots;
 }
 
-SectionRows ResponseTimeRows(const ReportInput& state) {
+namespace {
+
+// By hour, in hour order whether or not the hour table was sorted, then the
+// whole log.
+void FillHourTimes(SectionTable& hours, const ReportInput& state) {
   const ReportLabels& labels = state.labels;
   const ResponseTimes& times = state.tallies.times;
-  SectionRows section{labels[kResponseTimes], {SectionTable{}, SectionTable{}}};
-
-  // By hour, in hour order whether or not the hour table was sorted, then
-  // the whole log.
-  SectionTable& hours = section.tables[0];
   hours.SetColumns({{Column::kKey, labels[kHour]},
                     {Column::kHits, labels[kTimedRequests]},
                     {Column::kTime50, labels[kMedianTime]},
@@ -87,10 +86,13 @@ SectionRows ResponseTimeRows(const ReportInput& state) {
   TableRow& all = hours.AddRow(labels[kAllHours], static_cast<int64_t>(times.overall.count));
   PutFigures(all, times.overall);
   hours.totals.push_back({labels[kUntimedRequests], std::to_string(times.noValue)});
+}
 
-  // The slowest pages; the page sketch is the coarser one, so its figures
-  // may be upper bounds.
-  SectionTable& slow = section.tables[1];
+// The slowest pages; the page sketch is the coarser one, so its figures may
+// be upper bounds.
+void FillSlowestPages(SectionTable& slow, const ReportInput& state) {
+  const ReportLabels& labels = state.labels;
+  const ResponseTimes& times = state.tallies.times;
   slow.caption = labels[kSlowestPages];
   slow.SetColumns({{Column::kRank, labels[kRank]},
                    {Column::kKey, labels[kPage]},
@@ -121,6 +123,14 @@ SectionRows ResponseTimeRows(const ReportInput& state) {
     row.times[4] = static_cast<double>(sketch.maxMicros);
   }
   slow.totals.push_back({labels[kSlowPageHits], std::to_string(state.settings.minSlowHits)});
+}
+
+}  // namespace
+
+SectionRows ResponseTimeRows(const ReportInput& state) {
+  SectionRows section{state.labels[kResponseTimes], {SectionTable{}, SectionTable{}}};
+  FillHourTimes(section.tables[0], state);
+  FillSlowestPages(section.tables[1], state);
   return section;
 }
 

@@ -39,15 +39,10 @@ int64_t SlotOfKey(const Table& t, std::string_view key) {
   return t.index.Find(key, FoldedHash(key), keyOf, &unused);
 }
 
-}  // namespace merge_detail
-
-// Adds `from` (counted after `into`, by the same rules) into `into`. A
-// table not in summary mode keeps its first keys and drops the others'
-// hits, as counting them would. Refuses pieces whose counts do not add up
-// (LoadSummary's and MergeSummaries' checks).
+// Whether `from` can be added key by key: always into a table not in
+// summary mode, else while both are exact and the union of their keys fits.
 template <typename Table>
-Status MergeTable(Table& into, const Table& from) {
-  using namespace merge_detail;
+bool AddsInPlace(const Table& into, const Table& from) {
   constexpr size_t kCapacity = Table::kCapacity;
   const bool exact = !SummaryEvicted(into.summary) && !SummaryEvicted(from.summary);
   size_t newKeys = 0;
@@ -56,52 +51,53 @@ Status MergeTable(Table& into, const Table& from) {
       if (SlotOfKey(into, from.slots[i].key.view()) < 0) ++newKeys;
     }
   }
-  if (!into.summary.on || (exact && into.used + newKeys <= kCapacity)) {
-    if (!into.summary.on) {
-      // Only what fits is added; the rest counts as dropped.
-      for (size_t i = 0; i < from.used; ++i) {
-        const auto& e = from.slots[i];
-        if (into.used == kCapacity && SlotOfKey(into, e.key.view()) < 0) {
-          into.dropped += e.hits;
-          into.ranFull = true;
-        }
-      }
-    }
-    Table& target = into;
+  return !into.summary.on || (exact && into.used + newKeys <= kCapacity);
+}
+
+// Adds each of `from`'s keys into `into` as counting them would.
+template <typename Table>
+void AddInPlace(Table& into, const Table& from) {
+  constexpr size_t kCapacity = Table::kCapacity;
+  if (!into.summary.on) {
+    // Only what fits is added; the rest counts as dropped.
     for (size_t i = 0; i < from.used; ++i) {
       const auto& e = from.slots[i];
-      const HashedKey key{e.key.view(), FoldedHash(e.key.view())};
-      int64_t slot = FindOrAddKey(target, key);
-      if (slot == kTableFull) continue;
-      auto& entry = target.slots[slot];
-      entry.hits += e.hits;
-      if constexpr (requires { e.byteSum; }) entry.byteSum += e.byteSum;
-      if constexpr (requires { e.isRobot; }) entry.isRobot |= e.isRobot;
+      if (into.used == kCapacity && SlotOfKey(into, e.key.view()) < 0) {
+        into.dropped += e.hits;
+        into.ranFull = true;
+      }
     }
-    target.recent = 0;
-    return Status::Ok();
   }
+  Table& target = into;
+  for (size_t i = 0; i < from.used; ++i) {
+    const auto& e = from.slots[i];
+    const HashedKey key{e.key.view(), FoldedHash(e.key.view())};
+    int64_t slot = FindOrAddKey(target, key);
+    if (slot == kTableFull) continue;
+    auto& entry = target.slots[slot];
+    entry.hits += e.hits;
+    if constexpr (requires { e.byteSum; }) entry.byteSum += e.byteSum;
+    if constexpr (requires { e.isRobot; }) entry.isRobot |= e.isRobot;
+  }
+  target.recent = 0;
+}
 
-  std::vector<SummaryEntry> a;
-  std::vector<SummaryEntry> b;
-  for (size_t i = 0; i < into.used; ++i) a.push_back(EntryOf(into, i));
-  for (size_t i = 0; i < from.used; ++i) b.push_back(EntryOf(from, i));
-  MergedSummary merged;
-  Status status = MergeSummaries({a, SummaryBound(into.summary)}, {b, SummaryBound(from.summary)},
-                                 kCapacity, &merged);
-  if (!status.ok()) return status;
+// A merged entry with its key copied out of the pieces.
+struct KeptEntry {
+  std::string key;
+  SummaryEntry entry;
+  int32_t robot;
+};
 
-  // The merged keys point into both tables: copy them out before `into`
-  // is rewritten, with the robot marks of either piece.
-  struct Kept {
-    std::string key;
-    SummaryEntry entry;
-    int32_t robot;
-  };
-  std::vector<Kept> kept;
+// The merged keys point into both tables: copy them out before `into` is
+// rewritten, with the robot marks of either piece.
+template <typename Table>
+std::vector<KeptEntry> KeptEntries(const Table& into, const Table& from,
+                                   const MergedSummary& merged) {
+  std::vector<KeptEntry> kept;
   kept.reserve(merged.entries.size());
   for (const SummaryEntry& entry : merged.entries) {
-    Kept k{std::string(entry.key), entry, 0};
+    KeptEntry k{std::string(entry.key), entry, 0};
     if constexpr (requires { into.slots[0].isRobot; }) {
       int64_t left = SlotOfKey(into, entry.key);
       int64_t right = SlotOfKey(from, entry.key);
@@ -110,10 +106,15 @@ Status MergeTable(Table& into, const Table& from) {
     }
     kept.push_back(std::move(k));
   }
+  return kept;
+}
 
-  const int64_t evictions = into.summary.evictions + from.summary.evictions;
-  const int64_t firstRecord =
-      into.summary.firstRecord != 0 ? into.summary.firstRecord : from.summary.firstRecord;
+// Empties `into` and fills it with the kept entries, in their order, as a
+// summary with the merged bound. `evictions` and `firstRecord` are both
+// pieces', taken before `into` was emptied.
+template <typename Table>
+Status RewriteTable(Table& into, const std::vector<KeptEntry>& kept, const MergedSummary& merged,
+                    int64_t evictions, int64_t firstRecord) {
   std::memset(static_cast<void*>(into.slots), 0, into.used * sizeof(into.slots[0]));
   into.index.Clear();
   ClearTableSummary(into.summary, into.used);
@@ -123,7 +124,7 @@ Status MergeTable(Table& into, const Table& from) {
   std::vector<int64_t> counts(kept.size());
   std::vector<int64_t> overcounts(kept.size());
   for (size_t i = 0; i < kept.size(); ++i) {
-    const Kept& k = kept[i];
+    const KeptEntry& k = kept[i];
     auto& entry = into.slots[i];
     size_t bucket = 0;
     auto keyOf = [&into](size_t s) { return into.slots[s].key.view(); };
@@ -143,13 +144,43 @@ Status MergeTable(Table& into, const Table& from) {
     overcounts[i] = k.entry.overcount;
     ++into.used;
   }
-  status = LoadSummary(into.summary.order, counts, overcounts, merged.bound);
+  Status status = LoadSummary(into.summary.order, counts, overcounts, merged.bound);
   if (!status.ok()) return status;
   into.summary.ordered = true;
   // A merge that cut keys is a summary from here on, as its pieces were.
   into.summary.evictions = evictions + (merged.cut > 0 ? 1 : 0);
   into.summary.firstRecord = firstRecord;
   return Status::Ok();
+}
+
+}  // namespace merge_detail
+
+// Adds `from` (counted after `into`, by the same rules) into `into`. A
+// table not in summary mode keeps its first keys and drops the others'
+// hits, as counting them would. Refuses pieces whose counts do not add up
+// (LoadSummary's and MergeSummaries' checks).
+template <typename Table>
+Status MergeTable(Table& into, const Table& from) {
+  using namespace merge_detail;
+  if (AddsInPlace(into, from)) {
+    AddInPlace(into, from);
+    return Status::Ok();
+  }
+
+  std::vector<SummaryEntry> a;
+  std::vector<SummaryEntry> b;
+  for (size_t i = 0; i < into.used; ++i) a.push_back(EntryOf(into, i));
+  for (size_t i = 0; i < from.used; ++i) b.push_back(EntryOf(from, i));
+  MergedSummary merged;
+  Status status = MergeSummaries({a, SummaryBound(into.summary)}, {b, SummaryBound(from.summary)},
+                                 Table::kCapacity, &merged);
+  if (!status.ok()) return status;
+
+  const std::vector<KeptEntry> kept = KeptEntries(into, from, merged);
+  const int64_t evictions = into.summary.evictions + from.summary.evictions;
+  const int64_t firstRecord =
+      into.summary.firstRecord != 0 ? into.summary.firstRecord : from.summary.firstRecord;
+  return RewriteTable(into, kept, merged, evictions, firstRecord);
 }
 
 }  // namespace logvane
