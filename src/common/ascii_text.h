@@ -70,7 +70,7 @@ inline bool Same16(const char* a, const char* b) {
 
 // Whether n bytes at a and b are the same, in words rather than by a
 // library call: keys are short.
-inline bool SameBytes(const char* a, const char* b, size_t n) {
+[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, size_t n) {
 #if defined(__SSE2__)
   if (n >= 16) {
     for (size_t i = 0; i + 16 < n; i += 16) {

@@ -41,7 +41,7 @@ const AgentInfo* LinePreparer::Classify(PreparedLine& p) {
     return last->agent;
   }
   p.sameAgent = false;
-    p.agentHash = AgentTextHash(r.userAgent);
+  p.agentHash = AgentTextHash(r.userAgent);
   const AgentInfo& who = agentCache_->Classify(r.userAgent, p.agentHash, &p.agentScratch);
   p.agentOperator = AgentOperator(*agentRules_, who);
   return &who;

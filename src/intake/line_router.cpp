@@ -277,7 +277,9 @@ void PlanAgent(const LineRules& rules, PreparedLine& p) {
 
 }  // namespace
 
-void PlanLine(const LineRules& rules, PreparedLine& p) {
+// Flattened: the steps and the hashing of the keys are inlined into the
+// one call each line makes.
+[[gnu::flatten]] void PlanLine(const LineRules& rules, PreparedLine& p) {
   PlanChain(rules, p);
   PlanAgent(rules, p);
 }
@@ -348,6 +350,7 @@ LineRouter::LineRouter(Tallies& tallies, RunCounters& counters, Console& console
     : tallies_(tallies), counters_(counters), console_(console), agents_(agents) {
   ForFeeds(0xffff, tallies_, [&](auto& table, size_t f) {
     if (table.summary.on) toClose_ |= static_cast<uint16_t>(1u << f);
+    if (table.summary.on) summaries_ = true;
   });
 }
 
@@ -494,21 +497,31 @@ void LineRouter::CountFeeds(PreparedLine& p) {
   int64_t daySlot = kTableFull;
   int64_t hourSlot = kTableFull;
   int64_t pageSlot = kTableFull;
-  ForFeeds(others, tallies_, [&](auto& table, size_t f) {
-    using Table = std::remove_reference_t<decltype(table)>;
-    if ((toClose_ & (1u << f)) != 0 && table.used == Table::kCapacity) CloseForEviction(table, f);
-    int64_t slot = CountKey(table, p.key[f], p.slot[f], bytes, [&](size_t replaced) {
-      NoteEviction(table, f);
-      // The page that takes the slot starts a response-time sketch of its own.
-      if (f == static_cast<size_t>(Feed::kPage) && tallies_.times.pages) {
-        tallies_.times.pages[replaced] = PageLatencySketch{};
+  auto countAll = [&](auto summaries) {
+    constexpr bool kSummaries = decltype(summaries)::value;
+    ForFeeds(others, tallies_, [&](auto& table, size_t f) {
+      using Table = std::remove_reference_t<decltype(table)>;
+      if (kSummaries && (toClose_ & (1u << f)) != 0 && table.used == Table::kCapacity) {
+        CloseForEviction(table, f);
       }
+      int64_t slot = CountKey<kSummaries>(table, p.key[f], p.slot[f], bytes, [&](size_t replaced) {
+        NoteEviction(table, f);
+        // The page that takes the slot starts a response-time sketch of its own.
+        if (f == static_cast<size_t>(Feed::kPage) && tallies_.times.pages) {
+          tallies_.times.pages[replaced] = PageLatencySketch{};
+        }
+      });
+      if (slot == kTableFull) console_.Line(kFullMessages[f]);
+      if (f == static_cast<size_t>(Feed::kDate)) daySlot = slot;
+      if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
+      if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
     });
-    if (slot == kTableFull) console_.Line(kFullMessages[f]);
-    if (f == static_cast<size_t>(Feed::kDate)) daySlot = slot;
-    if (f == static_cast<size_t>(Feed::kHour)) hourSlot = slot;
-    if (f == static_cast<size_t>(Feed::kPage)) pageSlot = slot;
-  });
+  };
+  if (summaries_) {
+    countAll(std::true_type{});
+  } else {
+    countAll(std::false_type{});
+  }
   // Distinct counts go with the day, for lines of a client.
   DistinctTallies* distinct = tallies_.distinct.get();
   if (distinct != nullptr && daySlot != kTableFull && p.Feeds(Feed::kUser)) {

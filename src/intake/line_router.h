@@ -193,7 +193,8 @@ class LineRouter {
   std::string_view pendingUser_;  // the last user, not yet in previousUser
   bool userPending_ = false;
   LookupGate* gate_ = nullptr;
-  uint16_t toClose_ = 0;  // feeds of summary tables not yet closed to lookups
+  uint16_t toClose_ = 0;    // feeds of summary tables not yet closed to lookups
+  bool summaries_ = false;  // some table counts in summary mode
 };
 
 }  // namespace logvane

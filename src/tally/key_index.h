@@ -30,7 +30,7 @@ inline constexpr uint64_t kSeed2 = 0x8ebc6af09c88c6e3ULL;
 // Hash of a key with the letters A-Z folded: sixteen bytes a step, the short
 // tail read as overlapping words. Only folded bytes enter it, so keys that
 // differ in the case of letters alone hash alike.
-inline uint64_t FoldedHash(std::string_view key) {
+[[gnu::always_inline]] inline uint64_t FoldedHash(std::string_view key) {
   using namespace fold_detail;
   const char* p = key.data();
   size_t n = key.size();

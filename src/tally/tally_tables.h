@@ -395,14 +395,16 @@ void CountInSummary(Table& table, size_t slot, uint64_t hash) {
 // thread found the key there (>= 0), else at the slot FindOrAddKey gives.
 // Gives the slot counted, or kTableFull. A table in summary mode that is
 // full gives a new key the slot of fewest hits and tells `slotReplaced`.
-template <typename Table, typename SlotReplaced = NoSlotData>
+// `kSummaries` false: no table of the run is in summary mode, which spares
+// a line the summary's tests.
+template <bool kSummaries = true, typename Table, typename SlotReplaced = NoSlotData>
 int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t bytes,
                  SlotReplaced&& slotReplaced = {}) {
   // A slot found before the table began to evict may hold another key now.
-  if (knownSlot >= 0 && table.summary.closed != 0) knownSlot = -1;
+  if (kSummaries && knownSlot >= 0 && table.summary.closed != 0) knownSlot = -1;
   int64_t slot = knownSlot >= 0 ? knownSlot : FindOrAddKey(table, key);
   if (slot == kTableFull) {
-    if (!table.summary.on) return slot;
+    if (!kSummaries || !table.summary.on) return slot;
     slot = static_cast<int64_t>(ReplaceLightest(table, key, bytes));
     table.recent = static_cast<size_t>(slot) + 1;
     slotReplaced(static_cast<size_t>(slot));
@@ -410,7 +412,9 @@ int64_t CountKey(Table& table, const HashedKey& key, int32_t knownSlot, int64_t 
   }
   table.recent = static_cast<size_t>(slot) + 1;
   AddRecord(table.slots[slot], bytes);
-  if (table.summary.ordered) CountInSummary(table, static_cast<size_t>(slot), key.hash);
+  if (kSummaries && table.summary.ordered) {
+    CountInSummary(table, static_cast<size_t>(slot), key.hash);
+  }
   return slot;
 }
 
