@@ -7,8 +7,8 @@ _logvane() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
   local options="-o --output= -p --params= -f --format= --style= --threads= --geoip=
-    --title= -s --set= --rotated= --state= --merge= --dump-state= -q --quiet --check -h --help
-    --version --"
+    --title= -s --set= --rotated= --state= --merge= --dump-state= --from= --until= --agents= -q
+    --quiet --check -h --help --version --"
   local keywords="INFILE= OUTFILE= TITLE= LOOKUP= TIMEOUT= DNSTHREADS= THREADS= DEBUG=
     HOFFSET= MAXUSERS= MAXPAGES= MAXDIRS= MAXNOTFOUND= MAXNATIONS= MAXEXTRA1= MAXEXTRA2=
     ADJWIDTH= hstb_loc= ULOOKUP= SELECT= EXCLUDE_ADDR= EXCLUDE_TYPE= EXCLUDE_EXTRA1=
@@ -32,11 +32,11 @@ _logvane() {
       return
       ;;
     --style) COMPREPLY=($(compgen -W "classic modern" -- "$cur")); return ;;
-    -o | --output | -p | --params | --rotated | --geoip | --state | --merge | --dump-state)
+    -o | --output | -p | --params | --rotated | --geoip | --state | --merge | --dump-state | --agents)
       COMPREPLY=($(compgen -f -- "$cur"))
       return
       ;;
-    -f | --format | --threads | --title) return ;;
+    -f | --format | --threads | --title | --from | --until) return ;;
   esac
   case $cur in
     --style=*) COMPREPLY=($(compgen -P --style= -W "classic modern" -- "${cur#--style=}")); return ;;

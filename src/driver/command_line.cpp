@@ -51,6 +51,12 @@ const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {"rotated", 0, A::kKeyword, "INFILE", "*", "BASE", true, G::kInput,
        "a logrotate set: BASE.N.gz ... BASE.1, BASE"},
+      {"from", 0, A::kKeyword, "FROM", "", "WHEN", false, G::kInput,
+       "count the records from WHEN on (FROM)"},
+      {"until", 0, A::kKeyword, "UNTIL", "", "WHEN", false, G::kInput,
+       "count the records before WHEN (UNTIL)"},
+      {"agents", 0, A::kKeyword, "AGENTS", "", "Y|FILE", false, G::kInput,
+       "classify the user agents (AGENTS)"},
       {"format", 'f', A::kKeyword, "LOGFORMAT", "", "FORMAT", false, G::kFormats,
        "the log's layout (LOGFORMAT)"},
       {"geoip", 0, A::kKeyword, "GEOIP", "", "Y|FILE", false, G::kNames,

@@ -39,6 +39,8 @@ TEST(CommandLine, EveryOptionInEveryForm) {
       {{"--threads=3"}, {true, std::nullopt, L{"THREADS=3"}}},
       {{"--geoip", "Y"}, {true, std::nullopt, L{"GEOIP=Y"}}},
       {{"--title=A = B"}, {true, std::nullopt, L{"TITLE=A = B"}}},
+      {{"--from=2026-11-01", "--until", "2026-11-30", "--agents=Y"},
+       {true, std::nullopt, L{"FROM=2026-11-01", "UNTIL=2026-11-30", "AGENTS=Y"}}},
       {{"-s", "LOOKUP=Y", "--set=NOSHOW", "--set", "text5=Hosts"},
        {true, std::nullopt, L{"LOOKUP=Y", "NOSHOW", "text5=Hosts"}}},
       {{"--rotated=/var/log/access.log", "--rotated", "b"},
