@@ -4,7 +4,7 @@
 # target finds a crash, a leak or undefined behaviour. A target's
 # dictionary fuzz/<name>.dict guides its mutations, and fuzz/<name>.flags
 # (one line) adds libFuzzer flags, where they exist.
-#   fuzz/run.sh            # 30 s per target (CI gives each 10 s)
+#   fuzz/run.sh            # 30 s per target (CI gives each 6 s)
 #   fuzz/run.sh 3600       # a long run
 #   fuzz/run.sh 600 log_line   # one target
 set -euo pipefail
