@@ -56,7 +56,7 @@ TEST(HelpAndManual, NameEveryKeywordAndOption) {
     if (name == "ROBOTS") offered = "ROBOTS=RPT";
     EXPECT_TRUE(HasWord(completion, offered)) << offered << " is not in the completion";
   }
-  for (const OptionSpec& o : Options()) {
+  for (const OptionEntry& o : Options()) {
     std::string name = "--" + std::string(o.longName);
     std::string shown = o.valueName.empty() ? name : name + "=" + std::string(o.valueName);
     EXPECT_NE(help.find(shown + " "), std::string::npos) << shown;

@@ -45,10 +45,10 @@ Status Refuse(const std::string& text) { return Status::Invalid("", "", text); }
 
 }  // namespace
 
-const std::vector<OptionSpec>& Options() {
+const std::vector<OptionEntry>& Options() {
   // An option that stands for a keyword is one entry: its value becomes the
   // line KEYWORD=VALUE, read after the parameter file like --set's.
-  static const std::vector<OptionSpec> options = {
+  static const std::vector<OptionEntry> options = {
       {"rotated", 0, A::kKeyword, "INFILE", "*", "BASE", true, G::kInput,
        "a logrotate set: BASE.N.gz ... BASE.1, BASE"},
       {"from", 0, A::kKeyword, "FROM", "", "WHEN", false, G::kInput,
@@ -105,20 +105,20 @@ Status NeedsFileName(std::string_view shown) {
   return Refuse("option " + std::string(shown) + " needs a file name");
 }
 
-Status NeedsValue(std::string_view shown, const OptionSpec& spec) {
-  return Refuse("option " + std::string(shown) + " needs a value (" + std::string(spec.valueName) +
-                ")");
+Status NeedsValue(std::string_view shown, const OptionEntry& option) {
+  return Refuse("option " + std::string(shown) + " needs a value (" +
+                std::string(option.valueName) + ")");
 }
 
-Status ApplyOption(const OptionSpec& spec, std::string_view shown, const std::string& value,
+Status ApplyOption(const OptionEntry& option, std::string_view shown, const std::string& value,
                    ParseState& state, CommandLine* out) {
-  if (!spec.repeatable && !state.given.insert(spec.longName).second) {
+  if (!option.repeatable && !state.given.insert(option.longName).second) {
     return Refuse("option " + std::string(shown) + " given twice");
   }
-  if (spec.action != A::kCheck) state.anyOption = true;
-  switch (spec.action) {
+  if (option.action != A::kCheck) state.anyOption = true;
+  switch (option.action) {
     case A::kKeyword: {
-      std::string line = std::string(spec.keyword) + "=" + value + std::string(spec.suffix);
+      std::string line = std::string(option.keyword) + "=" + value + std::string(option.suffix);
       if (Status s = CheckSetLine(shown, line); !s.ok()) return s;
       state.lines.push_back(std::move(line));
       break;
@@ -150,23 +150,23 @@ Status ParseLongOption(const std::vector<std::string>& args, size_t* i, ParseSta
   const std::string& arg = args[*i];
   size_t equals = arg.find('=');
   std::string_view name = std::string_view(arg).substr(2, equals - 2);
-  const OptionSpec* spec = nullptr;
-  for (const OptionSpec& o : Options()) {
-    if (o.longName == name) spec = &o;
+  const OptionEntry* option = nullptr;
+  for (const OptionEntry& o : Options()) {
+    if (o.longName == name) option = &o;
   }
   std::string shown = "--" + std::string(name);
-  if (spec == nullptr) return Refuse("unknown option '" + shown + "'");
+  if (option == nullptr) return Refuse("unknown option '" + shown + "'");
   std::string value;
-  if (spec->valueName.empty()) {
+  if (option->valueName.empty()) {
     if (equals != std::string::npos) return Refuse("option " + shown + " takes no value");
   } else if (equals != std::string::npos) {
     value = arg.substr(equals + 1);
   } else if (*i + 1 < args.size()) {
     value = args[++*i];
   } else {
-    return NeedsValue(shown, *spec);
+    return NeedsValue(shown, *option);
   }
-  return ApplyOption(*spec, shown, value, state, out);
+  return ApplyOption(*option, shown, value, state, out);
 }
 
 // Short options, which may share one argument: -qo report.html.
@@ -174,13 +174,13 @@ Status ParseShortOptions(const std::vector<std::string>& args, size_t* i, ParseS
                          CommandLine* out) {
   const std::string& arg = args[*i];
   for (size_t k = 1; k < arg.size(); ++k) {
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& o : Options()) {
-      if (o.shortName != 0 && o.shortName == arg[k]) spec = &o;
+    const OptionEntry* option = nullptr;
+    for (const OptionEntry& o : Options()) {
+      if (o.shortName != 0 && o.shortName == arg[k]) option = &o;
     }
     std::string shown(2, '-');
     shown[1] = arg[k];
-    if (spec == nullptr) {
+    if (option == nullptr) {
       // "-help" is more likely a long option with one dash than -h -e...
       std::string text = "unknown option '";
       text.append(shown).append("'");
@@ -188,17 +188,17 @@ Status ParseShortOptions(const std::vector<std::string>& args, size_t* i, ParseS
       return Refuse(text);
     }
     std::string value;
-    if (!spec->valueName.empty()) {
+    if (!option->valueName.empty()) {
       if (k + 1 < arg.size()) {
         value = arg.substr(k + 1);
       } else if (*i + 1 < args.size()) {
         value = args[++*i];
       } else {
-        return NeedsValue(shown, *spec);
+        return NeedsValue(shown, *option);
       }
       k = arg.size();
     }
-    if (Status s = ApplyOption(*spec, shown, value, state, out); !s.ok()) return s;
+    if (Status s = ApplyOption(*option, shown, value, state, out); !s.ok()) return s;
   }
   return Status::Ok();
 }

@@ -28,7 +28,7 @@ enum class OptionAction {
   kDumpState,
 };
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view longName;  // without "--"
   char shortName;             // 0 for none
   OptionAction action;
@@ -41,7 +41,7 @@ struct OptionSpec {
 };
 
 // Every option, in the order --help lists them within a group.
-const std::vector<OptionSpec>& Options();
+const std::vector<OptionEntry>& Options();
 
 struct CommandLine {
   // True when any option but --check was given: then every bare argument

@@ -20,7 +20,7 @@ void Entry(std::string& out, const std::string& name, std::string_view help) {
   out += "\n";
 }
 
-std::string OptionName(const OptionSpec& o) {
+std::string OptionName(const OptionEntry& o) {
   std::string name = "    --";
   if (o.shortName != 0) {
     name[0] = '-';
@@ -66,7 +66,7 @@ std::string UsageText() {
     out += GroupName(group);
     out += ":\n";
     if (group == KeywordGroup::kInput) Entry(out, "LOG...", "the logs to read (with options)");
-    for (const OptionSpec& o : Options()) {
+    for (const OptionEntry& o : Options()) {
       if (o.group == group) Entry(out, OptionName(o), o.help);
     }
     for (const KeywordInfo& k : keywords) {
